@@ -1,0 +1,370 @@
+#include "about/xDialogs.h"
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <algorithm>
+
+#include "platform/Application.h"
+#include "platform/Form.h"
+#include "platform/Handles.h"
+
+using platform::ControlDef;
+using platform::ControlKind;
+using platform::Form;
+using platform::FormDef;
+using platform::Rect;
+
+namespace about {
+
+namespace {
+
+struct ButtonInfo {
+    const char* name;
+    int result;
+    const char* caption;
+    const char* glyph;
+};
+
+const ButtonInfo kButtons[kButtonCount] = {
+    {"Yes", IDYES, "&Yes", "BBYES"},
+    {"No", IDNO, "&No", "BBNO"},
+    {"OK", IDOK, "OK", "BBOK"},
+    {"Cancel", IDCANCEL, "Cancel", "BBCANCEL"},
+    {"Abort", IDABORT, "&Abort", "BBABORT"},
+    {"Retry", IDRETRY, "&Retry", "BBRETRY"},
+    {"Ignore", IDIGNORE, "&Ignore", "BBIGNORE"},
+    {"All", 8, "&All", "BBALL"},
+    {"NoToAll", 9, "N&o to All", "BBALL"},
+    {"YesToAll", 10, "Yes to &All", "BBALL"},
+    {"Help", 0, "&Help", "BBHELP"},
+};
+
+const char* const kTitles[kKindCount] = {"Warning", "Error", "Information", "Confirm", ""};
+
+const LPCSTR kIcons[kKindCount] = {IDI_EXCLAMATION, IDI_HAND, IDI_ASTERISK, IDI_QUESTION, nullptr};
+
+enum Bit { bYes, bNo, bOK, bCancel, bAbort, bRetry, bIgnore, bAll, bNoToAll, bYesToAll, bHelp };
+
+bool Has(MsgButtons set, int bit) { return (set & (1u << bit)) != 0; }
+
+// Measured caption widths, per variant, measured once on first use.
+std::array<int, kButtonCount> gWidths[2];
+bool gWidthsMeasured[2] = {false, false};
+
+std::string StripAmpersands(const std::string& s) {
+    std::string out;
+    for (char c : s) {
+        if (c != '&') out += c;
+    }
+    return out;
+}
+
+class MessageForm : public Form {
+public:
+    MessageForm(FormDef def, std::string title, std::string message,
+                std::vector<std::string> captions)
+        : Form(std::move(def), GetActiveWindow()),
+          title_(std::move(title)),
+          message_(std::move(message)),
+          captions_(std::move(captions)) {}
+
+protected:
+    bool OnKeyDown(WPARAM key, unsigned shift) override {
+        if (key != 'C' || shift != platform::ssCtrl) return false;
+        MessageBeep(0);
+        CopyToClipboard(MessageCopyText(title_, message_, captions_));
+        return true;
+    }
+
+private:
+    void CopyToClipboard(const std::string& text) {
+        if (!OpenClipboard(Handle())) return;
+        EmptyClipboard();
+        HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
+        if (mem) {
+            if (void* p = GlobalLock(mem)) {
+                memcpy(p, text.c_str(), text.size() + 1);
+                GlobalUnlock(mem);
+                if (!SetClipboardData(CF_TEXT, mem)) GlobalFree(mem);
+            } else {
+                GlobalFree(mem);
+            }
+        }
+        CloseClipboard();
+    }
+
+    std::string title_;
+    std::string message_;
+    std::vector<std::string> captions_;
+};
+
+platform::UniqueFont MakeFont(bool glyph) {
+    if (glyph) {
+        return platform::UniqueFont(CreateFontA(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                                                DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                                                CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                                DEFAULT_PITCH | FF_DONTCARE, "MS Sans Serif"));
+    }
+    NONCLIENTMETRICSA ncm{};
+    ncm.cbSize = sizeof(ncm);
+    if (!SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof(ncm), &ncm, 0)) return {};
+    return platform::UniqueFont(CreateFontIndirectA(&ncm.lfMessageFont));
+}
+
+// The image list a glyph button shows: the glyph's normal image for every
+// state but "disabled", which takes the second image.
+HIMAGELIST GlyphImages(const char* resource) {
+    HINSTANCE inst = platform::Application::Instance().InstanceHandle();
+    platform::UniqueBitmap bmp(static_cast<HBITMAP>(
+        LoadImageA(inst, resource, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+    if (!bmp) return nullptr;
+    BITMAP bm{};
+    GetObject(bmp.get(), sizeof bm, &bm);
+    const int w = bm.bmWidth / 2, h = bm.bmHeight;
+    if (w <= 0 || h <= 0) return nullptr;
+    // The pixel in the lower left corner marks the transparent colour.
+    COLORREF key;
+    {
+        HDC dc = CreateCompatibleDC(nullptr);
+        HGDIOBJ old = SelectObject(dc, bmp.get());
+        key = GetPixel(dc, 0, h - 1);
+        SelectObject(dc, old);
+        DeleteDC(dc);
+    }
+    HIMAGELIST two = ImageList_Create(w, h, ILC_COLOR24 | ILC_MASK, 2, 0);
+    ImageList_AddMasked(two, bmp.get(), key);
+    HIMAGELIST six = ImageList_Create(w, h, ILC_COLOR24 | ILC_MASK, 6, 0);
+    // PBS_NORMAL, HOT, PRESSED, DISABLED, DEFAULTED, STYLUSHOT
+    const int pick[6] = {0, 0, 0, 1, 0, 0};
+    for (int i : pick) {
+        HICON icon = ImageList_GetIcon(two, i, ILD_NORMAL);
+        ImageList_AddIcon(six, icon);
+        DestroyIcon(icon);
+    }
+    ImageList_Destroy(two);
+    return six;
+}
+
+int Show(const std::string& text, MsgKind kind, MsgButtons buttons, bool glyph) {
+    const int v = glyph ? 1 : 0;
+    const CaptionTable plain = EnglishCaptions();
+    const CaptionTable& table = glyph ? DialogCaptions() : plain;
+    const int k = static_cast<int>(kind);
+
+    platform::UniqueFont font = MakeFont(glyph);
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ oldFont = SelectObject(dc, font ? font.get() : GetStockObject(DEFAULT_GUI_FONT));
+
+    MessageMetrics m;
+    m.glyph = glyph;
+    {
+        const char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+        SIZE sz{};
+        GetTextExtentPoint32A(dc, letters, 52, &sz);
+        m.avgW = sz.cx / 52;
+        m.avgH = sz.cy;
+    }
+    if (!gWidthsMeasured[v]) {
+        for (int i = 0; i < kButtonCount; ++i) {
+            RECT r{0, 0, 0, 0};
+            DrawTextA(dc, table.buttons[i].c_str(), -1, &r, DT_CALCRECT | DT_LEFT | DT_SINGLELINE);
+            gWidths[v][i] = r.right - r.left + 8;
+        }
+        gWidthsMeasured[v] = true;
+    }
+    {
+        RECT r{0, 0, GetSystemMetrics(SM_CXSCREEN) / 2, 0};
+        DrawTextA(dc, text.c_str(), -1, &r, DT_EXPANDTABS | DT_CALCRECT | DT_WORDBREAK);
+        m.textW = r.right - r.left;
+        m.textH = r.bottom - r.top;
+    }
+    SelectObject(dc, oldFont);
+    DeleteDC(dc);
+
+    m.hasIcon = kIcons[k] != nullptr;
+    std::vector<int> asked;
+    for (int i = 0; i < kButtonCount; ++i) {
+        if (Has(buttons, i)) {
+            asked.push_back(i);
+            m.widestCaption = std::max(m.widestCaption, gWidths[v][i]);
+        }
+    }
+    m.buttonCount = static_cast<int>(asked.size());
+    const MessageLayout lay = LayoutMessageDialog(m);
+
+    const std::string title =
+        kind == MsgKind::Custom ? platform::Application::Instance().Title() : table.titles[k];
+
+    FormDef def;
+    def.windowClass = glyph ? "TxMessageForm" : "TMessageForm";
+    def.name = "MessageForm";
+    def.caption = title;
+    def.sizeable = false;
+    def.helpButton = false;
+    def.keyPreview = true;
+    const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
+    RECT outer{0, 0, lay.client.width, lay.client.height};
+    AdjustWindowRectEx(&outer, style, FALSE, WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT);
+    const int ow = outer.right - outer.left, oh = outer.bottom - outer.top;
+    def.place = {(GetSystemMetrics(SM_CXSCREEN) - ow) / 2, (GetSystemMetrics(SM_CYSCREEN) - oh) / 2,
+                 ow, oh};
+    if (m.hasIcon) {
+        ControlDef icon;
+        icon.name = "Image";
+        icon.kind = ControlKind::Icon;
+        icon.place = lay.icon;
+        def.controls.push_back(icon);
+    }
+    {
+        ControlDef label;
+        label.name = "Message";
+        label.kind = ControlKind::Label;
+        label.place = lay.text;
+        label.caption = text;
+        def.controls.push_back(label);
+    }
+    const int defIdx = DefaultButtonIndex(buttons);
+    const int cancelIdx = CancelButtonIndex(buttons);
+    std::vector<std::string> captions;
+    for (size_t i = 0; i < asked.size(); ++i) {
+        const int b = asked[i];
+        ControlDef bd;
+        bd.name = kButtons[b].name;
+        bd.kind = ControlKind::Button;
+        bd.place = lay.buttons[i];
+        bd.caption = table.buttons[b];
+        bd.modalResult = kButtons[b].result;
+        bd.tabOrder = static_cast<int>(i);
+        bd.handCursor = glyph;
+        bd.style = b == defIdx ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
+        def.controls.push_back(bd);
+        captions.push_back(StripAmpersands(table.buttons[b]));
+    }
+    if (defIdx >= 0) def.defaultButton = kButtons[defIdx].name;
+    if (cancelIdx >= 0) def.cancelButton = kButtons[cancelIdx].name;
+    if (glyph) {
+        def.fontName = "MS Sans Serif";
+        def.fontPoints = 8;
+    }
+
+    MessageForm form(def, title, text, captions);
+    form.Create();
+    if (!glyph && font) {
+        // The plain variant speaks in the system's message font.
+        for (HWND c : form.Controls()) {
+            SendMessageA(c, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
+        }
+    }
+    if (HWND icon = form.Control("Image")) {
+        SendMessageA(icon, STM_SETICON, reinterpret_cast<WPARAM>(LoadIconA(nullptr, kIcons[k])), 0);
+        SetWindowPos(icon, nullptr, lay.icon.left, lay.icon.top, 32, 32, SWP_NOZORDER);
+    }
+    std::vector<HIMAGELIST> lists;
+    if (glyph) {
+        for (int b : asked) {
+            HIMAGELIST il = GlyphImages(kButtons[b].glyph);
+            if (!il) continue;
+            lists.push_back(il);
+            BUTTON_IMAGELIST bil{};
+            bil.himl = il;
+            bil.margin = {0, 0, 2, 0};
+            bil.uAlign = BUTTON_IMAGELIST_ALIGN_LEFT;
+            SendMessageA(form.Control(kButtons[b].name), BCM_SETIMAGELIST, 0,
+                         reinterpret_cast<LPARAM>(&bil));
+        }
+    }
+    if (defIdx >= 0) form.Focus(kButtons[defIdx].name);
+    else if (!asked.empty()) form.Focus(kButtons[asked.front()].name);
+
+    if (Has(buttons, bHelp)) {
+        // Help leaves the dialog open; no help file is ever opened.
+        form.OnClick("Help", [] {});
+    }
+    MessageBeep(0);
+    const int result = form.ShowModal();
+    form.Destroy();
+    for (HIMAGELIST il : lists) ImageList_Destroy(il);
+    return result;
+}
+
+}  // namespace
+
+const char* ButtonName(int index) { return kButtons[index].name; }
+int ButtonResult(int index) { return kButtons[index].result; }
+
+CaptionTable& DialogCaptions() {
+    static CaptionTable table;
+    return table;
+}
+
+CaptionTable EnglishCaptions() {
+    CaptionTable t;
+    for (int i = 0; i < kButtonCount; ++i) t.buttons[i] = kButtons[i].caption;
+    for (int i = 0; i < kKindCount; ++i) t.titles[i] = kTitles[i];
+    return t;
+}
+
+MessageLayout LayoutMessageDialog(const MessageMetrics& m) {
+    MessageLayout l;
+    l.hMargin = 8 * m.avgW / 4;
+    l.vMargin = 8 * m.avgH / 8;
+    l.hSpacing = 10 * m.avgW / 4;
+    l.vSpacing = 10 * m.avgH / 8;
+    l.buttonWidth = std::max(50 * m.avgW / 4, m.widestCaption);
+    l.buttonHeight = (m.glyph ? 16 : 14) * m.avgH / 8;
+    l.buttonSpacing = 4 * m.avgW / 4;
+
+    int blockW = m.textW, blockH = m.textH;
+    if (m.hasIcon) {
+        blockW = m.textW + 32 + l.hSpacing;
+        blockH = std::max(m.textH, 32);
+    }
+    const int rowW =
+        m.buttonCount > 0 ? m.buttonCount * l.buttonWidth + (m.buttonCount - 1) * l.buttonSpacing : 0;
+    l.client.width = std::max(blockW, rowW) + 2 * l.hMargin;
+    l.client.height = blockH + l.buttonHeight + l.vSpacing + 2 * l.vMargin;
+    if (m.hasIcon) l.icon = {l.hMargin, l.vMargin, 32, 32};
+    l.text = {l.hMargin + (blockW - m.textW), l.vMargin, m.textW, m.textH};
+    const int top = blockH + l.vMargin + l.vSpacing;
+    int left = (l.client.width - rowW) / 2;
+    for (int i = 0; i < m.buttonCount; ++i) {
+        l.buttons.push_back({left, top, l.buttonWidth, l.buttonHeight});
+        left += l.buttonWidth + l.buttonSpacing;
+    }
+    return l;
+}
+
+int DefaultButtonIndex(MsgButtons buttons) {
+    for (int b : {bOK, bYes, bRetry}) {
+        if (Has(buttons, b)) return b;
+    }
+    return -1;
+}
+
+int CancelButtonIndex(MsgButtons buttons) {
+    for (int b : {bCancel, bNo, bOK}) {
+        if (Has(buttons, b)) return b;
+    }
+    return -1;
+}
+
+std::string MessageCopyText(const std::string& title, const std::string& message,
+                            const std::vector<std::string>& captions) {
+    const std::string dashes(27, '-');
+    const std::string nl = "\r\n";
+    std::string row;
+    for (const auto& c : captions) row += StripAmpersands(c) + "   ";
+    return dashes + nl + title + nl + dashes + nl + message + nl + dashes + nl + row + nl + dashes +
+           nl;
+}
+
+int ShowMessageDialog(const std::string& text, MsgKind kind, MsgButtons buttons, int) {
+    return Show(text, kind, buttons, false);
+}
+
+int ShowGlyphMessageDialog(const std::string& text, MsgKind kind, MsgButtons buttons, int) {
+    return Show(text, kind, buttons, true);
+}
+
+}  // namespace about

@@ -1,0 +1,147 @@
+#include "platform/Application.h"
+
+#include <commctrl.h>
+
+#include "platform/Form.h"
+
+namespace platform {
+
+Application& Application::Instance() {
+    static Application app;
+    return app;
+}
+
+void Application::Initialize(HINSTANCE instance) {
+    instance_ = instance;
+    INITCOMMONCONTROLSEX icc{};
+    icc.dwSize = sizeof(icc);
+    icc.dwICC = ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES | ICC_HOTKEY_CLASS | ICC_LISTVIEW_CLASSES;
+    InitCommonControlsEx(&icc);
+    if (title_.empty()) {
+        // The default title is the program file's name without its extension.
+        char path[MAX_PATH] = {};
+        GetModuleFileNameA(nullptr, path, MAX_PATH);
+        std::string p = path;
+        const auto slash = p.find_last_of("\\/");
+        if (slash != std::string::npos) p = p.substr(slash + 1);
+        const auto dot = p.rfind('.');
+        if (dot != std::string::npos) p = p.substr(0, dot);
+        title_ = p;
+    }
+}
+
+void Application::SetTitle(const std::string& title) { title_ = title; }
+
+HWND Application::MainWindow() const { return mainForm_ ? mainForm_->Handle() : nullptr; }
+
+namespace {
+BOOL CALLBACK ApplyHint(HWND w, LPARAM lp) {
+    if (Form* f = Form::FromHandle(w)) f->SetShowHint(lp != 0);
+    return TRUE;
+}
+}  // namespace
+
+void Application::SetShowHint(bool show) {
+    showHint_ = show;
+    EnumThreadWindows(GetCurrentThreadId(), &ApplyHint, show ? 1 : 0);
+}
+
+void Application::Terminate() {
+    if (!terminated_) PostQuitMessage(0);
+    terminated_ = true;
+}
+
+void Application::ResetTerminated() {
+    terminated_ = false;
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
+}
+
+void Application::BringToFront() {
+    HWND main = MainWindow();
+    if (!main) return;
+    if (IsIconic(main)) {
+        ShowWindow(main, SW_RESTORE);
+        return;
+    }
+    HWND last = GetLastActivePopup(main);
+    if (last && IsWindowVisible(last) && IsWindowEnabled(last)) SetForegroundWindow(last);
+}
+
+void Application::ProcessMessage(MSG& msg) {
+    if (msg.hwnd && msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST) {
+        HWND root = GetAncestor(msg.hwnd, GA_ROOT);
+        if (Form* f = Form::FromHandle(root)) {
+            bool consumed = false;
+            try {
+                consumed = f->PreviewKey(msg);
+            } catch (...) {
+                HandleCurrentException();
+                consumed = true;
+            }
+            if (consumed) return;
+            if (IsDialogMessageA(root, &msg)) return;
+        }
+    }
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+}
+
+void Application::ProcessMessages() {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            terminated_ = true;
+            PostQuitMessage(static_cast<int>(msg.wParam));
+            return;
+        }
+        ProcessMessage(msg);
+    }
+}
+
+int Application::Run() {
+    MSG msg;
+    while (!terminated_) {
+        const BOOL r = GetMessageA(&msg, nullptr, 0, 0);
+        if (r <= 0) {
+            terminated_ = true;
+            return r == 0 ? static_cast<int>(msg.wParam) : 1;
+        }
+        ProcessMessage(msg);
+    }
+    return 0;
+}
+
+void Application::ShowException(const char* message) {
+    HWND owner = GetActiveWindow();
+    MessageBoxA(owner, message, title_.c_str(), MB_OK | MB_ICONSTOP);
+}
+
+void Application::ShowException(const std::exception& e) { ShowException(e.what()); }
+
+void Application::HandleCurrentException() noexcept {
+    try {
+        throw;
+    } catch (const std::exception& e) {
+        try {
+            ShowException(e);
+        } catch (...) {
+        }
+    } catch (...) {
+        try {
+            ShowException("Unknown error");
+        } catch (...) {
+        }
+    }
+}
+
+void Application::BeginBusy() {
+    if (busy_++ == 0) SetCursor(LoadCursor(nullptr, IDC_WAIT));
+}
+
+void Application::EndBusy() {
+    if (busy_ > 0 && --busy_ == 0) SetCursor(LoadCursor(nullptr, IDC_ARROW));
+}
+
+}  // namespace platform

@@ -1,0 +1,87 @@
+// The application object: title, hint switch, termination, bringing the
+// program forward, the message loop every window shares, and the top-level
+// error report.
+#pragma once
+
+#include <windows.h>
+
+#include <exception>
+#include <string>
+
+namespace platform {
+
+class Form;
+
+class Application {
+public:
+    static Application& Instance();
+
+    // Registers the common controls and the window classes the forms use.
+    void Initialize(HINSTANCE instance);
+    HINSTANCE InstanceHandle() const { return instance_; }
+
+    // The application's title: the task-bar text of the main window and the
+    // title of the error report and of untyped messages.
+    const std::string& Title() const { return title_; }
+    void SetTitle(const std::string& title);
+
+    // Whether controls pop up their hints; applied to every form alive.
+    bool ShowHint() const { return showHint_; }
+    void SetShowHint(bool show);
+
+    Form* MainForm() const { return mainForm_; }
+    HWND MainWindow() const;
+    void SetMainForm(Form* form) { mainForm_ = form; }
+
+    // Ends the main loop at its next turn; modal loops pass the request on.
+    void Terminate();
+    bool Terminated() const { return terminated_; }
+    // Forgets an earlier Terminate (tests run several sessions in one process).
+    void ResetTerminated();
+
+    // Restores a minimised program, otherwise makes its last active window
+    // (the main window or the modal dialog over it) the foreground window.
+    void BringToFront();
+
+    // Runs the main loop until Terminate or WM_QUIT; returns the exit code.
+    int Run();
+    // Handles one message the way every loop of the program does: key preview
+    // of the form it belongs to, dialog keys, then dispatch.
+    void ProcessMessage(MSG& msg);
+    // Dispatches all pending messages without waiting.
+    void ProcessMessages();
+
+    // The top-level error report: a message box with the application's title,
+    // a stop sign and OK.
+    void ShowException(const std::exception& e);
+    void ShowException(const char* message);
+    // For catch(...) blocks at Win32 callbacks: reports whatever was thrown.
+    void HandleCurrentException() noexcept;
+
+    // Busy pointer for the whole application; counted, see BusyCursor.
+    void BeginBusy();
+    void EndBusy();
+    bool Busy() const { return busy_ > 0; }
+
+private:
+    Application() = default;
+
+    HINSTANCE instance_ = nullptr;
+    std::string title_;
+    bool showHint_ = true;
+    bool terminated_ = false;
+    int busy_ = 0;
+    Form* mainForm_ = nullptr;
+};
+
+// Shows the hourglass for the whole application while alive; the normal
+// pointer comes back on every way out of the scope.
+class BusyCursor {
+public:
+    BusyCursor() { Application::Instance().BeginBusy(); }
+    ~BusyCursor() { Application::Instance().EndBusy(); }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
+}  // namespace platform

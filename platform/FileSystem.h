@@ -1,0 +1,18 @@
+// Path rules and existence tests. Paths are ANSI, joined by plain
+// concatenation onto folders that end with "\".
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+bool FileExists(const std::string& path);       // an existing file, not a folder
+bool DirectoryExists(const std::string& path);  // an existing folder
+
+std::string IncludeTrailingBackslash(const std::string& path);
+// The folder part of a path, ending with its separator ("" when there is none).
+std::string ExtractFilePath(const std::string& path);
+// The path with its extension (from the last "." of the file name) replaced.
+std::string ChangeFileExt(const std::string& path, const std::string& ext);
+
+}  // namespace platform

@@ -1,0 +1,612 @@
+#include "platform/Form.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/Application.h"
+#include "platform/Error.h"
+
+namespace platform {
+
+namespace {
+
+const char kFormProp[] = "Pelmark.Form";
+const char kPanelClass[] = "TPanel";
+
+bool IsDown(int vk) { return (GetKeyState(vk) & 0x8000) != 0; }
+
+// A dialog template with no items, naming the form's own window class, so the
+// dialog manager runs the window while the controls come from the table.
+std::vector<WORD> EmptyTemplate(const std::string& windowClass, DWORD style, DWORD exStyle) {
+    std::vector<WORD> t(sizeof(DLGTEMPLATE) / sizeof(WORD), 0);
+    auto* dt = reinterpret_cast<DLGTEMPLATE*>(t.data());
+    dt->style = style;
+    dt->dwExtendedStyle = exStyle;
+    dt->cdit = 0;
+    t.push_back(0);  // no menu
+    for (char ch : windowClass) t.push_back(static_cast<unsigned char>(ch));
+    t.push_back(0);  // class
+    t.push_back(0);  // empty title: set afterwards from the ANSI caption
+    return t;
+}
+
+void RegisterFormClass(const std::string& name) {
+    HINSTANCE inst = Application::Instance().InstanceHandle();
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof(wc);
+    if (GetClassInfoExA(inst, name.c_str(), &wc)) return;
+    wc = WNDCLASSEXA{};
+    wc.cbSize = sizeof(wc);
+    wc.style = CS_DBLCLKS;
+    wc.lpfnWndProc = DefDlgProcA;
+    wc.cbWndExtra = DLGWINDOWEXTRA;
+    wc.hInstance = inst;
+    wc.hIcon = LoadIconA(inst, "MAINICON");
+    wc.hIconSm = static_cast<HICON>(LoadImageA(inst, "MAINICON", IMAGE_ICON, 16, 16, 0));
+    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = name.c_str();
+    if (!RegisterClassExA(&wc)) RaiseLastOSError();
+}
+
+void RegisterPanelClass(WNDPROC proc) {
+    HINSTANCE inst = Application::Instance().InstanceHandle();
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof(wc);
+    if (GetClassInfoExA(inst, kPanelClass, &wc)) return;
+    wc = WNDCLASSEXA{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = proc;
+    wc.hInstance = inst;
+    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = kPanelClass;
+    if (!RegisterClassExA(&wc)) RaiseLastOSError();
+}
+
+bool Focusable(ControlKind k) {
+    return k != ControlKind::Panel && k != ControlKind::Label && k != ControlKind::Icon;
+}
+
+}  // namespace
+
+unsigned CurrentShiftState() {
+    unsigned s = ssNone;
+    if (IsDown(VK_SHIFT)) s |= ssShift;
+    if (IsDown(VK_CONTROL)) s |= ssCtrl;
+    if (IsDown(VK_MENU)) s |= ssAlt;
+    return s;
+}
+
+Form::Form(FormDef def, HWND owner) : def_(std::move(def)), owner_(owner) {}
+
+Form::~Form() {
+    if (hwnd_ && IsWindow(hwnd_)) DestroyWindow(hwnd_);
+}
+
+Form* Form::FromHandle(HWND hwnd) {
+    return hwnd ? static_cast<Form*>(GetPropA(hwnd, kFormProp)) : nullptr;
+}
+
+void Form::Create() {
+    if (created_) return;
+    RegisterFormClass(def_.windowClass);
+    RegisterPanelClass(&Form::PanelProc);
+
+    DWORD style = WS_CLIPCHILDREN;
+    DWORD ex = WS_EX_CONTROLPARENT;
+    if (def_.popup) {
+        style |= WS_POPUP;
+    } else {
+        style |= (owner_ ? WS_POPUP : WS_OVERLAPPED) | WS_CAPTION | WS_SYSMENU;
+        if (def_.sizeable) style |= WS_THICKFRAME;
+        else ex |= WS_EX_DLGMODALFRAME;
+        if (def_.minimizeBox) style |= WS_MINIMIZEBOX;
+        if (def_.maximizeBox) style |= WS_MAXIMIZEBOX;
+        if (def_.helpButton && !def_.minimizeBox && !def_.maximizeBox) ex |= WS_EX_CONTEXTHELP;
+        if (def_.toolWindow) ex |= WS_EX_TOOLWINDOW;
+    }
+    if (def_.topMost) ex |= WS_EX_TOPMOST;
+
+    auto tmpl = EmptyTemplate(def_.windowClass, style, ex);
+    HWND h = CreateDialogIndirectParamA(Application::Instance().InstanceHandle(),
+                                        reinterpret_cast<DLGTEMPLATE*>(tmpl.data()), owner_,
+                                        &Form::DialogProc, reinterpret_cast<LPARAM>(this));
+    if (!h) RaiseLastOSError();
+    hwnd_ = h;
+    SetWindowTextA(hwnd_, def_.caption.c_str());
+
+    {
+        WindowDC dc(hwnd_);
+        const int height = -MulDiv(def_.fontPoints, GetDeviceCaps(dc.get(), LOGPIXELSY), 72);
+        font_.reset(CreateFontA(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                                OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                DEFAULT_PITCH | FF_DONTCARE, def_.fontName.c_str()));
+    }
+    SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+
+    SetWindowPos(hwnd_, nullptr, def_.place.left, def_.place.top, def_.place.width,
+                 def_.place.height, SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT rc;
+    GetClientRect(hwnd_, &rc);
+    designClient_ = {rc.right - rc.left, rc.bottom - rc.top};
+
+    tooltip_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr,
+                               WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
+                               Application::Instance().InstanceHandle(), nullptr);
+    SendMessageA(tooltip_, TTM_SETMAXTIPWIDTH, 0, 600);
+
+    for (const ControlDef& cd : def_.controls) {
+        auto c = std::make_unique<ControlState>();
+        c->def = cd;
+        controls_.push_back(std::move(c));
+        CreateControl(*controls_.back());
+    }
+    ApplyTabOrder();
+    if (!def_.defaultButton.empty()) {
+        if (HWND b = Control(def_.defaultButton)) {
+            SendMessageA(hwnd_, DM_SETDEFID, GetDlgCtrlID(b), 0);
+        }
+    }
+    created_ = true;
+    SetShowHint(Application::Instance().ShowHint());
+    OnCreate();
+}
+
+Size Form::ClientSizeOf(const std::string& parent) const {
+    HWND p = parent.empty() ? hwnd_ : Control(parent);
+    RECT rc{};
+    if (p) GetClientRect(p, &rc);
+    return {rc.right - rc.left, rc.bottom - rc.top};
+}
+
+HWND Form::CreateControl(ControlState& c) {
+    const ControlDef& d = c.def;
+    HWND parent = d.parent.empty() ? hwnd_ : Control(d.parent);
+    if (!parent) throw Error("Unknown parent control " + d.parent);
+    c.designParent = ClientSizeOf(d.parent);
+
+    DWORD style = WS_CHILD | WS_VISIBLE | d.style;
+    DWORD ex = d.exStyle;
+    std::string cls;
+    switch (d.kind) {
+        case ControlKind::Panel:
+            cls = kPanelClass;
+            style |= WS_CLIPSIBLINGS;
+            ex |= WS_EX_CONTROLPARENT;
+            break;
+        case ControlKind::Label: cls = "STATIC"; break;
+        case ControlKind::Icon: cls = "STATIC"; style |= SS_ICON; break;
+        case ControlKind::Button: cls = "BUTTON"; break;
+        case ControlKind::CheckBox: cls = "BUTTON"; style |= BS_AUTOCHECKBOX; break;
+        case ControlKind::Edit:
+            cls = "EDIT";
+            style |= ES_AUTOHSCROLL;
+            ex |= WS_EX_CLIENTEDGE;
+            break;
+        case ControlKind::ListView:
+            cls = WC_LISTVIEWA;
+            ex |= WS_EX_CLIENTEDGE;
+            break;
+        case ControlKind::ComboBox: cls = "COMBOBOX"; style |= WS_VSCROLL; break;
+        case ControlKind::HotKey: cls = HOTKEY_CLASSA; ex |= WS_EX_CLIENTEDGE; break;
+        case ControlKind::Custom: cls = d.windowClass; break;
+    }
+    if (d.tabOrder >= 0 && Focusable(d.kind)) style |= WS_TABSTOP;
+
+    c.hwnd = CreateWindowExA(ex, cls.c_str(), d.caption.c_str(), style, d.place.left, d.place.top,
+                             d.place.width, d.place.height, parent,
+                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(nextId_++)),
+                             Application::Instance().InstanceHandle(), nullptr);
+    if (!c.hwnd) RaiseLastOSError();
+    if (d.kind == ControlKind::Panel) {
+        SetWindowLongPtrA(c.hwnd, GWLP_USERDATA, static_cast<LONG_PTR>(d.bevel));
+    }
+    SendMessageA(c.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+    SetWindowContextHelpId(c.hwnd, static_cast<DWORD>(d.helpContext));
+    if (!d.hint.empty()) AddTool(c.hwnd, d.hint);
+    return c.hwnd;
+}
+
+HWND Form::AddControl(const ControlDef& def) {
+    auto c = std::make_unique<ControlState>();
+    c->def = def;
+    controls_.push_back(std::move(c));
+    return CreateControl(*controls_.back());
+}
+
+void Form::AddTool(HWND control, const std::string& hint) {
+    if (!tooltip_) return;
+    std::string text = ShortHint(hint);
+    TOOLINFOA ti{};
+    ti.cbSize = sizeof(ti);
+    ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    ti.hwnd = hwnd_;
+    ti.uId = reinterpret_cast<UINT_PTR>(control);
+    ti.lpszText = text.data();
+    SendMessageA(tooltip_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
+}
+
+void Form::ApplyTabOrder() {
+    // Siblings are ordered in the window list by their tab order; the dialog
+    // manager walks that list for Tab and for a label's mnemonic.
+    std::map<std::string, std::vector<const ControlState*>> byParent;
+    for (const auto& c : controls_) {
+        if (c->def.tabOrder >= 0) byParent[c->def.parent].push_back(c.get());
+    }
+    for (auto& [parent, list] : byParent) {
+        std::stable_sort(list.begin(), list.end(), [](const ControlState* a, const ControlState* b) {
+            return a->def.tabOrder < b->def.tabOrder;
+        });
+        HWND after = HWND_TOP;
+        for (const ControlState* c : list) {
+            SetWindowPos(c->hwnd, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+            after = c->hwnd;
+        }
+    }
+}
+
+void Form::ApplyAnchors() {
+    if (!created_) return;
+    for (const auto& c : controls_) {
+        const Size now = ClientSizeOf(c->def.parent);
+        const Rect r = AnchorRect(c->def.place, c->designParent, now, c->def.anchors);
+        SetWindowPos(c->hwnd, nullptr, r.left, r.top, r.width, r.height,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
+HWND Form::Control(const std::string& name) const {
+    for (const auto& c : controls_) {
+        if (c->def.name == name) return c->hwnd;
+    }
+    return nullptr;
+}
+
+const ControlDef* Form::DefinitionOf(HWND control) const {
+    for (const auto& c : controls_) {
+        if (c->hwnd == control) return &c->def;
+    }
+    return nullptr;
+}
+
+std::vector<HWND> Form::Controls() const {
+    std::vector<HWND> out;
+    for (const auto& c : controls_) out.push_back(c->hwnd);
+    return out;
+}
+
+HWND Form::ControlByHelpContext(int context) const {
+    for (const auto& c : controls_) {
+        if (c->def.helpContext == context) return c->hwnd;
+    }
+    return nullptr;
+}
+
+std::string Form::Text(const std::string& control) const {
+    HWND h = Control(control);
+    if (!h) return {};
+    const int n = GetWindowTextLengthA(h);
+    std::string s(static_cast<size_t>(n) + 1, '\0');
+    GetWindowTextA(h, s.data(), n + 1);
+    s.resize(std::strlen(s.c_str()));
+    return s;
+}
+
+void Form::SetText(const std::string& control, const std::string& text) {
+    if (HWND h = Control(control)) SetWindowTextA(h, text.c_str());
+}
+
+void Form::SetCaption(const std::string& caption) {
+    def_.caption = caption;
+    if (hwnd_) SetWindowTextA(hwnd_, caption.c_str());
+}
+
+std::string Form::Caption() const {
+    if (!hwnd_) return def_.caption;
+    char buf[512] = {};
+    GetWindowTextA(hwnd_, buf, sizeof buf);
+    return buf;
+}
+
+void Form::SetShowHint(bool show) {
+    showHint_ = show;
+    if (tooltip_) SendMessageA(tooltip_, TTM_ACTIVATE, show ? TRUE : FALSE, 0);
+}
+
+void Form::Focus(const std::string& control) {
+    if (HWND h = Control(control)) SendMessageA(hwnd_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(h), TRUE);
+}
+
+void Form::OnClick(const std::string& control, std::function<void()> handler) {
+    clickHandlers_[control] = std::move(handler);
+}
+
+void Form::Show() {
+    if (!created_) Create();
+    ShowWindow(hwnd_, SW_SHOW);
+    SetForegroundWindow(hwnd_);
+    OnShow();
+}
+
+namespace {
+struct DisableState {
+    HWND keep;
+    std::vector<HWND> disabled;
+};
+BOOL CALLBACK DisableOthers(HWND w, LPARAM lp) {
+    auto* st = reinterpret_cast<DisableState*>(lp);
+    if (w != st->keep && IsWindowVisible(w) && IsWindowEnabled(w)) {
+        EnableWindow(w, FALSE);
+        st->disabled.push_back(w);
+    }
+    return TRUE;
+}
+}  // namespace
+
+int Form::ShowModal() {
+    if (!created_) Create();
+    Application& app = Application::Instance();
+    if (app.Terminated()) return mrCancel;
+
+    // Like any modal window: every other window of the thread is disabled
+    // while it is up and re-enabled before it hides, so activation returns
+    // to the window that opened it.
+    DisableState st{hwnd_, {}};
+    EnumThreadWindows(GetCurrentThreadId(), &DisableOthers, reinterpret_cast<LPARAM>(&st));
+    modal_ = true;
+    modalResult_ = mrNone;
+    HWND active = GetActiveWindow();
+    Show();
+
+    MSG msg;
+    for (;;) {
+        if (modalResult_ != mrNone) {
+            bool canClose = false;
+            try {
+                canClose = OnCloseQuery();
+            } catch (...) {
+                app.HandleCurrentException();
+            }
+            if (canClose) break;
+            modalResult_ = mrNone;
+        }
+        if (app.Terminated()) {
+            modalResult_ = mrCancel;
+            break;
+        }
+        const BOOL r = GetMessageA(&msg, nullptr, 0, 0);
+        if (r <= 0) {
+            // The application is ending: hand the quit on to the outer loop.
+            PostQuitMessage(static_cast<int>(msg.wParam));
+            app.Terminate();
+            modalResult_ = mrCancel;
+            break;
+        }
+        app.ProcessMessage(msg);
+    }
+
+    for (HWND w : st.disabled) {
+        if (IsWindow(w)) EnableWindow(w, TRUE);
+    }
+    if (active && IsWindow(active) && active != hwnd_) SetActiveWindow(active);
+    else if (owner_) SetActiveWindow(owner_);
+    ShowWindow(hwnd_, SW_HIDE);
+    modal_ = false;
+    return modalResult_;
+}
+
+void Form::Close() {
+    if (modal_) {
+        modalResult_ = mrCancel;
+        return;
+    }
+    bool canClose = false;
+    try {
+        modalResult_ = mrCancel;
+        canClose = OnCloseQuery();
+    } catch (...) {
+        Application::Instance().HandleCurrentException();
+    }
+    modalResult_ = mrNone;
+    if (!canClose) return;
+    if (Application::Instance().MainForm() == this) Application::Instance().Terminate();
+    else ShowWindow(hwnd_, SW_HIDE);
+}
+
+void Form::Destroy() {
+    if (!hwnd_ || !IsWindow(hwnd_)) return;
+    try {
+        OnDestroy();
+    } catch (...) {
+        Application::Instance().HandleCurrentException();
+    }
+    if (tooltip_ && IsWindow(tooltip_)) DestroyWindow(tooltip_);
+    tooltip_ = nullptr;
+    DestroyWindow(hwnd_);
+    hwnd_ = nullptr;
+}
+
+void Form::ClickButton(const std::string& name) {
+    HWND b = Control(name);
+    if (!b || !IsWindowEnabled(b) || !IsWindowVisible(b)) return;
+    const ControlDef* d = DefinitionOf(b);
+    if (d && d->modalResult != mrNone && modal_) modalResult_ = d->modalResult;
+    auto it = clickHandlers_.find(name);
+    if (it != clickHandlers_.end() && it->second) it->second();
+}
+
+void Form::HandleCommand(WPARAM wp, LPARAM lp) {
+    const WORD id = LOWORD(wp);
+    const WORD code = HIWORD(wp);
+    HWND from = reinterpret_cast<HWND>(lp);
+    if (id == IDCANCEL && (!from || !DefinitionOf(from))) {
+        // Escape from the dialog manager: press the cancel button, if any.
+        if (!def_.cancelButton.empty()) ClickButton(def_.cancelButton);
+        return;
+    }
+    if (id == IDOK && (!from || !DefinitionOf(from))) {
+        if (!def_.defaultButton.empty()) ClickButton(def_.defaultButton);
+        return;
+    }
+    const ControlDef* d = from ? DefinitionOf(from) : nullptr;
+    if (!d) return;
+    if ((d->kind == ControlKind::Button || d->kind == ControlKind::CheckBox) && code == BN_CLICKED) {
+        ClickButton(d->name);
+        return;
+    }
+    OnControlCommand(from, code);
+}
+
+void Form::HelpRequest(HWND from) {
+    // The help context of the control, or of its nearest enclosing control
+    // that has one.
+    for (HWND h = from; h && h != hwnd_; h = GetParent(h)) {
+        const ControlDef* d = DefinitionOf(h);
+        if (d && d->helpContext != 0) {
+            OnHelp(d->helpContext);
+            return;
+        }
+    }
+    OnHelp(0);
+}
+
+bool Form::PreviewKey(const MSG& msg) {
+    if (msg.message != WM_KEYDOWN && msg.message != WM_SYSKEYDOWN) return false;
+    const unsigned shift = CurrentShiftState();
+    if (def_.keyPreview && OnKeyDown(msg.wParam, shift)) return true;
+    if (msg.wParam == VK_F1 && shift == ssNone) {
+        HelpRequest(GetFocus());
+        return true;
+    }
+    return false;
+}
+
+bool Form::OnMessage(UINT, WPARAM, LPARAM, LRESULT&) { return false; }
+
+LRESULT Form::Handle(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
+    handled = true;
+    switch (msg) {
+        case WM_GETMINMAXINFO: {
+            auto* mm = reinterpret_cast<MINMAXINFO*>(lp);
+            if (def_.minSize.width > 0) mm->ptMinTrackSize.x = def_.minSize.width;
+            if (def_.minSize.height > 0) mm->ptMinTrackSize.y = def_.minSize.height;
+            if (def_.maxSize.width > 0) mm->ptMaxTrackSize.x = def_.maxSize.width;
+            if (def_.maxSize.height > 0) mm->ptMaxTrackSize.y = def_.maxSize.height;
+            return 0;
+        }
+        case WM_SIZE:
+            ApplyAnchors();
+            if (created_) OnResize();
+            return 0;
+        case WM_CLOSE:
+            Close();
+            return 0;
+        case WM_COMMAND:
+            HandleCommand(wp, lp);
+            return 0;
+        case WM_HELP: {
+            auto* hi = reinterpret_cast<HELPINFO*>(lp);
+            if (hi && hi->iContextType == HELPINFO_WINDOW) {
+                HelpRequest(static_cast<HWND>(hi->hItemHandle));
+            }
+            return TRUE;
+        }
+        case WM_SETCURSOR: {
+            if (Application::Instance().Busy()) {
+                SetCursor(LoadCursor(nullptr, IDC_WAIT));
+                return TRUE;
+            }
+            const ControlDef* d = DefinitionOf(reinterpret_cast<HWND>(wp));
+            if (d && d->handCursor && LOWORD(lp) == HTCLIENT) {
+                SetCursor(LoadCursor(nullptr, IDC_HAND));
+                return TRUE;
+            }
+            handled = false;
+            return 0;
+        }
+        case WM_NOTIFY: {
+            LRESULT r = 0;
+            if (OnNotify(reinterpret_cast<NMHDR*>(lp), r)) return r;
+            handled = false;
+            return 0;
+        }
+        default: {
+            LRESULT r = 0;
+            if (OnMessage(msg, wp, lp, r)) return r;
+            handled = false;
+            return 0;
+        }
+    }
+}
+
+INT_PTR CALLBACK Form::DialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    try {
+        if (msg == WM_INITDIALOG) {
+            auto* self = reinterpret_cast<Form*>(lp);
+            self->hwnd_ = hwnd;
+            SetPropA(hwnd, kFormProp, self);
+            return FALSE;  // the form sets its own focus
+        }
+        Form* self = FromHandle(hwnd);
+        if (!self) return FALSE;
+        if (msg == WM_NCDESTROY) {
+            RemovePropA(hwnd, kFormProp);
+            self->hwnd_ = nullptr;
+            return FALSE;
+        }
+        bool handled = false;
+        const LRESULT r = self->Handle(msg, wp, lp, handled);
+        if (!handled) return FALSE;
+        switch (msg) {
+            case WM_CTLCOLORMSGBOX: case WM_CTLCOLOREDIT: case WM_CTLCOLORLISTBOX:
+            case WM_CTLCOLORBTN: case WM_CTLCOLORDLG: case WM_CTLCOLORSCROLLBAR:
+            case WM_CTLCOLORSTATIC: case WM_COMPAREITEM: case WM_VKEYTOITEM:
+            case WM_CHARTOITEM: case WM_QUERYDRAGICON:
+                return static_cast<INT_PTR>(r);
+            default:
+                SetWindowLongPtrA(hwnd, DWLP_MSGRESULT, r);
+                return TRUE;
+        }
+    } catch (...) {
+        Application::Instance().HandleCurrentException();
+        return FALSE;
+    }
+}
+
+LRESULT CALLBACK Form::PanelProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    try {
+        switch (msg) {
+            case WM_COMMAND: case WM_NOTIFY: case WM_DRAWITEM: case WM_MEASUREITEM:
+            case WM_CTLCOLORSTATIC: case WM_CTLCOLORBTN: case WM_CTLCOLOREDIT:
+            case WM_CTLCOLORLISTBOX: case WM_HSCROLL: case WM_VSCROLL: case WM_COMPAREITEM:
+                // Controls report to their parent; the form is the one that listens.
+                return SendMessageA(GetAncestor(hwnd, GA_ROOT), msg, wp, lp);
+            case WM_PAINT: {
+                PAINTSTRUCT ps;
+                HDC dc = BeginPaint(hwnd, &ps);
+                RECT rc;
+                GetClientRect(hwnd, &rc);
+                const auto bevel = static_cast<Bevel>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+                if (bevel == Bevel::Lowered) DrawEdge(dc, &rc, BDR_SUNKENOUTER, BF_RECT);
+                else if (bevel == Bevel::Raised) DrawEdge(dc, &rc, BDR_RAISEDOUTER, BF_RECT);
+                EndPaint(hwnd, &ps);
+                return 0;
+            }
+            case WM_SIZE:
+                InvalidateRect(hwnd, nullptr, TRUE);
+                break;
+            default:
+                break;
+        }
+        return DefWindowProcA(hwnd, msg, wp, lp);
+    } catch (...) {
+        Application::Instance().HandleCurrentException();
+        return 0;
+    }
+}
+
+}  // namespace platform

@@ -1,0 +1,199 @@
+// The small form layer every window of the program is built on: a window
+// described by a table of named controls, with anchors, minimum and fixed
+// sizes, hints in a tooltip, help contexts, tab order, key preview, default
+// and cancel buttons and modal display with a close check.
+//
+// A form is a dialog-manager window (created from an empty in-memory template
+// under its own window class), so Tab, Enter, Escape and mnemonics behave as
+// in any Windows dialog; the controls are created from the table in pixels.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/Handles.h"
+#include "platform/Layout.h"
+
+namespace platform {
+
+// Modal results, as the dialog command codes.
+enum ModalResult : int {
+    mrNone = 0,
+    mrOk = IDOK,          // 1
+    mrCancel = IDCANCEL,  // 2: also "closed through the window frame"
+    mrAbort = IDABORT,    // 3
+    mrRetry = IDRETRY,
+    mrIgnore = IDIGNORE,
+    mrYes = IDYES,        // 6
+    mrNo = IDNO,          // 7
+    mrAll = 8,
+    mrNoToAll = 9,
+    mrYesToAll = 10,
+};
+
+enum class ControlKind { Panel, Label, Button, Edit, CheckBox, Icon, ListView, ComboBox, HotKey, Custom };
+
+enum class Bevel { None, Lowered, Raised };
+
+// Shift state of a key press: the modifiers held, exactly.
+enum Shift : unsigned { ssNone = 0, ssShift = 1, ssCtrl = 2, ssAlt = 4 };
+unsigned CurrentShiftState();
+
+struct ControlDef {
+    std::string name;
+    ControlKind kind = ControlKind::Label;
+    std::string parent;  // name of the enclosing panel; empty for the form itself
+    Rect place;
+    unsigned anchors = akLeft | akTop;
+    std::string caption;
+    std::string hint;
+    int helpContext = 0;
+    int tabOrder = -1;     // position among its siblings' tab stops; -1: no tab stop
+    int modalResult = 0;   // a button with a modal result closes a modal form with it
+    bool handCursor = false;
+    Bevel bevel = Bevel::None;  // panels
+    DWORD style = 0;            // extra window styles
+    DWORD exStyle = 0;
+    std::string windowClass;    // ControlKind::Custom
+};
+
+struct FormDef {
+    std::string windowClass;  // e.g. "TFrmZuMain": the class other programs see
+    std::string name;         // e.g. "FrmZuMain": the name placement values use
+    std::string caption;
+    Rect place;               // outer bounds at design time
+    Size minSize;             // 0: no minimum
+    Size maxSize;             // 0: no maximum
+    bool sizeable = true;
+    bool helpButton = true;   // the "?" in the caption (no minimise/maximise then)
+    bool minimizeBox = false;
+    bool maximizeBox = false;
+    bool toolWindow = false;
+    bool keyPreview = false;
+    bool topMost = false;
+    bool popup = false;       // no caption and no border at all
+    std::string defaultButton;
+    std::string cancelButton;
+    std::string fontName = "MS Sans Serif";
+    int fontPoints = 8;
+    std::vector<ControlDef> controls;
+};
+
+class Form {
+public:
+    Form(FormDef def, HWND owner);
+    virtual ~Form();
+    Form(const Form&) = delete;
+    Form& operator=(const Form&) = delete;
+
+    // Builds the window and its controls and runs OnCreate.
+    void Create();
+    HWND Handle() const { return hwnd_; }
+    const FormDef& Definition() const { return def_; }
+    const std::string& Name() const { return def_.name; }
+    HWND Owner() const { return owner_; }
+
+    // The control with this name, or null.
+    HWND Control(const std::string& name) const;
+    // The table entry of a control window, or null for windows not in the table.
+    const ControlDef* DefinitionOf(HWND control) const;
+    // Controls in creation order.
+    std::vector<HWND> Controls() const;
+    // The first control (in creation order) with this help context, or null.
+    HWND ControlByHelpContext(int context) const;
+
+    std::string Text(const std::string& control) const;
+    void SetText(const std::string& control, const std::string& text);
+    void SetCaption(const std::string& caption);
+    std::string Caption() const;
+    HFONT Font() const { return font_.get(); }
+
+    // Adds a control at run time (after Create), placed and anchored like the
+    // table's; returns its window.
+    HWND AddControl(const ControlDef& def);
+
+    void Show();
+    int ShowModal();
+    bool Modal() const { return modal_; }
+    int ModalResultValue() const { return modalResult_; }
+    void SetModalResult(int result) { modalResult_ = result; }
+    // As a click on the frame's close button: a modal form ends with 2 after
+    // its close check; the main form ends the application.
+    void Close();
+    // Runs OnDestroy, then destroys the window. Forms with an OnDestroy call it
+    // from their own destructor (a base destructor cannot reach the override).
+    void Destroy();
+
+    void SetShowHint(bool show);
+    bool ShowHint() const { return showHint_; }
+    void Focus(const std::string& control);
+
+    // Called by the message loops for every key press meant for this form,
+    // before the focused control; true consumes the key.
+    bool PreviewKey(const MSG& msg);
+
+    // Click handlers by control name; called after a button's modal result is set.
+    void OnClick(const std::string& control, std::function<void()> handler);
+
+    static Form* FromHandle(HWND hwnd);
+
+protected:
+    virtual void OnCreate() {}
+    virtual void OnShow() {}
+    virtual void OnDestroy() {}
+    // The close check: false keeps the form open. ModalResultValue() tells why it closes.
+    virtual bool OnCloseQuery() { return true; }
+    // Key preview (only when the definition asks for it): true consumes the key.
+    virtual bool OnKeyDown(WPARAM /*key*/, unsigned /*shift*/) { return false; }
+    // A help request for a control with this help context (F1, or "?" then a click).
+    virtual void OnHelp(int /*context*/) {}
+    virtual void OnResize() {}
+    // Any other message; return true and set `result` to answer it.
+    virtual bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
+    // A WM_COMMAND from a control that is not a button click.
+    virtual void OnControlCommand(HWND /*control*/, WORD /*code*/) {}
+    // WM_NOTIFY from a control.
+    virtual bool OnNotify(NMHDR* /*hdr*/, LRESULT& /*result*/) { return false; }
+
+private:
+    struct ControlState {
+        ControlDef def;
+        HWND hwnd = nullptr;
+        Size designParent;
+    };
+
+    static INT_PTR CALLBACK DialogProc(HWND, UINT, WPARAM, LPARAM);
+    static LRESULT CALLBACK PanelProc(HWND, UINT, WPARAM, LPARAM);
+    LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp, bool& handled);
+    HWND CreateControl(ControlState& c);
+    Size ClientSizeOf(const std::string& parent) const;
+    void ApplyAnchors();
+    void ApplyTabOrder();
+    void AddTool(HWND control, const std::string& hint);
+    void HandleCommand(WPARAM wp, LPARAM lp);
+    void HelpRequest(HWND from);
+    void ClickButton(const std::string& name);
+
+    FormDef def_;
+    HWND owner_;
+    HWND hwnd_ = nullptr;
+    HWND tooltip_ = nullptr;
+    UniqueFont font_;
+    Size designClient_;
+    std::vector<std::unique_ptr<ControlState>> controls_;
+    std::map<std::string, std::function<void()>> clickHandlers_;
+    bool showHint_ = true;
+    bool modal_ = false;
+    bool created_ = false;
+    int modalResult_ = mrNone;
+    int nextId_ = 1000;
+
+    friend class Application;
+};
+
+}  // namespace platform

@@ -1,0 +1,96 @@
+// One small owner per kind of Windows handle. Each closes its handle exactly
+// once, can be moved but never copied, and hands the raw handle out for calls.
+#pragma once
+
+#include <windows.h>
+
+#include <utility>
+
+namespace platform {
+
+template <typename H, typename Traits>
+class UniqueHandle {
+public:
+    UniqueHandle() noexcept = default;
+    explicit UniqueHandle(H h) noexcept : h_(h) {}
+    ~UniqueHandle() { reset(); }
+
+    UniqueHandle(const UniqueHandle&) = delete;
+    UniqueHandle& operator=(const UniqueHandle&) = delete;
+    UniqueHandle(UniqueHandle&& o) noexcept : h_(o.release()) {}
+    UniqueHandle& operator=(UniqueHandle&& o) noexcept {
+        if (this != &o) reset(o.release());
+        return *this;
+    }
+
+    H get() const noexcept { return h_; }
+    explicit operator bool() const noexcept { return !Traits::IsEmpty(h_); }
+    H release() noexcept { return std::exchange(h_, Traits::Empty()); }
+    void reset(H h = Traits::Empty()) noexcept {
+        H old = std::exchange(h_, h);
+        if (!Traits::IsEmpty(old)) Traits::Close(old);
+    }
+    // For out-parameters of API calls: frees the current handle first.
+    H* put() noexcept { reset(); return &h_; }
+
+private:
+    H h_ = Traits::Empty();
+};
+
+namespace detail {
+template <typename H>
+struct NullEmpty {
+    static H Empty() noexcept { return nullptr; }
+    static bool IsEmpty(H h) noexcept { return h == nullptr; }
+};
+struct KeyTraits : NullEmpty<HKEY> { static void Close(HKEY h) noexcept { RegCloseKey(h); } };
+struct WindowTraits : NullEmpty<HWND> { static void Close(HWND h) noexcept { if (IsWindow(h)) DestroyWindow(h); } };
+struct FontTraits : NullEmpty<HFONT> { static void Close(HFONT h) noexcept { DeleteObject(h); } };
+struct BitmapTraits : NullEmpty<HBITMAP> { static void Close(HBITMAP h) noexcept { DeleteObject(h); } };
+struct BrushTraits : NullEmpty<HBRUSH> { static void Close(HBRUSH h) noexcept { DeleteObject(h); } };
+struct ModuleTraits : NullEmpty<HMODULE> { static void Close(HMODULE h) noexcept { FreeLibrary(h); } };
+struct KernelTraits : NullEmpty<HANDLE> { static void Close(HANDLE h) noexcept { CloseHandle(h); } };
+struct FindTraits {
+    static HANDLE Empty() noexcept { return INVALID_HANDLE_VALUE; }
+    static bool IsEmpty(HANDLE h) noexcept { return h == INVALID_HANDLE_VALUE || h == nullptr; }
+    static void Close(HANDLE h) noexcept { FindClose(h); }
+};
+}  // namespace detail
+
+using UniqueKey = UniqueHandle<HKEY, detail::KeyTraits>;
+using UniqueWindow = UniqueHandle<HWND, detail::WindowTraits>;
+using UniqueFont = UniqueHandle<HFONT, detail::FontTraits>;
+using UniqueBitmap = UniqueHandle<HBITMAP, detail::BitmapTraits>;
+using UniqueBrush = UniqueHandle<HBRUSH, detail::BrushTraits>;
+using UniqueModule = UniqueHandle<HMODULE, detail::ModuleTraits>;
+using UniqueKernelHandle = UniqueHandle<HANDLE, detail::KernelTraits>;
+using UniqueFind = UniqueHandle<HANDLE, detail::FindTraits>;
+
+// A device context borrowed from a window with GetDC, given back on scope exit.
+class WindowDC {
+public:
+    explicit WindowDC(HWND w) noexcept : w_(w), dc_(GetDC(w)) {}
+    ~WindowDC() { if (dc_) ReleaseDC(w_, dc_); }
+    WindowDC(const WindowDC&) = delete;
+    WindowDC& operator=(const WindowDC&) = delete;
+    HDC get() const noexcept { return dc_; }
+
+private:
+    HWND w_;
+    HDC dc_;
+};
+
+// Selects a GDI object into a DC for a scope and puts the old one back.
+class SelectGuard {
+public:
+    SelectGuard(HDC dc, HGDIOBJ obj) noexcept : dc_(dc), old_(SelectObject(dc, obj)) {}
+    ~SelectGuard() { SelectObject(dc_, old_); }
+    SelectGuard(const SelectGuard&) = delete;
+    SelectGuard& operator=(const SelectGuard&) = delete;
+
+private:
+    HDC dc_;
+    HGDIOBJ old_;
+};
+
+}  // namespace platform

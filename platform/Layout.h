@@ -1,0 +1,36 @@
+// Layout arithmetic with no window handles: anchors and hint parts.
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+enum Anchor : unsigned {
+    akLeft = 1,
+    akTop = 2,
+    akRight = 4,
+    akBottom = 8,
+    akAll = akLeft | akTop | akRight | akBottom,
+};
+
+struct Rect {
+    int left = 0, top = 0, width = 0, height = 0;
+    bool operator==(const Rect&) const = default;
+};
+
+struct Size {
+    int width = 0, height = 0;
+    bool operator==(const Size&) const = default;
+};
+
+// Where a control placed at `design` inside a parent of client size `designParent`
+// goes when the parent's client becomes `parent`. An edge anchored on both sides
+// stretches; anchored on the far side only, it keeps its distance to that side;
+// anchored on neither, it keeps its centre at the same relative place.
+Rect AnchorRect(const Rect& design, Size designParent, Size parent, unsigned anchors);
+
+// A hint is "short|long"; without "|" both parts are the whole text.
+std::string ShortHint(const std::string& hint);
+std::string LongHint(const std::string& hint);
+
+}  // namespace platform

@@ -1,0 +1,149 @@
+#include "settings/KelUtility.h"
+
+#include "about/xDialogs.h"
+#include "platform/Application.h"
+#include "platform/FileSystem.h"
+#include "settings/RegSpecial.h"
+
+namespace settings {
+
+const char* const CompanyName = "Brennvik";
+const char* const SharedKey = "\\Software";
+const char* const WindowsKey = "\\Software\\Microsoft\\Windows\\CurrentVersion";
+std::string SettingsKey;
+bool ClearOnExit = false;
+TSettings Settings;
+const std::vector<std::string> VersionKeyCaptions = {
+    "Developers=Developers",
+    "Programmers=Programmers",
+    "HTTP=Homepage",
+    "SMTP=E-Mail",
+};
+
+namespace {
+const char kSplash[] = "SplashEnabled";
+
+std::string ProductKey() {
+    return SettingsKey.empty() ? "\\Software\\" + std::string(CompanyName) + "\\Pelmark"
+                               : SettingsKey;
+}
+}  // namespace
+
+std::string CompanyKey() { return "\\Software\\" + std::string(CompanyName); }
+
+void DeriveAgentFolders(const std::string& programFilesDir, TSettings& target) {
+    target.AgentFolder.clear();
+    target.DefaultIniPath.clear();
+    target.ProfileFolder.clear();
+    // Without a Program Files folder there is nowhere to look; a bare
+    // "\Agent\Agent.exe" would name a folder of whatever drive is current.
+    if (programFilesDir.empty()) return;
+    const std::string candidate =
+        platform::IncludeTrailingBackslash(programFilesDir) + "Agent\\Agent.exe";
+    if (!platform::FileExists(candidate)) return;
+    const std::string ini = platform::ChangeFileExt(candidate, ".ini");
+    if (platform::FileExists(ini)) target.DefaultIniPath = ini;
+    target.AgentFolder = platform::ExtractFilePath(candidate);
+    target.ProfileFolder = target.AgentFolder;
+}
+
+void LoadDefaultSettings(TSettings& target) {
+    target = TSettings{};
+    const std::string programFiles =
+        ReadRegValue(HKEY_LOCAL_MACHINE, WindowsKey, "ProgramFilesDir", std::string());
+    DeriveAgentFolders(programFiles, target);
+    target.ShowHint = true;
+    target.AppHotKey = 0;
+    target.ColorLaunchStay = kDefaultColorLaunchStay;
+    target.ColorLaunchClose = kDefaultColorLaunchClose;
+    target.SplashEnabledThis = true;
+    target.SplashEnabledComp = true;
+    target.SplashEnabledAll = true;
+}
+
+void LoadSettings(TSettings& target) {
+    LoadDefaultSettings(target);
+    const HKEY cu = HKEY_CURRENT_USER;
+    const std::string key = ProductKey();
+    target.AgentFolder = ReadRegValue(cu, key, "AgentFolder", target.AgentFolder);
+    target.DefaultIniPath = ReadRegValue(cu, key, "DefaultIniPath", target.DefaultIniPath);
+    target.ProfileFolder = ReadRegValue(cu, key, "ProfileFolder", target.ProfileFolder);
+    target.DefaultSMTPServer = ReadRegValue(cu, key, "DefaultSMTPServer", target.DefaultSMTPServer);
+    target.ShowHint = ReadRegValue(cu, key, "ShowHint", target.ShowHint);
+    target.AppHotKey = static_cast<uint16_t>(
+        ReadRegValue(cu, key, "AppHotKey", static_cast<int32_t>(target.AppHotKey)) & 0xFFFF);
+    target.ColorLaunchStay = static_cast<uint32_t>(
+        ReadRegValue(cu, key, "ColorLaunchStay", static_cast<int32_t>(target.ColorLaunchStay)));
+    target.ColorLaunchClose = static_cast<uint32_t>(
+        ReadRegValue(cu, key, "ColorLaunchClose", static_cast<int32_t>(target.ColorLaunchClose)));
+    target.SplashEnabledThis = ReadRegValue(cu, key, kSplash, target.SplashEnabledThis);
+    target.SplashEnabledComp = ReadRegValue(cu, CompanyKey(), kSplash, target.SplashEnabledComp);
+    target.SplashEnabledAll = ReadRegValue(cu, SharedKey, kSplash, target.SplashEnabledAll);
+}
+
+void SaveSettings(const TSettings& s, TSettings& target) {
+    const HKEY cu = HKEY_CURRENT_USER;
+    const std::string key = ProductKey();
+    WriteRegValue(cu, key, "AgentFolder", s.AgentFolder);
+    WriteRegValue(cu, key, "DefaultIniPath", s.DefaultIniPath);
+    WriteRegValue(cu, key, "ProfileFolder", s.ProfileFolder);
+    WriteRegValue(cu, key, "DefaultSMTPServer", s.DefaultSMTPServer);
+    WriteRegValue(cu, key, "ShowHint", s.ShowHint);
+    WriteRegValue(cu, key, "AppHotKey", static_cast<int32_t>(s.AppHotKey));
+    WriteRegValue(cu, key, "ColorLaunchStay", static_cast<int32_t>(s.ColorLaunchStay));
+    WriteRegValue(cu, key, "ColorLaunchClose", static_cast<int32_t>(s.ColorLaunchClose));
+    WriteRegValue(cu, key, kSplash, s.SplashEnabledThis);
+    // The shared switches are "on" by their absence, so that one program
+    // turning them on cannot override another that turned them off later.
+    if (s.SplashEnabledComp) DeleteRegValue(cu, CompanyKey(), kSplash);
+    else WriteRegValue(cu, CompanyKey(), kSplash, false);
+    if (s.SplashEnabledAll) DeleteRegValue(cu, SharedKey, kSplash);
+    else WriteRegValue(cu, SharedKey, kSplash, false);
+    target = s;
+}
+
+bool SplashAllowed() {
+    return Settings.SplashEnabledAll && Settings.SplashEnabledComp && Settings.SplashEnabledThis;
+}
+
+void ClearSettingsKeys() {
+    DeleteRegKey(HKEY_CURRENT_USER, ProductKey());
+    if (RegKeyIsEmpty(HKEY_CURRENT_USER, CompanyKey())) {
+        DeleteRegKey(HKEY_CURRENT_USER, CompanyKey());
+    }
+}
+
+void ClearAllSettings() {
+    const auto& c = about::DialogCaptions().buttons;
+    const std::string yes = c[0], cancel = c[3], yesToAll = c[9];
+    const std::string question =
+        "Are you sure you want to clear all settings for this program ?\r\r" + yes +
+        "\t\t = Clear all settings and return to program\r" + yesToAll +
+        "\t = Clear all settings and end program\r" + cancel +
+        "\t\t = Cancel and return to program";
+    const int answer = about::ShowGlyphMessageDialog(
+        question, about::MsgKind::Confirmation, about::mbYes | about::mbCancel | about::mbYesToAll,
+        0);
+    if (answer == IDYES) {
+        ClearSettingsKeys();
+    } else if (answer == about::ButtonResult(9)) {
+        ClearOnExit = true;
+        platform::Application::Instance().Terminate();
+    }
+}
+
+void KelUtilityStart() {
+    ClearOnExit = false;
+    SettingsKey = "\\Software\\" + std::string(CompanyName) + "\\" + "Pelmark";
+    about::DialogCaptions() = about::EnglishCaptions();
+    TSettings fresh;
+    LoadSettings(fresh);
+    Settings = fresh;
+}
+
+void KelUtilityExit() {
+    if (ClearOnExit) ClearSettingsKeys();
+    Settings = TSettings{};
+}
+
+}  // namespace settings

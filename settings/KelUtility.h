@@ -1,0 +1,63 @@
+// The settings store: the one settings record, its defaults derived from
+// where Agent is installed, load and save, the splash switches, clearing all
+// settings, and the module's start and exit steps.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace settings {
+
+struct TSettings {
+    std::string AgentFolder;        // folder of Agent.exe, ends with "\"
+    std::string DefaultIniPath;     // template Agent.ini for new profiles
+    std::string ProfileFolder;      // one sub-folder per profile, ends with "\"
+    std::string DefaultSMTPServer;  // mail server proposed for new profiles
+    bool ShowHint = false;
+    uint16_t AppHotKey = 0;         // key code | 0x2000 Shift | 0x4000 Ctrl | 0x8000 Alt
+    uint32_t ColorLaunchStay = 0;   // 0x00BBGGRR, or 0x80000000 + system colour index
+    uint32_t ColorLaunchClose = 0;
+    bool SplashEnabledThis = false;
+    bool SplashEnabledComp = false;
+    bool SplashEnabledAll = false;
+
+    bool operator==(const TSettings&) const = default;
+};
+
+constexpr uint32_t kDefaultColorLaunchStay = 0x80000018;   // system colour 24, tool-tip background
+constexpr uint32_t kDefaultColorLaunchClose = 0x8000001A;  // system colour 26, hot-tracked item
+
+extern const char* const CompanyName;       // "Brennvik"
+extern std::string SettingsKey;             // "\Software\Brennvik\Pelmark"
+extern bool ClearOnExit;
+extern TSettings Settings;
+extern const std::vector<std::string> VersionKeyCaptions;
+
+// The company key "\Software\Brennvik" and the key shared by all programs.
+std::string CompanyKey();
+extern const char* const SharedKey;  // "\Software"
+extern const char* const WindowsKey; // under HKEY_LOCAL_MACHINE
+
+// Fills in what follows from Agent installed as "Agent\Agent.exe" under
+// `programFilesDir` (empty: nothing is found).
+void DeriveAgentFolders(const std::string& programFilesDir, TSettings& target);
+
+void LoadDefaultSettings(TSettings& target);
+void LoadSettings(TSettings& target);
+void SaveSettings(const TSettings& newSettings, TSettings& target);
+bool SplashAllowed();
+
+// Deletes the product key, then the company key if nothing else is left in it.
+void ClearSettingsKeys();
+// Asks whether to clear all settings and return, clear and end, or cancel.
+void ClearAllSettings();
+
+// Start step: key path, message captions, settings. Exit step: clearing
+// when asked for.
+void KelUtilityStart();
+void KelUtilityExit();
+
+}  // namespace settings

@@ -1,0 +1,112 @@
+#include "shell/KelPrevInst.h"
+
+#include "platform/Error.h"
+
+namespace shell {
+
+std::string CommandLineSeparator = " ";
+
+UINT MsgAppGetID() { return RegisterWindowMessageA("wm_KelAppGetID"); }
+UINT MsgAppRestore() { return RegisterWindowMessageA("wm_KelAppRestore"); }
+UINT MsgAppPrevInstParm() { return RegisterWindowMessageA("wm_KelAppPrevInstParm"); }
+
+void ValidateSeparator(const std::string& separator) {
+    if (separator.empty()) throw platform::Error("Command line seperater is empty!");
+    for (unsigned char c : separator) {
+        if (c > 32) {
+            throw platform::Error(
+                "Command line separater contains characters larger than character 32!");
+        }
+    }
+}
+
+std::vector<std::string> SplitCommandLine(const std::string& commandLine) {
+    std::vector<std::string> out;
+    size_t i = 0;
+    const size_t n = commandLine.size();
+    bool first = true;
+    while (true) {
+        while (i < n && static_cast<unsigned char>(commandLine[i]) <= 32) ++i;
+        if (i >= n) break;
+        std::string param;
+        bool quoted = false;
+        while (i < n && (quoted || static_cast<unsigned char>(commandLine[i]) > 32)) {
+            if (commandLine[i] == '"') quoted = !quoted;
+            else param += commandLine[i];
+            ++i;
+        }
+        if (first) first = false;  // the program path is not a parameter
+        else out.push_back(param);
+    }
+    return out;
+}
+
+std::string JoinParameters(const std::vector<std::string>& params, const std::string& separator) {
+    std::string text;
+    for (const auto& p : params) text += separator + p;
+    size_t b = 0, e = text.size();
+    while (b < e && static_cast<unsigned char>(text[b]) <= 32) ++b;
+    while (e > b && static_cast<unsigned char>(text[e - 1]) <= 32) --e;
+    return text.substr(b, e - b);
+}
+
+namespace {
+
+struct Search {
+    const char* className;
+    LRESULT appID;
+    UINT timeoutMs;
+    HWND found;
+};
+
+BOOL CALLBACK Examine(HWND w, LPARAM lp) {
+    auto* s = reinterpret_cast<Search*>(lp);
+    try {
+        const UINT getId = MsgAppGetID();
+        char cls[30] = {};
+        GetClassNameA(w, cls, sizeof cls);
+        // The class is compared first: only a window that could be the running
+        // copy is asked, and never without a time-out.
+        if (lstrcmpiA(cls, s->className) != 0) return TRUE;
+        DWORD_PTR reply = 0;
+        if (!SendMessageTimeoutA(w, getId, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, s->timeoutMs,
+                                 &reply)) {
+            return TRUE;
+        }
+        if (static_cast<LRESULT>(reply) == s->appID) {
+            s->found = w;
+            return FALSE;
+        }
+    } catch (...) {
+        // Nothing may cross back into the system; this window is simply not it.
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+HWND FindRunningCopy(const char* className, LRESULT appID, UINT timeoutMs) {
+    Search s{className, appID, timeoutMs, nullptr};
+    EnumWindows(&Examine, reinterpret_cast<LPARAM>(&s));
+    return s.found;
+}
+
+void HandOver(HWND running, const std::vector<std::string>& params) {
+    PostMessageA(running, MsgAppRestore(), 0, 0);
+    if (params.empty()) return;
+    const std::string text = JoinParameters(params, CommandLineSeparator);
+    const ATOM atom = GlobalAddAtomA(text.c_str());
+    if (!atom) platform::RaiseLastOSError();
+    SendMessageA(running, MsgAppPrevInstParm(), atom, 0);
+    GlobalDeleteAtom(atom);
+}
+
+void CheckPrevInstance(const char* className, LRESULT appID) {
+    ValidateSeparator(CommandLineSeparator);
+    HWND running = FindRunningCopy(className, appID);
+    if (!running) return;
+    HandOver(running, SplitCommandLine(GetCommandLineA()));
+    ExitProcess(0);
+}
+
+}  // namespace shell

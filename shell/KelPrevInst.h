@@ -1,0 +1,47 @@
+// The single-instance guard: a second start finds the running copy's main
+// window, asks it to come forward, hands over its command-line parameters and
+// ends with exit code 0.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace shell {
+
+constexpr LRESULT kAppID = 123470;
+constexpr char kMainClassName[] = "TFrmZuMain";
+
+// Joins the handed-over parameters; non-empty, only characters up to code 32.
+extern std::string CommandLineSeparator;
+
+// The three registered messages of the protocol.
+UINT MsgAppGetID();
+UINT MsgAppRestore();
+UINT MsgAppPrevInstParm();
+
+// Raises an error for an empty separator or one with a character above 32.
+void ValidateSeparator(const std::string& separator);
+
+// The parameters of a command line, program path excluded: separated by
+// blanks, double quotes group and are dropped.
+std::vector<std::string> SplitCommandLine(const std::string& commandLine);
+
+// Each parameter preceded by the separator, then trimmed of characters up to
+// code 32 at both ends.
+std::string JoinParameters(const std::vector<std::string>& params, const std::string& separator);
+
+// The top-level window of class `className` (ignoring case) that answers the
+// identification query with `appID`, or null. A window that does not answer
+// within `timeoutMs` is passed over, so a hung program cannot hang a start.
+HWND FindRunningCopy(const char* className, LRESULT appID, UINT timeoutMs = 3000);
+
+// Brings `running` forward and hands over `params`; raises the system's error
+// when the joined text cannot be stored as an atom.
+void HandOver(HWND running, const std::vector<std::string>& params);
+
+// Returns when no copy runs; otherwise hands over and ends the process with 0.
+void CheckPrevInstance(const char* className, LRESULT appID);
+
+}  // namespace shell

@@ -1,0 +1,45 @@
+// Start-up: settings, the single-instance guard, the splash screen, the main
+// window and the message loop, in that order.
+#include <windows.h>
+
+#include <memory>
+
+#include "platform/Application.h"
+#include "settings/KelUtility.h"
+#include "settings/RegSpecial.h"
+#include "shell/KelPrevInst.h"
+#include "shell/KelSplash.h"
+#include "shell/ZuMain.h"
+
+using platform::Application;
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    Application& app = Application::Instance();
+    try {
+        app.Initialize(instance);
+        if (!settings::CheckPlatform()) return 0;
+        settings::KelUtilityStart();
+        shell::CheckPrevInstance(shell::kMainClassName, shell::kAppID);
+
+        if (settings::SplashAllowed()) shell::ShowSplash("Pelmark", "Initializaing ...", true, nullptr);
+        auto main = std::make_unique<shell::TFrmZuMain>();
+        try {
+            main->Create();
+        } catch (...) {
+            shell::HideSplash("Pelmark");
+            throw;
+        }
+        shell::HideSplash("Pelmark");
+        main->Show();
+        const int code = app.Run();
+        main.reset();
+        settings::KelUtilityExit();
+        return code;
+    } catch (const std::exception& e) {
+        app.ShowException(e);
+        return 1;
+    } catch (...) {
+        app.ShowException("Unknown error");
+        return 1;
+    }
+}

@@ -1,0 +1,188 @@
+#!/usr/bin/env python3
+"""Draws the program icon and the message-button glyphs as BMP/ICO files.
+
+The pictures are committed under resources/; run this again only to change
+them. Each glyph bitmap holds two 16x16 images side by side, the normal and
+the disabled look; its lower left pixel is the transparent colour.
+"""
+import math
+import os
+import struct
+import sys
+
+KEY = (255, 0, 255)
+
+
+def canvas(w, h, fill=KEY):
+    return [[fill for _ in range(w)] for _ in range(h)]
+
+
+def put(img, x, y, c):
+    if 0 <= y < len(img) and 0 <= x < len(img[0]):
+        img[y][x] = c
+
+
+def line(img, x0, y0, x1, y1, c, width=2):
+    steps = int(max(abs(x1 - x0), abs(y1 - y0)) * 4) + 1
+    for i in range(steps + 1):
+        t = i / steps
+        x, y = x0 + (x1 - x0) * t, y0 + (y1 - y0) * t
+        for dx in range(width):
+            for dy in range(width):
+                put(img, int(round(x)) + dx, int(round(y)) + dy, c)
+
+
+def disc(img, cx, cy, r, c, ring=None):
+    for y in range(len(img)):
+        for x in range(len(img[0])):
+            d = math.hypot(x + 0.5 - cx, y + 0.5 - cy)
+            if ring is None and d <= r:
+                put(img, x, y, c)
+            elif ring is not None and r - ring <= d <= r:
+                put(img, x, y, c)
+
+
+GREEN, RED, BLUE = (0, 128, 0), (192, 0, 0), (0, 0, 160)
+
+
+def glyph(kind):
+    g = canvas(16, 16)
+    if kind in ("yes", "ok"):
+        line(g, 2, 8, 6, 12, GREEN)
+        line(g, 6, 12, 13, 3, GREEN)
+    elif kind == "all":
+        line(g, 1, 7, 4, 10, GREEN)
+        line(g, 4, 10, 9, 3, GREEN)
+        line(g, 5, 10, 8, 13, GREEN)
+        line(g, 8, 13, 14, 5, GREEN)
+    elif kind == "no":
+        disc(g, 8, 8, 7, RED, ring=2)
+        line(g, 3, 12, 12, 3, RED)
+    elif kind == "cancel":
+        line(g, 3, 3, 12, 12, RED)
+        line(g, 12, 3, 3, 12, RED)
+    elif kind == "abort":
+        disc(g, 8, 8, 7, RED)
+        line(g, 4, 7, 11, 7, (255, 255, 255))
+    elif kind == "retry":
+        disc(g, 8, 8, 6, GREEN, ring=2)
+        for y in range(0, 8):
+            for x in range(9, 16):
+                if g[y][x] == GREEN:
+                    g[y][x] = KEY
+        line(g, 10, 1, 14, 5, GREEN)
+        line(g, 9, 6, 14, 6, GREEN)
+    elif kind == "ignore":
+        for x in range(2, 15, 4):
+            line(g, x, 7, x + 1, 7, BLUE)
+    elif kind == "help":
+        line(g, 5, 4, 8, 2, BLUE)
+        line(g, 8, 2, 11, 4, BLUE)
+        line(g, 11, 4, 8, 8, BLUE)
+        line(g, 8, 8, 8, 10, BLUE)
+        line(g, 8, 13, 8, 13, BLUE)
+    return g
+
+
+def disabled(g):
+    out = canvas(16, 16)
+    for y in range(16):
+        for x in range(16):
+            if g[y][x] != KEY:
+                put(out, x + 1, y + 1, (255, 255, 255))
+    for y in range(16):
+        for x in range(16):
+            if g[y][x] != KEY:
+                out[y][x] = (128, 128, 128)
+    return out
+
+
+def write_bmp(path, img):
+    h, w = len(img), len(img[0])
+    row = (w * 3 + 3) & ~3
+    data = bytearray()
+    for y in range(h - 1, -1, -1):
+        r = bytearray()
+        for x in range(w):
+            c = img[y][x]
+            r += bytes((c[2], c[1], c[0]))
+        r += b"\0" * (row - len(r))
+        data += r
+    header = struct.pack("<2sIHHI", b"BM", 14 + 40 + len(data), 0, 0, 54)
+    info = struct.pack("<IiiHHIIiiII", 40, w, h, 1, 24, 0, len(data), 2835, 2835, 0, 0)
+    with open(path, "wb") as f:
+        f.write(header + info + data)
+
+
+def icon_image(size):
+    """A rounded blue card with a yellow bookmark: RGBA rows, top first."""
+    img = [[(0, 0, 0, 0)] * size for _ in range(size)]
+    s = size / 32.0
+    rad = 5 * s
+    for y in range(size):
+        for x in range(size):
+            px, py = x + 0.5, y + 0.5
+            cx = min(max(px, rad + s), size - rad - s)
+            cy = min(max(py, rad + s), size - rad - s)
+            if math.hypot(px - cx, py - cy) <= rad:
+                shade = int(40 + 80 * (1 - y / size))
+                img[y][x] = (20, shade, 170, 255)
+    # three profile lines
+    for i, yy in enumerate((9, 15, 21)):
+        for y in range(int(yy * s), int((yy + 3) * s)):
+            for x in range(int(6 * s), int(19 * s)):
+                img[y][x] = (235, 240, 255, 255)
+    # bookmark ribbon on the right
+    for y in range(int(3 * s), int(27 * s)):
+        for x in range(int(21 * s), int(28 * s)):
+            notch = (y > 21 * s) and abs(x + 0.5 - 24.5 * s) < (y - 21 * s)
+            if not notch:
+                img[y][x] = (255, 205, 0, 255)
+    return img
+
+
+def ico_entry(img):
+    size = len(img)
+    xor = bytearray()
+    for y in range(size - 1, -1, -1):
+        for x in range(size):
+            r, g, b, a = img[y][x]
+            xor += bytes((b, g, r, a))
+    mask_row = ((size + 31) // 32) * 4
+    andmask = bytearray()
+    for y in range(size - 1, -1, -1):
+        bits = bytearray(mask_row)
+        for x in range(size):
+            if img[y][x][3] == 0:
+                bits[x // 8] |= 0x80 >> (x % 8)
+        andmask += bits
+    header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 32, 0, len(xor) + len(andmask),
+                         0, 0, 0, 0)
+    return header + xor + andmask
+
+
+def write_ico(path, sizes):
+    entries = [ico_entry(icon_image(s)) for s in sizes]
+    out = struct.pack("<HHH", 0, 1, len(sizes))
+    offset = 6 + 16 * len(sizes)
+    for s, e in zip(sizes, entries):
+        out += struct.pack("<BBBBHHII", s, s, 0, 0, 1, 32, len(e), offset)
+        offset += len(e)
+    with open(path, "wb") as f:
+        f.write(out + b"".join(entries))
+
+
+def main():
+    root = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "resources")
+    os.makedirs(os.path.join(root, "glyphs"), exist_ok=True)
+    for kind in ("yes", "no", "ok", "cancel", "abort", "retry", "ignore", "all", "help"):
+        g = glyph(kind)
+        d = disabled(g)
+        both = [g[y] + d[y] for y in range(16)]
+        write_bmp(os.path.join(root, "glyphs", "bb%s.bmp" % kind), both)
+    write_ico(os.path.join(root, "Pelmark.ico"), (16, 32, 48))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
