@@ -24,31 +24,6 @@ std::string NoAmpersand(std::string s) {
     return out;
 }
 
-// A small window that puts the keyboard state back after posted key
-// messages: messages posted to one thread are handled in order.
-const char kRestoreClass[] = "PelmarkTestKeyRestore";
-BYTE gSavedKeys[256];
-
-LRESULT CALLBACK RestoreProc(HWND h, UINT m, WPARAM w, LPARAM l) {
-    if (m == WM_APP) {
-        SetKeyboardState(gSavedKeys);
-        return 0;
-    }
-    return DefWindowProcA(h, m, w, l);
-}
-
-HWND RestoreWindow() {
-    static HWND w = nullptr;
-    if (w && IsWindow(w)) return w;
-    WNDCLASSA wc{};
-    wc.lpfnWndProc = RestoreProc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = kRestoreClass;
-    RegisterClassA(&wc);
-    w = CreateWindowA(kRestoreClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
-    return w;
-}
-
 struct FindState {
     HWND found = nullptr;
 };
@@ -91,18 +66,37 @@ std::string DriverWindow::Text(const std::string& name) const {
 
 HWND DriverWindow::Focused() const { return GetFocus(); }
 
+namespace {
+// Lets the window act on what was just sent to it before the next step, so
+// a handler's steps happen in order, as a user's would.
+void Settle() {
+    for (int i = 0; i < 3; ++i) platform::Application::Instance().ProcessMessages();
+}
+}  // namespace
+
 void DriverWindow::Press(const std::string& name) const {
     HWND b = Control(name);
     EXPECT_NE(b, nullptr) << "no control " << name << " in window \"" << Title() << "\"";
-    if (b) PostMessageA(b, BM_CLICK, 0, 0);
+    if (!b) return;
+    PostMessageA(b, BM_CLICK, 0, 0);
+    Settle();
+}
+
+void DriverWindow::FocusOn(const std::string& name) const {
+    HWND c = Control(name);
+    EXPECT_NE(c, nullptr) << "no control " << name;
+    if (!c) return;
+    SendMessageA(hwnd_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(c), TRUE);
+    Settle();
 }
 
 void DriverWindow::Key(WPARAM vk, unsigned shift) const {
     HWND target = GetFocus();
     if (!target || GetAncestor(target, GA_ROOT) != hwnd_) target = hwnd_;
+    BYTE saved[256];
+    GetKeyboardState(saved);
     BYTE keys[256];
-    GetKeyboardState(keys);
-    std::memcpy(gSavedKeys, keys, sizeof keys);
+    std::memcpy(keys, saved, sizeof keys);
     keys[VK_SHIFT] = (shift & platform::ssShift) ? 0x80 : 0;
     keys[VK_CONTROL] = (shift & platform::ssCtrl) ? 0x80 : 0;
     keys[VK_MENU] = (shift & platform::ssAlt) ? 0x80 : 0;
@@ -112,12 +106,13 @@ void DriverWindow::Key(WPARAM vk, unsigned shift) const {
     const UINT scan = MapVirtualKeyA(static_cast<UINT>(vk), 0);
     PostMessageA(target, down, vk, 1 | (scan << 16));
     PostMessageA(target, up, vk, 1 | (scan << 16) | 0xC0000000u);
-    PostMessageA(RestoreWindow(), WM_APP, 0, 0);
+    Settle();
+    SetKeyboardState(saved);
 }
 
 void DriverWindow::CloseFrame() const { PostMessageA(hwnd_, WM_SYSCOMMAND, SC_CLOSE, 0); }
 
-UiDriver::UiDriver(std::chrono::milliseconds timeout) : timeout_(timeout) { RestoreWindow(); }
+UiDriver::UiDriver(std::chrono::milliseconds timeout) : timeout_(timeout) {}
 
 UiDriver::~UiDriver() {
     if (timer_) KillTimer(nullptr, timer_);
@@ -155,8 +150,8 @@ void CALLBACK UiDriver::Tick(HWND, UINT, UINT_PTR, DWORD) {
 }
 
 void UiDriver::OnTick() {
-    if (busy_) return;
-    busy_ = true;
+    // Ticks also come while a handler waits for its steps to settle; a modal
+    // window opened by one of those steps is then the next one handled.
     for (auto it = handled_.begin(); it != handled_.end();) {
         it = IsWindow(*it) && IsWindowVisible(*it) ? std::next(it) : handled_.erase(it);
     }
@@ -181,7 +176,6 @@ void UiDriver::OnTick() {
             ADD_FAILURE() << "driver handler threw: " << e.what();
         }
     }
-    busy_ = false;
 }
 
 void PumpFor(std::chrono::milliseconds time) {

@@ -27,8 +27,11 @@ public:
     HWND Control(const std::string& name) const;
     std::string Text(const std::string& name) const;
     HWND Focused() const;
-    // Clicks a button, as a mouse click would, once the handler has returned.
+    // Each step below is acted on before it returns, so steps keep their order.
+    // Clicks a button, as a mouse click would.
     void Press(const std::string& name) const;
+    // Moves the keyboard focus, as Tab or a click would.
+    void FocusOn(const std::string& name) const;
     // A key press with exactly these modifiers, delivered to the focused control.
     void Key(WPARAM vk, unsigned shift = platform::ssNone) const;
     // As the close button of the window frame.
@@ -78,7 +81,6 @@ private:
     std::vector<std::string> seen_;
     UINT_PTR timer_ = 0;
     bool timedOut_ = false;
-    bool busy_ = false;
     static UiDriver* current_;
 };
 

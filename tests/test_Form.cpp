@@ -1,0 +1,286 @@
+// The form layer, driven as a user would: real windows, keys and clicks.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <stdexcept>
+
+#include "platform/Application.h"
+#include "platform/Form.h"
+#include "support/UiDriver.h"
+
+using namespace platform;
+using testing_support::DriverWindow;
+using testing_support::UiDriver;
+
+namespace {
+
+FormDef SampleDef() {
+    FormDef d;
+    d.windowClass = "TFrmTestSample";
+    d.name = "FrmTestSample";
+    d.caption = "Sample";
+    d.place = {100, 100, 400, 300};
+    d.minSize = {300, 200};
+    d.keyPreview = true;
+    d.defaultButton = "ButtonOK";
+    d.cancelButton = "ButtonCancel";
+    auto ctl = [](const char* name, ControlKind kind, const char* parent, Rect place, unsigned anchors,
+                  const char* caption, const char* hint, int help, int tab) {
+        ControlDef c;
+        c.name = name;
+        c.kind = kind;
+        c.parent = parent;
+        c.place = place;
+        c.anchors = anchors;
+        c.caption = caption;
+        c.hint = hint;
+        c.helpContext = help;
+        c.tabOrder = tab;
+        return c;
+    };
+    ControlDef panel = ctl("PanelTop", ControlKind::Panel, "", {4, 4, 300, 100}, akAll, "", "Panel hint", 1, 0);
+    panel.bevel = Bevel::Lowered;
+    ControlDef edit = ctl("EditName", ControlKind::Edit, "PanelTop", {4, 20, 200, 21}, akLeft | akTop | akRight, "",
+                          "Name|The profile's name", 2, 0);
+    ControlDef edit2 = ctl("EditOther", ControlKind::Edit, "PanelTop", {4, 50, 200, 21}, akLeft | akTop, "", "", 0, 1);
+    ControlDef ok = ctl("ButtonOK", ControlKind::Button, "", {200, 200, 75, 25}, akRight | akBottom, "OK", "Store", 3, 2);
+    ok.modalResult = mrOk;
+    ok.handCursor = true;
+    ControlDef cancel = ctl("ButtonCancel", ControlKind::Button, "", {280, 200, 75, 25}, akRight | akBottom,
+                            "&Cancel", "Leave", 4, 1);
+    cancel.modalResult = mrAbort;
+    d.controls = {panel, edit, edit2, ok, cancel};
+    return d;
+}
+
+class SampleForm : public Form {
+public:
+    SampleForm() : Form(SampleDef(), nullptr) {}
+    ~SampleForm() override { Destroy(); }
+    bool allowClose = true;
+    int closeQueries = 0;
+    int lastCloseResult = -1;
+    std::vector<int> helps;
+    std::vector<std::pair<WPARAM, unsigned>> keys;
+    bool destroyed = false;
+
+protected:
+    bool OnCloseQuery() override {
+        ++closeQueries;
+        lastCloseResult = ModalResultValue();
+        return allowClose;
+    }
+    bool OnKeyDown(WPARAM key, unsigned shift) override {
+        keys.emplace_back(key, shift);
+        return key == 'K' && shift == ssCtrl;  // consumed
+    }
+    void OnHelp(int context) override { helps.push_back(context); }
+    void OnDestroy() override { destroyed = true; }
+};
+
+RECT RectIn(HWND control, HWND parent) {
+    RECT r;
+    GetWindowRect(control, &r);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+}  // namespace
+
+TEST(Form, BuildsNamedControlsFromItsTable) {
+    SampleForm f;
+    f.Create();
+    char cls[64];
+    GetClassNameA(f.Handle(), cls, sizeof cls);
+    EXPECT_STREQ(cls, "TFrmTestSample");
+    EXPECT_EQ(f.Caption(), "Sample");
+    ASSERT_NE(f.Control("EditName"), nullptr);
+    EXPECT_EQ(GetParent(f.Control("EditName")), f.Control("PanelTop"));
+    EXPECT_EQ(f.Control("NoSuchControl"), nullptr);
+    EXPECT_EQ(f.Text("ButtonCancel"), "&Cancel");
+    EXPECT_EQ(f.ControlByHelpContext(2), f.Control("EditName"));
+    EXPECT_EQ(f.ControlByHelpContext(0), f.Control("EditOther"));
+    EXPECT_EQ(f.DefinitionOf(f.Control("ButtonOK"))->hint, "Store");
+    EXPECT_EQ(GetWindowContextHelpId(f.Control("ButtonOK")), 3u);
+    EXPECT_TRUE(GetWindowLongA(f.Handle(), GWL_EXSTYLE) & WS_EX_CONTEXTHELP);
+    EXPECT_FALSE(GetWindowLongA(f.Handle(), GWL_STYLE) & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX));
+}
+
+TEST(Form, AnchorsFollowResizeAndMinimumSizeHolds) {
+    SampleForm f;
+    f.Create();
+    RECT before = RectIn(f.Control("ButtonOK"), f.Handle());
+    RECT editBefore = RectIn(f.Control("EditName"), f.Control("PanelTop"));
+    SetWindowPos(f.Handle(), nullptr, 0, 0, 500, 360, SWP_NOMOVE | SWP_NOZORDER);
+    RECT after = RectIn(f.Control("ButtonOK"), f.Handle());
+    RECT editAfter = RectIn(f.Control("EditName"), f.Control("PanelTop"));
+    EXPECT_EQ(after.left - before.left, 100);
+    EXPECT_EQ(after.top - before.top, 60);
+    EXPECT_EQ(after.right - after.left, 75);
+    EXPECT_EQ((editAfter.right - editAfter.left) - (editBefore.right - editBefore.left), 100);
+    EXPECT_EQ(editAfter.left, editBefore.left);
+
+    MINMAXINFO mm{};
+    SendMessageA(f.Handle(), WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&mm));
+    EXPECT_EQ(mm.ptMinTrackSize.x, 300);
+    EXPECT_EQ(mm.ptMinTrackSize.y, 200);
+}
+
+TEST(Form, ButtonsEndModalDisplayWithTheirResult) {
+    SampleForm f;
+    UiDriver d;
+    d.Then([](DriverWindow& w) { w.Press("ButtonCancel"); });
+    EXPECT_EQ(d.Run([&] { return f.ShowModal(); }), mrAbort);
+    EXPECT_EQ(f.closeQueries, 1);
+    EXPECT_EQ(f.lastCloseResult, mrAbort);
+    EXPECT_FALSE(IsWindowVisible(f.Handle()));
+}
+
+TEST(Form, EnterPressesDefaultEscapePressesCancelFrameGivesTwo) {
+    {
+        SampleForm f;
+        UiDriver d;
+        d.Then([](DriverWindow& w) {
+            w.FocusOn("EditName");
+            w.Key(VK_RETURN);
+        });
+        EXPECT_EQ(d.Run([&] { return f.ShowModal(); }), mrOk);
+    }
+    {
+        SampleForm f;
+        UiDriver d;
+        d.Then([](DriverWindow& w) {
+            w.FocusOn("EditName");
+            w.Key(VK_ESCAPE);
+        });
+        EXPECT_EQ(d.Run([&] { return f.ShowModal(); }), mrAbort);
+    }
+    {
+        SampleForm f;
+        UiDriver d;
+        d.Then([](DriverWindow& w) { w.CloseFrame(); });
+        EXPECT_EQ(d.Run([&] { return f.ShowModal(); }), mrCancel);
+    }
+}
+
+TEST(Form, EnterOnAFocusedButtonPressesThatButton) {
+    SampleForm f;
+    UiDriver d;
+    d.Then([](DriverWindow& w) {
+        w.FocusOn("ButtonCancel");
+        w.Key(VK_RETURN);
+    });
+    EXPECT_EQ(d.Run([&] { return f.ShowModal(); }), mrAbort);
+}
+
+TEST(Form, CloseCheckKeepsTheFormOpen) {
+    SampleForm f;
+    f.allowClose = false;
+    UiDriver d;
+    d.Then([](DriverWindow& w) { w.Press("ButtonOK"); });
+    // The refused close leaves the form up; a later frame close ends it.
+    static SampleForm* target;
+    target = &f;
+    struct Later {
+        static void CALLBACK Fire(HWND, UINT, UINT_PTR id, DWORD) {
+            KillTimer(nullptr, id);
+            target->allowClose = true;
+            PostMessageA(target->Handle(), WM_SYSCOMMAND, SC_CLOSE, 0);
+        }
+    };
+    const int result = d.Run([&] {
+        SetTimer(nullptr, 0, 300, &Later::Fire);
+        return f.ShowModal();
+    });
+    EXPECT_EQ(result, mrCancel);
+    EXPECT_EQ(f.closeQueries, 2);
+}
+
+TEST(Form, KeyPreviewSeesKeysFirstWithExactModifiers) {
+    SampleForm f;
+    UiDriver d;
+    d.Then([](DriverWindow& w) {
+        w.FocusOn("EditName");
+        w.Key('K', ssCtrl);
+        w.Key('K', ssCtrl | ssShift);
+        w.Press("ButtonOK");
+    });
+    d.Run([&] { return f.ShowModal(); });
+    ASSERT_GE(f.keys.size(), 2u);
+    EXPECT_EQ(f.keys[0], std::make_pair(WPARAM('K'), unsigned(ssCtrl)));
+    EXPECT_EQ(f.keys[1], std::make_pair(WPARAM('K'), unsigned(ssCtrl | ssShift)));
+    // The consumed Ctrl+K never reached the edit; the other one did not type either
+    // (a control key press is no character).
+    EXPECT_EQ(f.Text("EditName"), "");
+}
+
+TEST(Form, F1AsksForHelpOfTheFocusedControlOrItsPanel) {
+    SampleForm f;
+    UiDriver d;
+    d.Then([](DriverWindow& w) {
+        w.FocusOn("EditName");
+        w.Key(VK_F1);
+        w.FocusOn("EditOther");  // no context of its own: the panel's
+        w.Key(VK_F1);
+        w.Press("ButtonOK");
+    });
+    d.Run([&] { return f.ShowModal(); });
+    EXPECT_EQ(f.helps, (std::vector<int>{2, 1}));
+}
+
+TEST(Form, HintSwitchFollowsTheApplication) {
+    Application& app = Application::Instance();
+    const bool was = app.ShowHint();
+    SampleForm f;
+    f.Create();
+    app.SetShowHint(false);
+    EXPECT_FALSE(f.ShowHint());
+    app.SetShowHint(true);
+    EXPECT_TRUE(f.ShowHint());
+    SampleForm later;
+    app.SetShowHint(false);
+    later.Create();
+    EXPECT_FALSE(later.ShowHint());
+    app.SetShowHint(was);
+}
+
+TEST(Form, DestroyRunsTheDestroyStepOnce) {
+    auto f = std::make_unique<SampleForm>();
+    f->Create();
+    HWND h = f->Handle();
+    f->Destroy();
+    EXPECT_TRUE(f->destroyed);
+    EXPECT_FALSE(IsWindow(h));
+    f.reset();  // and the destructor copes with a destroyed window
+}
+
+TEST(BusyCursor, CountsAndAlwaysRestores) {
+    Application& app = Application::Instance();
+    EXPECT_FALSE(app.Busy());
+    try {
+        BusyCursor outer;
+        {
+            BusyCursor inner;
+            EXPECT_TRUE(app.Busy());
+        }
+        EXPECT_TRUE(app.Busy());
+        throw std::runtime_error("fails half way");
+    } catch (const std::runtime_error&) {
+    }
+    EXPECT_FALSE(app.Busy());
+}
+
+TEST(Application, TerminateEndsAModalLoopAndTheMainLoop) {
+    Application& app = Application::Instance();
+    SampleForm f;
+    UiDriver d;
+    d.Then([&](DriverWindow&) { app.Terminate(); });
+    EXPECT_EQ(d.Run([&] { return f.ShowModal(); }), mrCancel);
+    EXPECT_TRUE(app.Terminated());
+    EXPECT_EQ(app.Run(), 0);  // returns at once
+    app.ResetTerminated();
+    MSG msg;
+    EXPECT_FALSE(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE));
+}

@@ -1,0 +1,252 @@
+// The single-instance guard, with real processes of Pelmark.exe.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/Error.h"
+#include "shell/KelPrevInst.h"
+#include "support/RegistrySandbox.h"
+#include "support/UiDriver.h"
+
+using namespace shell;
+
+namespace {
+
+std::string ErrorOf(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const platform::Error& e) {
+        return e.what();
+    }
+    return "(no error)";
+}
+
+// A window that claims to be (or not to be) a running copy, and records what
+// a second start sends it.
+class StandIn {
+public:
+    StandIn(const char* className, LRESULT reply) : reply_(reply) {
+        WNDCLASSA wc{};
+        wc.lpfnWndProc = &StandIn::Proc;
+        wc.hInstance = GetModuleHandleA(nullptr);
+        wc.lpszClassName = className;
+        RegisterClassA(&wc);
+        hwnd_ = CreateWindowA(className, "stand-in", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr,
+                              wc.hInstance, nullptr);
+        SetWindowLongPtrA(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        className_ = className;
+    }
+    ~StandIn() {
+        DestroyWindow(hwnd_);
+        UnregisterClassA(className_.c_str(), GetModuleHandleA(nullptr));
+    }
+    HWND Handle() const { return hwnd_; }
+    int restores = 0;
+    std::vector<std::string> handedOver;
+
+private:
+    static LRESULT CALLBACK Proc(HWND h, UINT m, WPARAM w, LPARAM l) {
+        auto* self = reinterpret_cast<StandIn*>(GetWindowLongPtrA(h, GWLP_USERDATA));
+        if (self && m != 0) {
+            if (m == MsgAppGetID()) return self->reply_;
+            if (m == MsgAppRestore()) {
+                ++self->restores;
+                return 0;
+            }
+            if (m == MsgAppPrevInstParm()) {
+                char buf[512] = {};
+                GlobalGetAtomNameA(static_cast<ATOM>(w), buf, sizeof buf);
+                self->handedOver.push_back(buf);
+                return 0;
+            }
+        }
+        return DefWindowProcA(h, m, w, l);
+    }
+    HWND hwnd_;
+    LRESULT reply_;
+    std::string className_;
+};
+
+std::string PelmarkPath() {
+    char path[MAX_PATH];
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string p = path;
+    return p.substr(0, p.find_last_of('\\') + 1) + "Pelmark.exe";
+}
+
+struct Process {
+    PROCESS_INFORMATION pi{};
+    explicit Process(const std::string& args) {
+        std::string cmd = "\"" + PelmarkPath() + "\"" + (args.empty() ? "" : " " + args);
+        STARTUPINFOA si{};
+        si.cb = sizeof si;
+        if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+            ADD_FAILURE() << "cannot start " << cmd;
+        }
+    }
+    ~Process() {
+        if (pi.hProcess) {
+            if (WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(pi.hProcess, 99);
+            CloseHandle(pi.hProcess);
+            CloseHandle(pi.hThread);
+        }
+    }
+    // Waits while this thread keeps answering messages; -1 on time-out.
+    long Wait(int ms = 30000) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        while (std::chrono::steady_clock::now() < end) {
+            const DWORD r = MsgWaitForMultipleObjects(1, &pi.hProcess, FALSE, 50, QS_ALLINPUT);
+            if (r == WAIT_OBJECT_0) {
+                DWORD code = 0;
+                GetExitCodeProcess(pi.hProcess, &code);
+                return static_cast<long>(code);
+            }
+            MSG msg;
+            while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                TranslateMessage(&msg);
+                DispatchMessageA(&msg);
+            }
+        }
+        return -1;
+    }
+};
+
+struct ProcWindows {
+    DWORD pid;
+    const char* cls;
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK FindProcWindow(HWND w, LPARAM lp) {
+    auto* s = reinterpret_cast<ProcWindows*>(lp);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w, &pid);
+    char cls[64] = {};
+    GetClassNameA(w, cls, sizeof cls);
+    if (pid == s->pid && lstrcmpA(cls, s->cls) == 0 && IsWindowVisible(w)) {
+        s->found = w;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND WaitForWindow(DWORD pid, const char* cls, int ms = 30000) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < end) {
+        ProcWindows s{pid, cls};
+        EnumWindows(&FindProcWindow, reinterpret_cast<LPARAM>(&s));
+        if (s.found) return s.found;
+        testing_support::PumpFor(std::chrono::milliseconds(50));
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+TEST(PrevInstance, SeparatorChecks) {
+    EXPECT_EQ(ErrorOf([] { ValidateSeparator(""); }), "Command line seperater is empty!");
+    EXPECT_EQ(ErrorOf([] { ValidateSeparator(" ,"); }),
+              "Command line separater contains characters larger than character 32!");
+    EXPECT_EQ(ErrorOf([] { ValidateSeparator(" \t"); }), "(no error)");
+    EXPECT_EQ(ErrorOf([] { ValidateSeparator(CommandLineSeparator); }), "(no error)");
+}
+
+TEST(PrevInstance, ParametersAreSplitAndJoinedBySingleSpaces) {
+    EXPECT_EQ(SplitCommandLine("\"C:\\Program Files\\Pelmark.exe\" a  b\tc"),
+              (std::vector<std::string>{"a", "b", "c"}));
+    EXPECT_EQ(SplitCommandLine("Pelmark.exe"), std::vector<std::string>{});
+    EXPECT_EQ(SplitCommandLine("p.exe \"two words\" x\"y z\""), (std::vector<std::string>{"two words", "xy z"}));
+    EXPECT_EQ(JoinParameters({"a", "b", "c"}, " "), "a b c");
+    EXPECT_EQ(JoinParameters({"two words", "x"}, " "), "two words x");  // joined as they are
+    EXPECT_EQ(JoinParameters({" padded "}, " "), "padded");
+    EXPECT_EQ(JoinParameters({}, " "), "");
+}
+
+TEST(PrevInstance, OnlyTheRightClassWithTheRightAnswerIsTheRunningCopy) {
+    {
+        StandIn wrongReply(kMainClassName, 42);
+        StandIn wrongClass("TFrmSomethingElse", kAppID);
+        EXPECT_EQ(FindRunningCopy(kMainClassName, kAppID), nullptr);
+    }
+    {
+        StandIn lower("tfrmzumain", kAppID);  // class names compare without case
+        EXPECT_EQ(FindRunningCopy(kMainClassName, kAppID), lower.Handle());
+    }
+}
+
+TEST(PrevInstance, SecondStartHandsOverParametersJoinedAndExitsZero) {
+    StandIn running(kMainClassName, kAppID);
+    Process second("a b c");
+    EXPECT_EQ(second.Wait(), 0);
+    testing_support::PumpFor(std::chrono::milliseconds(100));  // the posted restore
+    EXPECT_EQ(running.restores, 1);
+    EXPECT_EQ(running.handedOver, (std::vector<std::string>{"a b c"}));
+}
+
+TEST(PrevInstance, SecondStartWithoutParametersOnlyAsksToRestore) {
+    StandIn running(kMainClassName, kAppID);
+    Process second("");
+    EXPECT_EQ(second.Wait(), 0);
+    testing_support::PumpFor(std::chrono::milliseconds(100));
+    EXPECT_EQ(running.restores, 1);
+    EXPECT_TRUE(running.handedOver.empty());
+}
+
+TEST(PrevInstance, OverlongParametersEndWithExitCodeOneAfterTheRestore) {
+    StandIn running(kMainClassName, kAppID);
+    Process second(std::string(300, 'x'));
+    // The error is reported in a message box of the second process.
+    HWND box = nullptr;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!box && std::chrono::steady_clock::now() < end) {
+        box = WaitForWindow(second.pi.dwProcessId, "#32770", 200);
+        if (WaitForSingleObject(second.pi.hProcess, 0) == WAIT_OBJECT_0) break;
+    }
+    ASSERT_NE(box, nullptr) << "no error message";
+    char title[128] = {};
+    GetWindowTextA(box, title, sizeof title);
+    EXPECT_STREQ(title, "Pelmark");
+    std::string text;
+    for (HWND c = GetWindow(box, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        char buf[512] = {};
+        GetWindowTextA(c, buf, sizeof buf);
+        text += std::string(buf) + "|";
+    }
+    EXPECT_NE(text.find("System Error.  Code: "), std::string::npos) << text;
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(second.Wait(), 1);
+    testing_support::PumpFor(std::chrono::milliseconds(100));
+    EXPECT_EQ(running.restores, 1);  // the running copy still came forward
+    EXPECT_TRUE(running.handedOver.empty());
+}
+
+TEST(PrevInstance, RealSecondStartRestoresAMinimisedFirstCopy) {
+    testing_support::RegistrySandbox sandbox;
+    Process first("");
+    HWND main = WaitForWindow(first.pi.dwProcessId, kMainClassName);
+    ASSERT_NE(main, nullptr);
+    char caption[64] = {};
+    GetWindowTextA(main, caption, sizeof caption);
+    EXPECT_STREQ(caption, "Pelmark");
+    EXPECT_EQ(FindRunningCopy(kMainClassName, kAppID), main);
+
+    ShowWindow(main, SW_MINIMIZE);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!IsIconic(main) && std::chrono::steady_clock::now() < until) Sleep(20);
+    ASSERT_TRUE(IsIconic(main));
+    {
+        Process second("x y");
+        EXPECT_EQ(second.Wait(), 0);
+        EXPECT_EQ(WaitForWindow(second.pi.dwProcessId, kMainClassName, 10), nullptr);
+    }
+    const auto restored = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (IsIconic(main) && std::chrono::steady_clock::now() < restored) Sleep(20);
+    EXPECT_FALSE(IsIconic(main));
+
+    // Escape in the main window ends the program normally.
+    PostMessageA(main, WM_KEYDOWN, VK_ESCAPE, 0);
+    EXPECT_EQ(first.Wait(), 0);
+}

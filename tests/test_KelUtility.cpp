@@ -1,0 +1,280 @@
+#include <gtest/gtest.h>
+
+#include "about/xDialogs.h"
+#include "platform/Application.h"
+#include "platform/Error.h"
+#include "settings/KelUtility.h"
+#include "settings/RegSpecial.h"
+#include "support/RegistrySandbox.h"
+#include "support/UiDriver.h"
+
+using namespace settings;
+using testing_support::DriverWindow;
+using testing_support::RegistrySandbox;
+using testing_support::TempFolder;
+using testing_support::UiDriver;
+
+namespace {
+const HKEY CU = HKEY_CURRENT_USER;
+
+bool KeyExists(const std::string& path) {
+    HKEY k;
+    if (RegOpenKeyExA(CU, path.substr(1).c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
+    RegCloseKey(k);
+    return true;
+}
+
+bool ValueExists(const std::string& key, const char* name) {
+    HKEY k;
+    if (RegOpenKeyExA(CU, key.substr(1).c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
+    const bool found = RegQueryValueExA(k, name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+    RegCloseKey(k);
+    return found;
+}
+
+// A Program Files folder with Agent installed as "Agent\Agent.exe".
+struct ProgramFiles {
+    TempFolder dir;
+    ProgramFiles(bool withExe, bool withIni) {
+        dir.MakeFolder("Agent");
+        if (withExe) dir.MakeFile("Agent\\Agent.exe", "MZ");
+        if (withIni) dir.MakeFile("Agent\\Agent.ini", "[URL]\r\nForceAgentClient=1\r\n");
+    }
+};
+}  // namespace
+
+TEST(KelUtility, ModuleStartSetsKeyPathAndCaptions) {
+    EXPECT_EQ(SettingsKey, "\\Software\\Brennvik\\Pelmark");
+    EXPECT_STREQ(CompanyName, "Brennvik");
+    const auto& c = about::DialogCaptions();
+    EXPECT_EQ(c.buttons[0], "&Yes");
+    EXPECT_EQ(c.buttons[8], "N&o to All");
+    EXPECT_EQ(c.buttons[9], "Yes to &All");
+    EXPECT_EQ(c.titles[3], "Confirm");
+    EXPECT_EQ(c.titles[4], "");
+    EXPECT_EQ(VersionKeyCaptions,
+              (std::vector<std::string>{"Developers=Developers", "Programmers=Programmers", "HTTP=Homepage",
+                                        "SMTP=E-Mail"}));
+}
+
+TEST(KelUtility, DefaultsFollowWhereAgentIsInstalled) {
+    {
+        ProgramFiles pf(true, true);
+        TSettings s;
+        DeriveAgentFolders(pf.dir.Path(), s);  // with its trailing "\"
+        EXPECT_EQ(s.AgentFolder, pf.dir.Path() + "Agent\\");
+        EXPECT_EQ(s.ProfileFolder, s.AgentFolder);
+        EXPECT_EQ(s.DefaultIniPath, pf.dir.Path() + "Agent\\Agent.ini");
+        const std::string noSlash = pf.dir.Path().substr(0, pf.dir.Path().size() - 1);
+        TSettings t;
+        DeriveAgentFolders(noSlash, t);
+        EXPECT_EQ(t, s);
+    }
+    {
+        ProgramFiles pf(true, false);  // Agent.exe without Agent.ini
+        TSettings s;
+        DeriveAgentFolders(pf.dir.Path(), s);
+        EXPECT_EQ(s.AgentFolder, pf.dir.Path() + "Agent\\");
+        EXPECT_EQ(s.ProfileFolder, s.AgentFolder);
+        EXPECT_EQ(s.DefaultIniPath, "");
+    }
+    {
+        ProgramFiles pf(false, true);  // no Agent.exe
+        TSettings s;
+        s.AgentFolder = "stale";
+        DeriveAgentFolders(pf.dir.Path(), s);
+        EXPECT_EQ(s.AgentFolder, "");
+        EXPECT_EQ(s.DefaultIniPath, "");
+        EXPECT_EQ(s.ProfileFolder, "");
+    }
+    TSettings s;
+    DeriveAgentFolders("", s);
+    EXPECT_EQ(s.AgentFolder, "");
+}
+
+TEST(KelUtility, FreshInstallationLoadsDerivedDefaults) {
+    RegistrySandbox sandbox;
+    ProgramFiles pf(true, true);
+    sandbox.SetProgramFilesDir(pf.dir.Path().substr(0, pf.dir.Path().size() - 1));
+    TSettings s;
+    LoadSettings(s);
+    EXPECT_EQ(s.AgentFolder, pf.dir.Path() + "Agent\\");
+    EXPECT_EQ(s.ProfileFolder, pf.dir.Path() + "Agent\\");
+    EXPECT_EQ(s.DefaultIniPath, pf.dir.Path() + "Agent\\Agent.ini");
+    EXPECT_EQ(s.DefaultSMTPServer, "");
+    EXPECT_TRUE(s.ShowHint);
+    EXPECT_EQ(s.AppHotKey, 0);
+    EXPECT_EQ(s.ColorLaunchStay, 0x80000018u);
+    EXPECT_EQ(s.ColorLaunchClose, 0x8000001Au);
+    EXPECT_TRUE(s.SplashEnabledThis && s.SplashEnabledComp && s.SplashEnabledAll);
+    EXPECT_FALSE(KeyExists(SettingsKey));  // loading writes nothing
+
+    sandbox.SetProgramFilesDir("");  // missing: the derivation still completes
+    TSettings t;
+    LoadSettings(t);
+    EXPECT_EQ(t.AgentFolder, "");
+    EXPECT_EQ(t.DefaultIniPath, "");
+}
+
+TEST(KelUtility, StoredValuesOverrideDefaultsEvenWhenEmpty) {
+    RegistrySandbox sandbox;
+    ProgramFiles pf(true, true);
+    sandbox.SetProgramFilesDir(pf.dir.Path());
+    WriteRegValue(CU, SettingsKey, "AgentFolder", std::string());
+    WriteRegValue(CU, SettingsKey, "AppHotKey", int32_t(0x1C041));  // read back as its low 16 bits
+    WriteRegValue(CU, SettingsKey, "ShowHint", false);
+    TSettings s;
+    LoadSettings(s);
+    EXPECT_EQ(s.AgentFolder, "");
+    EXPECT_EQ(s.ProfileFolder, pf.dir.Path() + "Agent\\");
+    EXPECT_EQ(s.AppHotKey, 0xC041);
+    EXPECT_FALSE(s.ShowHint);
+}
+
+TEST(KelUtility, AValueOfTheWrongTypeStopsLoading) {
+    RegistrySandbox sandbox;
+    WriteRegValue(CU, SettingsKey, "ShowHint", std::string("1"));
+    TSettings s;
+    try {
+        LoadSettings(s);
+        FAIL() << "no error";
+    } catch (const platform::Error& e) {
+        EXPECT_STREQ(e.what(), "Invalid data type for 'ShowHint'");
+    }
+}
+
+TEST(KelUtility, SaveAndLoadRoundTripWithTheSplashAbsenceRule) {
+    RegistrySandbox sandbox;
+    TSettings s;
+    s.AgentFolder = "C:\\Agent\\";
+    s.DefaultIniPath = "C:\\Agent\\Agent.ini";
+    s.ProfileFolder = "D:\\Profiles\\";
+    s.DefaultSMTPServer = "smtp.example.org";
+    s.ShowHint = false;
+    s.AppHotKey = 0x8000 | 0x4000 | 'P';
+    s.ColorLaunchStay = 0x00FF8040;
+    s.ColorLaunchClose = 0x80000005;
+    s.SplashEnabledThis = false;
+    s.SplashEnabledComp = false;
+    s.SplashEnabledAll = false;
+    TSettings target;
+    SaveSettings(s, target);
+    EXPECT_EQ(target, s);
+    TSettings back;
+    LoadSettings(back);
+    EXPECT_EQ(back, s);
+    EXPECT_EQ(ReadRegValue(CU, CompanyKey(), "SplashEnabled", int32_t(9)), 0);
+    EXPECT_EQ(ReadRegValue(CU, SharedKey, "SplashEnabled", int32_t(9)), 0);
+    EXPECT_EQ(ReadRegValue(CU, SettingsKey, "AppHotKey", int32_t(0)), 0xC050);
+
+    // Switched on again: the shared values go, the company key stays.
+    s.SplashEnabledThis = s.SplashEnabledComp = s.SplashEnabledAll = true;
+    SaveSettings(s, target);
+    EXPECT_TRUE(ValueExists(SettingsKey, "SplashEnabled"));
+    EXPECT_FALSE(ValueExists(CompanyKey(), "SplashEnabled"));
+    EXPECT_FALSE(ValueExists(SharedKey, "SplashEnabled"));
+    EXPECT_TRUE(KeyExists(CompanyKey()));
+    LoadSettings(back);
+    EXPECT_EQ(back, s);
+}
+
+TEST(KelUtility, AnyOneSplashSwitchOffSuppressesTheSplash) {
+    const TSettings saved = Settings;
+    for (int off = 0; off < 4; ++off) {
+        Settings.SplashEnabledThis = off != 1;
+        Settings.SplashEnabledComp = off != 2;
+        Settings.SplashEnabledAll = off != 3;
+        EXPECT_EQ(SplashAllowed(), off == 0) << off;
+    }
+    Settings = saved;
+}
+
+TEST(KelUtility, SplashSwitchesOffElsewhereAreHonouredOnLoad) {
+    RegistrySandbox sandbox;
+    WriteRegValue(CU, SharedKey, "SplashEnabled", false);
+    TSettings s;
+    LoadSettings(s);
+    EXPECT_TRUE(s.SplashEnabledThis);
+    EXPECT_TRUE(s.SplashEnabledComp);
+    EXPECT_FALSE(s.SplashEnabledAll);
+}
+
+TEST(ClearAllSettings, AsksWithTheThreeChoicesInOrder) {
+    RegistrySandbox sandbox;
+    WriteRegValue(CU, SettingsKey, "ShowHint", true);
+    UiDriver d;
+    std::string text;
+    std::vector<std::string> captions;
+    d.Then([&](DriverWindow& w) {
+        EXPECT_EQ(w.Title(), "Confirm");
+        text = w.Text("Message");
+        for (const char* b : {"Yes", "Cancel", "YesToAll"}) captions.push_back(w.Text(b));
+        RECT a, b, c;
+        GetWindowRect(w.Control("Yes"), &a);
+        GetWindowRect(w.Control("Cancel"), &b);
+        GetWindowRect(w.Control("YesToAll"), &c);
+        EXPECT_LT(a.left, b.left);
+        EXPECT_LT(b.left, c.left);
+        EXPECT_EQ(w.Control("No"), nullptr);
+        w.Press("Cancel");
+    });
+    d.Run([] { ClearAllSettings(); });
+    EXPECT_EQ(text,
+              "Are you sure you want to clear all settings for this program ?\r\r"
+              "&Yes\t\t = Clear all settings and return to program\r"
+              "Yes to &All\t = Clear all settings and end program\r"
+              "Cancel\t\t = Cancel and return to program");
+    EXPECT_EQ(captions, (std::vector<std::string>{"&Yes", "Cancel", "Yes to &All"}));
+    EXPECT_TRUE(KeyExists(SettingsKey));  // Cancel changes nothing
+    EXPECT_FALSE(ClearOnExit);
+}
+
+TEST(ClearAllSettings, YesClearsNowAndKeepsWhatOthersOwn) {
+    RegistrySandbox sandbox;
+    const TSettings before = Settings;
+    WriteRegValue(CU, SettingsKey, "ShowHint", true);
+    WriteRegValue(CU, SettingsKey + "\\Sub", "V", true);
+    WriteRegValue(CU, SharedKey, "SplashEnabled", false);
+    UiDriver d;
+    d.Then([](DriverWindow& w) { w.Press("Yes"); });
+    d.Run([] { ClearAllSettings(); });
+    EXPECT_FALSE(KeyExists(SettingsKey));
+    EXPECT_FALSE(KeyExists(CompanyKey()));  // empty, so it goes too
+    EXPECT_TRUE(ValueExists(SharedKey, "SplashEnabled"));  // never deleted here
+    EXPECT_EQ(Settings, before);  // the program goes on with what it has
+    EXPECT_FALSE(platform::Application::Instance().Terminated());
+
+    // Values written afterwards make the key again, holding only themselves.
+    WriteRegValue(CU, SettingsKey, "FrmZuMain.Left", int32_t(10));
+    EXPECT_TRUE(ValueExists(SettingsKey, "FrmZuMain.Left"));
+    EXPECT_FALSE(ValueExists(SettingsKey, "ShowHint"));
+
+    // A company key that still holds its own switch survives.
+    WriteRegValue(CU, CompanyKey(), "SplashEnabled", false);
+    d.Then([](DriverWindow& w) { w.Press("Yes"); });
+    d.Run([] { ClearAllSettings(); });
+    EXPECT_FALSE(KeyExists(SettingsKey));
+    EXPECT_TRUE(ValueExists(CompanyKey(), "SplashEnabled"));
+}
+
+TEST(ClearAllSettings, YesToAllClearsAtExitAfterTheLastWrite) {
+    RegistrySandbox sandbox;
+    auto& app = platform::Application::Instance();
+    WriteRegValue(CU, SettingsKey, "ShowHint", true);
+    UiDriver d;
+    d.Then([](DriverWindow& w) { w.Key(VK_TAB); w.Key(VK_TAB); w.Key(VK_RETURN); });
+    d.Run([] { ClearAllSettings(); });
+    EXPECT_TRUE(ClearOnExit);
+    EXPECT_TRUE(app.Terminated());
+    // The windows still write their placement while closing...
+    WriteRegValue(CU, SettingsKey, "FrmZuMain.WindowState", int32_t(0));
+    EXPECT_TRUE(KeyExists(SettingsKey));
+    // ...and the exit step clears after them.
+    const TSettings saved = Settings;
+    KelUtilityExit();
+    EXPECT_FALSE(KeyExists(SettingsKey));
+    EXPECT_FALSE(KeyExists(CompanyKey()));
+    ClearOnExit = false;
+    Settings = saved;
+    app.ResetTerminated();
+}

@@ -1,0 +1,45 @@
+#include <gtest/gtest.h>
+
+#include "platform/Layout.h"
+
+using namespace platform;
+
+TEST(AnchorRect, LeftTopKeepsPlaceAndSize) {
+    const Rect r = AnchorRect({4, 4, 75, 25}, {500, 300}, {700, 500}, akLeft | akTop);
+    EXPECT_EQ(r, (Rect{4, 4, 75, 25}));
+}
+
+TEST(AnchorRect, BothSidesStretchAndFarSideFollows) {
+    // A grid anchored on all sides grows with its panel.
+    EXPECT_EQ(AnchorRect({4, 20, 493, 293}, {501, 317}, {601, 417}, akAll), (Rect{4, 20, 593, 393}));
+    // A button anchored top and right keeps its distance to the right edge.
+    EXPECT_EQ(AnchorRect({420, 4, 75, 25}, {501, 33}, {451, 33}, akTop | akRight), (Rect{370, 4, 75, 25}));
+    // A panel anchored left, right and bottom moves down and widens.
+    EXPECT_EQ(AnchorRect({4, 324, 501, 33}, {509, 361}, {609, 461}, akLeft | akRight | akBottom),
+              (Rect{4, 424, 601, 33}));
+}
+
+TEST(AnchorRect, ShrinkingNeverGivesNegativeSizes) {
+    const Rect r = AnchorRect({4, 20, 100, 50}, {200, 100}, {50, 30}, akAll);
+    EXPECT_EQ(r.width, 0);
+    EXPECT_EQ(r.height, 0);
+}
+
+TEST(AnchorRect, NoHorizontalAnchorKeepsCentreProportional) {
+    // Centred at 100 of 200; the parent doubles, so the centre goes to 200.
+    const Rect r = AnchorRect({90, 0, 20, 10}, {200, 100}, {400, 100}, akTop);
+    EXPECT_EQ(r.left + r.width / 2, 200);
+    EXPECT_EQ(r.width, 20);
+}
+
+TEST(Hints, ShortAndLongParts) {
+    const std::string h =
+        "Edit default .INI file|Opens a dialog where you can edit all the values defined in the default .INI file.";
+    EXPECT_EQ(ShortHint(h), "Edit default .INI file");
+    EXPECT_EQ(LongHint(h), "Opens a dialog where you can edit all the values defined in the default .INI file.");
+    EXPECT_EQ(ShortHint("Add a new profile"), "Add a new profile");
+    EXPECT_EQ(LongHint("Add a new profile"), "Add a new profile");
+    EXPECT_EQ(ShortHint("|only long"), "");
+    EXPECT_EQ(LongHint("|only long"), "only long");
+    EXPECT_EQ(LongHint("a|b|c"), "b|c");
+}

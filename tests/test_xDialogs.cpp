@@ -1,0 +1,247 @@
+#include <gtest/gtest.h>
+
+#include "about/xDialogs.h"
+#include "platform/Application.h"
+#include "support/UiDriver.h"
+
+using namespace about;
+using testing_support::DriverWindow;
+using testing_support::UiDriver;
+
+namespace {
+
+using Shower = int (*)(const std::string&, MsgKind, MsgButtons, int);
+const Shower kVariants[] = {&ShowMessageDialog, &ShowGlyphMessageDialog};
+
+int Answer(Shower show, const std::string& text, MsgKind kind, MsgButtons buttons,
+           std::function<void(DriverWindow&)> act) {
+    UiDriver d;
+    d.Then(std::move(act));
+    return d.Run([&] { return show(text, kind, buttons, 0); });
+}
+
+RECT ClientRectOf(HWND h, HWND parent) {
+    RECT r;
+    GetWindowRect(h, &r);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+}  // namespace
+
+TEST(MessageLayout, ShortMessageWithIconAndTwoButtons) {
+    MessageMetrics m;
+    m.avgW = 6;
+    m.avgH = 13;
+    m.textW = 100;
+    m.textH = 13;
+    m.hasIcon = true;
+    m.buttonCount = 2;
+    m.widestCaption = 30;  // narrower than the minimum
+    const MessageLayout l = LayoutMessageDialog(m);
+    EXPECT_EQ(l.hMargin, 12);
+    EXPECT_EQ(l.vMargin, 13);
+    EXPECT_EQ(l.hSpacing, 15);
+    EXPECT_EQ(l.vSpacing, 16);
+    EXPECT_EQ(l.buttonWidth, 75);
+    EXPECT_EQ(l.buttonHeight, 22);
+    EXPECT_EQ(l.buttonSpacing, 6);
+    // Icon and text: 100 + 32 + 15 = 147 wide, 32 high; buttons 75 + 6 + 75 = 156.
+    EXPECT_EQ(l.client.width, 156 + 24);
+    EXPECT_EQ(l.client.height, 32 + 22 + 16 + 26);
+    EXPECT_EQ(l.icon, (platform::Rect{12, 13, 32, 32}));
+    EXPECT_EQ(l.text, (platform::Rect{12 + 47, 13, 100, 13}));
+    ASSERT_EQ(l.buttons.size(), 2u);
+    EXPECT_EQ(l.buttons[0], (platform::Rect{12, 32 + 13 + 16, 75, 22}));
+    EXPECT_EQ(l.buttons[1], (platform::Rect{12 + 81, 61, 75, 22}));
+}
+
+TEST(MessageLayout, LongTextGlyphButtonsAndNoIcon) {
+    MessageMetrics m;
+    m.avgW = 5;
+    m.avgH = 13;
+    m.textW = 600;
+    m.textH = 65;
+    m.hasIcon = false;
+    m.buttonCount = 1;
+    m.widestCaption = 90;  // wider than 50 * 5 / 4 = 62
+    m.glyph = true;
+    const MessageLayout l = LayoutMessageDialog(m);
+    EXPECT_EQ(l.buttonWidth, 90);
+    EXPECT_EQ(l.buttonHeight, 26);
+    EXPECT_EQ(l.client.width, 600 + 2 * 10);
+    EXPECT_EQ(l.client.height, 65 + 26 + 16 + 26);
+    EXPECT_EQ(l.text.left, l.hMargin);  // no icon: the text starts at the margin
+    EXPECT_EQ(l.buttons[0].left, (620 - 90) / 2);
+    EXPECT_EQ(l.buttons[0].top, 65 + 13 + 16);
+
+    m.buttonCount = 0;
+    EXPECT_EQ(LayoutMessageDialog(m).client.width, 620);
+}
+
+TEST(MessageLayout, DefaultAndCancelButtons) {
+    EXPECT_EQ(DefaultButtonIndex(mbOK | mbYes | mbRetry), 2);
+    EXPECT_EQ(DefaultButtonIndex(mbYes | mbNo), 0);
+    EXPECT_EQ(DefaultButtonIndex(mbAbort | mbRetry | mbIgnore), 5);
+    EXPECT_EQ(DefaultButtonIndex(mbCancel), -1);
+    EXPECT_EQ(CancelButtonIndex(mbYes | mbNo | mbCancel), 3);
+    EXPECT_EQ(CancelButtonIndex(mbYes | mbNo), 1);
+    EXPECT_EQ(CancelButtonIndex(mbOK), 2);
+    EXPECT_EQ(CancelButtonIndex(mbYes | mbYesToAll), -1);
+}
+
+TEST(MessageDialogs, ErrorWithCancelGivesTwoForEnterEscapeAndFrame) {
+    for (Shower show : kVariants) {
+        EXPECT_EQ(Answer(show, "Failed", MsgKind::Error, mbCancel, [](DriverWindow& w) {
+            EXPECT_EQ(w.Title(), "Error");
+            EXPECT_EQ(w.Focused(), w.Control("Cancel"));
+            w.Key(VK_RETURN);
+        }), 2);
+        EXPECT_EQ(Answer(show, "Failed", MsgKind::Error, mbCancel, [](DriverWindow& w) { w.Key(VK_ESCAPE); }), 2);
+        EXPECT_EQ(Answer(show, "Failed", MsgKind::Error, mbCancel, [](DriverWindow& w) { w.CloseFrame(); }), 2);
+    }
+}
+
+TEST(MessageDialogs, ConfirmationAnswersSixForEnterSevenForEscape) {
+    for (Shower show : kVariants) {
+        EXPECT_EQ(Answer(show, "Delete it ?", MsgKind::Confirmation, mbYes | mbNo, [](DriverWindow& w) {
+            EXPECT_EQ(w.Title(), "Confirm");
+            EXPECT_EQ(w.Text("Yes"), "&Yes");
+            EXPECT_EQ(w.Text("No"), "&No");
+            w.Key(VK_RETURN);
+        }), 6);
+        EXPECT_EQ(Answer(show, "Delete it ?", MsgKind::Confirmation, mbYes | mbNo,
+                         [](DriverWindow& w) { w.Key(VK_ESCAPE); }), 7);
+        // Without a Cancel or No button, closing from the title bar still gives 2.
+        EXPECT_EQ(Answer(show, "Note", MsgKind::Information, mbOK, [](DriverWindow& w) {
+            EXPECT_EQ(w.Title(), "Information");
+            w.CloseFrame();
+        }), 2);
+        EXPECT_EQ(Answer(show, "Note", MsgKind::Information, mbOK, [](DriverWindow& w) { w.Key(VK_ESCAPE); }), 1);
+    }
+}
+
+TEST(MessageDialogs, ButtonsAndResultsOfTheWholeRow) {
+    const MsgButtons all = mbYes | mbNo | mbOK | mbCancel | mbAbort | mbRetry | mbIgnore | mbAll | mbNoToAll |
+                           mbYesToAll | mbHelp;
+    const char* names[] = {"Yes", "No", "OK", "Cancel", "Abort", "Retry", "Ignore", "All", "NoToAll", "YesToAll"};
+    const int results[] = {6, 7, 1, 2, 3, 4, 5, 8, 9, 10};
+    for (int i = 0; i < 10; ++i) {
+        EXPECT_EQ(Answer(&ShowGlyphMessageDialog, "Which ?", MsgKind::Warning, all, [&](DriverWindow& w) {
+            if (i == 0) {
+                // Help leaves the dialog open; the row stays in its fixed order.
+                w.Press("Help");
+                int last = -1;
+                for (const char* n : names) {
+                    RECT r = ClientRectOf(w.Control(n), w.Handle());
+                    EXPECT_GT(r.left, last) << n;
+                    last = r.left;
+                }
+            }
+            w.Press(names[i]);
+        }), results[i]) << names[i];
+    }
+}
+
+TEST(MessageDialogs, GeometryFollowsTheLayoutRules) {
+    for (Shower show : kVariants) {
+        Answer(show, "Short", MsgKind::Warning, mbYes | mbNo, [](DriverWindow& w) {
+            RECT client;
+            GetClientRect(w.Handle(), &client);
+            RECT icon = ClientRectOf(w.Control("Image"), w.Handle());
+            RECT text = ClientRectOf(w.Control("Message"), w.Handle());
+            RECT yes = ClientRectOf(w.Control("Yes"), w.Handle());
+            RECT no = ClientRectOf(w.Control("No"), w.Handle());
+            const int hMargin = icon.left;
+            EXPECT_GT(hMargin, 0);
+            EXPECT_GT(text.left, icon.right);  // text right of the icon
+            EXPECT_EQ(yes.top, no.top);
+            EXPECT_EQ(yes.right - yes.left, no.right - no.left);
+            // The row is centred and the window is just wide enough for it.
+            EXPECT_EQ(yes.left - client.left, client.right - no.right);
+            const int row = no.right - yes.left;
+            const int block = text.right - icon.left;
+            EXPECT_EQ(client.right, std::max(row, block) + 2 * hMargin);
+            w.Press("No");
+        });
+    }
+}
+
+TEST(MessageDialogs, LongTextWrapsAtHalfTheScreenAndLineBreaksStay) {
+    std::string longText;
+    for (int i = 0; i < 60; ++i) longText += "wrapping words ";
+    const int half = GetSystemMetrics(SM_CXSCREEN) / 2;
+    Answer(&ShowMessageDialog, longText, MsgKind::Information, mbOK, [&](DriverWindow& w) {
+        RECT text = ClientRectOf(w.Control("Message"), w.Handle());
+        EXPECT_LE(text.right - text.left, half);
+        EXPECT_GT(text.right - text.left, half / 2);
+        EXPECT_GT(text.bottom - text.top, 40);  // several lines
+        w.Press("OK");
+    });
+    int oneLine = 0, threeLines = 0;
+    Answer(&ShowMessageDialog, "one", MsgKind::Information, mbOK, [&](DriverWindow& w) {
+        RECT t = ClientRectOf(w.Control("Message"), w.Handle());
+        oneLine = t.bottom - t.top;
+        w.Press("OK");
+    });
+    Answer(&ShowMessageDialog, "one\rtwo\rthree", MsgKind::Information, mbOK, [&](DriverWindow& w) {
+        RECT t = ClientRectOf(w.Control("Message"), w.Handle());
+        threeLines = t.bottom - t.top;
+        w.Press("OK");
+    });
+    EXPECT_EQ(threeLines, 3 * oneLine);
+}
+
+TEST(MessageDialogs, CustomKindHasNoIconAndTheApplicationTitle) {
+    Answer(&ShowGlyphMessageDialog, "Custom text", MsgKind::Custom, mbOK, [](DriverWindow& w) {
+        EXPECT_EQ(w.Title(), platform::Application::Instance().Title());
+        EXPECT_EQ(w.Control("Image"), nullptr);
+        RECT text = ClientRectOf(w.Control("Message"), w.Handle());
+        RECT ok = ClientRectOf(w.Control("OK"), w.Handle());
+        EXPECT_GT(text.left, 0);
+        EXPECT_LT(text.left, ok.left + 1);
+        w.Press("OK");
+    });
+}
+
+TEST(MessageDialogs, CtrlCCopiesTheExactTextBlock) {
+    const std::string dashes(27, '-');
+    for (Shower show : kVariants) {
+        OpenClipboard(nullptr);
+        EmptyClipboard();
+        CloseClipboard();
+        const int r = Answer(show, "Remove \"x\" ?", MsgKind::Confirmation, mbYes | mbNo, [](DriverWindow& w) {
+            w.Key('C', platform::ssShift | platform::ssCtrl);  // not Ctrl alone: nothing
+            w.Key('C', platform::ssCtrl);
+            w.Press("No");
+        });
+        EXPECT_EQ(r, 7);
+        ASSERT_TRUE(OpenClipboard(nullptr));
+        HANDLE h = GetClipboardData(CF_TEXT);
+        std::string got = h ? static_cast<const char*>(GlobalLock(h)) : "";
+        if (h) GlobalUnlock(h);
+        CloseClipboard();
+        EXPECT_EQ(got, dashes + "\r\nConfirm\r\n" + dashes + "\r\nRemove \"x\" ?\r\n" + dashes + "\r\nYes   No   \r\n" +
+                           dashes + "\r\n");
+    }
+    EXPECT_EQ(MessageCopyText("T", "M", {"N&o to All", "&Help"}),
+              dashes + "\r\nT\r\n" + dashes + "\r\nM\r\n" + dashes + "\r\nNo to All   Help   \r\n" + dashes + "\r\n");
+}
+
+TEST(MessageDialogs, GlyphVariantTakesItsCaptionsFromTheTable) {
+    auto& table = DialogCaptions();
+    const CaptionTable saved = table;
+    table.buttons[2] = "&Fine";
+    table.titles[2] = "Note";
+    Answer(&ShowGlyphMessageDialog, "x", MsgKind::Information, mbOK, [](DriverWindow& w) {
+        EXPECT_EQ(w.Title(), "Note");
+        EXPECT_EQ(w.Text("OK"), "&Fine");
+        w.Press("OK");
+    });
+    Answer(&ShowMessageDialog, "x", MsgKind::Information, mbOK, [](DriverWindow& w) {
+        EXPECT_EQ(w.Title(), "Information");  // the plain variant keeps its fixed texts
+        EXPECT_EQ(w.Text("OK"), "OK");
+        w.Press("OK");
+    });
+    table = saved;
+}

@@ -1,0 +1,105 @@
+#!/usr/bin/env bash
+# Builds Pelmark with Debian's mingw-w64 cross compiler and either starts it
+# under Wine ("run") or runs every test under Wine ("test"). Installs what is
+# missing first; works as root or through sudo. Everything it makes stays in
+# the build folder, the Wine prefix included.
+set -euo pipefail
+
+usage() {
+    echo "usage: $0 run|test" >&2
+    exit 2
+}
+[ $# -eq 1 ] || usage
+mode=$1
+case "$mode" in run|test) ;; *) usage ;; esac
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build=${PELMARK_BUILD_DIR:-$root/build}
+
+if [ "$(id -u)" -eq 0 ]; then sudo=(); else sudo=(sudo); fi
+
+have_packages() {
+    command -v i686-w64-mingw32-g++-posix >/dev/null &&
+        command -v i686-w64-mingw32-windres >/dev/null &&
+        command -v cmake >/dev/null && command -v make >/dev/null &&
+        command -v wine >/dev/null && [ -x /usr/lib/wine/wine ] &&
+        command -v Xvfb >/dev/null && [ -f /usr/src/googletest/CMakeLists.txt ]
+}
+
+install_packages() {
+    echo "== installing the cross compiler, Wine, Xvfb and GoogleTest"
+    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+        "${sudo[@]}" dpkg --add-architecture i386
+    fi
+    "${sudo[@]}" apt-get update -q
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
+        cmake make g++-mingw-w64-i686-posix binutils-mingw-w64-i686 \
+        wine wine32:i386 xvfb xauth googletest
+}
+
+have_packages || install_packages
+
+echo "== building in $build"
+cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
+    -DCMAKE_BUILD_TYPE=Release -DPELMARK_TESTS=$([ "$mode" = test ] && echo ON || echo OFF) >/dev/null
+cmake --build "$build" -j"$(nproc)"
+
+export WINEPREFIX="$build/wineprefix"
+export WINEARCH=win32
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+pids=()
+cleanup() {
+    # End what this script started, by process id.
+    wineserver -k 2>/dev/null || true
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+}
+trap cleanup EXIT
+
+start_xvfb() {
+    local n=90
+    while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    pids+=($!)
+    export DISPLAY=":$n"
+    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && return 0; sleep 0.1; done
+    echo "Xvfb did not start on :$n" >&2
+    exit 1
+}
+
+# $1: Y when a window manager draws the frames, N when Wine must draw them
+# itself (a bare Xvfb: Wine would otherwise wait for a manager on every hide).
+prepare_prefix() {
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        echo "== making the Wine prefix $WINEPREFIX (once)"
+        wineboot -i >/dev/null 2>&1 || true
+        wineserver -w
+    fi
+    # One server for the whole run, so that each process starts quickly; its
+    # helper services start here, detached from the output of what follows.
+    wineserver -p
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d "$1" /f >/dev/null 2>&1
+}
+
+if [ "$mode" = test ]; then
+    start_xvfb
+    prepare_prefix N
+    echo "== running the tests"
+    cd "$build"
+    ctest --output-on-failure --timeout 180
+    exit $?
+fi
+
+# run: the user's display when there is one, otherwise a private Xvfb.
+managed=Y
+if [ -z "${DISPLAY:-}" ]; then
+    managed=N
+    start_xvfb
+    echo "== no display: Pelmark runs on the virtual display $DISPLAY"
+    echo "   look at it with:  DISPLAY=$DISPLAY import -window root pelmark.png"
+    echo "   or share it with: x11vnc -display $DISPLAY  (then any VNC viewer)"
+fi
+prepare_prefix "$managed"
+echo "== starting Pelmark (close its window or press Escape to end)"
+wine "$build/bin/Pelmark.exe"
