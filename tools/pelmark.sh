@@ -23,7 +23,8 @@ have_packages() {
         command -v i686-w64-mingw32-windres >/dev/null &&
         command -v cmake >/dev/null && command -v make >/dev/null &&
         command -v wine >/dev/null && [ -x /usr/lib/wine/wine ] &&
-        command -v Xvfb >/dev/null && [ -f /usr/src/googletest/CMakeLists.txt ]
+        command -v Xvfb >/dev/null && [ -f /usr/src/googletest/CMakeLists.txt ] &&
+        [ -d /usr/share/wine/fonts ]
 }
 
 install_packages() {
@@ -34,7 +35,7 @@ install_packages() {
     "${sudo[@]}" apt-get update -q
     "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
         cmake make g++-mingw-w64-i686-posix binutils-mingw-w64-i686 \
-        wine wine32:i386 xvfb xauth googletest
+        wine wine32:i386 fonts-wine fonts-liberation xvfb xauth googletest
 }
 
 have_packages || install_packages
