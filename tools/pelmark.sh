@@ -79,7 +79,7 @@ prepare_prefix() {
     fi
     # One server for the whole run, so that each process starts quickly; its
     # helper services start here, detached from the output of what follows.
-    wineserver -p
+    wineserver -p 2>/dev/null || true
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d "$1" /f >/dev/null 2>&1
 }
 
