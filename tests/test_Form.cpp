@@ -8,10 +8,12 @@
 
 #include "platform/Application.h"
 #include "platform/Form.h"
+#include "support/Helpers.h"
 #include "support/UiDriver.h"
 
 using namespace platform;
 using testing_support::DriverWindow;
+using testing_support::RectIn;
 using testing_support::UiDriver;
 
 namespace {
@@ -80,12 +82,6 @@ protected:
     void OnDestroy() override { destroyed = true; }
 };
 
-RECT RectIn(HWND control, HWND parent) {
-    RECT r;
-    GetWindowRect(control, &r);
-    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
-    return r;
-}
 
 }  // namespace
 

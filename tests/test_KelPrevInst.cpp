@@ -8,21 +8,15 @@
 
 #include "platform/Error.h"
 #include "shell/KelPrevInst.h"
+#include "support/Helpers.h"
 #include "support/RegistrySandbox.h"
 #include "support/UiDriver.h"
 
 using namespace shell;
+using testing_support::ErrorOf;
 
 namespace {
 
-std::string ErrorOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const platform::Error& e) {
-        return e.what();
-    }
-    return "(no error)";
-}
 
 // A window that claims to be (or not to be) a running copy, and records what
 // a second start sends it.

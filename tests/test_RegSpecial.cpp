@@ -4,22 +4,16 @@
 
 #include "platform/Error.h"
 #include "settings/RegSpecial.h"
+#include "support/Helpers.h"
 #include "support/RegistrySandbox.h"
 
 using namespace settings;
+using testing_support::ErrorOf;
 
 namespace {
 const char kKey[] = "\\Software\\Brennvik\\Pelmark\\RegTest";
 const HKEY CU = HKEY_CURRENT_USER;
 
-std::string ErrorOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const platform::Error& e) {
-        return e.what();
-    }
-    return "(no error)";
-}
 
 bool KeyExists(const std::string& path) {
     HKEY k;

@@ -2,10 +2,12 @@
 
 #include "about/xDialogs.h"
 #include "platform/Application.h"
+#include "support/Helpers.h"
 #include "support/UiDriver.h"
 
 using namespace about;
 using testing_support::DriverWindow;
+using testing_support::RectIn;
 using testing_support::UiDriver;
 
 namespace {
@@ -20,12 +22,6 @@ int Answer(Shower show, const std::string& text, MsgKind kind, MsgButtons button
     return d.Run([&] { return show(text, kind, buttons, 0); });
 }
 
-RECT ClientRectOf(HWND h, HWND parent) {
-    RECT r;
-    GetWindowRect(h, &r);
-    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
-    return r;
-}
 
 }  // namespace
 
@@ -133,7 +129,7 @@ TEST(MessageDialogs, ButtonsAndResultsOfTheWholeRow) {
                 w.Press("Help");
                 int last = -1;
                 for (const char* n : names) {
-                    RECT r = ClientRectOf(w.Control(n), w.Handle());
+                    RECT r = RectIn(w.Control(n), w.Handle());
                     EXPECT_GT(r.left, last) << n;
                     last = r.left;
                 }
@@ -148,10 +144,10 @@ TEST(MessageDialogs, GeometryFollowsTheLayoutRules) {
         Answer(show, "Short", MsgKind::Warning, mbYes | mbNo, [](DriverWindow& w) {
             RECT client;
             GetClientRect(w.Handle(), &client);
-            RECT icon = ClientRectOf(w.Control("Image"), w.Handle());
-            RECT text = ClientRectOf(w.Control("Message"), w.Handle());
-            RECT yes = ClientRectOf(w.Control("Yes"), w.Handle());
-            RECT no = ClientRectOf(w.Control("No"), w.Handle());
+            RECT icon = RectIn(w.Control("Image"), w.Handle());
+            RECT text = RectIn(w.Control("Message"), w.Handle());
+            RECT yes = RectIn(w.Control("Yes"), w.Handle());
+            RECT no = RectIn(w.Control("No"), w.Handle());
             const int hMargin = icon.left;
             EXPECT_GT(hMargin, 0);
             EXPECT_GT(text.left, icon.right);  // text right of the icon
@@ -172,7 +168,7 @@ TEST(MessageDialogs, LongTextWrapsAtHalfTheScreenAndLineBreaksStay) {
     for (int i = 0; i < 60; ++i) longText += "wrapping words ";
     const int half = GetSystemMetrics(SM_CXSCREEN) / 2;
     Answer(&ShowMessageDialog, longText, MsgKind::Information, mbOK, [&](DriverWindow& w) {
-        RECT text = ClientRectOf(w.Control("Message"), w.Handle());
+        RECT text = RectIn(w.Control("Message"), w.Handle());
         EXPECT_LE(text.right - text.left, half);
         EXPECT_GT(text.right - text.left, half / 2);
         EXPECT_GT(text.bottom - text.top, 40);  // several lines
@@ -180,12 +176,12 @@ TEST(MessageDialogs, LongTextWrapsAtHalfTheScreenAndLineBreaksStay) {
     });
     int oneLine = 0, threeLines = 0;
     Answer(&ShowMessageDialog, "one", MsgKind::Information, mbOK, [&](DriverWindow& w) {
-        RECT t = ClientRectOf(w.Control("Message"), w.Handle());
+        RECT t = RectIn(w.Control("Message"), w.Handle());
         oneLine = t.bottom - t.top;
         w.Press("OK");
     });
     Answer(&ShowMessageDialog, "one\rtwo\rthree", MsgKind::Information, mbOK, [&](DriverWindow& w) {
-        RECT t = ClientRectOf(w.Control("Message"), w.Handle());
+        RECT t = RectIn(w.Control("Message"), w.Handle());
         threeLines = t.bottom - t.top;
         w.Press("OK");
     });
@@ -196,8 +192,8 @@ TEST(MessageDialogs, CustomKindHasNoIconAndTheApplicationTitle) {
     Answer(&ShowGlyphMessageDialog, "Custom text", MsgKind::Custom, mbOK, [](DriverWindow& w) {
         EXPECT_EQ(w.Title(), platform::Application::Instance().Title());
         EXPECT_EQ(w.Control("Image"), nullptr);
-        RECT text = ClientRectOf(w.Control("Message"), w.Handle());
-        RECT ok = ClientRectOf(w.Control("OK"), w.Handle());
+        RECT text = RectIn(w.Control("Message"), w.Handle());
+        RECT ok = RectIn(w.Control("OK"), w.Handle());
         EXPECT_GT(text.left, 0);
         EXPECT_LT(text.left, ok.left + 1);
         w.Press("OK");

@@ -1,0 +1,31 @@
+// Small helpers shared by the test suites.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+#include "platform/Error.h"
+
+namespace testing_support {
+
+// The message of the error the call raises, or "(no error)".
+inline std::string ErrorOf(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const platform::Error& e) {
+        return e.what();
+    }
+    return "(no error)";
+}
+
+// A control's rectangle in the client coordinates of `parent`.
+inline RECT RectIn(HWND control, HWND parent) {
+    RECT r;
+    GetWindowRect(control, &r);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+}  // namespace testing_support
