@@ -1,0 +1,117 @@
+#include "platform/IniFile.h"
+
+#include <windows.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+#include "platform/Error.h"
+
+namespace platform {
+
+namespace {
+
+constexpr DWORD kFirstBuffer = 2048;
+
+// A double-null-terminated name list, read whole: the service says a list
+// was cut by returning the buffer size less two.
+std::vector<std::string> ReadNameList(const char* section, const std::string& path) {
+    std::vector<char> buf;
+    DWORD size = 16384;
+    DWORD got = 0;
+    for (;;) {
+        buf.assign(size, '\0');
+        got = GetPrivateProfileStringA(section, nullptr, "", buf.data(), size, path.c_str());
+        if (got < size - 2) break;
+        size *= 2;
+    }
+    std::vector<std::string> names;
+    for (DWORD i = 0; i < got;) {
+        std::string name(buf.data() + i);
+        i += static_cast<DWORD>(name.size()) + 1;
+        if (!name.empty()) names.push_back(std::move(name));
+    }
+    return names;
+}
+
+}  // namespace
+
+IniFile::IniFile(std::string path) : path_(std::move(path)) {}
+
+IniFile::~IniFile() { Close(); }
+
+void IniFile::Close() {
+    if (closed_) return;
+    closed_ = true;
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, path_.c_str());
+}
+
+std::string IniFile::ReadString(const std::string& section, const std::string& key,
+                                const std::string& def) const {
+    std::vector<char> buf;
+    DWORD size = kFirstBuffer;
+    for (;;) {
+        buf.assign(size, '\0');
+        const DWORD got = GetPrivateProfileStringA(section.c_str(), key.c_str(), def.c_str(),
+                                                   buf.data(), size, path_.c_str());
+        // A value that fills the buffer may have been cut: read it again, larger.
+        if (got < size - 1) return std::string(buf.data(), got);
+        size *= 2;
+    }
+}
+
+int32_t IniTextToInt(const std::string& text, int32_t def) {
+    if (text.empty()) return def;
+    const char* s = text.c_str();
+    char* end = nullptr;
+    errno = 0;
+    if (text.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
+        if (!isxdigit(static_cast<unsigned char>(s[2]))) return def;
+        const unsigned long long v = std::strtoull(s + 2, &end, 16);
+        if (*end != '\0' || errno == ERANGE || v > 0xFFFFFFFFull) return def;
+        return static_cast<int32_t>(static_cast<uint32_t>(v));
+    }
+    const unsigned char first = static_cast<unsigned char>(s[0]);
+    if (!(isdigit(first) || ((first == '-' || first == '+') && isdigit(static_cast<unsigned char>(s[1]))))) {
+        return def;
+    }
+    const long long v = std::strtoll(s, &end, 10);
+    if (*end != '\0' || errno == ERANGE || v < INT32_MIN || v > INT32_MAX) return def;
+    return static_cast<int32_t>(v);
+}
+
+int32_t IniFile::ReadInteger(const std::string& section, const std::string& key, int32_t def) const {
+    return IniTextToInt(ReadString(section, key, ""), def);
+}
+
+bool IniFile::ReadBool(const std::string& section, const std::string& key, bool def) const {
+    return ReadInteger(section, key, def ? 1 : 0) != 0;
+}
+
+void IniFile::WriteString(const std::string& section, const std::string& key,
+                          const std::string& value) {
+    if (!WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), path_.c_str())) {
+        throw Error(Format("Unable to write to %s", path_.c_str()));
+    }
+}
+
+void IniFile::WriteBool(const std::string& section, const std::string& key, bool value) {
+    WriteString(section, key, value ? "1" : "0");
+}
+
+void IniFile::ReadSections(std::vector<std::string>& list) const {
+    list = ReadNameList(nullptr, path_);
+}
+
+void IniFile::ReadSection(const std::string& section, std::vector<std::string>& list) const {
+    list = ReadNameList(section.c_str(), path_);
+}
+
+void IniFile::ReadSectionValues(const std::string& section, std::vector<std::string>& list) const {
+    std::vector<std::string> keys;
+    ReadSection(section, keys);
+    list.clear();
+    for (const auto& k : keys) list.push_back(k + "=" + ReadString(section, k, ""));
+}
+
+}  // namespace platform

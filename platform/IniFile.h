@@ -1,0 +1,48 @@
+// The INI file object: one file path, read and written through the system's
+// private-profile service. Nothing else in the program parses or writes INI
+// text. Values and name lists are read whole, however long they are.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+class IniFile {
+public:
+    // Binds the path; touches no file, and the file need not exist.
+    explicit IniFile(std::string path);
+    // Asks the service to flush its cache of the file.
+    ~IniFile();
+    IniFile(const IniFile&) = delete;
+    IniFile& operator=(const IniFile&) = delete;
+
+    const std::string& Path() const { return path_; }
+
+    std::string ReadString(const std::string& section, const std::string& key,
+                           const std::string& def) const;
+    int32_t ReadInteger(const std::string& section, const std::string& key, int32_t def) const;
+    bool ReadBool(const std::string& section, const std::string& key, bool def) const;
+
+    // Raise "Unable to write to <path>" when the service refuses.
+    void WriteString(const std::string& section, const std::string& key, const std::string& value);
+    void WriteBool(const std::string& section, const std::string& key, bool value);
+
+    // Section names, key names of one section, and "key=value" lines, in file order.
+    void ReadSections(std::vector<std::string>& list) const;
+    void ReadSection(const std::string& section, std::vector<std::string>& list) const;
+    void ReadSectionValues(const std::string& section, std::vector<std::string>& list) const;
+
+    void Close();
+
+private:
+    std::string path_;
+    bool closed_ = false;
+};
+
+// The integer reading of an INI value: "0x"/"0X" and at least one more
+// character is hexadecimal, anything else decimal; `def` when it does not convert.
+int32_t IniTextToInt(const std::string& text, int32_t def);
+
+}  // namespace platform

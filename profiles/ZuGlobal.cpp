@@ -1,0 +1,154 @@
+#include "profiles/ZuGlobal.h"
+
+#include <algorithm>
+
+#include "about/xDialogs.h"
+#include "platform/Application.h"
+#include "platform/Error.h"
+#include "platform/FileSystem.h"
+#include "platform/Form.h"
+#include "platform/Handles.h"
+#include "platform/IniFile.h"
+#include "settings/KelUtility.h"
+
+using platform::Format;
+using platform::IniFile;
+
+namespace profiles {
+
+std::vector<std::string> ListFolderEntries(const std::string& folder) {
+    std::vector<std::string> names;
+    const std::string pattern = platform::IncludeTrailingBackslash(folder) + "*.*";
+    WIN32_FIND_DATAA fd;
+    platform::UniqueFind find(FindFirstFileA(pattern.c_str(), &fd));
+    if (!find) return names;
+    do {
+        names.emplace_back(fd.cFileName);
+    } while (FindNextFileA(find.get(), &fd));
+    return names;
+}
+
+void SortNamesLocale(std::vector<std::string>& names) {
+    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+        return CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.c_str(),
+                              static_cast<int>(a.size()), b.c_str(),
+                              static_cast<int>(b.size())) == CSTR_LESS_THAN;
+    });
+}
+
+std::vector<ProfileEntry> ListProfilesIn(const std::string& profileFolder) {
+    std::vector<ProfileEntry> list;
+    if (!platform::DirectoryExists(profileFolder)) return list;
+    std::vector<std::string> names = ListFolderEntries(profileFolder);
+    SortNamesLocale(names);
+    for (const auto& name : names) {
+        if (name == "." || name == "..") continue;
+        const std::string file = profileFolder + name + "\\Agent.ini";
+        if (!platform::FileExists(file)) continue;
+        IniFile ini(file);
+        ProfileEntry e;
+        e.LaunchMode.assign(1, ini.ReadBool("Profile", "LaunchMode", false) ? '1' : '0');
+        e.Name = name;
+        e.Title = ini.ReadString("View", "Title", "Agent");
+        e.NewsServer = ini.ReadString("Servers", "NewsServer", "");
+        e.MailServer = ini.ReadString("Servers", "MailServer", "");
+        list.push_back(std::move(e));
+    }
+    return list;
+}
+
+std::vector<ProfileEntry> ListProfiles() { return ListProfilesIn(settings::Settings.ProfileFolder); }
+
+namespace {
+
+void ShowError(const std::string& text) {
+    about::ShowMessageDialog(text, about::MsgKind::Error, about::mbCancel, 0);
+}
+
+// Creates a folder and every missing folder above it, outermost first.
+void ForceDirectories(const std::string& path) {
+    std::string p = path;
+    while (!p.empty() && (p.back() == '\\' || p.back() == '/')) p.pop_back();
+    if (p.empty() || platform::DirectoryExists(p)) return;
+    const std::string parent = platform::ExtractFilePath(p);
+    // Stop at a drive ("C:\") or a share root: those are never made.
+    if (!parent.empty() && parent != p && parent.size() > 3) ForceDirectories(parent);
+    CreateDirectoryA(p.c_str(), nullptr);
+}
+
+}  // namespace
+
+bool CreateProfileFolder(const std::string& name) {
+    const std::string folder = settings::Settings.ProfileFolder + name;
+    if (platform::DirectoryExists(folder) && platform::FileExists(folder + "\\Agent.ini")) {
+        ShowError(Format("Profile \"%s\" allready exist, try again !", name.c_str()));
+        return false;
+    }
+    ForceDirectories(folder);
+    if (!platform::DirectoryExists(folder)) {
+        ShowError(Format("Could not create the profile \"%s\" !", name.c_str()));
+        return false;
+    }
+    if (!CopyFileA(settings::Settings.DefaultIniPath.c_str(), (folder + "\\Agent.ini").c_str(), FALSE)) {
+        ShowError(Format("Could not copy default profile to \"%s\" !", name.c_str()));
+        return false;
+    }
+    return true;
+}
+
+void WriteProfileIni(const std::string& name, const std::string& title,
+                     const std::string& newsServer, const std::string& mailServer,
+                     bool launchMode) {
+    IniFile ini(settings::Settings.ProfileFolder + name + "\\Agent.ini");
+    ini.WriteString("View", "Title", title);
+    ini.WriteString("Servers", "NewsServer", newsServer);
+    ini.WriteString("Servers", "MailServer", mailServer);
+    ini.WriteBool("Profile", "LaunchMode", launchMode);
+    const std::string home = ini.ReadString("Directories", "Home", "");
+    if (!platform::DirectoryExists(home)) ini.WriteString("Directories", "Home", "");
+}
+
+POINT CenterPosition(platform::Size size, const RECT* reference, platform::Size screen) {
+    POINT p{screen.width / 2 - size.width / 2, screen.height / 2 - size.height / 2};
+    if (!reference) return p;
+    const int rw = reference->right - reference->left;
+    const int rh = reference->bottom - reference->top;
+    p.x = reference->left + rw / 2 - size.width / 2;
+    p.y = reference->top + rh / 2 - size.height / 2;
+    if (p.x < 0) p.x = 0;
+    else if (p.x + size.width > screen.width) p.x = screen.width - size.width;
+    if (p.y < 0) p.y = 0;
+    else if (p.y + size.height > screen.height) p.y = screen.height - size.height;
+    return p;
+}
+
+void CenterForm(platform::Form* form) {
+    try {
+        if (!form || !form->Handle()) return;
+        HWND h = form->Handle();
+        RECT rc;
+        GetWindowRect(h, &rc);
+        const platform::Size size{rc.right - rc.left, rc.bottom - rc.top};
+        const platform::Size screen{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+
+        HWND reference = nullptr;
+        if (GetWindowLongA(h, GWL_STYLE) & WS_CHILD) reference = GetParent(h);
+        if (!reference) reference = GetWindow(h, GW_OWNER);
+        if (!reference) {
+            HWND active = GetActiveWindow();
+            if (active && active != h && platform::Form::FromHandle(active)) reference = active;
+        }
+        if (!reference) {
+            HWND main = platform::Application::Instance().MainWindow();
+            if (main && main != h) reference = main;
+        }
+        RECT ref;
+        const bool haveRef = reference && GetWindowRect(reference, &ref);
+        const POINT p = CenterPosition(size, haveRef ? &ref : nullptr, screen);
+        SetWindowPos(h, nullptr, p.x, p.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    } catch (...) {
+        // Placement is a courtesy; the dialog opens wherever it got to.
+    }
+}
+
+}  // namespace profiles

@@ -1,0 +1,58 @@
+// The profile store: a profile is a sub-folder of the profile folder that
+// holds its own Agent.ini. The disk is the store; nothing is cached. Also the
+// folder listing and the centring of dialogs that the windows share.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/Layout.h"
+
+namespace platform {
+class Form;
+}
+
+namespace profiles {
+
+// One listed profile, in the order of the grid's columns.
+struct ProfileEntry {
+    std::string LaunchMode;  // "1": launching closes the program; "0": it stays
+    std::string Name;        // the sub-folder's name as the file system lists it
+    std::string Title;
+    std::string NewsServer;
+    std::string MailServer;
+
+    bool operator==(const ProfileEntry&) const = default;
+};
+
+// All entry names of a folder, without path, as the file system lists them
+// ("." and ".." included where it reports them).
+std::vector<std::string> ListFolderEntries(const std::string& folder);
+
+// Orders names without regard to case, by the user's locale.
+void SortNamesLocale(std::vector<std::string>& names);
+
+// The profiles of the profile folder ("ProfileFolder"), sorted by name.
+std::vector<ProfileEntry> ListProfiles();
+std::vector<ProfileEntry> ListProfilesIn(const std::string& profileFolder);
+
+// Makes the folder of a new profile and copies the template into it; shows
+// its own message and returns false when it cannot.
+bool CreateProfileFolder(const std::string& name);
+
+// Writes title, servers and launch mode into the profile's Agent.ini, and
+// empties "Directories"/"Home" when it names no existing folder.
+void WriteProfileIni(const std::string& name, const std::string& title,
+                     const std::string& newsServer, const std::string& mailServer,
+                     bool launchMode);
+
+// Where a form of `size` goes: centred over `reference` and kept on the
+// screen, or centred on the screen without a reference.
+POINT CenterPosition(platform::Size size, const RECT* reference, platform::Size screen);
+
+// Centres a dialog over the window it belongs to, kept on the screen.
+void CenterForm(platform::Form* form);
+
+}  // namespace profiles

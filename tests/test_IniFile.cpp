@@ -1,0 +1,172 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "platform/IniFile.h"
+#include "support/Helpers.h"
+#include "support/RegistrySandbox.h"
+
+using platform::IniFile;
+using platform::IniTextToInt;
+using testing_support::ErrorOf;
+using testing_support::TempFolder;
+
+namespace {
+
+std::string Slurp(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    std::stringstream ss;
+    ss << f.rdbuf();
+    return ss.str();
+}
+
+const char kSample[] =
+    "; leading comment\r\n"
+    "[Zeta]\r\n"
+    "b=2\r\n"
+    "a=1\r\n"
+    "[alpha]\r\n"
+    "; inner comment\r\n"
+    "Title=My Agent\r\n"
+    "Mode=0x10\r\n"
+    "Flag=yes\r\n"
+    "Neg=-7\r\n"
+    "[Middle]\r\n"
+    "k=v\r\n";
+
+}  // namespace
+
+TEST(IniFile, SectionsAndKeysComeInFileOrder) {
+    TempFolder dir;
+    IniFile ini(dir.MakeFile("a.ini", kSample));
+    std::vector<std::string> list;
+    ini.ReadSections(list);
+    EXPECT_EQ(list, (std::vector<std::string>{"Zeta", "alpha", "Middle"}));
+    ini.ReadSection("Zeta", list);
+    EXPECT_EQ(list, (std::vector<std::string>{"b", "a"}));
+    ini.ReadSectionValues("ALPHA", list);
+    EXPECT_EQ(list, (std::vector<std::string>{"Title=My Agent", "Mode=0x10", "Flag=yes", "Neg=-7"}));
+    ini.ReadSection("Nowhere", list);
+    EXPECT_TRUE(list.empty());
+}
+
+TEST(IniFile, NamesIgnoreCaseAndMissingThingsGiveDefaults) {
+    TempFolder dir;
+    IniFile ini(dir.MakeFile("a.ini", kSample));
+    EXPECT_EQ(ini.ReadString("ALPHA", "title", "d"), "My Agent");
+    EXPECT_EQ(ini.ReadString("alpha", "Missing", "d"), "d");
+    EXPECT_EQ(ini.ReadString("Missing", "Title", "d"), "d");
+    IniFile none(dir.Path() + "none.ini");
+    EXPECT_EQ(none.ReadString("View", "Title", "Agent"), "Agent");
+    EXPECT_EQ(none.ReadInteger("View", "Title", 5), 5);
+    std::vector<std::string> list{"stale"};
+    none.ReadSections(list);
+    EXPECT_TRUE(list.empty());
+    EXPECT_EQ(GetFileAttributesA((dir.Path() + "none.ini").c_str()), INVALID_FILE_ATTRIBUTES);  // reads make nothing
+}
+
+TEST(IniFile, IntegerAndBooleanReadings) {
+    TempFolder dir;
+    IniFile ini(dir.MakeFile("a.ini", kSample));
+    EXPECT_EQ(ini.ReadInteger("alpha", "Mode", 0), 16);
+    EXPECT_TRUE(ini.ReadBool("alpha", "Mode", false));
+    EXPECT_FALSE(ini.ReadBool("alpha", "Flag", false));  // not a number: the default
+    EXPECT_TRUE(ini.ReadBool("alpha", "Flag", true));
+    EXPECT_EQ(ini.ReadInteger("alpha", "Neg", 0), -7);
+    EXPECT_EQ(IniTextToInt("0XfF", 0), 255);
+    EXPECT_EQ(IniTextToInt("0x", 9), 9);  // too short to be hexadecimal, and no decimal
+    EXPECT_EQ(IniTextToInt("0xZ1", 9), 9);
+    EXPECT_EQ(IniTextToInt("0xFFFFFFFF", 0), -1);
+    EXPECT_EQ(IniTextToInt("0x100000000", 9), 9);
+    EXPECT_EQ(IniTextToInt("12ab", 9), 9);
+    EXPECT_EQ(IniTextToInt("99999999999", 9), 9);
+    EXPECT_EQ(IniTextToInt("", 9), 9);
+    EXPECT_EQ(IniTextToInt("+4", 0), 4);
+}
+
+TEST(IniFile, WritesCreateWhatIsMissingAndLeaveTheRest) {
+    TempFolder dir;
+    {
+        IniFile fresh(dir.Path() + "new.ini");
+        fresh.WriteString("View", "Title", "Created");
+        fresh.WriteBool("Profile", "LaunchMode", true);
+    }
+    IniFile back(dir.Path() + "new.ini");
+    EXPECT_EQ(back.ReadString("View", "Title", ""), "Created");
+    EXPECT_EQ(back.ReadString("Profile", "LaunchMode", ""), "1");
+
+    const std::string path = dir.MakeFile("a.ini", kSample);
+    {
+        IniFile ini(path);
+        ini.WriteString("alpha", "TITLE", "Changed");
+        ini.WriteString("New", "x", "y");
+        ini.WriteBool("Middle", "k", false);
+    }
+    const std::string text = Slurp(path);
+    EXPECT_NE(text.find("; leading comment"), std::string::npos);
+    EXPECT_NE(text.find("; inner comment"), std::string::npos);
+    IniFile ini(path);
+    std::vector<std::string> list;
+    ini.ReadSections(list);
+    EXPECT_EQ(list, (std::vector<std::string>{"Zeta", "alpha", "Middle", "New"}));
+    ini.ReadSectionValues("alpha", list);
+    EXPECT_EQ(list, (std::vector<std::string>{"Title=Changed", "Mode=0x10", "Flag=yes", "Neg=-7"}));
+    ini.ReadSectionValues("Zeta", list);
+    EXPECT_EQ(list, (std::vector<std::string>{"b=2", "a=1"}));
+    EXPECT_EQ(ini.ReadString("Middle", "k", ""), "0");
+    EXPECT_EQ(ini.ReadString("New", "x", ""), "y");
+}
+
+TEST(IniFile, RefusedWritesRaiseWithTheFileName) {
+    TempFolder dir;
+    const std::string missingFolder = dir.Path() + "no\\such\\folder\\a.ini";
+    IniFile nowhere(missingFolder);
+    EXPECT_EQ(ErrorOf([&] { nowhere.WriteString("S", "k", "v"); }), "Unable to write to " + missingFolder);
+
+    // A file another program holds open without sharing.
+    const std::string locked = dir.MakeFile("locked.ini", "[S]\r\nk=old\r\n");
+    HANDLE h = CreateFileA(locked.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    IniFile held(locked);
+    EXPECT_EQ(ErrorOf([&] { held.WriteBool("S", "k", true); }), "Unable to write to " + locked);
+    CloseHandle(h);
+}
+
+TEST(IniFile, WritingAReadOnlyFileRaises) {
+    TempFolder dir;
+    const std::string ro = dir.MakeFile("ro.ini", "[S]\r\nk=old\r\n");
+    SetFileAttributesA(ro.c_str(), FILE_ATTRIBUTE_READONLY);
+    HANDLE probe = CreateFileA(ro.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (probe != INVALID_HANDLE_VALUE) {
+        // The superuser on Wine may write anything: nothing to refuse here.
+        CloseHandle(probe);
+        SetFileAttributesA(ro.c_str(), FILE_ATTRIBUTE_NORMAL);
+        GTEST_SKIP() << "this account can write read-only files";
+    }
+    IniFile readOnly(ro);
+    EXPECT_EQ(ErrorOf([&] { readOnly.WriteBool("S", "k", true); }), "Unable to write to " + ro);
+    EXPECT_EQ(readOnly.ReadString("S", "k", ""), "old");
+    SetFileAttributesA(ro.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST(IniFile, LongValuesAndLongNameListsAreReadWhole) {
+    TempFolder dir;
+    std::string big(5000, 'v');
+    big[0] = 'A';
+    big[4999] = 'Z';
+    std::string text = "[Big]\r\nvalue=" + big + "\r\n[Many]\r\n";
+    std::vector<std::string> keys;
+    for (int i = 0; i < 3000; ++i) {
+        keys.push_back("SomewhatLongKeyName" + std::to_string(i));
+        text += keys.back() + "=" + std::to_string(i) + "\r\n";
+    }
+    IniFile ini(dir.MakeFile("big.ini", text));
+    EXPECT_EQ(ini.ReadString("Big", "value", ""), big);
+    std::vector<std::string> list;
+    ini.ReadSection("Many", list);
+    EXPECT_EQ(list, keys);  // some 70,000 bytes of names
+    ini.ReadSectionValues("Many", list);
+    ASSERT_EQ(list.size(), 3000u);
+    EXPECT_EQ(list[2999], "SomewhatLongKeyName2999=2999");
+}

@@ -1,0 +1,275 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <fstream>
+#include <sstream>
+
+#include "platform/Error.h"
+#include "platform/FileSystem.h"
+#include "platform/Form.h"
+#include "platform/IniFile.h"
+#include "profiles/ZuGlobal.h"
+#include "settings/KelUtility.h"
+#include "support/RegistrySandbox.h"
+#include "support/UiDriver.h"
+
+using namespace profiles;
+using testing_support::DriverWindow;
+using testing_support::TempFolder;
+using testing_support::UiDriver;
+
+namespace {
+
+// A profile folder and template as the settings name them, for one test.
+struct Store {
+    TempFolder dir;
+    settings::TSettings saved = settings::Settings;
+    std::string folder;
+    Store() {
+        folder = dir.MakeFolder("Profiles");
+        settings::Settings.ProfileFolder = folder;
+        settings::Settings.DefaultIniPath =
+            dir.MakeFile("Agent.ini", "[URL]\r\nForceAgentClient=1\r\n[View]\r\nTitle=Template\r\n");
+    }
+    ~Store() { settings::Settings = saved; }
+    void Profile(const std::string& name, const std::string& ini) {
+        dir.MakeFolder("Profiles\\" + name);
+        dir.MakeFile("Profiles\\" + name + "\\Agent.ini", ini);
+    }
+};
+
+std::vector<std::string> Names(const std::vector<ProfileEntry>& list) {
+    std::vector<std::string> out;
+    for (const auto& e : list) out.push_back(e.Name);
+    return out;
+}
+
+std::string Slurp(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    std::stringstream ss;
+    ss << f.rdbuf();
+    return ss.str();
+}
+
+}  // namespace
+
+TEST(ListProfiles, OnlyFoldersWithAnAgentIniInLocaleOrder) {
+    Store s;
+    s.Profile("gamma", "");
+    s.Profile("Alpha", "");
+    s.Profile("beta", "");
+    s.dir.MakeFolder("Profiles\\NoIni");
+    s.dir.MakeFolder("Profiles\\IniIsAFolder");
+    s.dir.MakeFolder("Profiles\\IniIsAFolder\\Agent.ini");
+    s.dir.MakeFile("Profiles\\plain.txt", "x");
+    s.dir.MakeFile("Profiles\\Agent.ini", "[View]\r\nTitle=not a profile\r\n");
+    s.Profile("Hidden", "");
+    SetFileAttributesA((s.folder + "Hidden").c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+    s.dir.MakeFolder("Profiles\\Deep");
+    s.dir.MakeFolder("Profiles\\Deep\\Inner");
+    s.dir.MakeFile("Profiles\\Deep\\Inner\\Agent.ini", "");
+    EXPECT_EQ(Names(ListProfiles()), (std::vector<std::string>{"Alpha", "beta", "gamma", "Hidden"}));
+    SetFileAttributesA((s.folder + "Hidden").c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST(ListProfiles, FieldsAndTheirDefaults) {
+    Store s;
+    s.Profile("Full", "[View]\r\nTitle=News at home\r\n[Servers]\r\nNewsServer=news.a\r\nMailServer=mail.a\r\n"
+                      "[Profile]\r\nLaunchMode=1\r\n");
+    s.Profile("Empty", "");
+    s.Profile("Hex", "[Profile]\r\nLaunchMode=0x10\r\n");
+    s.Profile("Word", "[profile]\r\nlaunchmode=yes\r\n[view]\r\ntitle=\r\n");
+    const auto list = ListProfiles();
+    ASSERT_EQ(list.size(), 4u);
+    EXPECT_EQ(list[0], (ProfileEntry{"0", "Empty", "Agent", "", ""}));
+    EXPECT_EQ(list[1], (ProfileEntry{"1", "Full", "News at home", "news.a", "mail.a"}));
+    EXPECT_EQ(list[2], (ProfileEntry{"1", "Hex", "Agent", "", ""}));
+    EXPECT_EQ(list[3], (ProfileEntry{"0", "Word", "", "", ""}));  // an empty title as stored
+}
+
+TEST(ListProfiles, MissingOrEmptyProfileFolderGivesNothing) {
+    Store s;
+    EXPECT_TRUE(ListProfiles().empty());
+    settings::Settings.ProfileFolder = s.folder + "missing\\";
+    EXPECT_TRUE(ListProfiles().empty());
+    settings::Settings.ProfileFolder = "";
+    EXPECT_TRUE(ListProfiles().empty());
+}
+
+TEST(ListFolderEntries, EveryEntryWithOrWithoutTrailingBackslash) {
+    Store s;
+    s.dir.MakeFile("Profiles\\f.txt");
+    s.dir.MakeFolder("Profiles\\sub");
+    auto names = ListFolderEntries(s.folder.substr(0, s.folder.size() - 1));
+    SortNamesLocale(names);
+    std::vector<std::string> expected{"f.txt", "sub"};
+    names.erase(std::remove_if(names.begin(), names.end(), [](const std::string& n) { return n == "." || n == ".."; }),
+                names.end());
+    EXPECT_EQ(names, expected);
+    EXPECT_TRUE(ListFolderEntries(s.folder + "missing").empty());
+}
+
+TEST(CreateProfileFolder, MakesTheFolderWithACopyOfTheTemplate) {
+    Store s;
+    settings::Settings.ProfileFolder = s.folder + "not\\yet\\";  // parents are made too
+    ASSERT_TRUE(CreateProfileFolder("Work"));
+    EXPECT_EQ(Slurp(s.folder + "not\\yet\\Work\\Agent.ini"), Slurp(settings::Settings.DefaultIniPath));
+}
+
+TEST(CreateProfileFolder, TakesOverAFolderWithoutAgentIni) {
+    Store s;
+    s.dir.MakeFolder("Profiles\\Old");
+    s.dir.MakeFile("Profiles\\Old\\keep.dat", "data");
+    ASSERT_TRUE(CreateProfileFolder("Old"));
+    EXPECT_EQ(Slurp(s.folder + "Old\\keep.dat"), "data");
+    EXPECT_TRUE(platform::FileExists(s.folder + "Old\\Agent.ini"));
+    EXPECT_EQ(Names(ListProfiles()), (std::vector<std::string>{"Old"}));
+}
+
+TEST(CreateProfileFolder, ReportsEachFailureWithItsMessage) {
+    Store s;
+    s.Profile("Taken", "[View]\r\nTitle=mine\r\n");
+    std::vector<std::string> messages;
+    auto answer = [&](DriverWindow& w) {
+        EXPECT_EQ(w.Title(), "Error");
+        messages.push_back(w.Text("Message"));
+        w.Press("Cancel");
+    };
+    UiDriver d;
+    d.Then(answer).Then(answer).Then(answer);
+    d.Run([&] {
+        EXPECT_FALSE(CreateProfileFolder("Taken"));
+        EXPECT_FALSE(CreateProfileFolder("bad<name>"));
+        settings::Settings.DefaultIniPath = s.dir.Path() + "no-template.ini";
+        EXPECT_FALSE(CreateProfileFolder("NoTemplate"));
+    });
+    EXPECT_EQ(messages, (std::vector<std::string>{"Profile \"Taken\" allready exist, try again !",
+                                                  "Could not create the profile \"bad<name>\" !",
+                                                  "Could not copy default profile to \"NoTemplate\" !"}));
+    EXPECT_EQ(Slurp(s.folder + "Taken\\Agent.ini"), "[View]\r\nTitle=mine\r\n");  // untouched
+    EXPECT_TRUE(platform::DirectoryExists(s.folder + "NoTemplate"));          // left behind, empty
+    EXPECT_FALSE(platform::FileExists(s.folder + "NoTemplate\\Agent.ini"));
+}
+
+TEST(WriteProfileIni, WritesTheKeysAndTheHomeRule) {
+    Store s;
+    const std::string existing = s.dir.MakeFolder("Home");
+    s.Profile("Kept", "[Directories]\r\nHome=" + existing + "\r\n[Other]\r\nx=1\r\n");
+    s.Profile("Gone", "[Directories]\r\nHome=" + s.dir.Path() + "NoSuchHome\r\n");
+    s.Profile("Absent", "[View]\r\nTitle=old\r\n");
+    WriteProfileIni("Kept", "title with  two spaces", "news.b", "mail.b", true);
+    WriteProfileIni("Gone", "T", "", "", false);
+    WriteProfileIni("Absent", "New", "n", "m", false);
+
+    platform::IniFile kept(s.folder + "Kept\\Agent.ini");
+    EXPECT_EQ(kept.ReadString("View", "Title", ""), "title with  two spaces");
+    EXPECT_EQ(kept.ReadString("Servers", "NewsServer", ""), "news.b");
+    EXPECT_EQ(kept.ReadString("Servers", "MailServer", ""), "mail.b");
+    EXPECT_EQ(kept.ReadString("Profile", "LaunchMode", ""), "1");
+    EXPECT_EQ(kept.ReadString("Directories", "Home", ""), existing);
+    EXPECT_EQ(kept.ReadString("Other", "x", ""), "1");
+
+    platform::IniFile gone(s.folder + "Gone\\Agent.ini");
+    EXPECT_EQ(gone.ReadString("Directories", "Home", "?"), "");
+    EXPECT_EQ(gone.ReadString("Profile", "LaunchMode", ""), "0");
+    platform::IniFile absent(s.folder + "Absent\\Agent.ini");
+    std::vector<std::string> keys;
+    absent.ReadSection("Directories", keys);
+    EXPECT_EQ(keys, std::vector<std::string>{"Home"});  // added, empty
+    EXPECT_EQ(absent.ReadString("Directories", "Home", "?"), "");
+    EXPECT_EQ(absent.ReadString("View", "Title", ""), "New");
+}
+
+TEST(WriteProfileIni, ARefusedWriteRaises) {
+    Store s;
+    EXPECT_THROW(WriteProfileIni("no\\such", "t", "n", "m", false), platform::Error);
+}
+
+TEST(CenterForm, KeepsTheFormOnTheScreen) {
+    const platform::Size screen{1280, 1024};
+    const platform::Size form{300, 200};
+    POINT p = CenterPosition(form, nullptr, screen);
+    EXPECT_EQ(p.x, 490);
+    EXPECT_EQ(p.y, 412);
+    RECT middle{100, 100, 601, 489};
+    p = CenterPosition(form, &middle, screen);
+    EXPECT_EQ(p.x, 100 + 501 / 2 - 150);
+    EXPECT_EQ(p.y, 100 + 389 / 2 - 100);
+    RECT right{1100, 300, 1500, 600};  // near the right edge
+    p = CenterPosition(form, &right, screen);
+    EXPECT_EQ(p.x, 1280 - 300);
+    RECT left{-300, -100, 100, 100};  // partly off the left and top edges
+    p = CenterPosition(form, &left, screen);
+    EXPECT_EQ(p.x, 0);
+    EXPECT_EQ(p.y, 0);
+    RECT bottom{500, 950, 700, 1100};
+    EXPECT_EQ(CenterPosition(form, &bottom, screen).y, 1024 - 200);
+}
+
+TEST(CenterForm, CentresOverTheOwnerWindow) {
+    platform::FormDef od;
+    od.windowClass = "TFrmTestOwner";
+    od.name = "FrmTestOwner";
+    const int sw = GetSystemMetrics(SM_CXSCREEN);
+    od.place = {sw - 150, 100, 400, 300};
+    platform::Form owner(od, nullptr);
+    owner.Create();
+    platform::FormDef dd = od;
+    dd.windowClass = "TFrmTestOwned";
+    dd.place = {0, 0, 300, 200};
+    platform::Form dialog(dd, owner.Handle());
+    dialog.Create();
+    CenterForm(&dialog);
+    RECT r;
+    GetWindowRect(dialog.Handle(), &r);
+    EXPECT_EQ(r.right, sw);  // pushed back onto the screen
+    EXPECT_EQ(r.top, 100 + 150 - 100);
+    CenterForm(nullptr);  // nothing
+}
+
+TEST(AgentStandIn, StartedInAProfileFolderShowsThatProfile) {
+    Store s;
+    s.Profile("Mine", "[View]\r\nTitle=Agent for Mine\r\n[Servers]\r\nNewsServer=news.mine\r\n");
+    char exe[MAX_PATH];
+    GetModuleFileNameA(nullptr, exe, MAX_PATH);
+    std::string agent = exe;
+    agent = agent.substr(0, agent.find_last_of('\\') + 1) + "agent\\Agent.exe";
+    const std::string log = s.dir.Path() + "agent.log";
+    SetEnvironmentVariableA("PELMARK_AGENT_LOG", log.c_str());
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    const std::string cwd = s.folder + "Mine\\";
+    ASSERT_TRUE(CreateProcessA(agent.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, cwd.c_str(), &si, &pi));
+    SetEnvironmentVariableA("PELMARK_AGENT_LOG", nullptr);
+    struct Find {
+        DWORD pid;
+        HWND found;
+        static BOOL CALLBACK Each(HWND w, LPARAM lp) {
+            auto* f = reinterpret_cast<Find*>(lp);
+            DWORD pid = 0;
+            GetWindowThreadProcessId(w, &pid);
+            if (pid == f->pid && IsWindowVisible(w)) {
+                f->found = w;
+                return FALSE;
+            }
+            return TRUE;
+        }
+    } find{pi.dwProcessId, nullptr};
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!find.found && std::chrono::steady_clock::now() < end) {
+        EnumWindows(&Find::Each, reinterpret_cast<LPARAM>(&find));
+        Sleep(20);
+    }
+    ASSERT_NE(find.found, nullptr);
+    char title[128] = {};
+    GetWindowTextA(find.found, title, sizeof title);
+    EXPECT_STREQ(title, "Agent for Mine");
+    PostMessageA(find.found, WM_CLOSE, 0, 0);
+    EXPECT_EQ(WaitForSingleObject(pi.hProcess, 10000), WAIT_OBJECT_0);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    const std::string line = Slurp(log);
+    EXPECT_EQ(line, cwd.substr(0, cwd.size() - 1) + "|\r\n");
+}
