@@ -102,5 +102,12 @@ if [ -z "${DISPLAY:-}" ]; then
     echo "   or share it with: x11vnc -display $DISPLAY  (then any VNC viewer)"
 fi
 prepare_prefix "$managed"
+# A demo Agent where Pelmark looks for it on first start: the stand-in and the
+# template Agent.ini under the prefix's Program Files folder. An Agent.ini
+# already there is the user's and stays.
+agent_dir="$WINEPREFIX/drive_c/Program Files/Agent"
+mkdir -p "$agent_dir"
+cp "$build/bin/agent/Agent.exe" "$agent_dir/Agent.exe"
+[ -f "$agent_dir/Agent.ini" ] || cp "$build/bin/agent/Agent.ini" "$agent_dir/Agent.ini"
 echo "== starting Pelmark (close its window or press Escape to end)"
 wine "$build/bin/Pelmark.exe"
