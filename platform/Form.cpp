@@ -327,8 +327,8 @@ void Form::OnClick(const std::string& control, std::function<void()> handler) {
 
 void Form::Show() {
     if (!created_) Create();
-    ShowWindow(hwnd_, SW_SHOW);
-    SetForegroundWindow(hwnd_);
+    ShowWindow(hwnd_, showCommand_);
+    if (showCommand_ != SW_SHOWMINIMIZED) SetForegroundWindow(hwnd_);
     OnShow();
 }
 

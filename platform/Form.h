@@ -119,6 +119,8 @@ public:
 
     void Show();
     int ShowModal();
+    // How Show shows the window: SW_SHOW, SW_SHOWMINIMIZED or SW_SHOWMAXIMIZED.
+    void SetShowCommand(int cmd) { showCommand_ = cmd; }
     bool Modal() const { return modal_; }
     int ModalResultValue() const { return modalResult_; }
     void SetModalResult(int result) { modalResult_ = result; }
@@ -192,6 +194,7 @@ private:
     bool created_ = false;
     int modalResult_ = mrNone;
     int nextId_ = 1000;
+    int showCommand_ = SW_SHOW;
 
     friend class Application;
 };

@@ -3,6 +3,8 @@
 #include "about/xDialogs.h"
 #include "platform/Application.h"
 #include "platform/FileSystem.h"
+#include "platform/Form.h"
+#include "platform/Layout.h"
 #include "settings/RegSpecial.h"
 
 namespace settings {
@@ -130,6 +132,96 @@ void ClearAllSettings() {
         ClearOnExit = true;
         platform::Application::Instance().Terminate();
     }
+}
+
+void RestoreFormPlacement(platform::Form& form) {
+    const HKEY cu = HKEY_CURRENT_USER;
+    const std::string key = ProductKey();
+    const std::string n = form.Name();
+    const int32_t left = ReadRegValue(cu, key, n + ".Left", int32_t(-2));
+    const int32_t top = ReadRegValue(cu, key, n + ".Top", int32_t(-2));
+    const int32_t width = ReadRegValue(cu, key, n + ".Width", int32_t(0));
+    const int32_t height = ReadRegValue(cu, key, n + ".Height", int32_t(0));
+    const int32_t state = ReadRegValue(cu, key, n + ".WindowState", int32_t(0));
+    HWND h = form.Handle();
+    RECT rc;
+    GetWindowRect(h, &rc);
+    int x = rc.left, y = rc.top, w = rc.right - rc.left, ht = rc.bottom - rc.top;
+    if (left != -2) x = left;
+    if (top != -2) y = top;
+    if (width > 0) w = width;
+    if (height != 0) ht = height;
+    // The window's own limits still bound what was stored.
+    const auto& d = form.Definition();
+    if (d.minSize.width > 0 && w < d.minSize.width) w = d.minSize.width;
+    if (d.minSize.height > 0 && ht < d.minSize.height) ht = d.minSize.height;
+    if (d.maxSize.width > 0 && w > d.maxSize.width) w = d.maxSize.width;
+    if (d.maxSize.height > 0 && ht > d.maxSize.height) ht = d.maxSize.height;
+    SetWindowPos(h, nullptr, x, y, w, ht, SWP_NOZORDER | SWP_NOACTIVATE);
+    form.SetShowCommand(state == 1 ? SW_SHOWMINIMIZED : state == 2 ? SW_SHOWMAXIMIZED : SW_SHOW);
+}
+
+void SaveFormPlacement(platform::Form& form) {
+    HWND h = form.Handle();
+    if (!h) return;
+    const HKEY cu = HKEY_CURRENT_USER;
+    const std::string key = ProductKey();
+    const std::string n = form.Name();
+    const int32_t state = IsIconic(h) ? 1 : IsZoomed(h) ? 2 : 0;
+    if (state == 0) {
+        RECT rc;
+        GetWindowRect(h, &rc);
+        WriteRegValue(cu, key, n + ".Left", int32_t(rc.left));
+        WriteRegValue(cu, key, n + ".Top", int32_t(rc.top));
+        WriteRegValue(cu, key, n + ".Width", int32_t(rc.right - rc.left));
+        WriteRegValue(cu, key, n + ".Height", int32_t(rc.bottom - rc.top));
+    }
+    WriteRegValue(cu, key, n + ".WindowState", state);
+}
+
+void AnimateFormZoom(platform::Form& form, bool opening) {
+    try {
+        HWND h = form.Handle();
+        if (!h) return;
+        RECT ref{};
+        HWND refWindow = GetWindow(h, GW_OWNER);
+        if (!refWindow && (GetWindowLongA(h, GWL_STYLE) & WS_CHILD)) refWindow = GetParent(h);
+        if (!refWindow) {
+            HWND active = GetActiveWindow();
+            if (active && active != h) refWindow = active;
+        }
+        if (refWindow) {
+            GetWindowRect(refWindow, &ref);
+        } else {
+            ref.left = GetSystemMetrics(SM_XVIRTUALSCREEN);
+            ref.top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+            ref.right = ref.left + GetSystemMetrics(SM_CXVIRTUALSCREEN);
+            ref.bottom = ref.top + GetSystemMetrics(SM_CYVIRTUALSCREEN);
+        }
+        const int cx = ref.left + (ref.right - ref.left) / 2;
+        const int cy = ref.top + (ref.bottom - ref.top) / 2;
+        const RECT centre{cx, cy, cx + 1, cy + 1};
+        RECT win;
+        GetWindowRect(h, &win);
+        DrawAnimatedRects(h, IDANI_CAPTION, opening ? &centre : &win, opening ? &win : &centre);
+    } catch (...) {
+        // The animation is decoration; the window opens or closes regardless.
+    }
+}
+
+std::string ContextHelpText(const std::string& hint) {
+    const std::string s = platform::ShortHint(hint), l = platform::LongHint(hint);
+    return s == l ? s : s + "\r" + l;
+}
+
+void ShowContextHelp(platform::Form& form, int context) {
+    if (context < 0) return;
+    HWND control = form.ControlByHelpContext(context);
+    if (!control) return;
+    const platform::ControlDef* d = form.DefinitionOf(control);
+    const std::string text = d ? ContextHelpText(d->hint) : std::string();
+    if (text.empty()) return;
+    about::ShowGlyphMessageDialog(text, about::MsgKind::Information, about::mbOK, 0);
 }
 
 void KelUtilityStart() {

@@ -9,6 +9,10 @@
 #include <string>
 #include <vector>
 
+namespace platform {
+class Form;
+}
+
 namespace settings {
 
 struct TSettings {
@@ -54,6 +58,17 @@ bool SplashAllowed();
 void ClearSettingsKeys();
 // Asks whether to clear all settings and return, clear and end, or cancel.
 void ClearAllSettings();
+
+// Window operations every window uses. The placement lives in the product
+// key as "<window name>.Left", ".Top", ".Width", ".Height", ".WindowState".
+void RestoreFormPlacement(platform::Form& form);
+void SaveFormPlacement(platform::Form& form);
+void AnimateFormZoom(platform::Form& form, bool opening);
+// Shows the hint of the first control with this help context.
+void ShowContextHelp(platform::Form& form, int context);
+// The text ShowContextHelp shows for a hint: short part, or short part,
+// "\r" and long part when they differ.
+std::string ContextHelpText(const std::string& hint);
 
 // Start step: key path, message captions, settings. Exit step: clearing
 // when asked for.

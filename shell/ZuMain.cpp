@@ -1,14 +1,69 @@
 #include "shell/ZuMain.h"
 
+#include <windows.h>
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "about/xDialogs.h"
 #include "platform/Application.h"
+#include "platform/Error.h"
+#include "platform/IniFile.h"
+#include "settings/KelUtility.h"
+#include "settings/RegSpecial.h"
 #include "shell/KelPrevInst.h"
 
 using platform::Application;
+using platform::ControlDef;
+using platform::ControlKind;
 
 namespace shell {
 
+namespace {
+
+constexpr UINT kCmdAbout = 666;
+constexpr UINT kCmdToggleHints = 667;
+constexpr UINT kCmdClearRegistry = 668;
+constexpr int kColumns = 5;
+
+const char kGridHint[] =
+    "The Agent profiles that you have, double click/enter to launch (If Ctrl is pressed it reverses the "
+    "\"Close Valdrix on launch\" setting).";
+
+ControlDef Control(const char* name, ControlKind kind, const char* parent, platform::Rect place,
+                   unsigned anchors, const char* caption, const char* hint, int help, int tab) {
+    ControlDef c;
+    c.name = name;
+    c.kind = kind;
+    c.parent = parent;
+    c.place = place;
+    c.anchors = anchors;
+    c.caption = caption;
+    c.hint = hint;
+    c.helpContext = help;
+    c.tabOrder = tab;
+    return c;
+}
+
+ControlDef Button(const char* name, int left, unsigned anchors, const char* caption, const char* hint,
+                  int help, int tab) {
+    ControlDef c = Control(name, ControlKind::Button, "PanelButtons", {left, 4, 75, 25}, anchors, caption,
+                           hint, help, tab);
+    c.handCursor = true;
+    return c;
+}
+
+// A profile folder's launch-mode text as an integer: 0 when it is no number.
+int LaunchModeValue(const std::string& text) {
+    return platform::IniTextToInt(text, 0);
+}
+
+}  // namespace
+
 platform::FormDef MainFormDef() {
-    platform::FormDef d;
+    using namespace platform;
+    FormDef d;
     d.windowClass = kMainClassName;
     d.name = "FrmZuMain";
     d.caption = "";
@@ -17,25 +72,381 @@ platform::FormDef MainFormDef() {
     d.sizeable = true;
     d.helpButton = true;
     d.keyPreview = true;
+    d.defaultButton = "BitBtnLaunch";
+
+    ControlDef panel = Control("PanelProfiles", ControlKind::Panel, "", {4, 4, 501, 317}, akAll, "", kGridHint,
+                               1, 0);
+    panel.bevel = Bevel::Lowered;
+    ControlDef label = Control("LabelProfiles", ControlKind::Label, "PanelProfiles", {4, 4, 60, 13},
+                               akLeft | akTop, "Profiles", kGridHint, 1, -1);
+    ControlDef grid = Control("StringGridProfiles", ControlKind::ListView, "PanelProfiles", {4, 20, 493, 293},
+                              akAll, "", kGridHint, 1, 0);
+    grid.style = LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER;
+    ControlDef buttons = Control("PanelButtons", ControlKind::Panel, "", {4, 324, 501, 33},
+                                 akLeft | akRight | akBottom, "", "", 0, 1);
+    buttons.bevel = Bevel::Lowered;
+    d.controls = {
+        panel,
+        label,
+        grid,
+        buttons,
+        Button("BitBtnAdd", 4, akLeft | akTop, "&+ Add", "Add a new profile", 2, 0),
+        Button("BitBtnEdit", 80, akLeft | akTop, "&* Edit", "Edit selected profile", 3, 1),
+        Button("BitBtnDelete", 156, akLeft | akTop, "&- Delete", "Delete selected profile", 4, 2),
+        Button("BitBtnSetup", 268, akTop | akRight, "&Setup", "Edit program settings", 5, 5),
+        Button("BitBtnRefresh", 344, akTop | akRight, "&Refresh", "Refresh the list of profiles", 6, 4),
+        Button("BitBtnLaunch", 420, akTop | akRight, "&Launch",
+               "Execute agent with the selected profile (If Ctrl is pressed it reverses the \"Close Valdrix on "
+               "launch\" setting)",
+               7, 3),
+    };
+    d.controls.back().style = BS_DEFPUSHBUTTON;
     return d;
 }
 
-TFrmZuMain::TFrmZuMain() : Form(MainFormDef(), nullptr) {
-    Application::Instance().SetMainForm(this);
+COLORREF ColorValueToRGB(uint32_t value) {
+    if ((value & 0xFF000000u) == 0x80000000u) return GetSysColor(static_cast<int>(value & 0xFF));
+    return static_cast<COLORREF>(value & 0x00FFFFFFu);
 }
+
+void HotKeyParts(uint16_t shortcut, UINT& modifiers, UINT& key) {
+    key = shortcut & 0x1FFF;
+    modifiers = 0;
+    if (shortcut & 0x4000) modifiers |= MOD_CONTROL;
+    if (shortcut & 0x2000) modifiers |= MOD_SHIFT;
+    if (shortcut & 0x8000) modifiers |= MOD_ALT;
+}
+
+bool LaunchCloses(const std::string& launchMode, unsigned shiftState) {
+    bool close = LaunchModeValue(launchMode) != 0;
+    if (shiftState == platform::ssCtrl) close = !close;
+    return close;
+}
+
+std::string AgentProgramPath(const std::string& agentFolder) { return agentFolder + "Agent.exe"; }
+
+std::string ProfileWorkingFolder(const std::string& profileFolder, const std::string& name) {
+    return profileFolder + name + "\\";
+}
+
+TFrmZuMain::TFrmZuMain() : Form(MainFormDef(), nullptr) { Application::Instance().SetMainForm(this); }
 
 TFrmZuMain::~TFrmZuMain() {
     Destroy();
+    if (rowHeight_) ImageList_Destroy(rowHeight_);
     if (Application::Instance().MainForm() == this) Application::Instance().SetMainForm(nullptr);
 }
 
+HWND TFrmZuMain::Grid() const { return Control("StringGridProfiles"); }
+
 void TFrmZuMain::OnCreate() {
+    settings::RestoreFormPlacement(*this);
+
+    HMENU sys = GetSystemMenu(Handle(), FALSE);
+    AppendMenuA(sys, MF_STRING, kCmdAbout, "&About ...\tShift+F1");
+    AppendMenuA(sys, MF_STRING, kCmdToggleHints, "&Toggle hints\tCtrl+F1");
+    AppendMenuA(sys, MF_STRING, kCmdClearRegistry, "C&lear registry ...");
+
+    HWND grid = Grid();
+    ListView_SetExtendedListViewStyle(grid, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
+    // A one-pixel-wide image list is how a list view is told its row height.
+    rowHeight_ = ImageList_Create(1, 18, ILC_COLOR, 1, 0);
+    ListView_SetImageList(grid, rowHeight_, LVSIL_SMALL);
+    const char* headers[kColumns] = {"", "Name", "Title", "NNTP server", "SMTP server"};
+    for (int c = 0; c < kColumns; ++c) {
+        LVCOLUMNA col{};
+        col.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+        col.pszText = const_cast<char*>(headers[c]);
+        col.cx = 64;
+        col.iSubItem = c;
+        SendMessageA(grid, LVM_INSERTCOLUMNA, c, reinterpret_cast<LPARAM>(&col));
+    }
+    OnClick("BitBtnAdd", [this] { BitBtnAddClick(); });
+    OnClick("BitBtnEdit", [this] { BitBtnEditClick(); });
+    OnClick("BitBtnDelete", [this] { BitBtnDeleteClick(); });
+    OnClick("BitBtnSetup", [this] { BitBtnSetupClick(); });
+    OnClick("BitBtnRefresh", [this] { BitBtnRefreshClick(); });
+    OnClick("BitBtnLaunch", [this] { BitBtnLaunchClick(); });
+
+    FillProfileGrid();
+
+    Application::Instance().SetShowHint(settings::Settings.ShowHint);
+    SetShowHint(settings::Settings.ShowHint);
+
+    hotKeyId_ = GlobalAddAtomA("ValdrixHotkey");
+    RegisterAppHotKey(settings::Settings.AppHotKey);
+
     wmGetID_ = RegisterWindowMessageA("wm_KelAppGetID");
     wmRestore_ = RegisterWindowMessageA("wm_KelAppRestore");
     wmPrevInstParm_ = RegisterWindowMessageA("wm_KelAppPrevInstParm");
 }
 
+void TFrmZuMain::OnShow() {
+    settings::AnimateFormZoom(*this, true);
+    FocusGrid();
+}
+
+void TFrmZuMain::OnDestroy() {
+    UnregisterHotKey(Handle(), hotKeyId_);
+    if (hotKeyId_) GlobalDeleteAtom(hotKeyId_);
+    hotKeyId_ = 0;
+    settings::AnimateFormZoom(*this, false);
+    settings::SaveFormPlacement(*this);
+}
+
+int TFrmZuMain::RowCount() const {
+    return static_cast<int>(SendMessageA(Grid(), LVM_GETITEMCOUNT, 0, 0)) + 1;
+}
+
+int TFrmZuMain::CurrentRow() const {
+    const int sel = static_cast<int>(SendMessageA(Grid(), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+    return sel < 0 ? 1 : sel + 1;
+}
+
+void TFrmZuMain::SetCurrentRow(int row) {
+    HWND grid = Grid();
+    const int item = row - 1;
+    ListView_SetItemState(grid, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    ListView_SetItemState(grid, item, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    ListView_EnsureVisible(grid, item, FALSE);
+}
+
+std::string TFrmZuMain::Cell(int column, int row) const {
+    if (row < 1 || row >= RowCount()) return {};
+    char buf[1024] = {};
+    LVITEMA it{};
+    it.iSubItem = column;
+    it.pszText = buf;
+    it.cchTextMax = sizeof buf;
+    SendMessageA(Grid(), LVM_GETITEMTEXTA, row - 1, reinterpret_cast<LPARAM>(&it));
+    return buf;
+}
+
+int TFrmZuMain::ColumnWidth(int column) const {
+    return static_cast<int>(SendMessageA(Grid(), LVM_GETCOLUMNWIDTH, column, 0));
+}
+
+void TFrmZuMain::FillProfileGrid() {
+    HWND grid = Grid();
+    const int remembered = CurrentRow();
+    SendMessageA(grid, WM_SETREDRAW, FALSE, 0);
+    SendMessageA(grid, LVM_DELETEALLITEMS, 0, 0);
+
+    auto setRow = [grid](int item, const std::string* fields) {
+        for (int c = 0; c < kColumns; ++c) {
+            LVITEMA it{};
+            it.iSubItem = c;
+            it.pszText = const_cast<char*>(fields[c].c_str());
+            SendMessageA(grid, LVM_SETITEMTEXTA, item, reinterpret_cast<LPARAM>(&it));
+        }
+    };
+    auto addRow = [grid](int item) {
+        LVITEMA it{};
+        it.mask = LVIF_TEXT;
+        it.iItem = item;
+        it.pszText = const_cast<char*>("");
+        SendMessageA(grid, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&it));
+    };
+
+    const auto entries = profiles::ListProfiles();
+    addRow(0);  // the one empty row of an empty grid
+    for (size_t k = 0; k < entries.size(); ++k) {
+        if (k > 0) addRow(static_cast<int>(k));
+        const std::string fields[kColumns] = {entries[k].LaunchMode, entries[k].Name, entries[k].Title,
+                                              entries[k].NewsServer, entries[k].MailServer};
+        setRow(static_cast<int>(k), fields);
+    }
+    const int rows = RowCount();
+    SetCurrentRow(remembered < rows ? remembered : rows - 1);
+
+    // Each column as wide as its widest text, header included, plus 6; the
+    // list view's own cell margins come on top so that no text is cut.
+    const char* headers[kColumns] = {"", "Name", "Title", "NNTP server", "SMTP server"};
+    const int margins = 4 * GetSystemMetrics(SM_CXEDGE) + 4;
+    for (int c = 0; c < kColumns; ++c) {
+        int widest = static_cast<int>(SendMessageA(grid, LVM_GETSTRINGWIDTHA, 0, reinterpret_cast<LPARAM>(headers[c])));
+        for (int r = 1; r < rows; ++r) {
+            const std::string text = Cell(c, r);
+            widest = std::max(widest, static_cast<int>(SendMessageA(grid, LVM_GETSTRINGWIDTHA, 0,
+                                                                   reinterpret_cast<LPARAM>(text.c_str()))));
+        }
+        SendMessageA(grid, LVM_SETCOLUMNWIDTH, c, widest + 6 + margins);
+    }
+    SendMessageA(grid, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(grid, nullptr, TRUE);
+}
+
+void TFrmZuMain::DrawLaunchCell(NMLVCUSTOMDRAW* cd) {
+    HWND grid = Grid();
+    const int item = static_cast<int>(cd->nmcd.dwItemSpec);
+    RECT rc{};
+    rc.left = LVIR_BOUNDS;
+    if (!SendMessageA(grid, LVM_GETITEMRECT, item, reinterpret_cast<LPARAM>(&rc))) return;
+    rc.right = rc.left + ColumnWidth(0);
+    // Keep the grid lines the list view drew around the cell.
+    rc.bottom -= 1;
+    rc.right -= 1;
+    HDC dc = cd->nmcd.hdc;
+    const bool closes = LaunchModeValue(Cell(0, item + 1)) != 0;
+    const COLORREF fill =
+        ColorValueToRGB(closes ? settings::Settings.ColorLaunchClose : settings::Settings.ColorLaunchStay);
+    platform::UniqueBrush brush(CreateSolidBrush(fill));
+    FillRect(dc, &rc, brush.get());
+    DrawEdge(dc, &rc, BDR_RAISEDINNER, BF_RECT | BF_ADJUST);
+    const bool selected =
+        (SendMessageA(grid, LVM_GETITEMSTATE, item, LVIS_SELECTED) & LVIS_SELECTED) != 0;
+    if (selected) {
+        InflateRect(&rc, -1, -1);
+        HPEN pen = CreatePen(PS_SOLID, 1, fill);
+        platform::UniqueBrush marker(CreateSolidBrush(GetSysColor(COLOR_WINDOWTEXT)));
+        HGDIOBJ oldPen = SelectObject(dc, pen);
+        HGDIOBJ oldBrush = SelectObject(dc, marker.get());
+        const POINT tri[3] = {{rc.left, rc.top}, {rc.right, rc.top + (rc.bottom - rc.top) / 2}, {rc.left, rc.bottom}};
+        Polygon(dc, tri, 3);
+        SelectObject(dc, oldBrush);
+        SelectObject(dc, oldPen);
+        DeleteObject(pen);
+    }
+}
+
+bool TFrmZuMain::OnNotify(NMHDR* hdr, LRESULT& result) {
+    if (hdr->hwndFrom != Grid()) return false;
+    if (hdr->code == NM_CUSTOMDRAW) {
+        auto* cd = reinterpret_cast<NMLVCUSTOMDRAW*>(hdr);
+        switch (cd->nmcd.dwDrawStage) {
+            case CDDS_PREPAINT:
+                result = CDRF_NOTIFYITEMDRAW;
+                return true;
+            case CDDS_ITEMPREPAINT:
+                result = CDRF_NOTIFYPOSTPAINT;
+                return true;
+            case CDDS_ITEMPOSTPAINT:
+                DrawLaunchCell(cd);
+                result = CDRF_DODEFAULT;
+                return true;
+            default:
+                result = CDRF_DODEFAULT;
+                return true;
+        }
+    }
+    if (hdr->code == NM_DBLCLK) {
+        StringGridProfilesDblClick();
+        result = 0;
+        return true;
+    }
+    return false;
+}
+
+void TFrmZuMain::FocusGrid() { Focus("StringGridProfiles"); }
+
+profiles::ProfileEntry TFrmZuMain::CurrentEntry() const {
+    const int r = CurrentRow();
+    return {Cell(0, r), Cell(1, r), Cell(2, r), Cell(3, r), Cell(4, r)};
+}
+
+void TFrmZuMain::RegisterAppHotKey(uint16_t shortcut) {
+    UINT mods = 0, key = 0;
+    HotKeyParts(shortcut, mods, key);
+    // Without a shortcut, or with one another program holds, there is simply no hot key.
+    RegisterHotKey(Handle(), hotKeyId_, mods, key);
+}
+
+void TFrmZuMain::BitBtnAddClick() {
+    const auto& s = settings::Settings;
+    if (!s.AgentFolder.empty() && !s.DefaultIniPath.empty() && !s.ProfileFolder.empty()) {
+        if (profileEditor) profileEditor(nullptr);
+        BitBtnRefreshClick();
+    } else {
+        BitBtnSetupClick();
+    }
+    FocusGrid();
+}
+
+void TFrmZuMain::BitBtnEditClick() {
+    if (!Cell(0, CurrentRow()).empty()) {
+        const profiles::ProfileEntry entry = CurrentEntry();
+        if (profileEditor) profileEditor(&entry);
+        BitBtnRefreshClick();
+    } else {
+        BitBtnAddClick();
+    }
+    FocusGrid();
+}
+
+void TFrmZuMain::BitBtnDeleteClick() {
+    if (!Cell(1, CurrentRow()).empty() && deleteProfile && deleteProfile(CurrentEntry())) {
+        BitBtnRefreshClick();
+    }
+    FocusGrid();
+}
+
+void TFrmZuMain::BitBtnSetupClick() {
+    if (setupDialog && setupDialog()) {
+        UnregisterHotKey(Handle(), hotKeyId_);
+        RegisterAppHotKey(settings::Settings.AppHotKey);
+        FillProfileGrid();
+    }
+    FocusGrid();
+}
+
+void TFrmZuMain::BitBtnRefreshClick() {
+    FillProfileGrid();
+    FocusGrid();
+}
+
+void TFrmZuMain::BitBtnLaunchClick() { LaunchSelectedProfile(); }
+
+void TFrmZuMain::StringGridProfilesDblClick() { LaunchSelectedProfile(); }
+
+void TFrmZuMain::LaunchSelectedProfile() {
+    const int row = CurrentRow();
+    const bool close = LaunchCloses(Cell(0, row), platform::CurrentShiftState());
+    const std::string name = Cell(1, row);
+    if (row >= 1 && !name.empty()) {
+        platform::BusyCursor busy;
+        const std::string program = AgentProgramPath(settings::Settings.AgentFolder);
+        const std::string folder = ProfileWorkingFolder(settings::Settings.ProfileFolder, name);
+        STARTUPINFOA si{};
+        si.cb = sizeof si;
+        si.dwFlags = STARTF_USESHOWWINDOW;
+        si.wShowWindow = SW_SHOWNORMAL;
+        PROCESS_INFORMATION pi{};
+        if (!CreateProcessA(program.c_str(), nullptr, nullptr, nullptr, FALSE,
+                            CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS, nullptr, folder.c_str(), &si, &pi)) {
+            about::ShowGlyphMessageDialog(
+                platform::Format("Failed to execute agent with the \"%s\" profile !", name.c_str()),
+                about::MsgKind::Error, about::mbCancel, 0);
+        } else {
+            // The program never watches Agent.
+            CloseHandle(pi.hThread);
+            CloseHandle(pi.hProcess);
+            if (close) Application::Instance().Terminate();
+        }
+    }
+    FocusGrid();
+}
+
+void TFrmZuMain::ToggleHints() {
+    auto& s = settings::Settings;
+    s.ShowHint = !s.ShowHint;
+    Application::Instance().SetShowHint(s.ShowHint);
+    SetShowHint(s.ShowHint);
+    settings::WriteRegValue(HKEY_CURRENT_USER, settings::SettingsKey, "ShowHint", s.ShowHint);
+}
+
 bool TFrmZuMain::OnKeyDown(WPARAM key, unsigned shift) {
+    if (key == VK_RETURN && shift == platform::ssCtrl) {
+        BitBtnLaunchClick();
+        return true;
+    }
+    if (key == VK_F1 && shift == platform::ssShift) {
+        if (aboutWindow) aboutWindow();
+        return true;
+    }
+    if (key == VK_F1 && shift == platform::ssCtrl) {
+        ToggleHints();
+        return true;
+    }
     if (key == VK_ESCAPE && shift == platform::ssNone) {
         Application::Instance().Terminate();
         return false;  // the focused control still sees the key
@@ -43,8 +454,31 @@ bool TFrmZuMain::OnKeyDown(WPARAM key, unsigned shift) {
     return false;
 }
 
-bool TFrmZuMain::OnMessage(UINT msg, WPARAM, LPARAM, LRESULT& result) {
+void TFrmZuMain::OnHelp(int context) { settings::ShowContextHelp(*this, context); }
+
+bool TFrmZuMain::OnMessage(UINT msg, WPARAM wp, LPARAM, LRESULT& result) {
     if (msg == 0) return false;
+    if (msg == WM_SYSCOMMAND) {
+        if (wp == kCmdAbout) {
+            if (aboutWindow) aboutWindow();
+        } else if (wp == kCmdToggleHints) {
+            ToggleHints();
+        } else if (wp == kCmdClearRegistry) {
+            settings::ClearAllSettings();
+        } else {
+            return false;
+        }
+        result = 0;
+        return true;
+    }
+    if (msg == WM_HOTKEY && static_cast<ATOM>(wp) == hotKeyId_ && hotKeyId_ != 0) {
+        // The hot key brings the program forward; it does not restore it.
+        HWND main = Handle();
+        HWND last = GetLastActivePopup(main);
+        if (last && IsWindowVisible(last) && IsWindowEnabled(last)) SetForegroundWindow(last);
+        result = 0;
+        return true;
+    }
     if (msg == wmGetID_) {
         result = kAppID;
         return true;

@@ -1,27 +1,90 @@
-// The main window: alive from start-up to shut-down, answers the
-// single-instance protocol and ends the program on Escape.
+// The main window: the profile grid and the six buttons that reach
+// everything else; it answers the single-instance protocol, owns the global
+// hot key, and launches Agent on the selected profile.
 #pragma once
 
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
 #include "platform/Form.h"
+#include "profiles/ZuGlobal.h"
 
 namespace shell {
 
 platform::FormDef MainFormDef();
+
+// The colour a 32-bit colour value stands for: 0x00BBGGRR, or a system
+// colour when the top byte is 0x80.
+COLORREF ColorValueToRGB(uint32_t value);
+
+// Splits a shortcut value into RegisterHotKey's modifiers and key code.
+void HotKeyParts(uint16_t shortcut, UINT& modifiers, UINT& key);
+
+// Whether a launch closes the program: column 0 converts to a non-zero
+// integer, reversed when Ctrl alone (without Shift and Alt) is held.
+bool LaunchCloses(const std::string& launchMode, unsigned shiftState);
+
+// What a launch starts, and where.
+std::string AgentProgramPath(const std::string& agentFolder);
+std::string ProfileWorkingFolder(const std::string& profileFolder, const std::string& name);
 
 class TFrmZuMain : public platform::Form {
 public:
     TFrmZuMain();
     ~TFrmZuMain() override;
 
+    // The dialogs the buttons open. Each is wired here by the module that
+    // builds it; an unset one does nothing.
+    std::function<void(const profiles::ProfileEntry* edited)> profileEditor;  // null: a new profile
+    std::function<bool()> setupDialog;                                        // true: confirmed
+    std::function<bool(const profiles::ProfileEntry& entry)> deleteProfile;   // true: confirmed
+    std::function<void()> aboutWindow;
+
+    void FillProfileGrid();
+    void RegisterAppHotKey(uint16_t shortcut);
+
+    void BitBtnAddClick();
+    void BitBtnEditClick();
+    void BitBtnDeleteClick();
+    void BitBtnSetupClick();
+    void BitBtnRefreshClick();
+    void BitBtnLaunchClick();  // LaunchSelectedProfile
+    void StringGridProfilesDblClick();
+    void ToggleHints();
+
+    // The grid as rows: row 0 is the header, rows 1 and below hold profiles.
+    int RowCount() const;
+    int CurrentRow() const;
+    void SetCurrentRow(int row);
+    std::string Cell(int column, int row) const;
+    int ColumnWidth(int column) const;
+    ATOM HotKeyID() const { return hotKeyId_; }
+
 protected:
     void OnCreate() override;
+    void OnShow() override;
+    void OnDestroy() override;
     bool OnKeyDown(WPARAM key, unsigned shift) override;
+    void OnHelp(int context) override;
     bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
+    bool OnNotify(NMHDR* hdr, LRESULT& result) override;
 
 private:
+    HWND Grid() const;
+    profiles::ProfileEntry CurrentEntry() const;
+    void FocusGrid();
+    void DrawLaunchCell(NMLVCUSTOMDRAW* cd);
+    void LaunchSelectedProfile();
+
     UINT wmGetID_ = 0;
     UINT wmRestore_ = 0;
     UINT wmPrevInstParm_ = 0;
+    ATOM hotKeyId_ = 0;
+    HIMAGELIST rowHeight_ = nullptr;
 };
 
 }  // namespace shell

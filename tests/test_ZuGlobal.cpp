@@ -11,6 +11,7 @@
 #include "platform/IniFile.h"
 #include "profiles/ZuGlobal.h"
 #include "settings/KelUtility.h"
+#include "support/ProfileFixture.h"
 #include "support/RegistrySandbox.h"
 #include "support/UiDriver.h"
 
@@ -21,23 +22,7 @@ using testing_support::UiDriver;
 
 namespace {
 
-// A profile folder and template as the settings name them, for one test.
-struct Store {
-    TempFolder dir;
-    settings::TSettings saved = settings::Settings;
-    std::string folder;
-    Store() {
-        folder = dir.MakeFolder("Profiles");
-        settings::Settings.ProfileFolder = folder;
-        settings::Settings.DefaultIniPath =
-            dir.MakeFile("Agent.ini", "[URL]\r\nForceAgentClient=1\r\n[View]\r\nTitle=Template\r\n");
-    }
-    ~Store() { settings::Settings = saved; }
-    void Profile(const std::string& name, const std::string& ini) {
-        dir.MakeFolder("Profiles\\" + name);
-        dir.MakeFile("Profiles\\" + name + "\\Agent.ini", ini);
-    }
-};
+using Store = testing_support::ProfileFixture;
 
 std::vector<std::string> Names(const std::vector<ProfileEntry>& list) {
     std::vector<std::string> out;

@@ -2,9 +2,14 @@
 #include <gtest/gtest.h>
 
 #include "platform/Application.h"
+#include "settings/KelUtility.h"
+#include "settings/RegSpecial.h"
 #include "shell/KelPrevInst.h"
 #include "shell/KelSplash.h"
 #include "shell/ZuMain.h"
+#include "support/Helpers.h"
+#include "support/ProfileFixture.h"
+#include "support/RegistrySandbox.h"
 #include "support/UiDriver.h"
 
 using platform::Application;
@@ -29,6 +34,7 @@ public:
 };
 
 struct MainSession {
+    testing_support::RegistrySandbox registry;
     shell::TFrmZuMain main;
     MainSession() {
         main.Create();
@@ -120,4 +126,260 @@ TEST(KelSplash, TitleFollowsTheFlagAndHideSetsTheCaption) {
     EXPECT_EQ(app.Title(), "Pelmark Test");
     app.SetTitle(before);
     shell::HideSplash("ignored without a main window");  // no main window: nothing to set
+}
+
+namespace {
+
+using testing_support::ProfileFixture;
+
+std::vector<std::string> Column(const shell::TFrmZuMain& m, int c) {
+    std::vector<std::string> out;
+    for (int r = 1; r < m.RowCount(); ++r) out.push_back(m.Cell(c, r));
+    return out;
+}
+
+COLORREF CellPixel(shell::TFrmZuMain& m, int row, bool nearRight) {
+    HWND grid = m.Control("StringGridProfiles");
+    RedrawWindow(grid, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    RECT rc{};
+    rc.left = LVIR_BOUNDS;
+    SendMessageA(grid, LVM_GETITEMRECT, row - 1, reinterpret_cast<LPARAM>(&rc));
+    const int x = nearRight ? rc.left + m.ColumnWidth(0) - 4 : rc.left + m.ColumnWidth(0) / 2;
+    const int y = nearRight ? rc.bottom - 4 : (rc.top + rc.bottom) / 2;
+    HDC dc = GetDC(grid);
+    const COLORREF c = GetPixel(dc, x, y);
+    ReleaseDC(grid, dc);
+    return c;
+}
+
+}  // namespace
+
+TEST(MainGrid, ShowsTheProfilesInOrderWithTheirFields) {
+    ProfileFixture p;
+    p.Profile("gamma", "G title", "news.g", "mail.g", 0);
+    p.Profile("Alpha", "", "news.a", "", 1);
+    p.Profile("beta", "[Servers]\r\nNewsServer=news.b\r\n");
+    p.dir.MakeFolder("Profiles\\not a profile");
+    MainSession s;
+    auto& m = s.main;
+    EXPECT_EQ(m.RowCount(), 4);
+    EXPECT_EQ(Column(m, 1), (std::vector<std::string>{"Alpha", "beta", "gamma"}));
+    EXPECT_EQ(Column(m, 0), (std::vector<std::string>{"1", "0", "0"}));
+    EXPECT_EQ(Column(m, 2), (std::vector<std::string>{"", "Agent", "G title"}));
+    EXPECT_EQ(Column(m, 3), (std::vector<std::string>{"news.a", "news.b", "news.g"}));
+    EXPECT_EQ(Column(m, 4), (std::vector<std::string>{"", "", "mail.g"}));
+    EXPECT_EQ(m.CurrentRow(), 1);
+    HWND grid = m.Control("StringGridProfiles");
+    char text[32] = {};
+    LVCOLUMNA col{};
+    col.mask = LVCF_TEXT;
+    col.pszText = text;
+    col.cchTextMax = sizeof text;
+    const char* headers[] = {"", "Name", "Title", "NNTP server", "SMTP server"};
+    for (int c = 0; c < 5; ++c) {
+        SendMessageA(grid, LVM_GETCOLUMNA, c, reinterpret_cast<LPARAM>(&col));
+        EXPECT_STREQ(text, headers[c]);
+    }
+    EXPECT_LT(m.ColumnWidth(0), m.ColumnWidth(1));  // a digit's width and margins
+    EXPECT_GT(m.ColumnWidth(3), m.ColumnWidth(1));
+    EXPECT_TRUE(ListView_GetExtendedListViewStyle(grid) & LVS_EX_FULLROWSELECT);
+    EXPECT_TRUE(ListView_GetExtendedListViewStyle(grid) & LVS_EX_GRIDLINES);
+}
+
+TEST(MainGrid, ColoursTheFirstColumnByLaunchMode) {
+    ProfileFixture p;
+    settings::Settings.ColorLaunchStay = 0x000000FF;   // red
+    settings::Settings.ColorLaunchClose = 0x00FF0000;  // blue
+    p.Profile("Closes", "t", "n", "m", 1);
+    p.Profile("Stays", "t", "n", "m", 0);
+    p.Profile("Zed", "[Profile]\r\nLaunchMode=7\r\n");
+    MainSession s;
+    s.main.SetCurrentRow(1);
+    EXPECT_EQ(CellPixel(s.main, 2, false), RGB(255, 0, 0));
+    EXPECT_EQ(CellPixel(s.main, 3, false), RGB(0, 0, 255));
+    EXPECT_EQ(CellPixel(s.main, 1, true), RGB(0, 0, 255));  // beside the selection marker
+    // The marker: the window-text colour at the middle of the cell's left part.
+    EXPECT_EQ(CellPixel(s.main, 1, false), GetSysColor(COLOR_WINDOWTEXT));
+}
+
+TEST(MainGrid, AnEmptyGridHasOneEmptyRowInTheStayColour) {
+    ProfileFixture p;
+    settings::Settings.ColorLaunchStay = 0x0000FF00;
+    MainSession s;
+    EXPECT_EQ(s.main.RowCount(), 2);
+    for (int c = 0; c < 5; ++c) EXPECT_EQ(s.main.Cell(c, 1), "");
+    EXPECT_EQ(CellPixel(s.main, 1, true), RGB(0, 255, 0));
+    settings::Settings.ProfileFolder = p.folder + "missing\\";
+    s.main.FillProfileGrid();
+    EXPECT_EQ(s.main.RowCount(), 2);
+}
+
+TEST(MainGrid, RefreshKeepsTheRowNumberOrTakesTheLast) {
+    ProfileFixture p;
+    for (const char* n : {"a1", "a2", "a3", "a4", "a5"}) p.Profile(n, "t", "n", "m", 0);
+    MainSession s;
+    s.main.SetCurrentRow(5);
+    for (const char* n : {"a2", "a4"}) {
+        const std::string dir = p.folder + n;
+        DeleteFileA((dir + "\\Agent.ini").c_str());
+        RemoveDirectoryA(dir.c_str());
+    }
+    s.main.BitBtnRefreshClick();
+    EXPECT_EQ(s.main.RowCount(), 4);
+    EXPECT_EQ(s.main.CurrentRow(), 3);
+    s.main.SetCurrentRow(2);
+    p.Profile("a0", "t", "n", "m", 0);
+    s.main.BitBtnRefreshClick();
+    EXPECT_EQ(s.main.CurrentRow(), 2);  // the same row number, now another profile
+    EXPECT_EQ(s.main.Cell(1, 2), "a1");
+}
+
+TEST(MainWindow, ButtonsTakeThePathsTheirChecksChoose) {
+    ProfileFixture p;
+    settings::Settings.AgentFolder = "C:\\Agent\\";
+    MainSession s;
+    std::vector<std::string> calls;
+    s.main.profileEditor = [&](const profiles::ProfileEntry* e) { calls.push_back(e ? "edit " + e->Name : "add"); };
+    s.main.setupDialog = [&] {
+        calls.push_back("setup");
+        return false;
+    };
+    DriverWindow w(s.main.Handle());
+    w.Press("BitBtnEdit");  // an empty grid: Edit adds
+    settings::Settings.DefaultIniPath.clear();
+    w.Press("BitBtnAdd");  // a path missing: setup first
+    p.Profile("One", "t", "n", "m", 0);
+    settings::Settings.DefaultIniPath = "C:\\Agent\\Agent.ini";
+    w.Press("BitBtnRefresh");
+    w.Press("BitBtnEdit");
+    EXPECT_EQ(calls, (std::vector<std::string>{"add", "setup", "edit One"}));
+    EXPECT_EQ(GetFocus(), s.main.Control("StringGridProfiles"));
+}
+
+TEST(MainWindow, CancelledSetupLeavesTheGridConfirmedSetupRefillsIt) {
+    ProfileFixture p;
+    p.Profile("One", "t", "n", "m", 0);
+    MainSession s;
+    bool confirm = false;
+    s.main.setupDialog = [&] { return confirm; };
+    p.Profile("Two", "t", "n", "m", 0);
+    s.main.BitBtnSetupClick();
+    EXPECT_EQ(s.main.RowCount(), 2);
+    confirm = true;
+    s.main.BitBtnSetupClick();
+    EXPECT_EQ(s.main.RowCount(), 3);
+}
+
+TEST(MainWindow, HotKeyFollowsTheConfirmedSetup) {
+    ProfileFixture p;
+    settings::Settings.AppHotKey = 0x4000 | 0x2000 | 'K';  // Ctrl+Shift+K
+    MainSession s;
+    Other probe;
+    auto taken = [&](UINT mods, UINT key) {
+        if (RegisterHotKey(probe.hwnd, 77, mods, key)) {
+            UnregisterHotKey(probe.hwnd, 77);
+            return false;
+        }
+        return true;
+    };
+    EXPECT_TRUE(taken(MOD_CONTROL | MOD_SHIFT, 'K'));
+    s.main.setupDialog = [] {
+        settings::Settings.AppHotKey = 0x8000 | 'J';  // Alt+J
+        return true;
+    };
+    s.main.BitBtnSetupClick();
+    EXPECT_FALSE(taken(MOD_CONTROL | MOD_SHIFT, 'K'));
+    EXPECT_TRUE(taken(MOD_ALT, 'J'));
+
+    // The hot key brings the program forward, without restoring it.
+    SetForegroundWindow(probe.hwnd);
+    PostMessageA(s.main.Handle(), WM_HOTKEY, s.main.HotKeyID(), 0);
+    testing_support::PumpFor(std::chrono::milliseconds(100));
+    EXPECT_EQ(GetForegroundWindow(), s.main.Handle());
+
+    UINT mods = 0, key = 0;
+    shell::HotKeyParts(0xE000 | VK_F5, mods, key);
+    EXPECT_EQ(mods, UINT(MOD_CONTROL | MOD_SHIFT | MOD_ALT));
+    EXPECT_EQ(key, UINT(VK_F5));
+    shell::HotKeyParts(0, mods, key);
+    EXPECT_EQ(mods | key, 0u);
+}
+
+TEST(MainWindow, HintToggleIsStoredAtOnce) {
+    ProfileFixture p;
+    MainSession s;
+    const bool before = settings::Settings.ShowHint;
+    DriverWindow w(s.main.Handle());
+    w.Key(VK_F1, platform::ssCtrl);
+    EXPECT_EQ(settings::Settings.ShowHint, !before);
+    EXPECT_EQ(s.main.ShowHint(), !before);
+    EXPECT_EQ(settings::ReadRegValue(HKEY_CURRENT_USER, settings::SettingsKey, "ShowHint", before), !before);
+    SendMessageA(s.main.Handle(), WM_SYSCOMMAND, 667, 0);
+    EXPECT_EQ(settings::ReadRegValue(HKEY_CURRENT_USER, settings::SettingsKey, "ShowHint", !before), before);
+    platform::Application::Instance().SetShowHint(before);
+}
+
+TEST(MainWindow, SystemMenuHasTheThreeCommands) {
+    ProfileFixture p;
+    MainSession s;
+    HMENU sys = GetSystemMenu(s.main.Handle(), FALSE);
+    const int n = GetMenuItemCount(sys);
+    ASSERT_GE(n, 3);
+    const char* texts[] = {"&About ...\tShift+F1", "&Toggle hints\tCtrl+F1", "C&lear registry ..."};
+    for (int i = 0; i < 3; ++i) {
+        char buf[64] = {};
+        GetMenuStringA(sys, n - 3 + i, buf, sizeof buf, MF_BYPOSITION);
+        EXPECT_STREQ(buf, texts[i]);
+        EXPECT_EQ(GetMenuItemID(sys, n - 3 + i), UINT(666 + i));
+    }
+    int about = 0;
+    s.main.aboutWindow = [&] { ++about; };
+    SendMessageA(s.main.Handle(), WM_SYSCOMMAND, 666, 0);
+    DriverWindow(s.main.Handle()).Key(VK_F1, platform::ssShift);
+    EXPECT_EQ(about, 2);
+    UiDriver d;
+    d.Then([](DriverWindow& w) {
+        EXPECT_EQ(w.Title(), "Confirm");
+        w.Press("Cancel");
+    });
+    d.Run([&] { SendMessageA(s.main.Handle(), WM_SYSCOMMAND, 668, 0); });
+}
+
+TEST(MainWindow, HelpOnTheGridShowsThePanelsHint) {
+    ProfileFixture p;
+    MainSession s;
+    std::string text, title;
+    UiDriver d;
+    d.Then([&](DriverWindow& w) {
+        title = w.Title();
+        text = w.Text("Message");
+        w.Press("OK");
+    });
+    d.Run([&] { DriverWindow(s.main.Handle()).Key(VK_F1); });
+    EXPECT_EQ(title, "Information");
+    EXPECT_EQ(text,
+              "The Agent profiles that you have, double click/enter to launch (If Ctrl is pressed it reverses the "
+              "\"Close Valdrix on launch\" setting).");
+}
+
+TEST(MainWindow, PlacementIsRestoredAndSavedUnderItsName) {
+    testing_support::RegistrySandbox registry;
+    ProfileFixture p;
+    settings::WriteRegValue(HKEY_CURRENT_USER, settings::SettingsKey, "FrmZuMain.Left", int32_t(40));
+    settings::WriteRegValue(HKEY_CURRENT_USER, settings::SettingsKey, "FrmZuMain.Width", int32_t(600));
+    settings::WriteRegValue(HKEY_CURRENT_USER, settings::SettingsKey, "FrmZuMain.Height", int32_t(100));
+    {
+        shell::TFrmZuMain m;
+        m.Create();
+        RECT rc;
+        GetWindowRect(m.Handle(), &rc);
+        EXPECT_EQ(rc.left, 40);
+        EXPECT_EQ(rc.top, 123);                  // -2: as designed
+        EXPECT_EQ(rc.right - rc.left, 600);
+        EXPECT_EQ(rc.bottom - rc.top, 156);      // the minimum height still holds
+        SetWindowPos(m.Handle(), nullptr, 70, 80, 520, 400, SWP_NOZORDER);
+    }
+    EXPECT_EQ(settings::ReadRegValue(HKEY_CURRENT_USER, settings::SettingsKey, "FrmZuMain.Left", int32_t(0)), 70);
+    EXPECT_EQ(settings::ReadRegValue(HKEY_CURRENT_USER, settings::SettingsKey, "FrmZuMain.Height", int32_t(0)), 400);
+    EXPECT_EQ(settings::ReadRegValue(HKEY_CURRENT_USER, settings::SettingsKey, "FrmZuMain.WindowState", int32_t(9)), 0);
 }

@@ -79,6 +79,8 @@ prepare_prefix() {
     fi
     # One server for the whole run, so that each process starts quickly; its
     # helper services start here, detached from the output of what follows.
+    # A server left from elsewhere in this prefix is ended first.
+    wineserver -k 2>/dev/null || true
     wineserver -p 2>/dev/null || true
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d "$1" /f >/dev/null 2>&1
 }
@@ -109,5 +111,17 @@ agent_dir="$WINEPREFIX/drive_c/Program Files/Agent"
 mkdir -p "$agent_dir"
 cp "$build/bin/agent/Agent.exe" "$agent_dir/Agent.exe"
 [ -f "$agent_dir/Agent.ini" ] || cp "$build/bin/agent/Agent.ini" "$agent_dir/Agent.ini"
+# Three demo profiles beside it, made once.
+demo_profile() { # name title news mail launch-mode
+    local dir="$agent_dir/$1"
+    [ -e "$dir" ] && return 0
+    mkdir -p "$dir"
+    sed -e "s/^Title=.*/Title=$2/" -e "s/^NewsServer=.*/NewsServer=$3/" \
+        -e "s/^MailServer=.*/MailServer=$4/" -e "s/^LaunchMode=.*/LaunchMode=$5/" \
+        "$build/bin/agent/Agent.ini" >"$dir/Agent.ini"
+}
+demo_profile "Home" "Agent at home" "news.home.example" "mail.home.example" 1
+demo_profile "Work news" "Agent - work" "news.work.example" "smtp.work.example" 0
+demo_profile "archive" "Old archive" "news.archive.example" "" 0
 echo "== starting Pelmark (close its window or press Escape to end)"
 wine "$build/bin/Pelmark.exe"

@@ -1,0 +1,193 @@
+// Launching Agent from the main window, with the stand-in Agent.exe as a
+// real process that logs where and how it was started.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+#include <chrono>
+#include <fstream>
+#include <sstream>
+
+#include "platform/Application.h"
+#include "settings/KelUtility.h"
+#include "shell/KelSplash.h"
+#include "shell/ZuMain.h"
+#include "support/ProfileFixture.h"
+#include "support/RegistrySandbox.h"
+#include "support/UiDriver.h"
+
+using platform::Application;
+using testing_support::DriverWindow;
+using testing_support::ProfileFixture;
+using testing_support::UiDriver;
+
+namespace {
+
+std::string AgentFolder() {
+    char exe[MAX_PATH];
+    GetModuleFileNameA(nullptr, exe, MAX_PATH);
+    std::string p = exe;
+    return p.substr(0, p.find_last_of('\\') + 1) + "agent\\";
+}
+
+BOOL CALLBACK CloseAgents(HWND w, LPARAM lp) {
+    char cls[64] = {};
+    GetClassNameA(w, cls, sizeof cls);
+    if (lstrcmpA(cls, "AgentStandIn") == 0) {
+        PostMessageA(w, WM_CLOSE, 0, 0);
+        reinterpret_cast<std::set<HWND>*>(lp)->insert(w);
+    }
+    return TRUE;
+}
+
+// Ends every stand-in that was started: each logs before its window shows,
+// so wait for as many windows as there are log lines, and for them to go.
+void CloseAllAgents(size_t started) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+    std::set<HWND> seen;
+    while (std::chrono::steady_clock::now() < end) {
+        std::set<HWND> now;
+        EnumWindows(&CloseAgents, reinterpret_cast<LPARAM>(&now));
+        seen.insert(now.begin(), now.end());
+        if (now.empty() && seen.size() >= started) return;
+        Sleep(50);
+    }
+    ADD_FAILURE() << "stand-in Agent windows did not close: " << seen.size() << " of " << started;
+}
+
+struct LaunchSession {
+    testing_support::RegistrySandbox registry;
+    ProfileFixture profiles;
+    std::string log;
+    std::unique_ptr<shell::TFrmZuMain> main;
+
+    LaunchSession() {
+        settings::Settings.AgentFolder = AgentFolder();
+        log = profiles.dir.Path() + "agent.log";
+        SetEnvironmentVariableA("PELMARK_AGENT_LOG", log.c_str());
+    }
+    void Open() {
+        main = std::make_unique<shell::TFrmZuMain>();
+        main->Create();
+        shell::HideSplash("Pelmark");
+        main->Show();
+        testing_support::PumpFor(std::chrono::milliseconds(30));
+    }
+    ~LaunchSession() {
+        SetEnvironmentVariableA("PELMARK_AGENT_LOG", nullptr);
+        CloseAllAgents(Lines(0).size());
+        main.reset();
+        Application::Instance().ResetTerminated();
+    }
+    // The log lines written so far, waiting up to a few seconds for `count` of them.
+    std::vector<std::string> Lines(size_t count) {
+        std::vector<std::string> lines;
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+        do {
+            lines.clear();
+            std::ifstream f(log);
+            std::string line;
+            while (std::getline(f, line)) {
+                if (!line.empty() && line.back() == '\r') line.pop_back();
+                lines.push_back(line);
+            }
+            if (lines.size() >= count) break;
+            Sleep(50);
+        } while (std::chrono::steady_clock::now() < end);
+        return lines;
+    }
+    void Select(const std::string& name) {
+        for (int r = 1; r < main->RowCount(); ++r) {
+            if (main->Cell(1, r) == name) main->SetCurrentRow(r);
+        }
+    }
+};
+
+}  // namespace
+
+TEST(Launch, StartsAgentInTheProfileFolderWithoutArguments) {
+    LaunchSession s;
+    s.profiles.Profile("My news", "Spaced", "n", "m", 0);
+    s.Open();
+    DriverWindow(s.main->Handle()).Press("BitBtnLaunch");
+    const auto lines = s.Lines(1);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0], s.profiles.folder + "My news|");
+    EXPECT_FALSE(Application::Instance().Terminated());  // launch mode 0 stays
+    EXPECT_EQ(shell::ProfileWorkingFolder("C:\\P\\", "My news"), "C:\\P\\My news\\");
+    EXPECT_EQ(shell::AgentProgramPath("C:\\Agent\\"), "C:\\Agent\\Agent.exe");
+}
+
+TEST(Launch, ModeOneClosesAndCtrlKeepsOpen) {
+    {
+        LaunchSession s;
+        s.profiles.Profile("Closer", "t", "n", "m", 1);
+        s.Open();
+        DriverWindow(s.main->Handle()).Key(VK_RETURN, platform::ssCtrl);
+        EXPECT_EQ(s.Lines(1).size(), 1u);
+        EXPECT_FALSE(Application::Instance().Terminated());
+        DriverWindow(s.main->Handle()).Key(VK_RETURN);  // Enter: the default button
+        EXPECT_EQ(s.Lines(2).size(), 2u);
+        EXPECT_TRUE(Application::Instance().Terminated());
+    }
+    EXPECT_TRUE(shell::LaunchCloses("1", platform::ssNone));
+    EXPECT_FALSE(shell::LaunchCloses("1", platform::ssCtrl));
+    EXPECT_TRUE(shell::LaunchCloses("1", platform::ssCtrl | platform::ssShift));  // Ctrl with Shift: no reversal
+    EXPECT_TRUE(shell::LaunchCloses("0x10", platform::ssNone));
+}
+
+TEST(Launch, ModeZeroStaysAndCtrlCloses) {
+    LaunchSession s;
+    s.profiles.Profile("Stayer", "t", "n", "m", 0);
+    s.Open();
+    // A double click on the row launches as well.
+    HWND grid = s.main->Control("StringGridProfiles");
+    RECT rc{};
+    rc.left = LVIR_BOUNDS;
+    SendMessageA(grid, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&rc));
+    const LPARAM at = MAKELPARAM(rc.left + 40, (rc.top + rc.bottom) / 2);
+    PostMessageA(grid, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageA(grid, WM_LBUTTONUP, 0, at);
+    PostMessageA(grid, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+    PostMessageA(grid, WM_LBUTTONUP, 0, at);
+    testing_support::PumpFor(std::chrono::milliseconds(100));
+    EXPECT_EQ(s.Lines(1).size(), 1u);
+    EXPECT_FALSE(Application::Instance().Terminated());
+    DriverWindow(s.main->Handle()).Key(VK_RETURN, platform::ssCtrl);
+    EXPECT_EQ(s.Lines(2).size(), 2u);
+    EXPECT_TRUE(Application::Instance().Terminated());
+}
+
+TEST(Launch, AMissingAgentIsReportedAndTheProgramStays) {
+    for (int mode : {0, 1}) {
+        LaunchSession s;
+        settings::Settings.AgentFolder = s.profiles.dir.Path() + "NoAgent\\";
+        s.profiles.Profile("Lost", "t", "n", "m", mode);
+        s.Open();
+        std::string title, text;
+        UiDriver d;
+        d.Then([&](DriverWindow& w) {
+            title = w.Title();
+            text = w.Text("Message");
+            EXPECT_NE(w.Control("Cancel"), nullptr);
+            w.Press("Cancel");
+        });
+        d.Run([&] { DriverWindow(s.main->Handle()).Press("BitBtnLaunch"); });
+        EXPECT_EQ(title, "Error");
+        EXPECT_EQ(text, "Failed to execute agent with the \"Lost\" profile !");
+        EXPECT_FALSE(Application::Instance().Terminated());
+        EXPECT_FALSE(Application::Instance().Busy());  // the normal pointer is back
+        EXPECT_EQ(s.main->RowCount(), 2);
+    }
+}
+
+TEST(Launch, AnEmptyGridLaunchesNothing) {
+    LaunchSession s;
+    s.Open();
+    DriverWindow w(s.main->Handle());
+    w.Press("BitBtnLaunch");
+    w.Key(VK_RETURN, platform::ssCtrl);
+    testing_support::PumpFor(std::chrono::milliseconds(300));
+    EXPECT_EQ(GetFileAttributesA(s.log.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_FALSE(Application::Instance().Terminated());
+}
