@@ -81,7 +81,7 @@ platform::FormDef MainFormDef() {
                                akLeft | akTop, "Profiles", kGridHint, 1, -1);
     ControlDef grid = Control("StringGridProfiles", ControlKind::ListView, "PanelProfiles", {4, 20, 493, 293},
                               akAll, "", kGridHint, 1, 0);
-    grid.style = LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER;
+    grid.style = LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER | LVS_OWNERDATA;
     ControlDef buttons = Control("PanelButtons", ControlKind::Panel, "", {4, 324, 501, 33},
                                  akLeft | akRight | akBottom, "", "", 0, 1);
     buttons.bevel = Bevel::Lowered;
@@ -194,9 +194,7 @@ void TFrmZuMain::OnDestroy() {
     settings::SaveFormPlacement(*this);
 }
 
-int TFrmZuMain::RowCount() const {
-    return static_cast<int>(SendMessageA(Grid(), LVM_GETITEMCOUNT, 0, 0)) + 1;
-}
+int TFrmZuMain::RowCount() const { return static_cast<int>(rows_.size()) + 1; }
 
 int TFrmZuMain::CurrentRow() const {
     const int sel = static_cast<int>(SendMessageA(Grid(), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
@@ -212,14 +210,8 @@ void TFrmZuMain::SetCurrentRow(int row) {
 }
 
 std::string TFrmZuMain::Cell(int column, int row) const {
-    if (row < 1 || row >= RowCount()) return {};
-    char buf[1024] = {};
-    LVITEMA it{};
-    it.iSubItem = column;
-    it.pszText = buf;
-    it.cchTextMax = sizeof buf;
-    SendMessageA(Grid(), LVM_GETITEMTEXTA, row - 1, reinterpret_cast<LPARAM>(&it));
-    return buf;
+    if (row < 1 || row > static_cast<int>(rows_.size()) || column < 0 || column >= kColumns) return {};
+    return rows_[row - 1][column];
 }
 
 int TFrmZuMain::ColumnWidth(int column) const {
@@ -230,48 +222,43 @@ void TFrmZuMain::FillProfileGrid() {
     HWND grid = Grid();
     const int remembered = CurrentRow();
     SendMessageA(grid, WM_SETREDRAW, FALSE, 0);
-    SendMessageA(grid, LVM_DELETEALLITEMS, 0, 0);
-
-    auto setRow = [grid](int item, const std::string* fields) {
-        for (int c = 0; c < kColumns; ++c) {
-            LVITEMA it{};
-            it.iSubItem = c;
-            it.pszText = const_cast<char*>(fields[c].c_str());
-            SendMessageA(grid, LVM_SETITEMTEXTA, item, reinterpret_cast<LPARAM>(&it));
-        }
-    };
-    auto addRow = [grid](int item) {
-        LVITEMA it{};
-        it.mask = LVIF_TEXT;
-        it.iItem = item;
-        it.pszText = const_cast<char*>("");
-        SendMessageA(grid, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&it));
-    };
-
+    // The grid holds its rows itself and the list view asks for the texts it
+    // shows, so a refresh of thousands of profiles costs one call here.
     const auto entries = profiles::ListProfiles();
-    addRow(0);  // the one empty row of an empty grid
+    rows_.assign(1, Row{});  // the one empty row of an empty grid
     for (size_t k = 0; k < entries.size(); ++k) {
-        if (k > 0) addRow(static_cast<int>(k));
-        const std::string fields[kColumns] = {entries[k].LaunchMode, entries[k].Name, entries[k].Title,
-                                              entries[k].NewsServer, entries[k].MailServer};
-        setRow(static_cast<int>(k), fields);
+        if (k > 0) rows_.emplace_back();
+        rows_[k] = {entries[k].LaunchMode, entries[k].Name, entries[k].Title, entries[k].NewsServer,
+                    entries[k].MailServer};
     }
+    SendMessageA(grid, LVM_SETITEMCOUNT, rows_.size(), LVSICF_NOSCROLL);
     const int rows = RowCount();
     SetCurrentRow(remembered < rows ? remembered : rows - 1);
 
     // Each column as wide as its widest text, header included, plus 6; the
-    // list view's own cell margins come on top so that no text is cut.
+    // list view's own cell margins come on top so that no text is cut. The
+    // texts are measured once, in one device context with the grid's font.
     const char* headers[kColumns] = {"", "Name", "Title", "NNTP server", "SMTP server"};
     const int margins = 4 * GetSystemMetrics(SM_CXEDGE) + 4;
-    for (int c = 0; c < kColumns; ++c) {
-        int widest = static_cast<int>(SendMessageA(grid, LVM_GETSTRINGWIDTHA, 0, reinterpret_cast<LPARAM>(headers[c])));
-        for (int r = 1; r < rows; ++r) {
-            const std::string text = Cell(c, r);
-            widest = std::max(widest, static_cast<int>(SendMessageA(grid, LVM_GETSTRINGWIDTHA, 0,
-                                                                   reinterpret_cast<LPARAM>(text.c_str()))));
-        }
-        SendMessageA(grid, LVM_SETCOLUMNWIDTH, c, widest + 6 + margins);
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(grid, WM_GETFONT, 0, 0)));
+    auto width = [dc](const std::string& text) {
+        SIZE sz{};
+        GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &sz);
+        return static_cast<int>(sz.cx);
+    };
+    int widest[kColumns];
+    for (int c = 0; c < kColumns; ++c) widest[c] = width(headers[c]);
+    for (const auto& e : entries) {
+        widest[0] = std::max(widest[0], width(e.LaunchMode));
+        widest[1] = std::max(widest[1], width(e.Name));
+        widest[2] = std::max(widest[2], width(e.Title));
+        widest[3] = std::max(widest[3], width(e.NewsServer));
+        widest[4] = std::max(widest[4], width(e.MailServer));
     }
+    SelectObject(dc, oldFont);
+    DeleteDC(dc);
+    for (int c = 0; c < kColumns; ++c) SendMessageA(grid, LVM_SETCOLUMNWIDTH, c, widest[c] + 6 + margins);
     SendMessageA(grid, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(grid, nullptr, TRUE);
 }
@@ -328,6 +315,22 @@ bool TFrmZuMain::OnNotify(NMHDR* hdr, LRESULT& result) {
                 result = CDRF_DODEFAULT;
                 return true;
         }
+    }
+    if (hdr->code == LVN_GETDISPINFOA || hdr->code == LVN_GETDISPINFOW) {
+        auto* di = reinterpret_cast<NMLVDISPINFOA*>(hdr);
+        LVITEMA& it = di->item;
+        if ((it.mask & LVIF_TEXT) && it.pszText && it.cchTextMax > 0) {
+            const std::string text = Cell(it.iSubItem, it.iItem + 1);
+            if (hdr->code == LVN_GETDISPINFOA) {
+                lstrcpynA(it.pszText, text.c_str(), it.cchTextMax);
+            } else {
+                auto* w = reinterpret_cast<wchar_t*>(it.pszText);
+                const int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, w, it.cchTextMax);
+                if (n == 0) w[it.cchTextMax - 1] = 0;
+            }
+        }
+        result = 0;
+        return true;
     }
     if (hdr->code == NM_DBLCLK) {
         StringGridProfilesDblClick();

@@ -6,7 +6,9 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <array>
 #include <cstdint>
+#include <vector>
 #include <functional>
 #include <string>
 
@@ -85,6 +87,8 @@ private:
     UINT wmPrevInstParm_ = 0;
     ATOM hotKeyId_ = 0;
     HIMAGELIST rowHeight_ = nullptr;
+    using Row = std::array<std::string, 5>;
+    std::vector<Row> rows_;  // grid rows 1 and below
 };
 
 }  // namespace shell
