@@ -3,7 +3,6 @@
 // files with direct GetPrivateProfileStringA calls and nothing else. Prints
 // the ratio of the two and how the listing grows from 2,000 to 8,000.
 #include <windows.h>
-#include <shellapi.h>
 
 #include <algorithm>
 #include <chrono>
@@ -12,6 +11,7 @@
 #include <vector>
 
 #include "profiles/ZuGlobal.h"
+#include "support/RegistrySandbox.h"
 
 namespace {
 
@@ -33,14 +33,10 @@ std::string MakeIni(int i) {
 }
 
 struct Folder {
-    std::string path;
+    testing_support::TempFolder temp;
+    std::string path = temp.Path();
     std::vector<std::string> names;
     explicit Folder(int count) {
-        char tmp[MAX_PATH];
-        GetTempPathA(MAX_PATH, tmp);
-        path = std::string(tmp) + "pelmark-bench-" + std::to_string(GetCurrentProcessId()) + "-" +
-               std::to_string(count) + "\\";
-        CreateDirectoryA(path.c_str(), nullptr);
         for (int i = 0; i < count; ++i) {
             char name[32];
             std::snprintf(name, sizeof name, "Profile%05d", (i * 7919) % count);
@@ -53,16 +49,6 @@ struct Folder {
             WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
             CloseHandle(h);
         }
-    }
-    ~Folder() {
-        std::string from = path.substr(0, path.size() - 1);
-        from.push_back('\0');
-        from.push_back('\0');
-        SHFILEOPSTRUCTA op{};
-        op.wFunc = FO_DELETE;
-        op.pFrom = from.c_str();
-        op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
-        SHFileOperationA(&op);
     }
 };
 

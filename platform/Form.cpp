@@ -72,6 +72,22 @@ bool Focusable(ControlKind k) {
 
 }  // namespace
 
+ControlDef MakeControl(const std::string& name, ControlKind kind, const std::string& parent, Rect place,
+                       unsigned anchors, const std::string& caption, const std::string& hint, int helpContext,
+                       int tabOrder) {
+    ControlDef c;
+    c.name = name;
+    c.kind = kind;
+    c.parent = parent;
+    c.place = place;
+    c.anchors = anchors;
+    c.caption = caption;
+    c.hint = hint;
+    c.helpContext = helpContext;
+    c.tabOrder = tabOrder;
+    return c;
+}
+
 unsigned CurrentShiftState() {
     unsigned s = ssNone;
     if (IsDown(VK_SHIFT)) s |= ssShift;

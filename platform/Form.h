@@ -62,6 +62,11 @@ struct ControlDef {
     std::string windowClass;    // ControlKind::Custom
 };
 
+// A table row in one call, for the common fields.
+ControlDef MakeControl(const std::string& name, ControlKind kind, const std::string& parent, Rect place,
+                       unsigned anchors, const std::string& caption, const std::string& hint, int helpContext,
+                       int tabOrder);
+
 struct FormDef {
     std::string windowClass;  // e.g. "TFrmZuMain": the class other programs see
     std::string name;         // e.g. "FrmZuMain": the name placement values use

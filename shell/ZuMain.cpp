@@ -31,24 +31,9 @@ const char kGridHint[] =
     "The Agent profiles that you have, double click/enter to launch (If Ctrl is pressed it reverses the "
     "\"Close Valdrix on launch\" setting).";
 
-ControlDef Control(const char* name, ControlKind kind, const char* parent, platform::Rect place,
-                   unsigned anchors, const char* caption, const char* hint, int help, int tab) {
-    ControlDef c;
-    c.name = name;
-    c.kind = kind;
-    c.parent = parent;
-    c.place = place;
-    c.anchors = anchors;
-    c.caption = caption;
-    c.hint = hint;
-    c.helpContext = help;
-    c.tabOrder = tab;
-    return c;
-}
-
 ControlDef Button(const char* name, int left, unsigned anchors, const char* caption, const char* hint,
                   int help, int tab) {
-    ControlDef c = Control(name, ControlKind::Button, "PanelButtons", {left, 4, 75, 25}, anchors, caption,
+    ControlDef c = platform::MakeControl(name, ControlKind::Button, "PanelButtons", {left, 4, 75, 25}, anchors, caption,
                            hint, help, tab);
     c.handCursor = true;
     return c;
@@ -74,15 +59,15 @@ platform::FormDef MainFormDef() {
     d.keyPreview = true;
     d.defaultButton = "BitBtnLaunch";
 
-    ControlDef panel = Control("PanelProfiles", ControlKind::Panel, "", {4, 4, 501, 317}, akAll, "", kGridHint,
+    ControlDef panel = MakeControl("PanelProfiles", ControlKind::Panel, "", {4, 4, 501, 317}, akAll, "", kGridHint,
                                1, 0);
     panel.bevel = Bevel::Lowered;
-    ControlDef label = Control("LabelProfiles", ControlKind::Label, "PanelProfiles", {4, 4, 60, 13},
+    ControlDef label = MakeControl("LabelProfiles", ControlKind::Label, "PanelProfiles", {4, 4, 60, 13},
                                akLeft | akTop, "Profiles", kGridHint, 1, -1);
-    ControlDef grid = Control("StringGridProfiles", ControlKind::ListView, "PanelProfiles", {4, 20, 493, 293},
+    ControlDef grid = MakeControl("StringGridProfiles", ControlKind::ListView, "PanelProfiles", {4, 20, 493, 293},
                               akAll, "", kGridHint, 1, 0);
     grid.style = LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER | LVS_OWNERDATA;
-    ControlDef buttons = Control("PanelButtons", ControlKind::Panel, "", {4, 324, 501, 33},
+    ControlDef buttons = MakeControl("PanelButtons", ControlKind::Panel, "", {4, 324, 501, 33},
                                  akLeft | akRight | akBottom, "", "", 0, 1);
     buttons.bevel = Bevel::Lowered;
     d.controls = {

@@ -28,20 +28,7 @@ FormDef SampleDef() {
     d.keyPreview = true;
     d.defaultButton = "ButtonOK";
     d.cancelButton = "ButtonCancel";
-    auto ctl = [](const char* name, ControlKind kind, const char* parent, Rect place, unsigned anchors,
-                  const char* caption, const char* hint, int help, int tab) {
-        ControlDef c;
-        c.name = name;
-        c.kind = kind;
-        c.parent = parent;
-        c.place = place;
-        c.anchors = anchors;
-        c.caption = caption;
-        c.hint = hint;
-        c.helpContext = help;
-        c.tabOrder = tab;
-        return c;
-    };
+    auto ctl = &MakeControl;
     ControlDef panel = ctl("PanelTop", ControlKind::Panel, "", {4, 4, 300, 100}, akAll, "", "Panel hint", 1, 0);
     panel.bevel = Bevel::Lowered;
     ControlDef edit = ctl("EditName", ControlKind::Edit, "PanelTop", {4, 20, 200, 21}, akLeft | akTop | akRight, "",

@@ -5,6 +5,7 @@
 #include "platform/Error.h"
 #include "settings/KelUtility.h"
 #include "settings/RegSpecial.h"
+#include "support/Helpers.h"
 #include "support/RegistrySandbox.h"
 #include "support/UiDriver.h"
 
@@ -14,15 +15,11 @@ using testing_support::RegistrySandbox;
 using testing_support::TempFolder;
 using testing_support::UiDriver;
 
+using testing_support::KeyExists;
+
 namespace {
 const HKEY CU = HKEY_CURRENT_USER;
 
-bool KeyExists(const std::string& path) {
-    HKEY k;
-    if (RegOpenKeyExA(CU, path.substr(1).c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
-    RegCloseKey(k);
-    return true;
-}
 
 bool ValueExists(const std::string& key, const char* name) {
     HKEY k;

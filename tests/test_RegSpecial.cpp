@@ -10,17 +10,13 @@
 using namespace settings;
 using testing_support::ErrorOf;
 
+using testing_support::KeyExists;
+
 namespace {
 const char kKey[] = "\\Software\\Brennvik\\Pelmark\\RegTest";
 const HKEY CU = HKEY_CURRENT_USER;
 
 
-bool KeyExists(const std::string& path) {
-    HKEY k;
-    if (RegOpenKeyExA(CU, path.substr(1).c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
-    RegCloseKey(k);
-    return true;
-}
 }  // namespace
 
 TEST(NormalizeRegKey, EverySpellingNamesOneKey) {

@@ -28,4 +28,12 @@ inline RECT RectIn(HWND control, HWND parent) {
     return r;
 }
 
+// Whether a key exists under HKEY_CURRENT_USER (path with its leading "\").
+inline bool KeyExists(const std::string& path) {
+    HKEY k;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, path.substr(1).c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
+    RegCloseKey(k);
+    return true;
+}
+
 }  // namespace testing_support
