@@ -112,40 +112,6 @@ platform::UniqueFont MakeFont(bool glyph) {
     return platform::UniqueFont(CreateFontIndirectA(&ncm.lfMessageFont));
 }
 
-// The image list a glyph button shows: the glyph's normal image for every
-// state but "disabled", which takes the second image.
-HIMAGELIST GlyphImages(const char* resource) {
-    HINSTANCE inst = platform::Application::Instance().InstanceHandle();
-    platform::UniqueBitmap bmp(static_cast<HBITMAP>(
-        LoadImageA(inst, resource, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
-    if (!bmp) return nullptr;
-    BITMAP bm{};
-    GetObject(bmp.get(), sizeof bm, &bm);
-    const int w = bm.bmWidth / 2, h = bm.bmHeight;
-    if (w <= 0 || h <= 0) return nullptr;
-    // The pixel in the lower left corner marks the transparent colour.
-    COLORREF key;
-    {
-        HDC dc = CreateCompatibleDC(nullptr);
-        HGDIOBJ old = SelectObject(dc, bmp.get());
-        key = GetPixel(dc, 0, h - 1);
-        SelectObject(dc, old);
-        DeleteDC(dc);
-    }
-    HIMAGELIST two = ImageList_Create(w, h, ILC_COLOR24 | ILC_MASK, 2, 0);
-    ImageList_AddMasked(two, bmp.get(), key);
-    HIMAGELIST six = ImageList_Create(w, h, ILC_COLOR24 | ILC_MASK, 6, 0);
-    // PBS_NORMAL, HOT, PRESSED, DISABLED, DEFAULTED, STYLUSHOT
-    const int pick[6] = {0, 0, 0, 1, 0, 0};
-    for (int i : pick) {
-        HICON icon = ImageList_GetIcon(two, i, ILD_NORMAL);
-        ImageList_AddIcon(six, icon);
-        DestroyIcon(icon);
-    }
-    ImageList_Destroy(two);
-    return six;
-}
-
 int Show(const std::string& text, MsgKind kind, MsgButtons buttons, bool glyph) {
     const int v = glyph ? 1 : 0;
     const CaptionTable plain = EnglishCaptions();
@@ -260,19 +226,8 @@ int Show(const std::string& text, MsgKind kind, MsgButtons buttons, bool glyph) 
         SendMessageA(icon, STM_SETICON, reinterpret_cast<WPARAM>(LoadIconA(nullptr, kIcons[k])), 0);
         SetWindowPos(icon, nullptr, lay.icon.left, lay.icon.top, 32, 32, SWP_NOZORDER);
     }
-    std::vector<HIMAGELIST> lists;
     if (glyph) {
-        for (int b : asked) {
-            HIMAGELIST il = GlyphImages(kButtons[b].glyph);
-            if (!il) continue;
-            lists.push_back(il);
-            BUTTON_IMAGELIST bil{};
-            bil.himl = il;
-            bil.margin = {0, 0, 2, 0};
-            bil.uAlign = BUTTON_IMAGELIST_ALIGN_LEFT;
-            SendMessageA(form.Control(kButtons[b].name), BCM_SETIMAGELIST, 0,
-                         reinterpret_cast<LPARAM>(&bil));
-        }
+        for (int b : asked) form.SetGlyph(kButtons[b].name, kButtons[b].glyph);
     }
     if (defIdx >= 0) form.Focus(kButtons[defIdx].name);
     else if (!asked.empty()) form.Focus(kButtons[asked.front()].name);
@@ -284,7 +239,6 @@ int Show(const std::string& text, MsgKind kind, MsgButtons buttons, bool glyph) 
     MessageBeep(0);
     const int result = form.ShowModal();
     form.Destroy();
-    for (HIMAGELIST il : lists) ImageList_Destroy(il);
     return result;
 }
 

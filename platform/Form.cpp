@@ -100,6 +100,62 @@ Form::Form(FormDef def, HWND owner) : def_(std::move(def)), owner_(owner) {}
 
 Form::~Form() {
     if (hwnd_ && IsWindow(hwnd_)) DestroyWindow(hwnd_);
+    for (HIMAGELIST il : glyphs_) ImageList_Destroy(il);
+}
+
+namespace {
+// The image list a glyph button shows: the glyph's normal image for every
+// state but "disabled", which takes the second image. The lower left pixel
+// marks the transparent colour.
+HIMAGELIST GlyphImages(const char* resource) {
+    HINSTANCE inst = Application::Instance().InstanceHandle();
+    UniqueBitmap bmp(static_cast<HBITMAP>(LoadImageA(inst, resource, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+    if (!bmp) return nullptr;
+    BITMAP bm{};
+    GetObject(bmp.get(), sizeof bm, &bm);
+    const int w = bm.bmWidth / 2, h = bm.bmHeight;
+    if (w <= 0 || h <= 0) return nullptr;
+    COLORREF key;
+    {
+        HDC dc = CreateCompatibleDC(nullptr);
+        HGDIOBJ old = SelectObject(dc, bmp.get());
+        key = GetPixel(dc, 0, h - 1);
+        SelectObject(dc, old);
+        DeleteDC(dc);
+    }
+    HIMAGELIST two = ImageList_Create(w, h, ILC_COLOR24 | ILC_MASK, 2, 0);
+    ImageList_AddMasked(two, bmp.get(), key);
+    HIMAGELIST six = ImageList_Create(w, h, ILC_COLOR24 | ILC_MASK, 6, 0);
+    // PBS_NORMAL, HOT, PRESSED, DISABLED, DEFAULTED, STYLUSHOT
+    for (int i : {0, 0, 0, 1, 0, 0}) {
+        HICON icon = ImageList_GetIcon(two, i, ILD_NORMAL);
+        ImageList_AddIcon(six, icon);
+        DestroyIcon(icon);
+    }
+    ImageList_Destroy(two);
+    return six;
+}
+}  // namespace
+
+void Form::SetGlyph(const std::string& control, const char* bitmapResource) {
+    HWND b = Control(control);
+    if (!b) return;
+    HIMAGELIST il = GlyphImages(bitmapResource);
+    if (!il) return;
+    glyphs_.push_back(il);
+    BUTTON_IMAGELIST bil{};
+    bil.himl = il;
+    bil.margin = {0, 0, 2, 0};
+    bil.uAlign = BUTTON_IMAGELIST_ALIGN_LEFT;
+    SendMessageA(b, BCM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(&bil));
+}
+
+void Form::SetTabStop(const std::string& control, bool tabStop) {
+    HWND h = Control(control);
+    if (!h) return;
+    LONG style = GetWindowLongA(h, GWL_STYLE);
+    style = tabStop ? (style | WS_TABSTOP) : (style & ~WS_TABSTOP);
+    SetWindowLongA(h, GWL_STYLE, style);
 }
 
 Form* Form::FromHandle(HWND hwnd) {
@@ -263,6 +319,15 @@ void Form::ApplyTabOrder() {
             after = c->hwnd;
         }
     }
+    // A label stands just before the control its mnemonic focuses.
+    for (const auto& c : controls_) {
+        if (c->def.focusControl.empty()) continue;
+        HWND target = Control(c->def.focusControl);
+        if (!target) continue;
+        HWND before = GetWindow(target, GW_HWNDPREV);
+        if (before == c->hwnd) continue;
+        SetWindowPos(c->hwnd, before ? before : HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
 }
 
 void Form::ApplyAnchors() {
@@ -375,21 +440,13 @@ int Form::ShowModal() {
     EnumThreadWindows(GetCurrentThreadId(), &DisableOthers, reinterpret_cast<LPARAM>(&st));
     modal_ = true;
     modalResult_ = mrNone;
+    closeApproved_ = false;
     HWND active = GetActiveWindow();
     Show();
 
     MSG msg;
     for (;;) {
-        if (modalResult_ != mrNone) {
-            bool canClose = false;
-            try {
-                canClose = OnCloseQuery();
-            } catch (...) {
-                app.HandleCurrentException();
-            }
-            if (canClose) break;
-            modalResult_ = mrNone;
-        }
+        if (modalResult_ != mrNone && (closeApproved_ || RunCloseCheck())) break;
         if (app.Terminated()) {
             modalResult_ = mrCancel;
             break;
@@ -415,9 +472,24 @@ int Form::ShowModal() {
     return modalResult_;
 }
 
+bool Form::RunCloseCheck() {
+    bool canClose = false;
+    try {
+        canClose = OnCloseQuery();
+    } catch (...) {
+        Application::Instance().HandleCurrentException();
+    }
+    if (!canClose) modalResult_ = mrNone;
+    closeApproved_ = canClose;
+    return canClose;
+}
+
 void Form::Close() {
     if (modal_) {
+        // The close check runs at once, so whatever it asks comes before
+        // anything else the user does.
         modalResult_ = mrCancel;
+        RunCloseCheck();
         return;
     }
     bool canClose = false;
@@ -453,6 +525,7 @@ void Form::ClickButton(const std::string& name) {
     if (d && d->modalResult != mrNone && modal_) modalResult_ = d->modalResult;
     auto it = clickHandlers_.find(name);
     if (it != clickHandlers_.end() && it->second) it->second();
+    if (modal_ && modalResult_ != mrNone && !closeApproved_) RunCloseCheck();
 }
 
 void Form::HandleCommand(WPARAM wp, LPARAM lp) {

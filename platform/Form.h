@@ -9,6 +9,7 @@
 #pragma once
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <functional>
 #include <map>
@@ -60,6 +61,7 @@ struct ControlDef {
     DWORD style = 0;            // extra window styles
     DWORD exStyle = 0;
     std::string windowClass;    // ControlKind::Custom
+    std::string focusControl;   // labels: the control their mnemonic focuses
 };
 
 // A table row in one call, for the common fields.
@@ -129,12 +131,21 @@ public:
     bool Modal() const { return modal_; }
     int ModalResultValue() const { return modalResult_; }
     void SetModalResult(int result) { modalResult_ = result; }
+    // Ends modal display with `result` without asking the close check.
+    void EndModal(int result) {
+        modalResult_ = result;
+        closeApproved_ = true;
+    }
     // As a click on the frame's close button: a modal form ends with 2 after
     // its close check; the main form ends the application.
     void Close();
     // Runs OnDestroy, then destroys the window. Forms with an OnDestroy call it
     // from their own destructor (a base destructor cannot reach the override).
     void Destroy();
+
+    // Shows a two-image glyph bitmap (normal, disabled) on a button.
+    void SetGlyph(const std::string& control, const char* bitmapResource);
+    void SetTabStop(const std::string& control, bool tabStop);
 
     void SetShowHint(bool show);
     bool ShowHint() const { return showHint_; }
@@ -185,6 +196,7 @@ private:
     void HandleCommand(WPARAM wp, LPARAM lp);
     void HelpRequest(HWND from);
     void ClickButton(const std::string& name);
+    bool RunCloseCheck();
 
     FormDef def_;
     HWND owner_;
@@ -198,8 +210,10 @@ private:
     bool modal_ = false;
     bool created_ = false;
     int modalResult_ = mrNone;
+    bool closeApproved_ = false;
     int nextId_ = 1000;
     int showCommand_ = SW_SHOW;
+    std::vector<HIMAGELIST> glyphs_;
 
     friend class Application;
 };

@@ -108,6 +108,23 @@ void WriteProfileIni(const std::string& name, const std::string& title,
     if (!platform::DirectoryExists(home)) ini.WriteString("Directories", "Home", "");
 }
 
+int (WINAPI* ShellFileOperation)(SHFILEOPSTRUCTA* op) = &SHFileOperationA;
+
+bool DeleteFolder(const std::string& path) {
+    if (!platform::DirectoryExists(path)) return false;
+    std::string from = path;
+    if (!from.empty() && from.back() == '\\') from.pop_back();
+    from.push_back('\0');
+    from.push_back('\0');
+    SHFILEOPSTRUCTA op{};
+    op.hwnd = nullptr;
+    op.wFunc = FO_DELETE;
+    op.pFrom = from.c_str();
+    op.pTo = nullptr;
+    op.fFlags = kDeleteFolderFlags;
+    return ShellFileOperation(&op) == 0 && !op.fAnyOperationsAborted;
+}
+
 POINT CenterPosition(platform::Size size, const RECT* reference, platform::Size screen) {
     POINT p{screen.width / 2 - size.width / 2, screen.height / 2 - size.height / 2};
     if (!reference) return p;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <windows.h>
+#include <shellapi.h>
 
 #include <string>
 #include <vector>
@@ -47,6 +48,14 @@ bool CreateProfileFolder(const std::string& name);
 void WriteProfileIni(const std::string& name, const std::string& title,
                      const std::string& newsServer, const std::string& mailServer,
                      bool launchMode);
+
+// Moves a folder with everything in it to the recycle bin; true only when
+// the shell did all of it. The shell asks before anything would be deleted
+// for good (a folder the recycle bin cannot take).
+bool DeleteFolder(const std::string& path);
+// The shell call DeleteFolder makes; tests put a recorder here.
+extern int (WINAPI* ShellFileOperation)(SHFILEOPSTRUCTA* op);
+constexpr FILEOP_FLAGS kDeleteFolderFlags = FOF_NOCONFIRMATION | FOF_ALLOWUNDO | FOF_WANTNUKEWARNING;
 
 // Where a form of `size` goes: centred over `reference` and kept on the
 // screen, or centred on the screen without a reference.

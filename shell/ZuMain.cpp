@@ -10,6 +10,8 @@
 #include "platform/Application.h"
 #include "platform/Error.h"
 #include "platform/IniFile.h"
+#include "profiles/ZuEditProfile.h"
+#include "profiles/ZuGlobal.h"
 #include "settings/KelUtility.h"
 #include "settings/RegSpecial.h"
 #include "shell/KelPrevInst.h"
@@ -114,7 +116,16 @@ std::string ProfileWorkingFolder(const std::string& profileFolder, const std::st
     return profileFolder + name + "\\";
 }
 
-TFrmZuMain::TFrmZuMain() : Form(MainFormDef(), nullptr) { Application::Instance().SetMainForm(this); }
+TFrmZuMain::TFrmZuMain() : Form(MainFormDef(), nullptr) {
+    Application::Instance().SetMainForm(this);
+    profileEditor = [this](const profiles::ProfileEntry* e) {
+        profiles::TFrmZuEditProfile dialog(Handle());
+        dialog.Create();
+        if (e) dialog.LoadProfile(e->LaunchMode, e->Name, e->Title, e->NewsServer, e->MailServer);
+        else dialog.LoadProfile("", "", "", "", "");
+        dialog.ShowModal();
+    };
+}
 
 TFrmZuMain::~TFrmZuMain() {
     Destroy();
@@ -362,8 +373,26 @@ void TFrmZuMain::BitBtnEditClick() {
 }
 
 void TFrmZuMain::BitBtnDeleteClick() {
-    if (!Cell(1, CurrentRow()).empty() && deleteProfile && deleteProfile(CurrentEntry())) {
-        BitBtnRefreshClick();
+    const int row = CurrentRow();
+    const std::string name = Cell(1, row);
+    if (row >= 1 && !name.empty()) {
+        const std::string question = platform::Format(
+            "Are you sure that you want to delete the profile \"%s\" ?\r\rNOTE:\rThe profile will not be able to be "
+            "restored,\rbut it will be transfered to your recycle bin !\rBe sure to exit any program that is "
+            "monitoring/using the profiles folder,\rbefore answering this question.",
+            name.c_str());
+        if (about::ShowGlyphMessageDialog(question, about::MsgKind::Confirmation, about::mbYes | about::mbNo, 0) ==
+            IDYES) {
+            platform::BusyCursor busy;
+            if (!profiles::DeleteFolder(settings::Settings.ProfileFolder + name)) {
+                about::ShowGlyphMessageDialog(
+                    platform::Format("The system was unable to delete the \"%s\" profile. !\rYou may need to manually "
+                                     "delete the files yourself.",
+                                     name.c_str()),
+                    about::MsgKind::Error, about::mbOK, 0);
+            }
+            BitBtnRefreshClick();
+        }
     }
     FocusGrid();
 }

@@ -39,11 +39,10 @@ public:
     TFrmZuMain();
     ~TFrmZuMain() override;
 
-    // The dialogs the buttons open. Each is wired here by the module that
-    // builds it; an unset one does nothing.
+    // The dialogs the buttons open; tests may put recorders in their place.
+    // An unset one does nothing.
     std::function<void(const profiles::ProfileEntry* edited)> profileEditor;  // null: a new profile
     std::function<bool()> setupDialog;                                        // true: confirmed
-    std::function<bool(const profiles::ProfileEntry& entry)> deleteProfile;   // true: confirmed
     std::function<void()> aboutWindow;
 
     void FillProfileGrid();

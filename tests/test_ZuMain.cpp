@@ -1,7 +1,13 @@
 // The main window's side of the single-instance protocol and its Escape key.
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
 #include "platform/Application.h"
+#include "platform/FileSystem.h"
+#include "profiles/ZuGlobal.h"
 #include "settings/KelUtility.h"
 #include "settings/RegSpecial.h"
 #include "shell/KelPrevInst.h"
@@ -382,4 +388,162 @@ TEST(MainWindow, PlacementIsRestoredAndSavedUnderItsName) {
     EXPECT_EQ(settings::ReadRegValue(HKEY_CURRENT_USER, settings::SettingsKey, "FrmZuMain.Left", int32_t(0)), 70);
     EXPECT_EQ(settings::ReadRegValue(HKEY_CURRENT_USER, settings::SettingsKey, "FrmZuMain.Height", int32_t(0)), 400);
     EXPECT_EQ(settings::ReadRegValue(HKEY_CURRENT_USER, settings::SettingsKey, "FrmZuMain.WindowState", int32_t(9)), 0);
+}
+
+namespace {
+
+// The desktop's trash, where Wine's recycle bin puts what it is given:
+// "<home>/.local/share/Trash/files", home as Wine names it ("\??\Z:\root").
+std::string TrashFolder() {
+    char home[MAX_PATH] = {};
+    GetEnvironmentVariableA("WINEHOMEDIR", home, MAX_PATH);
+    std::string h = home;
+    if (h.rfind("\\??\\", 0) == 0) h = h.substr(4);
+    return h + "\\.local\\share\\Trash\\files\\";
+}
+
+SHFILEOPSTRUCTA gRecorded;
+std::string gRecordedFrom;
+int gRecordedReturn = 0;
+BOOL gRecordedAbort = FALSE;
+int WINAPI RecordShellCall(SHFILEOPSTRUCTA* op) {
+    gRecorded = *op;
+    const char* p = op->pFrom;
+    gRecordedFrom.assign(p, strlen(p) + 2);  // the name and the empty name after it
+    op->fAnyOperationsAborted = gRecordedAbort;
+    return gRecordedReturn;
+}
+
+}  // namespace
+
+TEST(DeleteProfile, AsksFirstAndNoKeepsEverything) {
+    ProfileFixture p;
+    p.Profile("Keep me", "t", "n", "m", 0);
+    MainSession s;
+    p.Profile("Later", "t", "n", "m", 0);  // on disk, not yet listed
+    std::string text;
+    UiDriver d;
+    d.Then([&](DriverWindow& w) {
+        EXPECT_EQ(w.Title(), "Confirm");
+        text = w.Text("Message");
+        w.Press("No");
+    });
+    d.Run([&] { DriverWindow(s.main.Handle()).Press("BitBtnDelete"); });
+    EXPECT_EQ(text,
+              "Are you sure that you want to delete the profile \"Keep me\" ?\r\rNOTE:\rThe profile will not be able "
+              "to be restored,\rbut it will be transfered to your recycle bin !\rBe sure to exit any program that is "
+              "monitoring/using the profiles folder,\rbefore answering this question.");
+    EXPECT_TRUE(platform::DirectoryExists(p.folder + "Keep me"));
+    EXPECT_EQ(s.main.RowCount(), 2);  // no refresh
+}
+
+TEST(DeleteProfile, YesMovesTheWholeFolderToTheTrashAndRefreshes) {
+    ProfileFixture p;
+    const std::string name = "Trashed " + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount());
+    p.Profile("A first", "t", "n", "m", 0);
+    p.Profile(name, "t", "n", "m", 0);
+    p.dir.MakeFile("Profiles\\" + name + "\\data.txt", "agent data");
+    MainSession s;
+    s.main.SetCurrentRow(2);  // the last row
+    UiDriver d;
+    d.Then([](DriverWindow& w) { w.Press("Yes"); });
+    d.Run([&] { DriverWindow(s.main.Handle()).Press("BitBtnDelete"); });
+    EXPECT_FALSE(platform::DirectoryExists(p.folder + name));
+    EXPECT_EQ(s.main.RowCount(), 2);
+    EXPECT_EQ(s.main.CurrentRow(), 1);  // the last row that is left
+    const std::string trashed = TrashFolder() + name;
+    EXPECT_TRUE(platform::FileExists(trashed + "\\Agent.ini")) << trashed;
+    std::ifstream f(trashed + "\\data.txt");
+    std::string content((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(content, "agent data");
+    f.close();
+    // Leave the trash as it was.
+    std::string from = trashed;
+    from.push_back('\0');
+    from.push_back('\0');
+    SHFILEOPSTRUCTA op{};
+    op.wFunc = FO_DELETE;
+    op.pFrom = from.c_str();
+    op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
+    SHFileOperationA(&op);
+    const std::string info = TrashFolder() + "..\\info\\" + name + ".trashinfo";
+    DeleteFileA(info.c_str());
+}
+
+TEST(DeleteProfile, AFolderGoneBehindTheProgramsBackIsReportedAndDropped) {
+    ProfileFixture p;
+    p.Profile("Gone", "t", "n", "m", 0);
+    p.Profile("Stays", "t", "n", "m", 0);
+    MainSession s;
+    DeleteFileA((p.folder + "Gone\\Agent.ini").c_str());
+    RemoveDirectoryA((p.folder + "Gone").c_str());
+    std::string title, text;
+    UiDriver d;
+    d.Then([](DriverWindow& w) { w.Press("Yes"); })
+        .Then([&](DriverWindow& w) {
+            title = w.Title();
+            text = w.Text("Message");
+            EXPECT_NE(w.Control("OK"), nullptr);
+            w.Press("OK");
+        });
+    d.Run([&] { DriverWindow(s.main.Handle()).Press("BitBtnDelete"); });
+    EXPECT_EQ(title, "Error");
+    EXPECT_EQ(text,
+              "The system was unable to delete the \"Gone\" profile. !\rYou may need to manually delete the files "
+              "yourself.");
+    EXPECT_EQ(s.main.RowCount(), 2);
+    EXPECT_EQ(s.main.Cell(1, 1), "Stays");
+}
+
+TEST(DeleteProfile, TheShellIsAskedForTheRecycleBinAndAWarningBeforeAnyPermanentDelete) {
+    ProfileFixture p;
+    const std::string folder = p.dir.MakeFolder("Victim");
+    auto* saved = profiles::ShellFileOperation;
+    profiles::ShellFileOperation = &RecordShellCall;
+    gRecordedReturn = 0;
+    gRecordedAbort = FALSE;
+    EXPECT_TRUE(profiles::DeleteFolder(folder));  // with its trailing backslash
+    EXPECT_EQ(gRecorded.wFunc, UINT(FO_DELETE));
+    EXPECT_EQ(gRecorded.fFlags, FILEOP_FLAGS(FOF_NOCONFIRMATION | FOF_ALLOWUNDO | FOF_WANTNUKEWARNING));
+    EXPECT_EQ(gRecorded.hwnd, nullptr);
+    EXPECT_EQ(gRecorded.pTo, nullptr);
+    EXPECT_EQ(gRecordedFrom, folder.substr(0, folder.size() - 1) + std::string("\0\0", 2));
+    gRecordedAbort = TRUE;  // the user said No to a permanent delete
+    EXPECT_FALSE(profiles::DeleteFolder(folder));
+    gRecordedAbort = FALSE;
+    gRecordedReturn = 0x78;
+    EXPECT_FALSE(profiles::DeleteFolder(folder));
+    profiles::ShellFileOperation = saved;
+    EXPECT_FALSE(profiles::DeleteFolder(p.folder + "nothing here"));
+}
+
+TEST(DeleteProfile, AnEmptyGridDeletesNothingAndAsksNothing) {
+    ProfileFixture p;
+    MainSession s;
+    DriverWindow(s.main.Handle()).Press("BitBtnDelete");
+    testing_support::PumpFor(std::chrono::milliseconds(100));
+    EXPECT_EQ(GetFocus(), s.main.Control("StringGridProfiles"));
+}
+
+TEST(MainWindow, AddingSeveralProfilesRefreshesOnceTheEditorCloses) {
+    ProfileFixture p;
+    settings::Settings.AgentFolder = "C:\\Agent\\";
+    MainSession s;
+    int rowsWhileOpen = -1;
+    UiDriver d;
+    d.Then([&](DriverWindow& w) {
+        EXPECT_EQ(w.Title(), "Edit profile");
+        for (const char* name : {"One", "Two"}) {
+            SetWindowTextA(w.Control("EditName"), name);
+            SetWindowTextA(w.Control("EditNNTPServer"), "news");
+            w.Press("BitBtnSaveNew");
+        }
+        rowsWhileOpen = s.main.RowCount();
+        w.Press("BitBtnCancel");
+    });
+    d.Run([&] { DriverWindow(s.main.Handle()).Press("BitBtnAdd"); });
+    EXPECT_EQ(rowsWhileOpen, 2);  // the grid waits for the editor to close
+    EXPECT_EQ(s.main.RowCount(), 3);
+    EXPECT_EQ(s.main.Cell(1, 1), "One");
+    EXPECT_EQ(s.main.Cell(1, 2), "Two");
 }

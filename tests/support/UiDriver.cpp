@@ -110,7 +110,10 @@ void DriverWindow::Key(WPARAM vk, unsigned shift) const {
     SetKeyboardState(saved);
 }
 
-void DriverWindow::CloseFrame() const { PostMessageA(hwnd_, WM_SYSCOMMAND, SC_CLOSE, 0); }
+void DriverWindow::CloseFrame() const {
+    PostMessageA(hwnd_, WM_SYSCOMMAND, SC_CLOSE, 0);
+    Settle();
+}
 
 UiDriver::UiDriver(std::chrono::milliseconds timeout) : timeout_(timeout) {}
 
@@ -161,7 +164,7 @@ void UiDriver::OnTick() {
         timedOut_ = true;
         if (w) {
             platform::Form* f = platform::Form::FromHandle(w);
-            if (f) f->SetModalResult(platform::mrCancel);
+            if (f) f->EndModal(platform::mrCancel);
             else PostMessageA(w, WM_COMMAND, IDCANCEL, 0);
         }
     } else if (w && !handled_.count(w) && !handlers_.empty()) {

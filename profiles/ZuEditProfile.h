@@ -1,0 +1,43 @@
+// The profile editor: a modal dialog that adds a profile (a new sub-folder
+// with a copy of the template Agent.ini) or changes one's title, servers and
+// launch mode. "Save + new" saves and clears it for the next new profile.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "platform/Form.h"
+
+namespace profiles {
+
+platform::FormDef EditProfileFormDef();
+
+// A name that can be the last part of a profile's path: not empty, no "\"
+// or "/", and not "." or "..". Spaces count; nothing is trimmed.
+bool ValidProfileName(const std::string& name);
+
+class TFrmZuEditProfile : public platform::Form {
+public:
+    explicit TFrmZuEditProfile(HWND owner);
+    ~TFrmZuEditProfile() override;
+
+    // Opens the INI file editor on a file, owned by `owner`; false when the
+    // file cannot be loaded. Set by the INI file editor's module.
+    static std::function<bool(platform::Form& owner, const std::string& path)> iniFileEditor;
+
+    void LoadProfile(const std::string& launchModeText, const std::string& name, const std::string& title,
+                     const std::string& newsServer, const std::string& mailServer);
+    bool SaveProfile();
+    bool AddMode() const;
+    void BitBtnEditIniFileClick();
+
+protected:
+    void OnCreate() override;
+    void OnShow() override;
+    void OnDestroy() override;
+    bool OnCloseQuery() override;
+    void OnHelp(int context) override;
+    bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
+};
+
+}  // namespace profiles

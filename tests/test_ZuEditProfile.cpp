@@ -1,0 +1,292 @@
+// The profile editor, driven through its window as a user would.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "platform/Application.h"
+#include "platform/FileSystem.h"
+#include "platform/IniFile.h"
+#include "profiles/ZuEditProfile.h"
+#include "profiles/ZuGlobal.h"
+#include "support/ProfileFixture.h"
+#include "support/UiDriver.h"
+
+using namespace profiles;
+using testing_support::DriverWindow;
+using testing_support::ProfileFixture;
+using testing_support::UiDriver;
+
+namespace {
+
+void Type(DriverWindow& w, const std::string& control, const std::string& text) {
+    SetWindowTextA(w.Control(control), text.c_str());
+}
+
+void Fill(DriverWindow& w, const std::string& name, const std::string& title, const std::string& news,
+          const std::string& mail, bool close) {
+    Type(w, "EditName", name);
+    Type(w, "EditTitle", title);
+    Type(w, "EditNNTPServer", news);
+    Type(w, "EditSMTPServer", mail);
+    SendMessageA(w.Control("CheckBoxLaunchMode"), BM_SETCHECK, close ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+// Runs the editor on `entry` (null: add mode) with the steps given; returns its result.
+int RunEditor(const ProfileEntry* entry, std::function<void(DriverWindow&)> steps,
+              std::vector<std::function<void(DriverWindow&)>> more = {}) {
+    TFrmZuEditProfile dialog(nullptr);
+    dialog.Create();
+    if (entry) dialog.LoadProfile(entry->LaunchMode, entry->Name, entry->Title, entry->NewsServer, entry->MailServer);
+    else dialog.LoadProfile("", "", "", "", "");
+    UiDriver d;
+    d.Then(std::move(steps));
+    for (auto& m : more) d.Then(std::move(m));
+    return d.Run([&] { return dialog.ShowModal(); });
+}
+
+auto Answer(std::vector<std::string>& seen, const char* button) {
+    return [&seen, button](DriverWindow& w) {
+        seen.push_back(w.Text("Message"));
+        w.Press(button);
+    };
+}
+
+std::string Read(const std::string& file, const char* section, const char* key) {
+    return platform::IniFile(file).ReadString(section, key, "<none>");
+}
+
+}  // namespace
+
+TEST(EditProfile, AddCreatesTheProfileWithTheTemplateAndItsKeys) {
+    ProfileFixture p;
+    const int r = RunEditor(nullptr, [](DriverWindow& w) {
+        EXPECT_EQ(w.Title(), "Edit profile");
+        EXPECT_EQ(w.Focused(), w.Control("EditName"));
+        EXPECT_FALSE(IsWindowEnabled(w.Control("BitBtnEditIniFile")));
+        Fill(w, "New One", "My title", "news.x", "mail.x", true);
+        w.Key(VK_RETURN);  // Enter in a field saves
+    });
+    EXPECT_EQ(r, 1);
+    const std::string file = p.folder + "New One\\Agent.ini";
+    EXPECT_EQ(Read(file, "URL", "ForceAgentClient"), "1");  // from the template
+    EXPECT_EQ(Read(file, "View", "Title"), "My title");
+    EXPECT_EQ(Read(file, "Servers", "NewsServer"), "news.x");
+    EXPECT_EQ(Read(file, "Servers", "MailServer"), "mail.x");
+    EXPECT_EQ(Read(file, "Profile", "LaunchMode"), "1");
+    EXPECT_EQ(Read(file, "Directories", "Home"), "");
+}
+
+TEST(EditProfile, RefusedInputShowsItsMessageAndMakesNothing) {
+    ProfileFixture p;
+    p.Profile("Taken", "t", "n", "m", 0);
+    std::vector<std::string> seen;
+    struct Case {
+        const char* name;
+        const char* news;
+    };
+    const Case cases[] = {{"", ""}, {"x", ""}, {"a\\b", "n"}, {"a/b", "n"}, {"..", "n"}, {".", "n"}, {"Taken", "n"}};
+    for (const Case& c : cases) {
+        RunEditor(nullptr, [&](DriverWindow& w) {
+            Fill(w, c.name, "t", c.news, "", false);
+            w.Press("BitBtnSave");
+            // The dialog stays with what was typed; leave it.
+            EXPECT_EQ(w.Text("EditName"), c.name);
+            w.Press("BitBtnCancel");
+        }, {Answer(seen, "Cancel")});
+    }
+    EXPECT_EQ(seen, (std::vector<std::string>{
+                        "You must enter a valid profile name !", "NNTP server is not correct !",
+                        "You must enter a valid profile name !", "You must enter a valid profile name !",
+                        "You must enter a valid profile name !", "You must enter a valid profile name !",
+                        "Profile \"Taken\" allready exist, try again !"}));
+    EXPECT_EQ(ListProfiles().size(), 1u);
+    EXPECT_FALSE(platform::DirectoryExists(p.folder + "x"));
+    EXPECT_FALSE(platform::DirectoryExists(p.folder + "a"));
+    EXPECT_EQ(Read(p.folder + "Taken\\Agent.ini", "View", "Title"), "t");
+    // Nothing is trimmed: a leading space is part of the name, a news
+    // server of spaces is not empty.
+    RunEditor(nullptr, [](DriverWindow& w) {
+        Fill(w, " x", "t", " ", "", false);
+        w.Press("BitBtnSave");
+    });
+    EXPECT_TRUE(platform::FileExists(p.folder + " x\\Agent.ini"));
+}
+
+TEST(EditProfile, AMissingTemplateLeavesTheEmptyFolder) {
+    ProfileFixture p;
+    settings::Settings.DefaultIniPath = p.dir.Path() + "gone.ini";
+    std::vector<std::string> seen;
+    RunEditor(nullptr, [](DriverWindow& w) {
+        Fill(w, "Orphan", "t", "n", "", false);
+        w.Press("BitBtnSave");
+        w.Press("BitBtnCancel");
+    }, {Answer(seen, "Cancel")});
+    EXPECT_EQ(seen, std::vector<std::string>{"Could not copy default profile to \"Orphan\" !"});
+    EXPECT_TRUE(platform::DirectoryExists(p.folder + "Orphan"));
+    EXPECT_TRUE(ListProfiles().empty());
+}
+
+TEST(EditProfile, TheDefaultMailServerIsWrittenAndShown) {
+    ProfileFixture p;
+    settings::Settings.DefaultSMTPServer = "smtp.default";
+    std::string shown;
+    RunEditor(nullptr, [&](DriverWindow& w) {
+        Fill(w, "A", "t", "n", "", false);
+        w.Press("BitBtnSaveNew");
+        Fill(w, "B", "t", "n", "", false);
+        settings::Settings.DefaultSMTPServer = "";
+        w.Press("BitBtnSave");
+    });
+    EXPECT_EQ(Read(p.folder + "A\\Agent.ini", "Servers", "MailServer"), "smtp.default");
+    EXPECT_EQ(Read(p.folder + "B\\Agent.ini", "Servers", "MailServer"), "");
+    settings::Settings.DefaultSMTPServer = "smtp.seen";
+    // A failure after the default was put in leaves it showing.
+    p.Profile("C", "t", "n", "m", 0);
+    std::vector<std::string> seen;
+    TFrmZuEditProfile dialog(nullptr);
+    dialog.Create();
+    dialog.LoadProfile("", "", "", "", "");
+    UiDriver d;
+    d.Then([&](DriverWindow& w) {
+        Fill(w, "D", "t", "n", "", false);
+        w.Press("BitBtnSave");
+        shown = w.Text("EditSMTPServer");
+    });
+    EXPECT_EQ(d.Run([&] { return dialog.ShowModal(); }), 1);
+    EXPECT_EQ(shown, "smtp.seen");
+}
+
+TEST(EditProfile, SaveAndNewTwiceThenCancelKeepsBoth) {
+    ProfileFixture p;
+    const ProfileEntry start{"0", "Old", "t", "n", "m"};
+    p.Profile("Old", "t", "n", "m", 0);
+    const int r = RunEditor(&start, [](DriverWindow& w) {
+        Type(w, "EditTitle", "edited");
+        w.Press("BitBtnSaveNew");  // saves the edited profile, then add mode
+        EXPECT_EQ(w.Text("EditName"), "");
+        EXPECT_EQ(w.Focused(), w.Control("EditName"));
+        EXPECT_FALSE(IsWindowEnabled(w.Control("BitBtnEditIniFile")));
+        Fill(w, "First", "t1", "n1", "m1", false);
+        w.Press("BitBtnSaveNew");
+        Fill(w, "Second", "t2", "n2", "m2", true);
+        w.Press("BitBtnSaveNew");
+        EXPECT_FALSE(IsWindowEnabled(w.Control("BitBtnEditIniFile")));
+        w.Key(VK_ESCAPE);  // closes at once, without a question
+    });
+    EXPECT_EQ(r, 3);
+    const auto list = ListProfiles();
+    ASSERT_EQ(list.size(), 3u);
+    EXPECT_EQ(list[0], (ProfileEntry{"0", "First", "t1", "n1", "m1"}));
+    EXPECT_EQ(list[1], (ProfileEntry{"0", "Old", "edited", "n", "m"}));
+    EXPECT_EQ(list[2], (ProfileEntry{"1", "Second", "t2", "n2", "m2"}));
+}
+
+TEST(EditProfile, TheFrameAsksBeforeClosing) {
+    ProfileFixture p;
+    std::vector<std::string> seen;
+    bool openAfterNo = false;
+    const int r = RunEditor(nullptr, [&](DriverWindow& w) {
+        w.CloseFrame();
+        openAfterNo = IsWindowVisible(w.Handle()) != 0;
+        w.CloseFrame();  // still open: it asks again
+    }, {[&](DriverWindow& q) {
+            EXPECT_EQ(q.Title(), "Confirm");
+            seen.push_back(q.Text("Message"));
+            q.Press("No");
+        },
+        Answer(seen, "Yes")});
+    EXPECT_TRUE(openAfterNo);
+    EXPECT_EQ(r, 2);
+    EXPECT_EQ(seen, (std::vector<std::string>{"Cancel all changes ?", "Cancel all changes ?"}));
+}
+
+TEST(EditProfile, EditKeepsTheNameAndRewritesTheKeysEvenWithoutAgentIni) {
+    ProfileFixture p;
+    p.Profile("Kept", "[View]\r\nTitle=old\r\n[Other]\r\nx=1\r\n");
+    const ProfileEntry entry{"1", "Kept", "old", "", ""};
+    RunEditor(&entry, [](DriverWindow& w) {
+        EXPECT_TRUE(GetWindowLongA(w.Control("EditName"), GWL_STYLE) & ES_READONLY);
+        EXPECT_FALSE(GetWindowLongA(w.Control("EditName"), GWL_STYLE) & WS_TABSTOP);
+        EXPECT_EQ(w.Focused(), w.Control("EditTitle"));
+        EXPECT_TRUE(IsWindowEnabled(w.Control("BitBtnEditIniFile")));
+        EXPECT_EQ(SendMessageA(w.Control("CheckBoxLaunchMode"), BM_GETCHECK, 0, 0), BST_CHECKED);
+        Type(w, "EditNNTPServer", "news.new");
+        w.Press("BitBtnSave");
+    });
+    const std::string file = p.folder + "Kept\\Agent.ini";
+    EXPECT_EQ(Read(file, "Servers", "NewsServer"), "news.new");
+    EXPECT_EQ(Read(file, "Other", "x"), "1");
+
+    DeleteFileA(file.c_str());  // removed behind the program's back
+    RunEditor(&entry, [](DriverWindow& w) {
+        Type(w, "EditNNTPServer", "news.again");
+        w.Press("BitBtnSave");
+    });
+    platform::IniFile ini(file);
+    std::vector<std::string> sections;
+    ini.ReadSections(sections);
+    EXPECT_EQ(sections, (std::vector<std::string>{"View", "Servers", "Profile", "Directories"}));
+    EXPECT_EQ(Read(file, "Servers", "NewsServer"), "news.again");
+}
+
+TEST(EditProfile, AWriteErrorKeepsTheDialogOpenWithItsFields) {
+    ProfileFixture p;
+    p.Profile("Locked", "t", "n", "m", 0);
+    const std::string file = p.folder + "Locked\\Agent.ini";
+    HANDLE h = CreateFileA(file.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    const ProfileEntry entry{"0", "Locked", "t", "n", "m"};
+    std::string error, errorTitle, after;
+    const int r = RunEditor(&entry, [&](DriverWindow& w) {
+        Type(w, "EditTitle", "typed");
+        w.Press("BitBtnSave");  // refused: the error box comes first
+        after = w.Text("EditTitle");
+        CloseHandle(h);
+        w.Press("BitBtnSave");
+    }, {[&](DriverWindow& box) {
+            errorTitle = box.Title();
+            for (HWND c = GetWindow(box.Handle(), GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+                char buf[512] = {};
+                GetWindowTextA(c, buf, sizeof buf);
+                if (std::string(buf).find("Unable") != std::string::npos) error = buf;
+            }
+            box.Press("OK");
+        }});
+    EXPECT_EQ(errorTitle, platform::Application::Instance().Title());
+    EXPECT_EQ(error, "Unable to write to " + file);
+    EXPECT_EQ(after, "typed");
+    EXPECT_EQ(r, 1);
+    EXPECT_EQ(Read(file, "View", "Title"), "typed");
+}
+
+TEST(EditProfile, HelpShowsHintsButNotForTheFields) {
+    ProfileFixture p;
+    const ProfileEntry entry{"0", "P", "t", "n", "m"};
+    p.Profile("P", "t", "n", "m", 0);
+    std::vector<std::string> seen;
+    RunEditor(&entry, [](DriverWindow& w) {
+        w.FocusOn("EditTitle");
+        w.Key(VK_F1);  // the label comes first and has no hint: nothing
+        w.FocusOn("BitBtnEditIniFile");
+        w.Key(VK_F1);
+        w.Press("BitBtnCancel");
+    }, {[&](DriverWindow& info) {
+            seen.push_back(info.Text("Message"));
+            info.Press("OK");
+        }});
+    EXPECT_EQ(seen, std::vector<std::string>{"Edit associated .INI file\rOpens a dialog where you can edit all the "
+                                             "values defined in the associated .INI file."});
+}
+
+TEST(EditProfile, IniFileButtonNeedsTheFile) {
+    ProfileFixture p;
+    p.dir.MakeFolder("Profiles\\NoIni");
+    const ProfileEntry entry{"0", "NoIni", "t", "n", "m"};
+    std::vector<std::string> seen;
+    RunEditor(&entry, [](DriverWindow& w) {
+        w.Press("BitBtnEditIniFile");
+        w.Press("BitBtnCancel");
+    }, {Answer(seen, "Cancel")});
+    EXPECT_EQ(seen, std::vector<std::string>{".INI file not created yet!\rSave changes and try again."});
+}
