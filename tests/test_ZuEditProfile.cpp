@@ -64,6 +64,11 @@ TEST(EditProfile, AddCreatesTheProfileWithTheTemplateAndItsKeys) {
         EXPECT_EQ(w.Title(), "Edit profile");
         EXPECT_EQ(w.Focused(), w.Control("EditName"));
         EXPECT_FALSE(IsWindowEnabled(w.Control("BitBtnEditIniFile")));
+        // Each label's mnemonic reaches its field.
+        w.Key('N', platform::ssAlt);
+        EXPECT_EQ(w.Focused(), w.Control("EditNNTPServer"));
+        w.Key('M', platform::ssAlt);
+        EXPECT_EQ(w.Focused(), w.Control("EditName"));
         Fill(w, "New One", "My title", "news.x", "mail.x", true);
         w.Key(VK_RETURN);  // Enter in a field saves
     });
