@@ -216,6 +216,14 @@ TEST(EditProfile, EditKeepsTheNameAndRewritesTheKeysEvenWithoutAgentIni) {
         EXPECT_EQ(w.Focused(), w.Control("EditTitle"));
         EXPECT_TRUE(IsWindowEnabled(w.Control("BitBtnEditIniFile")));
         EXPECT_EQ(SendMessageA(w.Control("CheckBoxLaunchMode"), BM_GETCHECK, 0, 0), BST_CHECKED);
+        // The fixed name stands out in the selection colours.
+        HWND name = w.Control("EditName");
+        RedrawWindow(name, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+        RECT rc;
+        GetClientRect(name, &rc);
+        HDC dc = GetDC(name);
+        EXPECT_EQ(GetPixel(dc, rc.right - 3, rc.bottom / 2), GetSysColor(COLOR_HIGHLIGHT));
+        ReleaseDC(name, dc);
         Type(w, "EditNNTPServer", "news.new");
         w.Press("BitBtnSave");
     });

@@ -368,6 +368,26 @@ TEST(MainWindow, HelpOnTheGridShowsThePanelsHint) {
               "\"Close Valdrix on launch\" setting).");
 }
 
+TEST(MainWindow, TheHelpButtonsRequestShowsTheHintOfTheClickedControl) {
+    ProfileFixture p;
+    MainSession s;
+    std::string text;
+    UiDriver d;
+    d.Then([&](DriverWindow& w) {
+        text = w.Text("Message");
+        w.Press("OK");
+    });
+    // What the platform sends after "?" and a click on the Refresh button.
+    HELPINFO hi{};
+    hi.cbSize = sizeof hi;
+    hi.iContextType = HELPINFO_WINDOW;
+    hi.hItemHandle = s.main.Control("BitBtnRefresh");
+    hi.iCtrlId = GetDlgCtrlID(s.main.Control("BitBtnRefresh"));
+    hi.dwContextId = 6;
+    d.Run([&] { SendMessageA(s.main.Handle(), WM_HELP, 0, reinterpret_cast<LPARAM>(&hi)); });
+    EXPECT_EQ(text, "Refresh the list of profiles");
+}
+
 TEST(MainWindow, PlacementIsRestoredAndSavedUnderItsName) {
     testing_support::RegistrySandbox registry;
     ProfileFixture p;
