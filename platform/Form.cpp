@@ -333,6 +333,7 @@ void Form::ApplyTabOrder() {
 void Form::ApplyAnchors() {
     if (!created_) return;
     for (const auto& c : controls_) {
+        if (c->def.managed) continue;
         const Size now = ClientSizeOf(c->def.parent);
         const Rect r = AnchorRect(c->def.place, c->designParent, now, c->def.anchors);
         SetWindowPos(c->hwnd, nullptr, r.left, r.top, r.width, r.height,

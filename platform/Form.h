@@ -62,6 +62,7 @@ struct ControlDef {
     DWORD exStyle = 0;
     std::string windowClass;    // ControlKind::Custom
     std::string focusControl;   // labels: the control their mnemonic focuses
+    bool managed = false;       // placed by the form's own code, not by its anchors
 };
 
 // A table row in one call, for the common fields.

@@ -1,6 +1,7 @@
 #include "profiles/ZuEditProfile.h"
 
 #include "about/xDialogs.h"
+#include "inieditor/ZuEditINIFile.h"
 #include "platform/Application.h"
 #include "platform/FileSystem.h"
 #include "platform/IniFile.h"
@@ -12,8 +13,6 @@ using platform::ControlKind;
 using platform::MakeControl;
 
 namespace profiles {
-
-std::function<bool(platform::Form&, const std::string&)> TFrmZuEditProfile::iniFileEditor;
 
 namespace {
 
@@ -187,9 +186,8 @@ void TFrmZuEditProfile::BitBtnEditIniFileClick() {
         ShowError(".INI file not created yet!\rSave changes and try again.");
         return;
     }
-    if (!iniFileEditor) return;
     platform::BusyCursor busy;
-    if (!iniFileEditor(*this, file)) ShowError("Problems loading .INI file !");
+    if (!inieditor::EditIniFile(*this, file)) ShowError("Problems loading .INI file !");
 }
 
 void TFrmZuEditProfile::OnHelp(int context) { settings::ShowContextHelp(*this, context); }

@@ -21,10 +21,6 @@ public:
     explicit TFrmZuEditProfile(HWND owner);
     ~TFrmZuEditProfile() override;
 
-    // Opens the INI file editor on a file, owned by `owner`; false when the
-    // file cannot be loaded. Set by the INI file editor's module.
-    static std::function<bool(platform::Form& owner, const std::string& path)> iniFileEditor;
-
     void LoadProfile(const std::string& launchModeText, const std::string& name, const std::string& title,
                      const std::string& newsServer, const std::string& mailServer);
     bool SaveProfile();

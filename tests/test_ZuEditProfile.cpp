@@ -303,3 +303,20 @@ TEST(EditProfile, IniFileButtonNeedsTheFile) {
     }, {Answer(seen, "Cancel")});
     EXPECT_EQ(seen, std::vector<std::string>{".INI file not created yet!\rSave changes and try again."});
 }
+
+TEST(EditProfile, IniFileButtonOpensTheEditorOnTheProfilesFile) {
+    ProfileFixture p;
+    p.Profile("Has", "[View]\r\nTitle=x\r\n[Servers]\r\nNewsServer=n\r\n");
+    const ProfileEntry entry{"0", "Has", "x", "n", ""};
+    std::string title, firstSection;
+    RunEditor(&entry, [](DriverWindow& w) {
+        w.Press("BitBtnEditIniFile");
+        w.Press("BitBtnCancel");
+    }, {[&](DriverWindow& ini) {
+            title = ini.Title();
+            firstSection = ini.Text("AButton1");
+            ini.Press("BitBtnCancel");
+        }});
+    EXPECT_EQ(title, "Edit .INI file");
+    EXPECT_EQ(firstSection, "Servers");
+}

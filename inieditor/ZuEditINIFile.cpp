@@ -1,0 +1,574 @@
+#include "inieditor/ZuEditINIFile.h"
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <algorithm>
+
+#include "about/xDialogs.h"
+#include "platform/Application.h"
+#include "platform/FileSystem.h"
+#include "platform/IniFile.h"
+#include "profiles/ZuGlobal.h"
+#include "settings/KelUtility.h"
+
+using platform::ControlDef;
+using platform::ControlKind;
+using platform::MakeControl;
+
+namespace inieditor {
+
+namespace {
+
+constexpr int kHeaderHeight = 22;
+constexpr int kGridHeight = 150;
+constexpr int kKeyColumn = 150;
+
+void ProblemsLoading() {
+    about::ShowMessageDialog("Problems loading .INI file !", about::MsgKind::Error, about::mbCancel, 0);
+}
+
+ControlDef BottomButton(const char* name, platform::Rect place, unsigned anchors, const char* caption,
+                        const char* hint, int help, int tab) {
+    ControlDef c = MakeControl(name, ControlKind::Button, "PanelBottom", place, anchors, caption, hint, help, tab);
+    c.handCursor = true;
+    return c;
+}
+
+}  // namespace
+
+std::vector<std::pair<std::string, std::string>> ChangedValues(const std::vector<IniRow>& rows) {
+    std::vector<std::pair<std::string, std::string>> out;
+    for (const auto& r : rows) {
+        if (r.changed && !r.key.empty()) out.emplace_back(r.key, r.value);
+    }
+    return out;
+}
+
+std::vector<IniRow> RowsFromLines(const std::vector<std::string>& lines) {
+    std::vector<IniRow> rows;
+    for (const auto& l : lines) {
+        const auto eq = l.find('=');
+        rows.push_back({l.substr(0, eq), eq == std::string::npos ? std::string() : l.substr(eq + 1), false});
+    }
+    if (rows.empty()) rows.push_back({});
+    return rows;
+}
+
+platform::FormDef EditINIFileFormDef() {
+    using namespace platform;
+    FormDef d;
+    d.windowClass = "TFrmZuEditINIFile";
+    d.name = "FrmZuEditINIFile";
+    d.caption = "Edit .INI file";
+    d.place = {0, 0, 529, 408};
+    d.minSize = {429, 260};
+    d.sizeable = true;
+    d.helpButton = true;
+    d.keyPreview = true;
+    ControlDef box = MakeControl("ScrollBoxINIFile", ControlKind::Panel, "", {4, 4, 513, 337}, akAll, "", "", 0, 0);
+    box.style = WS_VSCROLL;
+    box.exStyle = WS_EX_CLIENTEDGE;
+    ControlDef bottom =
+        MakeControl("PanelBottom", ControlKind::Panel, "", {4, 344, 513, 33}, akLeft | akRight | akBottom, "", "", 0, 1);
+    bottom.bevel = Bevel::Lowered;
+    ControlDef cancel = BottomButton("BitBtnCancel", {432, 4, 75, 25}, akTop | akRight, "C&ancel",
+                                     "Cancel all changes and exit.|Closes the dialog without saving anything.", 5, 4);
+    cancel.modalResult = mrAbort;
+    d.controls = {
+        box,
+        bottom,
+        BottomButton("BitBtnCollapseAll", {4, 4, 88, 25}, akLeft | akTop, "&Collapse all",
+                     "Collapse all sections|Collapses all sections that are expanded (this is the same as clicking on "
+                     "each section that is open).",
+                     1, 0),
+        BottomButton("BitBtnExpandAll", {92, 4, 88, 25}, akLeft | akTop, "&Expand all",
+                     "Expand all sections|Expands all sections that are collapsed (this is the same as clicking on "
+                     "each section that is closed)",
+                     2, 1),
+        BottomButton("BitBtnReload", {280, 4, 75, 25}, akTop | akRight, "&Reload",
+                     "Reload all sections|Clears all sections and reload them all directly from the .INI file. Note! "
+                     "This will discard any changes made.",
+                     3, 2),
+        BottomButton("BitBtnSave", {356, 4, 75, 25}, akTop | akRight, "&Save",
+                     "Save all changes and exit.|Saves each section to the .INI file and closes the dialog.", 4, 3),
+        cancel,
+    };
+    return d;
+}
+
+TFrmZuEditINIFile::TFrmZuEditINIFile(HWND owner) : Form(EditINIFileFormDef(), owner) {}
+
+TFrmZuEditINIFile::~TFrmZuEditINIFile() { Destroy(); }
+
+void TFrmZuEditINIFile::OnCreate() {
+    settings::RestoreFormPlacement(*this);
+    profiles::CenterForm(this);
+    SetShowHint(platform::Application::Instance().ShowHint());
+    SetGlyph("BitBtnCollapseAll", "BBNO");
+    SetGlyph("BitBtnExpandAll", "BBALL");
+    SetGlyph("BitBtnReload", "BBRETRY");
+    SetGlyph("BitBtnSave", "BBOK");
+    SetGlyph("BitBtnCancel", "BBCANCEL");
+    LOGFONTA lf{};
+    GetObjectA(Font(), sizeof lf, &lf);
+    lf.lfWeight = FW_BOLD;
+    bold_.reset(CreateFontIndirectA(&lf));
+    OnClick("BitBtnCollapseAll", [this] { BitBtnCollapseAllClick(); });
+    OnClick("BitBtnExpandAll", [this] { BitBtnExpandAllClick(); });
+    OnClick("BitBtnReload", [this] { BitBtnReloadClick(); });
+    OnClick("BitBtnSave", [this] { BitBtnSaveClick(); });
+}
+
+void TFrmZuEditINIFile::OnShow() { settings::AnimateFormZoom(*this, true); }
+
+void TFrmZuEditINIFile::OnDestroy() {
+    settings::AnimateFormZoom(*this, false);
+    settings::SaveFormPlacement(*this);
+}
+
+bool TFrmZuEditINIFile::LoadINIFile(const std::string& path) {
+    path_ = path;
+    if (!platform::FileExists(path)) return false;
+    platform::IniFile ini(path);
+    std::vector<std::string> names;
+    ini.ReadSections(names);
+    profiles::SortNamesLocale(names);
+    loading_ = true;
+    for (size_t i = 0; i < names.size(); ++i) {
+        const int n = static_cast<int>(i) + 1;
+        const std::string tag = std::to_string(n);
+        Section s;
+        s.name = names[i];
+        ControlDef panel = MakeControl("PanelSection" + tag, ControlKind::Panel, "ScrollBoxINIFile",
+                                       {0, 0, 10, kHeaderHeight}, platform::akLeft | platform::akTop, s.name, "", 0, -1);
+        panel.managed = true;
+        s.panel = AddControl(panel);
+        const std::string panelName = "PanelSection" + tag;
+        ControlDef header = MakeControl("AButton" + tag, ControlKind::Button, panelName, {0, 0, 10, kHeaderHeight},
+                                        platform::akLeft | platform::akTop, s.name,
+                                        "Collapse/Expand the '" + s.name +
+                                            "' section|Toggles the visibility of the section attached to this button.",
+                                        1000 + n - 1, 0);
+        header.style = BS_AUTOCHECKBOX | BS_PUSHLIKE | BS_LEFT;
+        header.handCursor = true;
+        header.managed = true;
+        s.header = AddControl(header);
+        OnClick("AButton" + tag, [this, n] { SBtnSectionClick(n); });
+        SendMessageA(s.header, WM_SETFONT, reinterpret_cast<WPARAM>(bold_.get()), FALSE);
+        std::vector<std::string> lines;
+        ini.ReadSectionValues(s.name, lines);
+        s.rows = RowsFromLines(lines);
+        const bool first = i == 0;
+        SendMessageA(s.header, BM_SETCHECK, first ? BST_CHECKED : BST_UNCHECKED, 0);
+        sections_.push_back(std::move(s));
+        if (first) EnsureGrid(n);
+    }
+    loading_ = false;
+    LayoutSections();
+    return true;
+}
+
+void TFrmZuEditINIFile::EnsureGrid(int n) {
+    // A section's grid is made when it is first shown: a file of hundreds
+    // of sections opens with one grid, not hundreds.
+    Section& s = sections_[n - 1];
+    if (s.grid) return;
+    const std::string tag = std::to_string(n);
+    const std::string panelName = "PanelSection" + tag;
+    const bool wasLoading = loading_;
+    loading_ = true;
+    ControlDef grid = MakeControl("AValList" + tag, ControlKind::ListView, panelName,
+                                  {0, kHeaderHeight, 10, kGridHeight}, platform::akLeft | platform::akTop, "",
+                                  "|This grid contains the keys and values that are defined in the .INI file.",
+                                  2000 + n - 1, 1);
+    grid.style = LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER | LVS_OWNERDATA |
+                 WS_CLIPSIBLINGS;
+    grid.exStyle = 0;
+    grid.managed = true;
+    s.grid = AddControl(grid);
+    SetWindowLongA(s.grid, GWL_EXSTYLE, GetWindowLongA(s.grid, GWL_EXSTYLE) & ~WS_EX_CLIENTEDGE);
+    SetWindowLongA(s.grid, GWL_STYLE, GetWindowLongA(s.grid, GWL_STYLE) | WS_BORDER);
+    ListView_SetExtendedListViewStyle(s.grid, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
+    const char* titles[2] = {"Key", "Value"};
+    for (int c = 0; c < 2; ++c) {
+        LVCOLUMNA col{};
+        col.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+        col.pszText = const_cast<char*>(titles[c]);
+        col.cx = c == 0 ? kKeyColumn : 200;
+        col.iSubItem = c;
+        SendMessageA(s.grid, LVM_INSERTCOLUMNA, c, reinterpret_cast<LPARAM>(&col));
+    }
+    // The row height: a one-pixel-wide image list of 18 pixels.
+    HIMAGELIST rows = ImageList_Create(1, 18, ILC_COLOR, 1, 0);
+    ListView_SetImageList(s.grid, rows, LVSIL_SMALL);
+    ControlDef editor = MakeControl("AValEdit" + tag, ControlKind::Edit, panelName, {0, 0, 10, 18},
+                                    platform::akLeft | platform::akTop, "", "", 2000 + n - 1, 2);
+    editor.exStyle = 0;
+    editor.managed = true;
+    s.editor = AddControl(editor);
+    SetWindowLongA(s.editor, GWL_EXSTYLE, GetWindowLongA(s.editor, GWL_EXSTYLE) & ~WS_EX_CLIENTEDGE);
+    SetWindowPos(s.editor, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    loading_ = wasLoading;
+    FillGrid(n);
+}
+
+void TFrmZuEditINIFile::FillGrid(int n) {
+    Section& s = sections_[n - 1];
+    if (!s.grid) return;
+    SendMessageA(s.grid, LVM_SETITEMCOUNT, s.rows.size(), 0);
+    InvalidateRect(s.grid, nullptr, TRUE);
+    EnterRow(n, 0);
+}
+
+bool TFrmZuEditINIFile::Expanded(int n) const {
+    return SendMessageA(sections_[n - 1].header, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void TFrmZuEditINIFile::LayoutSections() {
+    HWND box = Control("ScrollBoxINIFile");
+    RECT rc;
+    GetClientRect(box, &rc);
+    const int width = rc.right - rc.left, height = rc.bottom - rc.top;
+    int total = 0;
+    for (size_t i = 0; i < sections_.size(); ++i) total += kHeaderHeight + (Expanded(static_cast<int>(i) + 1) ? kGridHeight : 0);
+    scrollPos_ = std::max(0, std::min(scrollPos_, total - height));
+    int y = -scrollPos_;
+    for (size_t i = 0; i < sections_.size(); ++i) {
+        const Section& s = sections_[i];
+        const bool open = Expanded(static_cast<int>(i) + 1);
+        const int h = kHeaderHeight + (open ? kGridHeight : 0);
+        SetWindowPos(s.panel, nullptr, 0, y, width, h, SWP_NOZORDER | SWP_NOACTIVATE);
+        SetWindowPos(s.header, nullptr, 0, 0, width, kHeaderHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+        y += h;
+        if (!s.grid) continue;
+        SetWindowPos(s.grid, nullptr, 0, kHeaderHeight, width, kGridHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+        ShowWindow(s.grid, open ? SW_SHOWNA : SW_HIDE);
+        RECT gc;
+        GetClientRect(s.grid, &gc);
+        const int key = static_cast<int>(SendMessageA(s.grid, LVM_GETCOLUMNWIDTH, 0, 0));
+        SendMessageA(s.grid, LVM_SETCOLUMNWIDTH, 1, std::max(20, static_cast<int>(gc.right) - key));
+        PlaceEditor(static_cast<int>(i) + 1);
+    }
+    SCROLLINFO si{};
+    si.cbSize = sizeof si;
+    si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+    si.nMin = 0;
+    si.nMax = std::max(0, total - 1);
+    si.nPage = static_cast<UINT>(height);
+    si.nPos = scrollPos_;
+    SetScrollInfo(box, SB_VERT, &si, TRUE);
+}
+
+void TFrmZuEditINIFile::OnResize() {
+    if (!sections_.empty()) LayoutSections();
+}
+
+void TFrmZuEditINIFile::PlaceEditor(int n) {
+    Section& s = sections_[n - 1];
+    if (!s.grid) return;
+    RECT cell{};
+    cell.top = 1;  // the value column
+    cell.left = LVIR_BOUNDS;
+    const bool have = Expanded(n) && SendMessageA(s.grid, LVM_GETSUBITEMRECT, s.current, reinterpret_cast<LPARAM>(&cell));
+    RECT client;
+    GetClientRect(s.grid, &client);
+    HWND header = reinterpret_cast<HWND>(SendMessageA(s.grid, LVM_GETHEADER, 0, 0));
+    RECT hr{};
+    if (header) GetWindowRect(header, &hr);
+    const int headerBottom = hr.bottom - hr.top;
+    if (!have || cell.top < headerBottom || cell.bottom > client.bottom) {
+        ShowWindow(s.editor, SW_HIDE);
+        return;
+    }
+    MapWindowPoints(s.grid, s.panel, reinterpret_cast<POINT*>(&cell), 2);
+    SetWindowPos(s.editor, HWND_TOP, cell.left + 2, cell.top + 1, cell.right - cell.left - 3, cell.bottom - cell.top - 2,
+                 SWP_NOACTIVATE | SWP_SHOWWINDOW);
+}
+
+void TFrmZuEditINIFile::EnterRow(int n, int row) {
+    Section& s = sections_[n - 1];
+    if (!s.grid) return;
+    s.current = std::max(0, std::min(row, static_cast<int>(s.rows.size()) - 1));
+    s.entered = s.rows[s.current].value;
+    s.typed = false;
+    loading_ = true;
+    SetWindowTextA(s.editor, s.entered.c_str());
+    loading_ = false;
+    // The one empty row of a section without keys takes no value: a value
+    // there would be written under a key without a name.
+    SendMessageA(s.editor, EM_SETREADONLY, s.rows[s.current].key.empty() ? TRUE : FALSE, 0);
+    ListView_SetItemState(s.grid, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    ListView_SetItemState(s.grid, s.current, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    ListView_EnsureVisible(s.grid, s.current, FALSE);
+    PlaceEditor(n);
+}
+
+void TFrmZuEditINIFile::SetCurrentRow(int n, int row) {
+    Commit(n);
+    EnterRow(n, row);
+}
+
+void TFrmZuEditINIFile::Commit(int n) {
+    Section& s = sections_[n - 1];
+    if (!s.typed || !s.editor) return;
+    // Leaving a cell after typing in it marks the row, whatever the text is now.
+    const int len = GetWindowTextLengthA(s.editor);
+    std::string text(static_cast<size_t>(len) + 1, '\0');
+    GetWindowTextA(s.editor, text.data(), len + 1);
+    text.resize(static_cast<size_t>(len));
+    s.rows[s.current].value = text;
+    s.rows[s.current].changed = true;
+    s.entered = text;
+    s.typed = false;
+    InvalidateRect(s.grid, nullptr, FALSE);
+}
+
+void TFrmZuEditINIFile::CommitAll() {
+    for (int n = 1; n <= SectionCount(); ++n) Commit(n);
+}
+
+int TFrmZuEditINIFile::SectionOf(HWND control) const {
+    for (size_t i = 0; i < sections_.size(); ++i) {
+        const Section& s = sections_[i];
+        if (control && (control == s.grid || control == s.editor)) return static_cast<int>(i) + 1;
+    }
+    return 0;
+}
+
+int TFrmZuEditINIFile::FocusedSection() const { return SectionOf(GetFocus()); }
+
+void TFrmZuEditINIFile::FocusScrollArea() {
+    HWND box = Control("ScrollBoxINIFile");
+    SetFocus(box);
+}
+
+void TFrmZuEditINIFile::SBtnSectionClick(int n) {
+    if (n < 1 || n > SectionCount()) return;
+    if (Expanded(n)) EnsureGrid(n);
+    else Commit(n);
+    LayoutSections();
+}
+
+void TFrmZuEditINIFile::BitBtnCollapseAllClick() {
+    platform::BusyCursor busy;
+    for (int n = 1; n <= SectionCount(); ++n) {
+        SendMessageA(sections_[n - 1].header, BM_SETCHECK, BST_UNCHECKED, 0);
+        SBtnSectionClick(n);
+    }
+    FocusScrollArea();
+}
+
+void TFrmZuEditINIFile::BitBtnExpandAllClick() {
+    platform::BusyCursor busy;
+    for (int n = 1; n <= SectionCount(); ++n) {
+        SendMessageA(sections_[n - 1].header, BM_SETCHECK, BST_CHECKED, 0);
+        SBtnSectionClick(n);
+    }
+    FocusScrollArea();
+}
+
+void TFrmZuEditINIFile::BitBtnReloadClick() {
+    if (path_.empty() || !platform::FileExists(path_)) {
+        ProblemsLoading();
+        return;
+    }
+    platform::BusyCursor busy;
+    platform::IniFile ini(path_);
+    for (int n = 1; n <= SectionCount(); ++n) {
+        Section& s = sections_[n - 1];
+        if (s.name.empty()) continue;
+        std::vector<std::string> lines;
+        ini.ReadSectionValues(s.name, lines);
+        s.rows = RowsFromLines(lines);
+        FillGrid(n);
+    }
+    FocusScrollArea();
+}
+
+void TFrmZuEditINIFile::BitBtnSaveClick() {
+    if (path_.empty() || !platform::FileExists(path_)) {
+        ProblemsLoading();
+        return;
+    }
+    CommitAll();  // a value being typed counts as left
+    struct Restore {
+        TFrmZuEditINIFile* f;
+        ~Restore() { f->FocusScrollArea(); }
+    } restore{this};
+    platform::BusyCursor busy;
+    platform::IniFile ini(path_);
+    for (const Section& s : sections_) {
+        if (s.name.empty()) continue;
+        // Each changed row with its own value: of two changed rows with one
+        // key, the later one is what the file keeps.
+        for (const auto& [key, value] : ChangedValues(s.rows)) ini.WriteString(s.name, key, value);
+    }
+    SetModalResult(platform::mrOk);
+}
+
+void TFrmZuEditINIFile::MoveToSection(bool forward) {
+    if (sections_.empty()) return;
+    const int first = 1, last = SectionCount();
+    const int t = FocusedSection();
+    int target;
+    if (t) target = forward ? (t + 1 <= last ? t + 1 : first) : (t - 1 >= first ? t - 1 : last);
+    else target = forward ? first : last;
+    if (target == t) return;
+    SendMessageA(sections_[target - 1].header, BM_SETCHECK, BST_CHECKED, 0);
+    SBtnSectionClick(target);
+    SetFocus(sections_[target - 1].editor);
+    if (t) {
+        SendMessageA(sections_[t - 1].header, BM_SETCHECK, BST_UNCHECKED, 0);
+        SBtnSectionClick(t);
+    }
+    // Scroll the target's block into view.
+    HWND box = Control("ScrollBoxINIFile");
+    RECT br, pr;
+    GetClientRect(box, &br);
+    GetWindowRect(sections_[target - 1].panel, &pr);
+    MapWindowPoints(nullptr, box, reinterpret_cast<POINT*>(&pr), 2);
+    if (pr.top < 0 || pr.bottom > br.bottom) {
+        scrollPos_ += pr.top < 0 ? pr.top : std::min(pr.top, pr.bottom - br.bottom);
+        LayoutSections();
+    }
+}
+
+bool TFrmZuEditINIFile::OnKeyDown(WPARAM key, unsigned shift) {
+    if (key == VK_TAB && (shift == platform::ssCtrl || shift == (platform::ssCtrl | platform::ssShift))) {
+        MoveToSection(shift == platform::ssCtrl);
+        return true;
+    }
+    if (key == VK_ESCAPE && shift == platform::ssNone) {
+        const int n = FocusedSection();
+        if (n) {
+            Section& s = sections_[n - 1];
+            char before[4096] = {};
+            GetWindowTextA(s.editor, before, sizeof before);
+            loading_ = true;
+            SetWindowTextA(s.editor, s.entered.c_str());
+            loading_ = false;
+            s.typed = false;
+            if (s.entered != before) return true;  // an edit undone; the dialog stays
+        }
+        SetModalResult(platform::mrAbort);
+        return true;
+    }
+    const int n = FocusedSection();
+    if (n && shift == platform::ssNone) {
+        Section& s = sections_[n - 1];
+        // The value editor moves through the rows as the grid's own cursor would.
+        int step = 0;
+        if (key == VK_UP) step = -1;
+        else if (key == VK_DOWN) step = 1;
+        else if (key == VK_PRIOR) step = -7;
+        else if (key == VK_NEXT) step = 7;
+        if (step != 0) {
+            SetCurrentRow(n, s.current + step);
+            SetFocus(s.editor);
+            return true;
+        }
+    }
+    return false;
+}
+
+void TFrmZuEditINIFile::OnHelp(int context) { settings::ShowContextHelp(*this, context); }
+
+bool TFrmZuEditINIFile::OnNotify(NMHDR* hdr, LRESULT& result) {
+    const int n = SectionOf(hdr->hwndFrom);
+    if (!n) {
+        // The grids' headers report column drags.
+        for (int i = 1; i <= SectionCount(); ++i) {
+            HWND header = reinterpret_cast<HWND>(SendMessageA(sections_[i - 1].grid, LVM_GETHEADER, 0, 0));
+            if (hdr->hwndFrom == header && (hdr->code == HDN_ITEMCHANGEDA || hdr->code == HDN_ITEMCHANGEDW)) {
+                PlaceEditor(i);
+            }
+        }
+        return false;
+    }
+    Section& s = sections_[n - 1];
+    switch (hdr->code) {
+        case LVN_GETDISPINFOA:
+        case LVN_GETDISPINFOW: {
+            auto* di = reinterpret_cast<NMLVDISPINFOA*>(hdr);
+            LVITEMA& it = di->item;
+            if ((it.mask & LVIF_TEXT) && it.pszText && it.cchTextMax > 0 && it.iItem >= 0 &&
+                it.iItem < static_cast<int>(s.rows.size())) {
+                const std::string& text = it.iSubItem == 0 ? s.rows[it.iItem].key : s.rows[it.iItem].value;
+                if (hdr->code == LVN_GETDISPINFOA) {
+                    lstrcpynA(it.pszText, text.c_str(), it.cchTextMax);
+                } else {
+                    auto* w = reinterpret_cast<wchar_t*>(it.pszText);
+                    if (!MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, w, it.cchTextMax)) w[it.cchTextMax - 1] = 0;
+                }
+            }
+            result = 0;
+            return true;
+        }
+        case LVN_ITEMCHANGED: {
+            auto* lv = reinterpret_cast<NMLISTVIEW*>(hdr);
+            if (!loading_ && lv->iItem >= 0 && (lv->uNewState & LVIS_FOCUSED) && !(lv->uOldState & LVIS_FOCUSED) &&
+                lv->iItem != s.current) {
+                Commit(n);
+                EnterRow(n, lv->iItem);
+            }
+            return false;
+        }
+        case NM_SETFOCUS:
+            // The editor is always shown in the current value cell: typing goes there.
+            if (s.editor && IsWindowVisible(s.editor)) SetFocus(s.editor);
+            return false;
+        case LVN_ENDSCROLL:
+            PlaceEditor(n);
+            return false;
+        default:
+            return false;
+    }
+}
+
+void TFrmZuEditINIFile::OnControlCommand(HWND control, WORD code) {
+    const int n = SectionOf(control);
+    if (n && control == sections_[n - 1].editor) {
+        if (code == EN_CHANGE && !loading_) sections_[n - 1].typed = true;
+        if (code == EN_KILLFOCUS) Commit(n);
+    }
+}
+
+bool TFrmZuEditINIFile::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+    if (msg == WM_VSCROLL && lp == 0) {
+        HWND box = Control("ScrollBoxINIFile");
+        SCROLLINFO si{};
+        si.cbSize = sizeof si;
+        si.fMask = SIF_ALL;
+        GetScrollInfo(box, SB_VERT, &si);
+        switch (LOWORD(wp)) {
+            case SB_LINEUP: scrollPos_ -= 18; break;
+            case SB_LINEDOWN: scrollPos_ += 18; break;
+            case SB_PAGEUP: scrollPos_ -= static_cast<int>(si.nPage); break;
+            case SB_PAGEDOWN: scrollPos_ += static_cast<int>(si.nPage); break;
+            case SB_THUMBTRACK:
+            case SB_THUMBPOSITION: scrollPos_ = si.nTrackPos; break;
+            case SB_TOP: scrollPos_ = 0; break;
+            case SB_BOTTOM: scrollPos_ = si.nMax; break;
+            default: break;
+        }
+        LayoutSections();
+        result = 0;
+        return true;
+    }
+    return false;
+}
+
+bool EditIniFile(platform::Form& owner, const std::string& path) {
+    TFrmZuEditINIFile editor(owner.Handle());
+    editor.Create();
+    bool loaded;
+    {
+        platform::BusyCursor busy;
+        loaded = editor.LoadINIFile(path);
+    }
+    if (loaded) editor.ShowModal();
+    return loaded;
+}
+
+}  // namespace inieditor

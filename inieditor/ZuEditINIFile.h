@@ -1,0 +1,95 @@
+// The INI file editor: every section of one INI file as a collapsible block,
+// a header button above a key/value grid. Only the values the user edited are
+// written back, key by key, so every other line of the file stays as it was.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/Form.h"
+
+namespace inieditor {
+
+platform::FormDef EditINIFileFormDef();
+
+struct IniRow {
+    std::string key;
+    std::string value;
+    bool changed = false;
+};
+
+// The writes a Save makes for one section: each changed row with its own
+// value, rows in order (so of two changed rows with one key the last wins).
+std::vector<std::pair<std::string, std::string>> ChangedValues(const std::vector<IniRow>& rows);
+
+// Rows from "key=value" lines; a section without keys gets one empty row.
+std::vector<IniRow> RowsFromLines(const std::vector<std::string>& lines);
+
+class TFrmZuEditINIFile : public platform::Form {
+public:
+    explicit TFrmZuEditINIFile(HWND owner);
+    ~TFrmZuEditINIFile() override;
+
+    bool LoadINIFile(const std::string& path);
+    void SBtnSectionClick(int n);
+    void BitBtnCollapseAllClick();
+    void BitBtnExpandAllClick();
+    void BitBtnReloadClick();
+    void BitBtnSaveClick();
+    void MoveToSection(bool forward);
+
+    int SectionCount() const { return static_cast<int>(sections_.size()); }
+    const std::string& SectionName(int n) const { return sections_[n - 1].name; }
+    bool Expanded(int n) const;
+    const std::vector<IniRow>& Rows(int n) const { return sections_[n - 1].rows; }
+    // The grid's current row (0-based data row) and the value editor over it
+    // (made when the section is first expanded).
+    int CurrentRow(int n) const { return sections_[n - 1].current; }
+    void SetCurrentRow(int n, int row);
+    HWND ValueEditor(int n) const { return sections_[n - 1].editor; }
+    HWND SectionPanel(int n) const { return sections_[n - 1].panel; }
+
+protected:
+    void OnCreate() override;
+    void OnShow() override;
+    void OnDestroy() override;
+    void OnResize() override;
+    bool OnKeyDown(WPARAM key, unsigned shift) override;
+    void OnHelp(int context) override;
+    bool OnNotify(NMHDR* hdr, LRESULT& result) override;
+    void OnControlCommand(HWND control, WORD code) override;
+    bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
+
+private:
+    struct Section {
+        std::string name;
+        HWND panel = nullptr, header = nullptr, grid = nullptr, editor = nullptr;
+        std::vector<IniRow> rows;
+        int current = 0;
+        std::string entered;  // the value when the cell was entered
+        bool typed = false;
+    };
+
+    int SectionOf(HWND control) const;  // 1-based, 0 when none
+    int FocusedSection() const;
+    void EnsureGrid(int n);
+    void LayoutSections();
+    void PlaceEditor(int n);
+    void EnterRow(int n, int row);
+    void Commit(int n);
+    void CommitAll();
+    void FillGrid(int n);
+    void FocusScrollArea();
+
+    std::string path_;
+    std::vector<Section> sections_;
+    platform::UniqueFont bold_;
+    int scrollPos_ = 0;
+    bool loading_ = false;
+};
+
+// Opens the editor on a file, owned by `owner`, as both callers do: false
+// (and nothing shown) when the file cannot be loaded.
+bool EditIniFile(platform::Form& owner, const std::string& path);
+
+}  // namespace inieditor

@@ -1,0 +1,287 @@
+// The INI file editor, driven through its window.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "inieditor/ZuEditINIFile.h"
+#include "platform/Application.h"
+#include "platform/IniFile.h"
+#include "support/Helpers.h"
+#include "support/RegistrySandbox.h"
+#include "support/UiDriver.h"
+
+using inieditor::IniRow;
+using inieditor::TFrmZuEditINIFile;
+using testing_support::DriverWindow;
+using testing_support::RectIn;
+using testing_support::TempFolder;
+using testing_support::UiDriver;
+
+namespace {
+
+std::string Slurp(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    std::stringstream ss;
+    ss << f.rdbuf();
+    return ss.str();
+}
+
+struct Session {
+    testing_support::RegistrySandbox registry;
+    TempFolder dir;
+    std::string path;
+    std::unique_ptr<TFrmZuEditINIFile> editor;
+
+    explicit Session(const std::string& text) {
+        path = dir.MakeFile("test.ini", text);
+        editor = std::make_unique<TFrmZuEditINIFile>(nullptr);
+        editor->Create();
+        EXPECT_TRUE(editor->LoadINIFile(path));
+    }
+    int Run(std::function<void(DriverWindow&)> steps, std::vector<std::function<void(DriverWindow&)>> more = {}) {
+        UiDriver d;
+        d.Then(std::move(steps));
+        for (auto& m : more) d.Then(std::move(m));
+        return d.Run([&] { return editor->ShowModal(); });
+    }
+    // Types into the value cell of `row` of section n and leaves the cell.
+    void Type(DriverWindow& w, int n, int row, const std::string& text) {
+        if (!editor->Expanded(n)) w.Press("AButton" + std::to_string(n));  // open the section
+        editor->SetCurrentRow(n, row);
+        HWND e = editor->ValueEditor(n);
+        SetFocus(e);
+        SetWindowTextA(e, text.c_str());  // as typing does, with its change note
+        w.FocusOn("BitBtnReload");        // leaving the cell
+    }
+};
+
+std::string TenKeys() {
+    std::string t = "; a comment that stays\r\n[Ten]\r\n";
+    for (int i = 0; i < 10; ++i) {
+        const std::string n = std::to_string(i);
+        t.append("k").append(n).append("=v").append(n).append("\r\n");
+    }
+    t += "[Other]\r\nx=1\r\n";
+    return t;
+}
+
+}  // namespace
+
+TEST(IniEditorRows, ChangedRowsAreWrittenEachWithItsOwnValue) {
+    std::vector<IniRow> rows{{"a", "1", false}, {"Dup", "first", true}, {"b", "2", true}, {"dup", "second", true}};
+    EXPECT_EQ(inieditor::ChangedValues(rows),
+              (std::vector<std::pair<std::string, std::string>>{{"Dup", "first"}, {"b", "2"}, {"dup", "second"}}));
+    EXPECT_EQ(inieditor::RowsFromLines({}).size(), 1u);  // the one empty row
+    const auto r = inieditor::RowsFromLines({"k=v=w", "e="});
+    EXPECT_EQ(r[0].key, "k");
+    EXPECT_EQ(r[0].value, "v=w");
+    EXPECT_EQ(r[1].value, "");
+    EXPECT_TRUE(inieditor::ChangedValues(inieditor::RowsFromLines({})).empty());
+}
+
+TEST(IniEditor, SectionsInNameOrderWithTheFirstExpanded) {
+    Session s("[zeta]\r\nz=1\r\n[Alpha]\r\na=1\r\n[beta]\r\nb=1\r\n");
+    ASSERT_EQ(s.editor->SectionCount(), 3);
+    EXPECT_EQ(s.editor->SectionName(1), "Alpha");
+    EXPECT_EQ(s.editor->SectionName(2), "beta");
+    EXPECT_EQ(s.editor->SectionName(3), "zeta");
+    EXPECT_TRUE(s.editor->Expanded(1));
+    EXPECT_FALSE(s.editor->Expanded(2));
+    EXPECT_FALSE(s.editor->Expanded(3));
+    EXPECT_TRUE(IsWindowVisible(s.editor->Control("AValList1")) || !IsWindowVisible(s.editor->Handle()));
+    char caption[64] = {};
+    GetWindowTextA(s.editor->Control("AButton2"), caption, sizeof caption);
+    EXPECT_STREQ(caption, "beta");
+    EXPECT_EQ(s.editor->DefinitionOf(s.editor->Control("AButton2"))->helpContext, 1001);
+    EXPECT_EQ(s.editor->Control("AValList3"), nullptr);  // a grid is made when first shown
+    SendMessageA(s.editor->Control("AButton3"), BM_SETCHECK, BST_CHECKED, 0);
+    s.editor->SBtnSectionClick(3);
+    ASSERT_NE(s.editor->Control("AValList3"), nullptr);
+    EXPECT_EQ(s.editor->DefinitionOf(s.editor->Control("AValList3"))->helpContext, 2002);
+    EXPECT_TRUE(s.editor->Expanded(3));
+    EXPECT_EQ(s.editor->DefinitionOf(s.editor->Control("AButton1"))->hint,
+              "Collapse/Expand the 'Alpha' section|Toggles the visibility of the section attached to this button.");
+}
+
+TEST(IniEditor, AMissingFileLoadsNothing) {
+    TempFolder dir;
+    TFrmZuEditINIFile e(nullptr);
+    e.Create();
+    EXPECT_FALSE(e.LoadINIFile(dir.Path() + "none.ini"));
+    EXPECT_EQ(e.SectionCount(), 0);
+}
+
+TEST(IniEditor, AFileWithoutSectionsSavesNothingAndClosesWithOK) {
+    Session s("; only a comment\r\n");
+    const std::string before = Slurp(s.path);
+    EXPECT_EQ(s.Run([](DriverWindow& w) { w.Press("BitBtnSave"); }), 1);
+    EXPECT_EQ(Slurp(s.path), before);
+}
+
+TEST(IniEditor, ABigSectionKeepsItsGridHeight) {
+    std::string text = "[Big]\r\n";
+    for (int i = 0; i < 30; ++i) text += "key" + std::to_string(i) + "=" + std::to_string(i) + "\r\n";
+    Session s(text);
+    RECT r;
+    GetWindowRect(s.editor->Control("AValList1"), &r);
+    EXPECT_EQ(r.bottom - r.top, 150);
+    EXPECT_EQ(s.editor->Rows(1).size(), 30u);
+}
+
+TEST(IniEditor, SavingOneEditChangesThatValueOnly) {
+    Session s(TenKeys());
+    const int r = s.Run([&](DriverWindow& w) {
+        s.Type(w, 2, 3, "changed");  // "Ten" sorts after "Other"
+        w.Press("BitBtnSave");
+    });
+    EXPECT_EQ(r, 1);
+    platform::IniFile ini(s.path);
+    std::vector<std::string> lines;
+    ini.ReadSectionValues("Ten", lines);
+    std::vector<std::string> expected;
+    for (int i = 0; i < 10; ++i) {
+        std::string line = "k" + std::to_string(i) + "=";
+        line += i == 3 ? std::string("changed") : "v" + std::to_string(i);
+        expected.push_back(line);
+    }
+    EXPECT_EQ(lines, expected);
+    EXPECT_NE(Slurp(s.path).find("; a comment that stays"), std::string::npos);
+    EXPECT_EQ(ini.ReadString("Other", "x", ""), "1");
+}
+
+TEST(IniEditor, ASaveWithoutChangesLeavesTheFileByteForByte) {
+    const std::string text = "; keep\r\n[A]\r\nk = spaced\r\n\r\n[B]\r\nx=1\r\n";
+    Session s(text);
+    EXPECT_EQ(s.Run([](DriverWindow& w) { w.Press("BitBtnSave"); }), 1);
+    EXPECT_EQ(Slurp(s.path), text);
+}
+
+TEST(IniEditor, TypingTheOldTextBackStillWritesIt) {
+    Session s("[A]\r\nk=old\r\n");
+    s.Run([&](DriverWindow& w) {
+        s.Type(w, 1, 0, "old");
+        EXPECT_TRUE(s.editor->Rows(1)[0].changed);
+        // Now make the file differ behind the dialog: the save must write "old" again.
+        platform::IniFile(s.path).WriteString("A", "k", "other");
+        w.Press("BitBtnSave");
+    });
+    EXPECT_EQ(platform::IniFile(s.path).ReadString("A", "k", ""), "old");
+}
+
+TEST(IniEditor, AnEditOfASecondDuplicateKeyIsWrittenWithItsOwnValue) {
+    Session s("[A]\r\nk=first\r\nK=second\r\n");
+    if (s.editor->Rows(1).size() < 2) GTEST_SKIP() << "this private-profile service lists a key once";
+    s.Run([&](DriverWindow& w) {
+        s.Type(w, 1, 1, "edited");
+        w.Press("BitBtnSave");
+    });
+    EXPECT_NE(Slurp(s.path).find("edited"), std::string::npos);
+}
+
+TEST(IniEditor, ReloadDiscardsEditsAndASaveThenWritesNothing) {
+    Session s("[A]\r\nk=1\r\nj=2\r\n");
+    s.Run([&](DriverWindow& w) {
+        s.Type(w, 1, 0, "edited");
+        w.Press("BitBtnReload");
+        EXPECT_EQ(s.editor->Rows(1)[0].value, "1");
+        EXPECT_FALSE(s.editor->Rows(1)[0].changed);
+        platform::IniFile(s.path).WriteString("A", "j", "meanwhile");
+        w.Press("BitBtnSave");
+    });
+    EXPECT_EQ(platform::IniFile(s.path).ReadString("A", "k", ""), "1");
+    EXPECT_EQ(platform::IniFile(s.path).ReadString("A", "j", ""), "meanwhile");
+}
+
+TEST(IniEditor, CtrlTabMovesLikeAnAccordionAndWraps) {
+    Session s("[a]\r\nk=1\r\n[b]\r\nk=1\r\n[c]\r\nk=1\r\n");
+    s.Run([&](DriverWindow& w) {
+        auto& e = *s.editor;
+        w.FocusOn("BitBtnSave");
+        w.Key(VK_TAB, platform::ssCtrl);  // from a button: the first section, nothing closed
+        EXPECT_TRUE(e.Expanded(1));
+        w.Key(VK_TAB, platform::ssCtrl | platform::ssShift);  // backward from the first: the last
+        EXPECT_TRUE(e.Expanded(3));
+        EXPECT_FALSE(e.Expanded(1));
+        w.Key(VK_TAB, platform::ssCtrl);  // forward from the last: the first
+        EXPECT_TRUE(e.Expanded(1));
+        EXPECT_FALSE(e.Expanded(3));
+        EXPECT_EQ(GetFocus(), e.ValueEditor(1));
+        w.Key(VK_TAB, platform::ssCtrl);
+        EXPECT_TRUE(e.Expanded(2));
+        EXPECT_FALSE(e.Expanded(1));
+        w.Press("BitBtnCancel");
+    });
+    Session one("[only]\r\nk=1\r\n");
+    one.Run([&](DriverWindow& w) {
+        SetFocus(one.editor->ValueEditor(1));
+        w.Key(VK_TAB, platform::ssCtrl);
+        EXPECT_TRUE(one.editor->Expanded(1));
+        EXPECT_EQ(GetFocus(), one.editor->ValueEditor(1));
+        w.Press("BitBtnCancel");
+    });
+}
+
+TEST(IniEditor, FirstEscapeUndoesTheEditSecondCloses) {
+    Session s("[A]\r\nk=old\r\n");
+    const int r = s.Run([&](DriverWindow& w) {
+        HWND e = s.editor->ValueEditor(1);
+        SetFocus(e);
+        SetWindowTextA(e, "typing");
+        w.Key(VK_ESCAPE);
+        char text[32] = {};
+        GetWindowTextA(e, text, sizeof text);
+        EXPECT_STREQ(text, "old");
+        EXPECT_TRUE(IsWindowVisible(w.Handle()));
+        w.Key(VK_ESCAPE);
+    });
+    EXPECT_EQ(r, 3);
+    EXPECT_EQ(platform::IniFile(s.path).ReadString("A", "k", ""), "old");
+    Session frame("[A]\r\nk=1\r\n");
+    EXPECT_EQ(frame.Run([](DriverWindow& w) { w.CloseFrame(); }), 2);
+}
+
+TEST(IniEditor, CollapseAllThenExpandAllStacksEverySection) {
+    Session s("[c]\r\nk=1\r\n[a]\r\nk=1\r\n[b]\r\nk=1\r\n");
+    s.Run([&](DriverWindow& w) {
+        w.Press("BitBtnCollapseAll");
+        for (int n = 1; n <= 3; ++n) EXPECT_FALSE(s.editor->Expanded(n));
+        w.Press("BitBtnExpandAll");
+        int lastTop = -1000;
+        for (int n = 1; n <= 3; ++n) {
+            EXPECT_TRUE(s.editor->Expanded(n));
+            RECT p = RectIn(s.editor->SectionPanel(n), s.editor->Control("ScrollBoxINIFile"));
+            EXPECT_EQ(p.bottom - p.top, 22 + 150);
+            EXPECT_GT(p.top, lastTop);
+            lastTop = p.top;
+        }
+        w.Press("BitBtnCancel");
+    });
+}
+
+TEST(IniEditor, AFailedWriteShowsTheErrorAndKeepsTheDialog) {
+    Session s("[A]\r\na=1\r\n[B]\r\nb=1\r\n");
+    HANDLE h = INVALID_HANDLE_VALUE;
+    std::string error;
+    const int r = s.Run([&](DriverWindow& w) {
+        s.Type(w, 1, 0, "new a");
+        s.Type(w, 2, 0, "new b");
+        h = CreateFileA(s.path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        w.Press("BitBtnSave");
+        EXPECT_TRUE(IsWindowVisible(w.Handle()));
+        CloseHandle(h);
+        w.Press("BitBtnCancel");
+    }, {[&](DriverWindow& box) {
+            for (HWND c = GetWindow(box.Handle(), GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+                char buf[512] = {};
+                GetWindowTextA(c, buf, sizeof buf);
+                if (std::string(buf).find("Unable") != std::string::npos) error = buf;
+            }
+            box.Press("OK");
+        }});
+    EXPECT_EQ(r, 3);
+    EXPECT_EQ(error, "Unable to write to " + s.path);
+}
