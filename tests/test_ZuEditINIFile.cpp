@@ -144,8 +144,9 @@ TEST(IniEditor, SavingOneEditChangesThatValueOnly) {
     ini.ReadSectionValues("Ten", lines);
     std::vector<std::string> expected;
     for (int i = 0; i < 10; ++i) {
-        std::string line = "k" + std::to_string(i) + "=";
-        line += i == 3 ? std::string("changed") : "v" + std::to_string(i);
+        const std::string n = std::to_string(i);
+        std::string line;
+        line.append("k").append(n).append("=").append(i == 3 ? "changed" : "v").append(i == 3 ? "" : n);
         expected.push_back(line);
     }
     EXPECT_EQ(lines, expected);
@@ -284,4 +285,41 @@ TEST(IniEditor, AFailedWriteShowsTheErrorAndKeepsTheDialog) {
         }});
     EXPECT_EQ(r, 3);
     EXPECT_EQ(error, "Unable to write to " + s.path);
+}
+
+TEST(IniEditor, AFileGoneAtReloadOrSaveIsReportedAndTheDialogStays) {
+    Session s("[A]\r\nk=1\r\n");
+    std::vector<std::string> seen;
+    auto answer = [&](DriverWindow& box) {
+        seen.push_back(box.Text("Message"));
+        box.Press("Cancel");
+    };
+    const int r = s.Run([&](DriverWindow& w) {
+        DeleteFileA(s.path.c_str());
+        w.Press("BitBtnReload");
+        w.Press("BitBtnSave");
+        EXPECT_TRUE(IsWindowVisible(w.Handle()));
+        EXPECT_EQ(s.editor->Rows(1)[0].value, "1");  // the grid keeps what it shows
+        w.Press("BitBtnCancel");
+    }, {answer, answer});
+    EXPECT_EQ(r, 3);
+    EXPECT_EQ(seen, (std::vector<std::string>{"Problems loading .INI file !", "Problems loading .INI file !"}));
+}
+
+TEST(IniEditor, ASectionWithoutKeysTakesNoValueAndHelpShowsTheHeadersHint) {
+    Session s("[Empty]\r\n[Full]\r\nk=1\r\n");
+    ASSERT_EQ(s.editor->Rows(1).size(), 1u);
+    EXPECT_EQ(s.editor->Rows(1)[0].key, "");
+    std::string help;
+    s.Run([&](DriverWindow& w) {
+        EXPECT_TRUE(GetWindowLongA(s.editor->ValueEditor(1), GWL_STYLE) & ES_READONLY);
+        w.FocusOn("AButton2");
+        w.Key(VK_F1);
+        w.Press("BitBtnSave");
+    }, {[&](DriverWindow& info) {
+            help = info.Text("Message");
+            info.Press("OK");
+        }});
+    EXPECT_EQ(help, "Collapse/Expand the 'Full' section\rToggles the visibility of the section attached to this button.");
+    EXPECT_EQ(Slurp(s.path), "[Empty]\r\n[Full]\r\nk=1\r\n");
 }
