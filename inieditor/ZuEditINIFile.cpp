@@ -350,23 +350,19 @@ void TFrmZuEditINIFile::SBtnSectionClick(int n) {
     LayoutSections();
 }
 
-void TFrmZuEditINIFile::BitBtnCollapseAllClick() {
+void TFrmZuEditINIFile::SetAllSections(bool expanded) {
+    // As a click on each header in turn.
     platform::BusyCursor busy;
     for (int n = 1; n <= SectionCount(); ++n) {
-        SendMessageA(sections_[n - 1].header, BM_SETCHECK, BST_UNCHECKED, 0);
+        SendMessageA(sections_[n - 1].header, BM_SETCHECK, expanded ? BST_CHECKED : BST_UNCHECKED, 0);
         SBtnSectionClick(n);
     }
     FocusScrollArea();
 }
 
-void TFrmZuEditINIFile::BitBtnExpandAllClick() {
-    platform::BusyCursor busy;
-    for (int n = 1; n <= SectionCount(); ++n) {
-        SendMessageA(sections_[n - 1].header, BM_SETCHECK, BST_CHECKED, 0);
-        SBtnSectionClick(n);
-    }
-    FocusScrollArea();
-}
+void TFrmZuEditINIFile::BitBtnCollapseAllClick() { SetAllSections(false); }
+
+void TFrmZuEditINIFile::BitBtnExpandAllClick() { SetAllSections(true); }
 
 void TFrmZuEditINIFile::BitBtnReloadClick() {
     if (path_.empty() || !platform::FileExists(path_)) {
@@ -487,24 +483,14 @@ bool TFrmZuEditINIFile::OnNotify(NMHDR* hdr, LRESULT& result) {
         return false;
     }
     Section& s = sections_[n - 1];
+    if (platform::AnswerListViewText(hdr, [&s](int item, int sub) {
+            if (item < 0 || item >= static_cast<int>(s.rows.size())) return std::string();
+            return sub == 0 ? s.rows[item].key : s.rows[item].value;
+        })) {
+        result = 0;
+        return true;
+    }
     switch (hdr->code) {
-        case LVN_GETDISPINFOA:
-        case LVN_GETDISPINFOW: {
-            auto* di = reinterpret_cast<NMLVDISPINFOA*>(hdr);
-            LVITEMA& it = di->item;
-            if ((it.mask & LVIF_TEXT) && it.pszText && it.cchTextMax > 0 && it.iItem >= 0 &&
-                it.iItem < static_cast<int>(s.rows.size())) {
-                const std::string& text = it.iSubItem == 0 ? s.rows[it.iItem].key : s.rows[it.iItem].value;
-                if (hdr->code == LVN_GETDISPINFOA) {
-                    lstrcpynA(it.pszText, text.c_str(), it.cchTextMax);
-                } else {
-                    auto* w = reinterpret_cast<wchar_t*>(it.pszText);
-                    if (!MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, w, it.cchTextMax)) w[it.cchTextMax - 1] = 0;
-                }
-            }
-            result = 0;
-            return true;
-        }
         case LVN_ITEMCHANGED: {
             auto* lv = reinterpret_cast<NMLISTVIEW*>(hdr);
             if (!loading_ && lv->iItem >= 0 && (lv->uNewState & LVIS_FOCUSED) && !(lv->uOldState & LVIS_FOCUSED) &&

@@ -73,6 +73,7 @@ private:
     int SectionOf(HWND control) const;  // 1-based, 0 when none
     int FocusedSection() const;
     void EnsureGrid(int n);
+    void SetAllSections(bool expanded);
     void LayoutSections();
     void PlaceEditor(int n);
     void EnterRow(int n, int row);

@@ -88,6 +88,21 @@ ControlDef MakeControl(const std::string& name, ControlKind kind, const std::str
     return c;
 }
 
+bool AnswerListViewText(NMHDR* hdr, const std::function<std::string(int, int)>& text) {
+    if (hdr->code != LVN_GETDISPINFOA && hdr->code != LVN_GETDISPINFOW) return false;
+    auto* di = reinterpret_cast<NMLVDISPINFOA*>(hdr);  // the same layout in both forms
+    LVITEMA& it = di->item;
+    if (!(it.mask & LVIF_TEXT) || !it.pszText || it.cchTextMax <= 0) return true;
+    const std::string s = text(it.iItem, it.iSubItem);
+    if (hdr->code == LVN_GETDISPINFOA) {
+        lstrcpynA(it.pszText, s.c_str(), it.cchTextMax);
+    } else {
+        auto* w = reinterpret_cast<wchar_t*>(it.pszText);
+        if (!MultiByteToWideChar(CP_ACP, 0, s.c_str(), -1, w, it.cchTextMax)) w[it.cchTextMax - 1] = 0;
+    }
+    return true;
+}
+
 unsigned CurrentShiftState() {
     unsigned s = ssNone;
     if (IsDown(VK_SHIFT)) s |= ssShift;

@@ -70,6 +70,10 @@ ControlDef MakeControl(const std::string& name, ControlKind kind, const std::str
                        unsigned anchors, const std::string& caption, const std::string& hint, int helpContext,
                        int tabOrder);
 
+// Answers a list view's request for a cell's text (LVN_GETDISPINFOA or W):
+// `text(item, subItem)` gives it. Returns false for any other notification.
+bool AnswerListViewText(NMHDR* hdr, const std::function<std::string(int item, int subItem)>& text);
+
 struct FormDef {
     std::string windowClass;  // e.g. "TFrmZuMain": the class other programs see
     std::string name;         // e.g. "FrmZuMain": the name placement values use

@@ -312,19 +312,7 @@ bool TFrmZuMain::OnNotify(NMHDR* hdr, LRESULT& result) {
                 return true;
         }
     }
-    if (hdr->code == LVN_GETDISPINFOA || hdr->code == LVN_GETDISPINFOW) {
-        auto* di = reinterpret_cast<NMLVDISPINFOA*>(hdr);
-        LVITEMA& it = di->item;
-        if ((it.mask & LVIF_TEXT) && it.pszText && it.cchTextMax > 0) {
-            const std::string text = Cell(it.iSubItem, it.iItem + 1);
-            if (hdr->code == LVN_GETDISPINFOA) {
-                lstrcpynA(it.pszText, text.c_str(), it.cchTextMax);
-            } else {
-                auto* w = reinterpret_cast<wchar_t*>(it.pszText);
-                const int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, w, it.cchTextMax);
-                if (n == 0) w[it.cchTextMax - 1] = 0;
-            }
-        }
+    if (platform::AnswerListViewText(hdr, [this](int item, int sub) { return Cell(sub, item + 1); })) {
         result = 0;
         return true;
     }

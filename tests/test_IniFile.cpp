@@ -12,14 +12,10 @@ using platform::IniTextToInt;
 using testing_support::ErrorOf;
 using testing_support::TempFolder;
 
+using testing_support::Slurp;
+
 namespace {
 
-std::string Slurp(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    std::stringstream ss;
-    ss << f.rdbuf();
-    return ss.str();
-}
 
 const char kSample[] =
     "; leading comment\r\n"

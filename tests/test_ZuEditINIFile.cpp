@@ -21,14 +21,10 @@ using testing_support::RectIn;
 using testing_support::TempFolder;
 using testing_support::UiDriver;
 
+using testing_support::Slurp;
+
 namespace {
 
-std::string Slurp(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    std::stringstream ss;
-    ss << f.rdbuf();
-    return ss.str();
-}
 
 struct Session {
     testing_support::RegistrySandbox registry;

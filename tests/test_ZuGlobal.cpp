@@ -12,6 +12,7 @@
 #include "profiles/ZuGlobal.h"
 #include "settings/KelUtility.h"
 #include "support/ProfileFixture.h"
+#include "support/Helpers.h"
 #include "support/RegistrySandbox.h"
 #include "support/UiDriver.h"
 
@@ -19,6 +20,8 @@ using namespace profiles;
 using testing_support::DriverWindow;
 using testing_support::TempFolder;
 using testing_support::UiDriver;
+
+using testing_support::Slurp;
 
 namespace {
 
@@ -30,12 +33,6 @@ std::vector<std::string> Names(const std::vector<ProfileEntry>& list) {
     return out;
 }
 
-std::string Slurp(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    std::stringstream ss;
-    ss << f.rdbuf();
-    return ss.str();
-}
 
 }  // namespace
 

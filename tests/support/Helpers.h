@@ -3,7 +3,9 @@
 
 #include <windows.h>
 
+#include <fstream>
 #include <functional>
+#include <sstream>
 #include <string>
 
 #include "platform/Error.h"
@@ -26,6 +28,14 @@ inline RECT RectIn(HWND control, HWND parent) {
     GetWindowRect(control, &r);
     MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
     return r;
+}
+
+// A file's bytes.
+inline std::string Slurp(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    std::stringstream ss;
+    ss << f.rdbuf();
+    return ss.str();
 }
 
 // Whether a key exists under HKEY_CURRENT_USER (path with its leading "\").
