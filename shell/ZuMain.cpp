@@ -14,6 +14,7 @@
 #include "profiles/ZuGlobal.h"
 #include "settings/KelUtility.h"
 #include "settings/RegSpecial.h"
+#include "settings/ZuSetup.h"
 #include "shell/KelPrevInst.h"
 
 using platform::Application;
@@ -125,6 +126,7 @@ TFrmZuMain::TFrmZuMain() : Form(MainFormDef(), nullptr) {
         else dialog.LoadProfile("", "", "", "", "");
         dialog.ShowModal();
     };
+    setupDialog = [this] { return settings::RunSetupDialog(Handle()); };
 }
 
 TFrmZuMain::~TFrmZuMain() {

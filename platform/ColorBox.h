@@ -1,0 +1,36 @@
+// The colour box: an owner-drawn drop-down list of colours with a swatch and
+// a plain name each: "Custom..." (which opens the colour picker), the 16
+// standard colours, the extended colours and the system colours. Values are
+// 32-bit colour values: 0x00BBGGRR, or 0x80000000 + a system colour index.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+struct NamedColor {
+    uint32_t value;
+    const char* name;
+};
+
+// Every listed colour after "Custom...", in list order.
+const std::vector<NamedColor>& ListedColors();
+
+// The colour a value stands for on this desktop.
+COLORREF ColorToRGB(uint32_t value);
+
+void FillColorBox(HWND combo);
+void SetColorBoxValue(HWND combo, uint32_t value);
+uint32_t ColorBoxValue(HWND combo);
+// For the owner's WM_MEASUREITEM and WM_DRAWITEM.
+void MeasureColorBoxItem(MEASUREITEMSTRUCT* mis);
+void DrawColorBoxItem(const DRAWITEMSTRUCT* dis);
+// For CBN_SELCHANGE: "Custom..." opens the colour picker; a picked colour
+// becomes the custom entry's value, a cancelled one restores the last value.
+void ColorBoxSelChange(HWND owner, HWND combo);
+
+}  // namespace platform

@@ -1,0 +1,227 @@
+// The setup dialog, driven through its window.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+#include <shlobj.h>
+
+#include "platform/ColorBox.h"
+#include "settings/KelUtility.h"
+#include "settings/RegSpecial.h"
+#include "settings/ZuSetup.h"
+#include "support/Helpers.h"
+#include "support/RegistrySandbox.h"
+#include "support/UiDriver.h"
+
+using namespace settings;
+using testing_support::DriverWindow;
+using testing_support::RegistrySandbox;
+using testing_support::TempFolder;
+using testing_support::UiDriver;
+
+namespace {
+
+struct SetupSession {
+    RegistrySandbox registry;
+    TSettings saved = Settings;
+    ~SetupSession() { Settings = saved; }
+    int Run(std::function<void(DriverWindow&)> steps, std::vector<std::function<void(DriverWindow&)>> more = {}) {
+        TFrmZuSetup dialog(nullptr);
+        dialog.Create();
+        UiDriver d;
+        d.Then(std::move(steps));
+        for (auto& m : more) d.Then(std::move(m));
+        return d.Run([&] { return dialog.ShowModal(); });
+    }
+};
+
+}  // namespace
+
+TEST(Setup, ChecksOfAgentFilesAndHotKeys) {
+    TempFolder dir;
+    const std::string good = dir.MakeFile("good.ini", "[url]\r\nforceagentclient=\r\n");
+    const std::string bad = dir.MakeFile("bad.ini", "[URL]\r\nOther=1\r\n[View]\r\nForceAgentClient=1\r\n");
+    EXPECT_TRUE(IsValidAgentIni(good));
+    EXPECT_FALSE(IsValidAgentIni(bad));
+    EXPECT_FALSE(IsValidAgentIni(dir.Path() + "none.ini"));
+    dir.MakeFolder("A");
+    dir.MakeFile("A\\Agent.exe", "MZ");
+    dir.MakeFile("A\\Agent.ini", "[URL]\r\nForceAgentClient=1\r\n");
+    EXPECT_TRUE(AgentFolderAcceptable(dir.Path() + "A"));
+    EXPECT_TRUE(IniFolderAcceptable(dir.Path() + "A"));
+    EXPECT_FALSE(AgentFolderAcceptable(dir.Path()));
+    EXPECT_EQ(ShortcutFromHotKey(MAKEWORD(VK_F5, HOTKEYF_CONTROL | HOTKEYF_ALT)), 0xC000 | VK_F5);
+    EXPECT_EQ(ShortcutFromHotKey(MAKEWORD('P', HOTKEYF_SHIFT)), 0x2000 | 'P');
+    EXPECT_EQ(ShortcutFromHotKey(MAKEWORD(VK_F12, 0)), VK_F12);  // no modifier is fine
+    EXPECT_EQ(HotKeyFromShortcut(0xE000 | 'K'), MAKEWORD('K', HOTKEYF_SHIFT | HOTKEYF_CONTROL | HOTKEYF_ALT));
+    EXPECT_EQ(ShortcutFromHotKey(HotKeyFromShortcut(0x4000 | VK_HOME)), 0x4000 | VK_HOME);
+}
+
+TEST(Setup, ShowsTheRegistryAndOKStoresTheControls) {
+    SetupSession s;
+    WriteRegValue(HKEY_CURRENT_USER, SettingsKey, "DefaultSMTPServer", std::string("smtp.stored"));
+    WriteRegValue(HKEY_CURRENT_USER, SettingsKey, "ColorLaunchClose", int32_t(0x00123456));  // not listed
+    WriteRegValue(HKEY_CURRENT_USER, SettingsKey, "AppHotKey", int32_t(0x4000 | 'Q'));
+    WriteRegValue(HKEY_CURRENT_USER, SettingsKey, "ShowHint", false);
+    const int r = s.Run([](DriverWindow& w) {
+        EXPECT_EQ(w.Title(), "Pelmark - Setup");
+        EXPECT_EQ(w.Text("EditDefaultSMTPServer"), "smtp.stored");
+        HWND close = w.Control("ColorBoxLaunchClose");
+        EXPECT_EQ(SendMessageA(close, CB_GETCURSEL, 0, 0), 0);  // shown as the custom entry
+        EXPECT_EQ(platform::ColorBoxValue(close), 0x00123456u);
+        EXPECT_EQ(platform::ColorBoxValue(w.Control("ColorBoxLaunchStay")), 0x80000018u);
+        EXPECT_EQ(SendMessageA(w.Control("HotKeyAppHotKey"), HKM_GETHOTKEY, 0, 0), MAKEWORD('Q', HOTKEYF_CONTROL));
+        SetWindowTextA(w.Control("EditDefaultSMTPServer"), "smtp.new");
+        platform::SetColorBoxValue(close, 0x000000FF);  // Red, a listed one
+        SendMessageA(w.Control("CheckBoxSplashEnabledComp"), BM_SETCHECK, BST_UNCHECKED, 0);
+        w.Press("BitBtnOk");
+    });
+    EXPECT_EQ(r, 1);
+    EXPECT_EQ(Settings.DefaultSMTPServer, "smtp.new");
+    EXPECT_EQ(Settings.ColorLaunchClose, 0x000000FFu);
+    EXPECT_EQ(Settings.AppHotKey, 0x4000 | 'Q');
+    EXPECT_FALSE(Settings.ShowHint);  // carried along unchanged
+    EXPECT_FALSE(Settings.SplashEnabledComp);
+    EXPECT_EQ(ReadRegValue(HKEY_CURRENT_USER, SettingsKey, "DefaultSMTPServer", ""), "smtp.new");
+    EXPECT_EQ(ReadRegValue(HKEY_CURRENT_USER, CompanyKey(), "SplashEnabled", int32_t(9)), 0);
+}
+
+TEST(Setup, DefaultsThenOKStoresTheDerivedDefaultsWithHintsOn) {
+    SetupSession s;
+    WriteRegValue(HKEY_CURRENT_USER, SettingsKey, "ShowHint", false);
+    WriteRegValue(HKEY_CURRENT_USER, SettingsKey, "DefaultSMTPServer", std::string("x"));
+    s.Run([](DriverWindow& w) {
+        w.Press("BitBtnDefaults");
+        EXPECT_EQ(w.Text("EditDefaultSMTPServer"), "");
+        EXPECT_TRUE(IsWindowVisible(w.Handle()));
+        w.Press("BitBtnOk");
+    });
+    EXPECT_TRUE(ReadRegValue(HKEY_CURRENT_USER, SettingsKey, "ShowHint", false));
+    EXPECT_EQ(ReadRegValue(HKEY_CURRENT_USER, SettingsKey, "DefaultSMTPServer", "?"), "");
+}
+
+TEST(Setup, RestoreBringsBackTheRegistryAndCancelStoresNothing) {
+    SetupSession s;
+    WriteRegValue(HKEY_CURRENT_USER, SettingsKey, "DefaultSMTPServer", std::string("kept"));
+    const int r = s.Run([](DriverWindow& w) {
+        SetWindowTextA(w.Control("EditDefaultSMTPServer"), "edited");
+        w.Press("BitBtnRestore");
+        EXPECT_EQ(w.Text("EditDefaultSMTPServer"), "kept");
+        SetWindowTextA(w.Control("EditDefaultSMTPServer"), "edited again");
+        w.Key(VK_ESCAPE);  // the Cancel button: no question
+    });
+    EXPECT_EQ(r, 3);
+    EXPECT_EQ(ReadRegValue(HKEY_CURRENT_USER, SettingsKey, "DefaultSMTPServer", ""), "kept");
+}
+
+TEST(Setup, TheFrameAsksAndNoKeepsTheDialog) {
+    SetupSession s;
+    std::vector<std::string> seen;
+    const int r = s.Run([&](DriverWindow& w) {
+        w.CloseFrame();
+        EXPECT_TRUE(IsWindowVisible(w.Handle()));
+        w.CloseFrame();
+    }, {[&](DriverWindow& q) {
+            seen.push_back(q.Text("Message"));
+            q.Press("No");
+        },
+        [&](DriverWindow& q) {
+            seen.push_back(q.Text("Message"));
+            q.Press("Yes");
+        }});
+    EXPECT_EQ(r, 2);
+    EXPECT_EQ(seen, (std::vector<std::string>{"Cancel all changes ?", "Cancel all changes ?"}));
+    EXPECT_EQ(ReadRegValue(HKEY_CURRENT_USER, SettingsKey, "DefaultSMTPServer", "none"), "none");  // nothing stored
+}
+
+TEST(Setup, EqualLaunchColoursKeepTheDialogOpen) {
+    SetupSession s;
+    std::string message;
+    const int r = s.Run([&](DriverWindow& w) {
+        platform::SetColorBoxValue(w.Control("ColorBoxLaunchClose"), 0x80000018);
+        w.Press("BitBtnOk");
+        EXPECT_TRUE(IsWindowVisible(w.Handle()));
+        EXPECT_EQ(GetFocus(), w.Control("ColorBoxLaunchStay"));
+        w.Press("BitBtnCancel");
+    }, {[&](DriverWindow& e) {
+            message = e.Text("Message");
+            e.Press("Cancel");
+        }});
+    EXPECT_EQ(r, 3);
+    EXPECT_EQ(message, "The launch colors can not be of same value !");
+}
+
+TEST(Setup, IniButtonNeedsAValidTemplate) {
+    SetupSession s;
+    TempFolder dir;
+    WriteRegValue(HKEY_CURRENT_USER, SettingsKey, "DefaultIniPath", dir.MakeFile("Agent.ini", "[URL]\r\nx=1\r\n"));
+    std::string message;
+    s.Run([&](DriverWindow& w) {
+        w.Press("BitBtnEditINIFile");
+        w.Press("BitBtnCancel");
+    }, {[&](DriverWindow& e) {
+            message = e.Text("Message");
+            e.Press("Cancel");
+        }});
+    EXPECT_EQ(message, ".INI file not created yet!\rSave changes and try again.");
+}
+
+TEST(Setup, TheAgentFolderBrowserAcceptsOnlyAgentsFolder) {
+    SetupSession s;
+    TempFolder dir;
+    const std::string agent = dir.MakeFolder("Agent");
+    dir.MakeFile("Agent\\Agent.exe", "MZ");
+    dir.MakeFile("Agent\\Agent.ini", "[URL]\r\nForceAgentClient=1\r\n");
+    const std::string other = dir.MakeFolder("Other");
+    WriteRegValue(HKEY_CURRENT_USER, SettingsKey, "AgentFolder", other);  // the browser starts here
+    WriteRegValue(HKEY_CURRENT_USER, SettingsKey, "DefaultIniPath", std::string());
+    bool okForOther = true, okForAgent = false;
+    std::string title;
+    TFrmZuSetup* setup = nullptr;
+    s.Run([&](DriverWindow& w) {
+        setup = static_cast<TFrmZuSetup*>(w.Form());
+        w.Press("BitBtnAgentFolder");
+        EXPECT_EQ(w.Text("EditAgentFolder"), agent);
+        EXPECT_EQ(w.Text("EditDefaultIniPath"), agent + "Agent.ini");  // filled, as it was empty
+        w.Press("BitBtnCancel");
+    }, {[&](DriverWindow& b) {
+            title = b.Title();
+            HWND ok = GetDlgItem(b.Handle(), IDOK);
+            // The check as the browser runs it for each selection (Wine's
+            // browser may re-enable OK by itself a moment later).
+            ASSERT_TRUE(setup->FolderDialog.OnChange);
+            setup->FolderDialog.OnChange(setup->FolderDialog, other.substr(0, other.size() - 1));
+            okForOther = IsWindowEnabled(ok);
+            setup->FolderDialog.OnChange(setup->FolderDialog, agent.substr(0, agent.size() - 1));
+            EXPECT_TRUE(IsWindowEnabled(ok));
+            SendMessageA(b.Handle(), BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(agent.substr(0, agent.size() - 1).c_str()));
+            testing_support::PumpFor(std::chrono::milliseconds(100));
+            okForAgent = IsWindowEnabled(ok);
+            PostMessageA(b.Handle(), WM_COMMAND, IDOK, reinterpret_cast<LPARAM>(ok));
+        }});
+    EXPECT_EQ(title, "Select Agent program folder.");
+    EXPECT_FALSE(okForOther);
+    EXPECT_TRUE(okForAgent);
+}
+
+TEST(Setup, CustomColourCancelledKeepsTheColourAndAltSDoesNothing) {
+    SetupSession s;
+    bool pickerSeen = false;
+    s.Run([&](DriverWindow& w) {
+        HWND box = w.Control("ColorBoxLaunchClose");
+        const uint32_t before = platform::ColorBoxValue(box);
+        SendMessageA(box, CB_SETCURSEL, 0, 0);  // "Custom..."
+        SendMessageA(GetParent(box), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(box), CBN_SELCHANGE),
+                     reinterpret_cast<LPARAM>(box));
+        EXPECT_EQ(platform::ColorBoxValue(box), before);
+        w.FocusOn("EditDefaultSMTPServer");
+        w.FocusOn("BitBtnRestore");
+        w.Key('S', platform::ssAlt);
+        EXPECT_EQ(GetFocus(), w.Control("BitBtnRestore"));
+        w.Press("BitBtnCancel");
+    }, {[&](DriverWindow& picker) {
+            pickerSeen = true;
+            PostMessageA(picker.Handle(), WM_COMMAND, IDCANCEL, 0);
+        }});
+    EXPECT_TRUE(pickerSeen);
+}
