@@ -10,6 +10,7 @@
 #include "profiles/ZuGlobal.h"
 #include "settings/KelUtility.h"
 #include "settings/RegSpecial.h"
+#include "settings/ZuSetup.h"
 #include "shell/KelPrevInst.h"
 #include "shell/KelSplash.h"
 #include "shell/ZuMain.h"
@@ -566,4 +567,33 @@ TEST(MainWindow, AddingSeveralProfilesRefreshesOnceTheEditorCloses) {
     EXPECT_EQ(s.main.RowCount(), 3);
     EXPECT_EQ(s.main.Cell(1, 1), "One");
     EXPECT_EQ(s.main.Cell(1, 2), "Two");
+}
+
+TEST(MainWindow, ConfirmedSetupRefillsFromTheNewFolderAndRegistersTheNewHotKey) {
+    ProfileFixture p;
+    const std::string newFolder = p.dir.MakeFolder("Elsewhere");
+    p.dir.MakeFolder("Elsewhere\\Found");
+    p.dir.MakeFile("Elsewhere\\Found\\Agent.ini", "[View]\r\nTitle=t\r\n");
+    MainSession s;
+    s.main.setupDialog = [&] { return settings::RunSetupDialog(s.main.Handle()); };
+    Other probe;
+    UiDriver d;
+    d.Then([&](DriverWindow& w) {
+        // Cancel first: nothing changes.
+        SetWindowTextA(w.Control("EditProfileFolder"), newFolder.c_str());
+        w.Press("BitBtnCancel");
+    });
+    d.Run([&] { DriverWindow(s.main.Handle()).Press("BitBtnSetup"); });
+    EXPECT_EQ(s.main.RowCount(), 2);
+    EXPECT_EQ(s.main.Cell(1, 1), "");
+    UiDriver d2;
+    d2.Then([&](DriverWindow& w) {
+        SetWindowTextA(w.Control("EditProfileFolder"), newFolder.c_str());
+        SendMessageA(w.Control("HotKeyAppHotKey"), HKM_SETHOTKEY, MAKEWORD('J', HOTKEYF_ALT), 0);
+        w.Press("BitBtnOk");
+    });
+    d2.Run([&] { DriverWindow(s.main.Handle()).Press("BitBtnSetup"); });
+    EXPECT_EQ(s.main.Cell(1, 1), "Found");
+    EXPECT_EQ(settings::Settings.AppHotKey, 0x8000 | 'J');
+    EXPECT_FALSE(RegisterHotKey(probe.hwnd, 78, MOD_ALT, 'J'));  // held by Pelmark now
 }

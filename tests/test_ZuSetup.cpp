@@ -225,3 +225,47 @@ TEST(Setup, CustomColourCancelledKeepsTheColourAndAltSDoesNothing) {
         }});
     EXPECT_TRUE(pickerSeen);
 }
+
+TEST(Setup, EveryColourAndASampleOfHotKeysRoundTrip) {
+    SetupSession s;
+    s.Run([&](DriverWindow& w) {
+        HWND box = w.Control("ColorBoxLaunchStay");
+        for (const auto& c : platform::ListedColors()) {
+            platform::SetColorBoxValue(box, c.value);
+            EXPECT_EQ(platform::ColorBoxValue(box), c.value) << c.name;
+            EXPECT_NE(SendMessageA(box, CB_GETCURSEL, 0, 0), 0) << c.name;  // a listed entry, not the custom one
+        }
+        for (uint32_t v : {0x00010203u, 0x00FEDCBAu}) {
+            platform::SetColorBoxValue(box, v);
+            EXPECT_EQ(platform::ColorBoxValue(box), v);
+        }
+        HWND hot = w.Control("HotKeyAppHotKey");
+        for (uint16_t sc : {uint16_t(0), uint16_t(VK_F9), uint16_t(0x2000 | 'A'), uint16_t(0x4000 | VK_HOME),
+                            uint16_t(0x8000 | '7'), uint16_t(0xE000 | VK_F12)}) {
+            SendMessageA(hot, HKM_SETHOTKEY, HotKeyFromShortcut(sc), 0);
+            EXPECT_EQ(ShortcutFromHotKey(static_cast<WORD>(SendMessageA(hot, HKM_GETHOTKEY, 0, 0))), sc);
+        }
+        w.Press("BitBtnCancel");
+    });
+}
+
+TEST(Setup, TheAgentFolderKeepsAnExistingTemplateAndTheIniCheckNeedsTheMark) {
+    TempFolder dir;
+    dir.MakeFolder("Plain");
+    dir.MakeFile("Plain\\Agent.ini", "[URL]\r\nSomethingElse=1\r\n");
+    EXPECT_FALSE(IniFolderAcceptable(dir.Path() + "Plain"));
+    EXPECT_FALSE(IniFolderAcceptable(dir.Path() + "Nowhere"));
+
+    SetupSession s;
+    const std::string agent = dir.MakeFolder("Agent");
+    dir.MakeFile("Agent\\Agent.exe", "MZ");
+    dir.MakeFile("Agent\\Agent.ini", "[URL]\r\nForceAgentClient=1\r\n");
+    const std::string kept = dir.MakeFile("kept.ini", "[URL]\r\nForceAgentClient=1\r\n");
+    WriteRegValue(HKEY_CURRENT_USER, SettingsKey, "AgentFolder", agent);
+    WriteRegValue(HKEY_CURRENT_USER, SettingsKey, "DefaultIniPath", kept);
+    s.Run([&](DriverWindow& w) {
+        w.Press("BitBtnAgentFolder");
+        EXPECT_EQ(w.Text("EditDefaultIniPath"), kept);  // an existing template stays
+        w.Press("BitBtnCancel");
+    }, {[](DriverWindow& b) { PostMessageA(b.Handle(), WM_COMMAND, IDOK, 0); }});
+}
