@@ -28,13 +28,6 @@ void ProblemsLoading() {
     about::ShowMessageDialog("Problems loading .INI file !", about::MsgKind::Error, about::mbCancel, 0);
 }
 
-ControlDef BottomButton(const char* name, platform::Rect place, unsigned anchors, const char* caption,
-                        const char* hint, int help, int tab) {
-    ControlDef c = MakeControl(name, ControlKind::Button, "PanelBottom", place, anchors, caption, hint, help, tab);
-    c.handCursor = true;
-    return c;
-}
-
 }  // namespace
 
 std::vector<std::pair<std::string, std::string>> ChangedValues(const std::vector<IniRow>& rows) {
@@ -72,25 +65,25 @@ platform::FormDef EditINIFileFormDef() {
     ControlDef bottom =
         MakeControl("PanelBottom", ControlKind::Panel, "", {4, 344, 513, 33}, akLeft | akRight | akBottom, "", "", 0, 1);
     bottom.bevel = Bevel::Lowered;
-    ControlDef cancel = BottomButton("BitBtnCancel", {432, 4, 75, 25}, akTop | akRight, "C&ancel",
+    ControlDef cancel = platform::MakeButton("BitBtnCancel", "PanelBottom", {432, 4, 75, 25}, akTop | akRight, "C&ancel",
                                      "Cancel all changes and exit.|Closes the dialog without saving anything.", 5, 4);
     cancel.modalResult = mrAbort;
     d.controls = {
         box,
         bottom,
-        BottomButton("BitBtnCollapseAll", {4, 4, 88, 25}, akLeft | akTop, "&Collapse all",
+        platform::MakeButton("BitBtnCollapseAll", "PanelBottom", {4, 4, 88, 25}, akLeft | akTop, "&Collapse all",
                      "Collapse all sections|Collapses all sections that are expanded (this is the same as clicking on "
                      "each section that is open).",
                      1, 0),
-        BottomButton("BitBtnExpandAll", {92, 4, 88, 25}, akLeft | akTop, "&Expand all",
+        platform::MakeButton("BitBtnExpandAll", "PanelBottom", {92, 4, 88, 25}, akLeft | akTop, "&Expand all",
                      "Expand all sections|Expands all sections that are collapsed (this is the same as clicking on "
                      "each section that is closed)",
                      2, 1),
-        BottomButton("BitBtnReload", {280, 4, 75, 25}, akTop | akRight, "&Reload",
+        platform::MakeButton("BitBtnReload", "PanelBottom", {280, 4, 75, 25}, akTop | akRight, "&Reload",
                      "Reload all sections|Clears all sections and reload them all directly from the .INI file. Note! "
                      "This will discard any changes made.",
                      3, 2),
-        BottomButton("BitBtnSave", {356, 4, 75, 25}, akTop | akRight, "&Save",
+        platform::MakeButton("BitBtnSave", "PanelBottom", {356, 4, 75, 25}, akTop | akRight, "&Save",
                      "Save all changes and exit.|Saves each section to the .INI file and closes the dialog.", 4, 3),
         cancel,
     };

@@ -88,6 +88,15 @@ ControlDef MakeControl(const std::string& name, ControlKind kind, const std::str
     return c;
 }
 
+ControlDef MakeButton(const std::string& name, const std::string& parent, Rect place, unsigned anchors,
+                      const std::string& caption, const std::string& hint, int helpContext, int tabOrder,
+                      int modalResult) {
+    ControlDef c = MakeControl(name, ControlKind::Button, parent, place, anchors, caption, hint, helpContext, tabOrder);
+    c.handCursor = true;
+    c.modalResult = modalResult;
+    return c;
+}
+
 bool AnswerListViewText(NMHDR* hdr, const std::function<std::string(int, int)>& text) {
     if (hdr->code != LVN_GETDISPINFOA && hdr->code != LVN_GETDISPINFOW) return false;
     auto* di = reinterpret_cast<NMLVDISPINFOA*>(hdr);  // the same layout in both forms

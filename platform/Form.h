@@ -74,6 +74,11 @@ ControlDef MakeControl(const std::string& name, ControlKind kind, const std::str
 // `text(item, subItem)` gives it. Returns false for any other notification.
 bool AnswerListViewText(NMHDR* hdr, const std::function<std::string(int item, int subItem)>& text);
 
+// A push button with the hand cursor, as every button of the program has.
+ControlDef MakeButton(const std::string& name, const std::string& parent, Rect place, unsigned anchors,
+                      const std::string& caption, const std::string& hint, int helpContext, int tabOrder,
+                      int modalResult = 0);
+
 struct FormDef {
     std::string windowClass;  // e.g. "TFrmZuMain": the class other programs see
     std::string name;         // e.g. "FrmZuMain": the name placement values use

@@ -33,14 +33,6 @@ ControlDef Edit(const char* name, int top, const char* hint, int help, int tab) 
                        tab);
 }
 
-ControlDef Button(const char* name, platform::Rect place, unsigned anchors, const char* caption, const char* hint,
-                  int help, int tab, int result) {
-    ControlDef c = MakeControl(name, ControlKind::Button, "Panel2", place, anchors, caption, hint, help, tab);
-    c.handCursor = true;
-    c.modalResult = result;
-    return c;
-}
-
 }  // namespace
 
 bool ValidProfileName(const std::string& name) {
@@ -71,7 +63,7 @@ platform::FormDef EditProfileFormDef() {
     ControlDef panel2 = MakeControl("Panel2", ControlKind::Panel, "", {4, 128, 373, 33}, akLeft | akRight | akBottom,
                                     "", "", 0, 1);
     panel2.bevel = Bevel::Lowered;
-    ControlDef save = Button("BitBtnSave", {176, 4, 95, 25}, akTop | akRight, "S&ave", "Save changes and exit dialog", 7,
+    ControlDef save = platform::MakeButton("BitBtnSave", "Panel2", {176, 4, 95, 25}, akTop | akRight, "S&ave", "Save changes and exit dialog", 7,
                              1, mrOk);
     save.style = BS_DEFPUSHBUTTON;
     d.controls = {
@@ -86,12 +78,12 @@ platform::FormDef EditProfileFormDef() {
         Edit("EditSMTPServer", 76, "E-Mail server for this profile.", 4, 3),
         check,
         panel2,
-        Button("BitBtnSaveNew", {80, 4, 95, 25}, akTop | akRight, "Save + ne&w", "Save changes and create a new one", 6,
+        platform::MakeButton("BitBtnSaveNew", "Panel2", {80, 4, 95, 25}, akTop | akRight, "Save + ne&w", "Save changes and create a new one", 6,
                0, mrAll),
         save,
-        Button("BitBtnCancel", {272, 4, 97, 25}, akTop | akRight, "&Cancel", "Cancel changes and exit dialog", 8, 2,
+        platform::MakeButton("BitBtnCancel", "Panel2", {272, 4, 97, 25}, akTop | akRight, "&Cancel", "Cancel changes and exit dialog", 8, 2,
                mrAbort),
-        Button("BitBtnEditIniFile", {4, 4, 75, 25}, akLeft | akTop, ".INI &file",
+        platform::MakeButton("BitBtnEditIniFile", "Panel2", {4, 4, 75, 25}, akLeft | akTop, ".INI &file",
                "Edit associated .INI file|Opens a dialog where you can edit all the values defined in the associated "
                ".INI file.",
                9, 3, mrNone),

@@ -45,25 +45,13 @@ ControlDef FolderEdit(const char* name, int y, const char* hint, int help) {
 
 ControlDef FolderButton(const char* name, int y, const char* hint, int help, int tab) {
     using namespace platform;
-    ControlDef c =
-        MakeControl(name, ControlKind::Button, "PanelSettings", {396, y, 21, 21}, akTop | akRight, "...", hint, help, tab);
-    c.handCursor = true;
-    return c;
+    return MakeButton(name, "PanelSettings", {396, y, 21, 21}, akTop | akRight, "...", hint, help, tab);
 }
 
 ControlDef Check(const char* name, int y, int width, const char* caption, const char* hint, int help, int tab) {
     ControlDef c = MakeControl(name, ControlKind::CheckBox, "PanelSettings", {112, y, width, 17},
                                platform::akLeft | platform::akTop | platform::akRight, caption, hint, help, tab);
     c.handCursor = true;
-    return c;
-}
-
-ControlDef PanelButton(const char* name, int x, unsigned anchors, const char* caption, const char* hint, int help,
-                       int tab, int result) {
-    ControlDef c = MakeControl(name, ControlKind::Button, "PanelButtons", {x, 4, 75, 25}, anchors, caption, hint, help,
-                               tab);
-    c.handCursor = true;
-    c.modalResult = result;
     return c;
 }
 
@@ -133,16 +121,16 @@ platform::FormDef SetupFormDef() {
               "might not work on other programs, no harm done though).\r\nThis overrides all other SplashScreen "
               "settings",
               10, 9),
-        PanelButton("BitBtnEditINIFile", 4, akLeft | akTop, ".INI &file",
+        MakeButton("BitBtnEditINIFile", "PanelButtons", {4, 4, 75, 25}, akLeft | akTop, ".INI &file",
                     "Edit default .INI file|Opens a dialog where you can edit all the values defined in the default "
                     ".INI file.",
                     15, 4, mrNone),
-        PanelButton("BitBtnDefaults", 112, akTop | akRight, "&Defaults", "Set all settings to default values.", 11, 0,
+        MakeButton("BitBtnDefaults", "PanelButtons", {112, 4, 75, 25}, akTop | akRight, "&Defaults", "Set all settings to default values.", 11, 0,
                     kResultDefaults),
-        PanelButton("BitBtnRestore", 188, akTop | akRight, "&Restore", "Restore all settings from the registry.", 12, 1,
+        MakeButton("BitBtnRestore", "PanelButtons", {188, 4, 75, 25}, akTop | akRight, "&Restore", "Restore all settings from the registry.", 12, 1,
                     kResultRestore),
-        PanelButton("BitBtnOk", 264, akTop | akRight, "OK", "Commit all settings changes and exit dialog.", 13, 2, mrOk),
-        PanelButton("BitBtnCancel", 340, akTop | akRight, "&Cancel", "Cancel all settings and exit dialog.", 14, 3,
+        MakeButton("BitBtnOk", "PanelButtons", {264, 4, 75, 25}, akTop | akRight, "OK", "Commit all settings changes and exit dialog.", 13, 2, mrOk),
+        MakeButton("BitBtnCancel", "PanelButtons", {340, 4, 75, 25}, akTop | akRight, "&Cancel", "Cancel all settings and exit dialog.", 14, 3,
                     mrAbort),
     };
     for (auto& c : d.controls) {

@@ -34,14 +34,6 @@ const char kGridHint[] =
     "The Agent profiles that you have, double click/enter to launch (If Ctrl is pressed it reverses the "
     "\"Close Valdrix on launch\" setting).";
 
-ControlDef Button(const char* name, int left, unsigned anchors, const char* caption, const char* hint,
-                  int help, int tab) {
-    ControlDef c = platform::MakeControl(name, ControlKind::Button, "PanelButtons", {left, 4, 75, 25}, anchors, caption,
-                           hint, help, tab);
-    c.handCursor = true;
-    return c;
-}
-
 // A profile folder's launch-mode text as an integer: 0 when it is no number.
 int LaunchModeValue(const std::string& text) {
     return platform::IniTextToInt(text, 0);
@@ -78,12 +70,12 @@ platform::FormDef MainFormDef() {
         label,
         grid,
         buttons,
-        Button("BitBtnAdd", 4, akLeft | akTop, "&+ Add", "Add a new profile", 2, 0),
-        Button("BitBtnEdit", 80, akLeft | akTop, "&* Edit", "Edit selected profile", 3, 1),
-        Button("BitBtnDelete", 156, akLeft | akTop, "&- Delete", "Delete selected profile", 4, 2),
-        Button("BitBtnSetup", 268, akTop | akRight, "&Setup", "Edit program settings", 5, 5),
-        Button("BitBtnRefresh", 344, akTop | akRight, "&Refresh", "Refresh the list of profiles", 6, 4),
-        Button("BitBtnLaunch", 420, akTop | akRight, "&Launch",
+        MakeButton("BitBtnAdd", "PanelButtons", {4, 4, 75, 25}, akLeft | akTop, "&+ Add", "Add a new profile", 2, 0),
+        MakeButton("BitBtnEdit", "PanelButtons", {80, 4, 75, 25}, akLeft | akTop, "&* Edit", "Edit selected profile", 3, 1),
+        MakeButton("BitBtnDelete", "PanelButtons", {156, 4, 75, 25}, akLeft | akTop, "&- Delete", "Delete selected profile", 4, 2),
+        MakeButton("BitBtnSetup", "PanelButtons", {268, 4, 75, 25}, akTop | akRight, "&Setup", "Edit program settings", 5, 5),
+        MakeButton("BitBtnRefresh", "PanelButtons", {344, 4, 75, 25}, akTop | akRight, "&Refresh", "Refresh the list of profiles", 6, 4),
+        MakeButton("BitBtnLaunch", "PanelButtons", {420, 4, 75, 25}, akTop | akRight, "&Launch",
                "Execute agent with the selected profile (If Ctrl is pressed it reverses the \"Close Valdrix on "
                "launch\" setting)",
                7, 3),
