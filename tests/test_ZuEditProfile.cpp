@@ -9,7 +9,9 @@
 #include "platform/IniFile.h"
 #include "profiles/ZuEditProfile.h"
 #include "profiles/ZuGlobal.h"
+#include "settings/KelUtility.h"
 #include "support/ProfileFixture.h"
+#include "support/RegistrySandbox.h"
 #include "support/UiDriver.h"
 
 using namespace profiles;
@@ -319,4 +321,34 @@ TEST(EditProfile, IniFileButtonOpensTheEditorOnTheProfilesFile) {
         }});
     EXPECT_EQ(title, "Edit .INI file");
     EXPECT_EQ(firstSection, "Servers");
+}
+
+TEST(Placement, ADialogKeepsItsSizeAndIsCentredOverItsOwnerAgain) {
+    ProfileFixture p;
+    testing_support::RegistrySandbox registry;
+    platform::FormDef od;
+    od.windowClass = "TFrmTestOwnerWindow";
+    od.name = "FrmTestOwnerWindow";
+    od.place = {100, 100, 600, 400};
+    platform::Form owner(od, nullptr);
+    owner.Create();
+    RECT first{}, second{};
+    {
+        TFrmZuEditProfile d(owner.Handle());
+        d.Create();  // first time: the design size, centred over the owner
+        GetWindowRect(d.Handle(), &first);
+        SetWindowPos(d.Handle(), nullptr, 5, 5, 450, 192, SWP_NOZORDER);  // moved and widened by the user
+    }
+    {
+        TFrmZuEditProfile d(owner.Handle());
+        d.Create();
+        GetWindowRect(d.Handle(), &second);
+    }
+    EXPECT_EQ(first.right - first.left, 389);
+    EXPECT_EQ(first.left, 100 + 300 - 389 / 2);
+    EXPECT_EQ(second.right - second.left, 450);                 // the user's width
+    EXPECT_EQ(second.left, 100 + 300 - 450 / 2);                // centred again, not where it was left
+    EXPECT_EQ(second.bottom - second.top, 192);                 // the fixed height
+    EXPECT_EQ(settings::ContextHelpText("|only the long part"), "\ronly the long part");
+    EXPECT_EQ(settings::ContextHelpText("same"), "same");
 }

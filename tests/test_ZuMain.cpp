@@ -597,3 +597,37 @@ TEST(MainWindow, ConfirmedSetupRefillsFromTheNewFolderAndRegistersTheNewHotKey) 
     EXPECT_EQ(settings::Settings.AppHotKey, 0x8000 | 'J');
     EXPECT_FALSE(RegisterHotKey(probe.hwnd, 78, MOD_ALT, 'J'));  // held by Pelmark now
 }
+
+TEST(Placement, TheMainWindowClosedMaximisedKeepsItsNormalBounds) {
+    ProfileFixture p;
+    testing_support::RegistrySandbox registry;
+    const HKEY cu = HKEY_CURRENT_USER;
+    settings::WriteRegValue(cu, settings::SettingsKey, "FrmZuMain.Left", int32_t(-2));
+    settings::WriteRegValue(cu, settings::SettingsKey, "FrmZuMain.Top", int32_t(77));
+    settings::WriteRegValue(cu, settings::SettingsKey, "FrmZuMain.Width", int32_t(-5));  // ignored
+    settings::WriteRegValue(cu, settings::SettingsKey, "FrmZuMain.Height", int32_t(300));
+    {
+        shell::TFrmZuMain m;
+        m.Create();
+        RECT rc;
+        GetWindowRect(m.Handle(), &rc);
+        EXPECT_EQ(rc.left, 193);  // -2: as designed
+        EXPECT_EQ(rc.top, 77);
+        EXPECT_EQ(rc.right - rc.left, 517);
+        EXPECT_EQ(rc.bottom - rc.top, 300);
+        m.Show();
+        ShowWindow(m.Handle(), SW_MAXIMIZE);
+        testing_support::PumpFor(std::chrono::milliseconds(50));
+    }
+    EXPECT_EQ(settings::ReadRegValue(cu, settings::SettingsKey, "FrmZuMain.WindowState", int32_t(0)), 2);
+    EXPECT_EQ(settings::ReadRegValue(cu, settings::SettingsKey, "FrmZuMain.Top", int32_t(0)), 77);
+    EXPECT_EQ(settings::ReadRegValue(cu, settings::SettingsKey, "FrmZuMain.Width", int32_t(0)), -5);
+    {
+        shell::TFrmZuMain m;  // and reopens maximised
+        m.Create();
+        m.Show();
+        testing_support::PumpFor(std::chrono::milliseconds(50));
+        EXPECT_TRUE(IsZoomed(m.Handle()));
+    }
+    Application::Instance().ResetTerminated();
+}
