@@ -179,6 +179,27 @@ void SaveFormPlacement(platform::Form& form) {
     WriteRegValue(cu, key, n + ".WindowState", state);
 }
 
+RECT MoveOntoWorkArea(const RECT& window, const RECT& work) {
+    const int w = window.right - window.left, h = window.bottom - window.top;
+    int x = window.left, y = window.top;
+    if (x + w > work.right) x = work.right - w;
+    if (x < work.left) x = work.left;
+    if (y + h > work.bottom) y = work.bottom - h;
+    if (y < work.top) y = work.top;
+    return RECT{x, y, x + w, y + h};
+}
+
+void KeepOnSomeMonitor(HWND window) {
+    RECT rc;
+    if (!GetWindowRect(window, &rc)) return;
+    if (MonitorFromRect(&rc, MONITOR_DEFAULTTONULL)) return;  // on a screen: as stored
+    MONITORINFO mi{};
+    mi.cbSize = sizeof mi;
+    if (!GetMonitorInfoA(MonitorFromRect(&rc, MONITOR_DEFAULTTONEAREST), &mi)) return;
+    const RECT to = MoveOntoWorkArea(rc, mi.rcWork);
+    SetWindowPos(window, nullptr, to.left, to.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 void AnimateFormZoom(platform::Form& form, bool opening) {
     try {
         HWND h = form.Handle();

@@ -64,6 +64,11 @@ void ClearAllSettings();
 void RestoreFormPlacement(platform::Form& form);
 void SaveFormPlacement(platform::Form& form);
 void AnimateFormZoom(platform::Form& form, bool opening);
+// A window rectangle moved, its size kept, so that it lies within `work` as
+// far as it fits (from the left and top when it is larger).
+RECT MoveOntoWorkArea(const RECT& window, const RECT& work);
+// Brings a window that lies on no monitor onto the nearest one's work area.
+void KeepOnSomeMonitor(HWND window);
 // Shows the hint of the first control with this help context.
 void ShowContextHelp(platform::Form& form, int context);
 // The text ShowContextHelp shows for a hint: short part, or short part,

@@ -131,6 +131,9 @@ HWND TFrmZuMain::Grid() const { return Control("StringGridProfiles"); }
 
 void TFrmZuMain::OnCreate() {
     settings::RestoreFormPlacement(*this);
+    // A position stored on a screen that is gone would leave the program's
+    // only window where nobody can see it.
+    settings::KeepOnSomeMonitor(Handle());
 
     HMENU sys = GetSystemMenu(Handle(), FALSE);
     AppendMenuA(sys, MF_STRING, kCmdAbout, "&About ...\tShift+F1");

@@ -631,3 +631,28 @@ TEST(Placement, TheMainWindowClosedMaximisedKeepsItsNormalBounds) {
     }
     Application::Instance().ResetTerminated();
 }
+
+TEST(Placement, AMainWindowStoredOffEveryScreenComesBackOnOne) {
+    RECT work{0, 0, 1280, 994};
+    RECT r = settings::MoveOntoWorkArea({-3000, -2000, -2483, -1612}, work);
+    EXPECT_EQ(r.left, 0);
+    EXPECT_EQ(r.top, 0);
+    EXPECT_EQ(r.right - r.left, 517);
+    r = settings::MoveOntoWorkArea({5000, 900, 5517, 1288}, work);
+    EXPECT_EQ(r.left, 1280 - 517);
+    EXPECT_EQ(r.top, 994 - 388);
+    r = settings::MoveOntoWorkArea({100, 100, 617, 488}, work);
+    EXPECT_EQ(r.left, 100);  // on screen: unchanged
+
+    ProfileFixture p;
+    testing_support::RegistrySandbox registry;
+    settings::WriteRegValue(HKEY_CURRENT_USER, settings::SettingsKey, "FrmZuMain.Left", int32_t(-6000));
+    settings::WriteRegValue(HKEY_CURRENT_USER, settings::SettingsKey, "FrmZuMain.Top", int32_t(-4000));
+    settings::WriteRegValue(HKEY_CURRENT_USER, settings::SettingsKey, "FrmZuMain.Width", int32_t(600));
+    shell::TFrmZuMain m;
+    m.Create();
+    RECT rc;
+    GetWindowRect(m.Handle(), &rc);
+    EXPECT_NE(MonitorFromRect(&rc, MONITOR_DEFAULTTONULL), nullptr);
+    EXPECT_EQ(rc.right - rc.left, 600);
+}
