@@ -713,6 +713,16 @@ LRESULT CALLBACK Form::PanelProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
             case WM_SIZE:
                 InvalidateRect(hwnd, nullptr, TRUE);
                 break;
+            case WM_ERASEBKGND: {
+                // The form chooses the background, as it does for itself.
+                HDC dc = reinterpret_cast<HDC>(wp);
+                auto brush = reinterpret_cast<HBRUSH>(
+                    SendMessageA(GetAncestor(hwnd, GA_ROOT), WM_CTLCOLORDLG, wp, reinterpret_cast<LPARAM>(hwnd)));
+                RECT rc;
+                GetClientRect(hwnd, &rc);
+                FillRect(dc, &rc, brush ? brush : GetSysColorBrush(COLOR_BTNFACE));
+                return 1;
+            }
             default:
                 break;
         }

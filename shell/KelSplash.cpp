@@ -1,18 +1,250 @@
 #include "shell/KelSplash.h"
 
+#include <algorithm>
+#include <memory>
+
 #include "platform/Application.h"
+
+using platform::Application;
+using platform::ControlDef;
+using platform::ControlKind;
+using platform::MakeControl;
 
 namespace shell {
 
-void ShowSplash(const std::string& title, const std::string& /*action*/, bool setAppTitle,
-                HBITMAP /*logo*/) {
-    HideSplash("");
-    if (setAppTitle) platform::Application::Instance().SetTitle(title);
+namespace {
+
+// The module's fixed look.
+constexpr BYTE kAlpha = 200;
+constexpr COLORREF kBackground = RGB(0, 0, 0x63);
+constexpr COLORREF kTitleColor = RGB(255, 255, 0);
+constexpr COLORREF kActionColor = RGB(0, 255, 255);
+
+int gLayoutWidth = 0;
+std::unique_ptr<TFrmKelSplash> gSplash;
+
+platform::FormDef SplashFormDef() {
+    using namespace platform;
+    FormDef d;
+    d.windowClass = "TFrmKelSplash";
+    d.name = "FrmKelSplash";
+    d.popup = true;
+    d.topMost = true;
+    d.helpButton = false;
+    d.sizeable = false;
+    d.toolWindow = true;
+    d.place = {0, 0, 338, 178};
+    ControlDef panel = MakeControl("PanelMain", ControlKind::Panel, "", {0, 0, 338, 178}, akAll, "", "", 0, -1);
+    panel.bevel = Bevel::Raised;
+    ControlDef logo = MakeControl("ImageAppLogo", ControlKind::Label, "PanelMain", {8, 8, 321, 94}, akLeft | akTop,
+                                  "", "", 0, -1);
+    logo.style = SS_BITMAP | SS_CENTERIMAGE;
+    logo.managed = true;
+    ControlDef title = MakeControl("LabelAppTitle", ControlKind::Label, "PanelMain", {108, 121, 120, 22},
+                                   akLeft | akTop, "My application", "", 0, -1);
+    title.managed = true;
+    title.style = SS_NOPREFIX;
+    ControlDef line = MakeControl("BevelButtom", ControlKind::Label, "PanelMain", {8, 146, 321, 2}, akLeft | akTop, "",
+                                  "", 0, -1);
+    line.style = SS_ETCHEDHORZ;
+    line.managed = true;
+    ControlDef action = MakeControl("LabelAppAction", ControlKind::Label, "PanelMain", {124, 154, 90, 16},
+                                    akLeft | akTop, "Initializing...", "", 0, -1);
+    action.managed = true;
+    action.style = SS_NOPREFIX;
+    d.controls = {panel, logo, title, line, action};
+    return d;
+}
+
+int Width(HWND h) {
+    RECT r;
+    GetWindowRect(h, &r);
+    return r.right - r.left;
+}
+
+int Height(HWND h) {
+    RECT r;
+    GetWindowRect(h, &r);
+    return r.bottom - r.top;
+}
+
+}  // namespace
+
+int SplashLayoutWidth() { return gLayoutWidth; }
+
+TFrmKelSplash* CurrentSplash() { return gSplash.get(); }
+
+TFrmKelSplash::TFrmKelSplash() : Form(SplashFormDef(), nullptr) {}
+
+TFrmKelSplash::~TFrmKelSplash() { Destroy(); }
+
+void TFrmKelSplash::OnCreate() {
+    HWND h = Handle();
+    SetWindowLongA(h, GWL_EXSTYLE, GetWindowLongA(h, GWL_EXSTYLE) | WS_EX_LAYERED);
+    SetLayeredWindowAttributes(h, 0, kAlpha, LWA_ALPHA);
+    background_.reset(CreateSolidBrush(kBackground));
+    // The client area is the design size whatever the frame.
+    SetWindowPos(h, nullptr, 0, 0, 338, 178, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    HDC dc = GetDC(h);
+    const int dpi = GetDeviceCaps(dc, LOGPIXELSY);
+    ReleaseDC(h, dc);
+    titleFont_.reset(CreateFontA(-MulDiv(14, dpi, 72), 0, 0, 0, FW_BOLD, TRUE, FALSE, FALSE, DEFAULT_CHARSET,
+                                 OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH,
+                                 "Times New Roman"));
+    actionFont_.reset(CreateFontA(-MulDiv(10, dpi, 72), 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                                  OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH,
+                                  "MS Sans Serif"));
+    SendMessageA(Control("LabelAppTitle"), WM_SETFONT, reinterpret_cast<WPARAM>(titleFont_.get()), FALSE);
+    SendMessageA(Control("LabelAppAction"), WM_SETFONT, reinterpret_cast<WPARAM>(actionFont_.get()), FALSE);
+    HBITMAP design = static_cast<HBITMAP>(
+        LoadImageA(Application::Instance().InstanceHandle(), "SPLASHLOGO", IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR));
+    SetLogo(design);
+    Application::Instance().BeginBusy();
+    busy_ = true;
+    SetTitle(Application::Instance().Title());
+    wmAction_ = RegisterWindowMessageA("sc_SplashAction");
+    wmTitle_ = RegisterWindowMessageA("sc_SplashTitle");
+    wmLogo_ = RegisterWindowMessageA("sc_SplashLogo");
+}
+
+void TFrmKelSplash::OnDestroy() {
+    if (busy_) Application::Instance().EndBusy();
+    busy_ = false;
+}
+
+void TFrmKelSplash::FitLabel(const char* name, HFONT font) {
+    HWND label = Control(name);
+    char text[512] = {};
+    GetWindowTextA(label, text, sizeof text);
+    HDC dc = GetDC(label);
+    HGDIOBJ old = SelectObject(dc, font);
+    SIZE sz{};
+    GetTextExtentPoint32A(dc, text, lstrlenA(text), &sz);
+    SelectObject(dc, old);
+    ReleaseDC(label, dc);
+    SetWindowPos(label, nullptr, 0, 0, sz.cx, sz.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TFrmKelSplash::SetTitle(const std::string& title) {
+    SetText("LabelAppTitle", title);
+    FitLabel("LabelAppTitle", titleFont_.get());
+    SetCaption(title);
+}
+
+void TFrmKelSplash::SetAction(const std::string& action) {
+    SetText("LabelAppAction", action);
+    FitLabel("LabelAppAction", actionFont_.get());
+}
+
+void TFrmKelSplash::SetLogo(HBITMAP logo) {
+    if (!logo) return;
+    logo_.reset(logo);
+    BITMAP bm{};
+    GetObject(logo, sizeof bm, &bm);
+    HWND image = Control("ImageAppLogo");
+    SendMessageA(image, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(logo));
+    SetWindowPos(image, nullptr, 0, 0, bm.bmWidth, bm.bmHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TFrmKelSplash::UpdateSplashLayout() {
+    HWND h = Handle();
+    LockWindowUpdate(h);
+    HWND logo = Control("ImageAppLogo"), title = Control("LabelAppTitle"), line = Control("BevelButtom"),
+         action = Control("LabelAppAction"), panel = Control("PanelMain");
+    gLayoutWidth = std::max({gLayoutWidth, Width(logo), Width(title), Width(action)});
+    // The window's client width; the panel fills it.
+    RECT wr, cr;
+    GetWindowRect(h, &wr);
+    GetClientRect(h, &cr);
+    const int frameW = (wr.right - wr.left) - cr.right, frameH = (wr.bottom - wr.top) - cr.bottom;
+    SetWindowPos(line, nullptr, 0, 0, gLayoutWidth, 2, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    const int clientW = gLayoutWidth + 20;
+    SetWindowPos(h, nullptr, 0, 0, clientW + frameW, (wr.bottom - wr.top), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT pc;
+    GetClientRect(panel, &pc);
+    auto place = [&](HWND c, int top) {
+        SetWindowPos(c, nullptr, pc.right / 2 - Width(c) / 2, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    };
+    RECT lr;
+    GetWindowRect(logo, &lr);
+    MapWindowPoints(nullptr, panel, reinterpret_cast<POINT*>(&lr), 2);
+    const int logoTop = lr.top;
+    const int titleTop = logoTop + Height(logo) + 5;
+    const int lineTop = titleTop + Height(title) + 5;
+    const int actionTop = lineTop + Height(line) + 5;
+    place(logo, logoTop);
+    place(title, titleTop);
+    place(action, actionTop);
+    place(line, lineTop);
+    const int clientH = actionTop + Height(action) + 10;
+    const int ww = clientW + frameW, wh = clientH + frameH;
+    SetWindowPos(h, nullptr, GetSystemMetrics(SM_CXSCREEN) / 2 - ww / 2, GetSystemMetrics(SM_CYSCREEN) / 2 - wh / 2,
+                 ww, wh, SWP_NOZORDER | SWP_NOACTIVATE);
+    LockWindowUpdate(nullptr);
+    RedrawWindow(h, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+}
+
+bool TFrmKelSplash::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+    if (msg == WM_CTLCOLORDLG) {
+        result = reinterpret_cast<LRESULT>(background_.get());
+        return true;
+    }
+    if (msg == WM_CTLCOLORSTATIC) {
+        HDC dc = reinterpret_cast<HDC>(wp);
+        HWND c = reinterpret_cast<HWND>(lp);
+        SetBkMode(dc, TRANSPARENT);
+        SetTextColor(dc, c == Control("LabelAppTitle") ? kTitleColor : kActionColor);
+        result = reinterpret_cast<LRESULT>(background_.get());
+        return true;
+    }
+    if (msg == WM_SETCURSOR) {
+        SetCursor(LoadCursor(nullptr, IDC_WAIT));
+        result = TRUE;
+        return true;
+    }
+    if (msg != 0 && msg == wmAction_) {
+        SetAction(reinterpret_cast<const char*>(lp));
+        UpdateSplashLayout();
+        return true;
+    }
+    if (msg != 0 && msg == wmTitle_) {
+        SetTitle(reinterpret_cast<const char*>(lp));
+        UpdateSplashLayout();
+        return true;
+    }
+    if (msg != 0 && msg == wmLogo_) {
+        if (lp) SetLogo(reinterpret_cast<HBITMAP>(lp));
+        UpdateSplashLayout();
+        return true;
+    }
+    return false;
+}
+
+void ShowSplash(const std::string& title, const std::string& action, bool setAppTitle, HBITMAP logo) {
+    if (gSplash) HideSplash("");
+    if (setAppTitle) Application::Instance().SetTitle(title);
+    gSplash = std::make_unique<TFrmKelSplash>();
+    gSplash->Create();
+    if (logo) {
+        // A copy of the caller's picture; a failed copy keeps the design logo.
+        HBITMAP copy = static_cast<HBITMAP>(CopyImage(logo, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+        if (copy) gSplash->SetLogo(copy);
+    }
+    if (!title.empty()) gSplash->SetTitle(title);
+    if (!action.empty()) gSplash->SetAction(action);
+    gSplash->UpdateSplashLayout();
+    ShowWindow(gSplash->Handle(), SW_SHOWNOACTIVATE);
+    UpdateWindow(gSplash->Handle());
+    gSplash->UpdateSplashLayout();
 }
 
 void HideSplash(const std::string& caption) {
-    HWND main = platform::Application::Instance().MainWindow();
+    HWND main = Application::Instance().MainWindow();
     if (!caption.empty() && main) SetWindowTextA(main, caption.c_str());
+    if (gSplash) {
+        ShowWindow(gSplash->Handle(), SW_HIDE);
+        gSplash.reset();
+    }
 }
 
 }  // namespace shell

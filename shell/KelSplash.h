@@ -1,15 +1,48 @@
-// The splash screen's entry points as start-up uses them.
+// The splash screen: a small borderless, semi-transparent, always-on-top
+// window that names the program and says what it is doing while the main
+// window is being made.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
 
+#include "platform/Form.h"
+
 namespace shell {
 
-// Sets the application's title to `title` when `setAppTitle` is on.
-void ShowSplash(const std::string& title, const std::string& action, bool setAppTitle,
-                HBITMAP logo);
+class TFrmKelSplash : public platform::Form {
+public:
+    TFrmKelSplash();
+    ~TFrmKelSplash() override;
+
+    void UpdateSplashLayout();
+    void SetTitle(const std::string& title);
+    void SetAction(const std::string& action);
+    void SetLogo(HBITMAP logo);  // takes ownership
+
+protected:
+    void OnCreate() override;
+    void OnDestroy() override;
+    bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
+
+private:
+    void FitLabel(const char* name, HFONT font);
+    platform::UniqueFont titleFont_, actionFont_;
+    platform::UniqueBitmap logo_;
+    platform::UniqueBrush background_;
+    UINT wmAction_ = 0, wmTitle_ = 0, wmLogo_ = 0;
+    bool busy_ = false;
+};
+
+// The layout width: starts at 0 and only ever grows while the program runs.
+int SplashLayoutWidth();
+// The splash window shown now, or null.
+TFrmKelSplash* CurrentSplash();
+
+// Shows the splash (replacing one already shown); with `setAppTitle` the
+// application's title becomes `title`. `logo` may be null (the design logo).
+void ShowSplash(const std::string& title, const std::string& action, bool setAppTitle, HBITMAP logo);
 // Sets the main window's caption (when non-empty) and removes the splash.
 void HideSplash(const std::string& caption);
 

@@ -124,16 +124,6 @@ TEST(ZuMain, ClosingTheFrameEndsTheProgram) {
     EXPECT_TRUE(Application::Instance().Terminated());
 }
 
-TEST(KelSplash, TitleFollowsTheFlagAndHideSetsTheCaption) {
-    Application& app = Application::Instance();
-    const std::string before = app.Title();
-    shell::ShowSplash("Pelmark", "Initializaing ...", false, nullptr);
-    EXPECT_EQ(app.Title(), before);
-    shell::ShowSplash("Pelmark Test", "Initializaing ...", true, nullptr);
-    EXPECT_EQ(app.Title(), "Pelmark Test");
-    app.SetTitle(before);
-    shell::HideSplash("ignored without a main window");  // no main window: nothing to set
-}
 
 namespace {
 

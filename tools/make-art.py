@@ -172,6 +172,64 @@ def write_ico(path, sizes):
         f.write(out + b"".join(entries))
 
 
+def logo():
+    """The splash screen's 321x94 logo: dark blue, a yellow bookmark, a row of
+    profile cards."""
+    w, h = 321, 94
+    img = [[(0, 0, 0x63) for _ in range(w)] for _ in range(h)]
+    for y in range(h):
+        for x in range(w):
+            img[y][x] = (0, int(20 * y / h), 0x63 + int(40 * x / w))
+    for i in range(5):
+        x0 = 24 + i * 52
+        for y in range(22, 72):
+            for x in range(x0, x0 + 40):
+                edge = y in (22, 71) or x in (x0, x0 + 39)
+                img[y][x] = (200, 210, 255) if edge else (60, 80, 170)
+        for line in (32, 44, 56):
+            for x in range(x0 + 6, x0 + 34):
+                img[line][x] = (235, 240, 255)
+    for y in range(8, 86):
+        for x in range(286, 306):
+            notch = y > 70 and abs(x + 0.5 - 296) < (y - 70)
+            if not notch:
+                img[y][x] = (255, 205, 0)
+    return img
+
+
+def write_bmp8(path, img):
+    """An 8-bit palette bitmap of the picture's colours (at most 256)."""
+    h, w = len(img), len(img[0])
+    palette = []
+    index = {}
+    for row in img:
+        for c in row:
+            if c not in index:
+                if len(palette) == 256:
+                    raise ValueError("more than 256 colours")
+                index[c] = len(palette)
+                palette.append(c)
+    row_len = (w + 3) & ~3
+    data = bytearray()
+    for y in range(h - 1, -1, -1):
+        r = bytearray(index[c] for c in img[y])
+        r += b"\0" * (row_len - len(r))
+        data += r
+    pal = bytearray()
+    for c in palette:
+        pal += bytes((c[2], c[1], c[0], 0))
+    pal += b"\0" * (4 * (256 - len(palette)))
+    offset = 14 + 40 + len(pal)
+    header = struct.pack("<2sIHHI", b"BM", offset + len(data), 0, 0, offset)
+    info = struct.pack("<IiiHHIIiiII", 40, w, h, 1, 8, 0, len(data), 2835, 2835, 256, 0)
+    with open(path, "wb") as f:
+        f.write(header + info + pal + data)
+
+
+def quantise(img, step=16):
+    return [[tuple(min(255, (v // step) * step + step // 2) if v < 255 else 255 for v in c) for c in row] for row in img]
+
+
 def main():
     root = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "resources")
     os.makedirs(os.path.join(root, "glyphs"), exist_ok=True)
@@ -181,6 +239,7 @@ def main():
         both = [g[y] + d[y] for y in range(16)]
         write_bmp(os.path.join(root, "glyphs", "bb%s.bmp" % kind), both)
     write_ico(os.path.join(root, "Pelmark.ico"), (16, 32, 48))
+    write_bmp8(os.path.join(root, "SplashLogo.bmp"), quantise(logo()))
     return 0
 
 

@@ -1,0 +1,88 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include "platform/Application.h"
+#include "shell/KelSplash.h"
+#include "support/UiDriver.h"
+
+using platform::Application;
+
+namespace {
+
+int ClientWidth(HWND h) {
+    RECT r;
+    GetClientRect(h, &r);
+    return r.right;
+}
+
+struct TitleKeeper {
+    std::string title = Application::Instance().Title();
+    ~TitleKeeper() {
+        shell::HideSplash("");
+        Application::Instance().SetTitle(title);
+    }
+};
+
+}  // namespace
+
+TEST(Splash, ShowsTheProgramsNameAndActionOnTopAndSemiTransparent) {
+    TitleKeeper keep;
+    shell::ShowSplash("Pelmark", "Initializaing ...", true, nullptr);
+    shell::TFrmKelSplash* s = shell::CurrentSplash();
+    ASSERT_NE(s, nullptr);
+    HWND h = s->Handle();
+    char cls[64] = {};
+    GetClassNameA(h, cls, sizeof cls);
+    EXPECT_STREQ(cls, "TFrmKelSplash");
+    EXPECT_TRUE(IsWindowVisible(h));
+    EXPECT_TRUE(GetWindowLongA(h, GWL_EXSTYLE) & WS_EX_TOPMOST);
+    BYTE alpha = 0;
+    DWORD flags = 0;
+    ASSERT_TRUE(GetLayeredWindowAttributes(h, nullptr, &alpha, &flags));
+    EXPECT_EQ(alpha, 200);
+    EXPECT_EQ(s->Text("LabelAppTitle"), "Pelmark");
+    EXPECT_EQ(s->Text("LabelAppAction"), "Initializaing ...");
+    EXPECT_EQ(s->Caption(), "Pelmark");
+    EXPECT_EQ(Application::Instance().Title(), "Pelmark");
+    EXPECT_TRUE(Application::Instance().Busy());  // the hourglass while it is up
+    // Centred on the screen.
+    RECT r;
+    GetWindowRect(h, &r);
+    EXPECT_LE(std::abs((r.left + r.right) / 2 - GetSystemMetrics(SM_CXSCREEN) / 2), 1);
+    shell::HideSplash("");
+    EXPECT_EQ(shell::CurrentSplash(), nullptr);
+    EXPECT_FALSE(IsWindow(h));
+    EXPECT_FALSE(Application::Instance().Busy());
+}
+
+TEST(Splash, WidensForALongActionAndNeverNarrows) {
+    TitleKeeper keep;
+    shell::ShowSplash("Pelmark", "Initializaing ...", true, nullptr);
+    HWND h = shell::CurrentSplash()->Handle();
+    const int before = ClientWidth(h);
+    EXPECT_EQ(before, shell::SplashLayoutWidth() + 20);
+    const std::string longText(120, 'W');
+    SendMessageA(h, RegisterWindowMessageA("sc_SplashAction"), 0, reinterpret_cast<LPARAM>(longText.c_str()));
+    const int wide = ClientWidth(h);
+    RECT action;
+    GetWindowRect(shell::CurrentSplash()->Control("LabelAppAction"), &action);
+    EXPECT_GT(wide, before);
+    EXPECT_EQ(wide, (action.right - action.left) + 20);
+    SendMessageA(h, RegisterWindowMessageA("sc_SplashAction"), 0, reinterpret_cast<LPARAM>("short"));
+    EXPECT_EQ(ClientWidth(h), wide);
+    // A new splash in the same run keeps the width too.
+    shell::ShowSplash("Pelmark", "x", false, nullptr);
+    EXPECT_EQ(ClientWidth(shell::CurrentSplash()->Handle()), wide);
+}
+
+TEST(Splash, AnEmptyTitleKeepsTheApplicationsTitle) {
+    TitleKeeper keep;
+    Application::Instance().SetTitle("Some title");
+    shell::ShowSplash("", "", false, nullptr);
+    EXPECT_EQ(shell::CurrentSplash()->Text("LabelAppTitle"), "Some title");
+    SendMessageA(shell::CurrentSplash()->Handle(), RegisterWindowMessageA("sc_SplashTitle"), 0,
+                 reinterpret_cast<LPARAM>("Changed"));
+    EXPECT_EQ(shell::CurrentSplash()->Caption(), "Changed");
+    shell::HideSplash("no main window: nothing to name");
+}
