@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "about/KelAboutVersion.h"
 #include "about/xDialogs.h"
 #include "platform/Application.h"
 #include "platform/Error.h"
@@ -119,6 +120,7 @@ TFrmZuMain::TFrmZuMain() : Form(MainFormDef(), nullptr) {
         dialog.ShowModal();
     };
     setupDialog = [this] { return settings::RunSetupDialog(Handle()); };
+    aboutWindow = [this] { about::ShowAboutWindow(Handle(), settings::VersionKeyCaptions); };
 }
 
 TFrmZuMain::~TFrmZuMain() {

@@ -646,3 +646,16 @@ TEST(Placement, AMainWindowStoredOffEveryScreenComesBackOnOne) {
     EXPECT_NE(MonitorFromRect(&rc, MONITOR_DEFAULTTONULL), nullptr);
     EXPECT_EQ(rc.right - rc.left, 600);
 }
+
+TEST(MainWindow, ShiftF1OpensTheAboutWindow) {
+    ProfileFixture p;
+    MainSession s;
+    std::string title;
+    UiDriver d;
+    d.Then([&](DriverWindow& w) {
+        title = w.Title();
+        w.Press("BitBtnOK");
+    });
+    d.Run([&] { DriverWindow(s.main.Handle()).Key(VK_F1, platform::ssShift); });
+    EXPECT_EQ(title, "About - " + Application::Instance().Title());
+}

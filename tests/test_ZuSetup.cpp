@@ -269,3 +269,17 @@ TEST(Setup, TheAgentFolderKeepsAnExistingTemplateAndTheIniCheckNeedsTheMark) {
         w.Press("BitBtnCancel");
     }, {[](DriverWindow& b) { PostMessageA(b.Handle(), WM_COMMAND, IDOK, 0); }});
 }
+
+TEST(Setup, HelpOnTheAgentFolderShowsItsLabelsHint) {
+    SetupSession s;
+    std::string help;
+    s.Run([&](DriverWindow& w) {
+        w.FocusOn("EditAgentFolder");
+        w.Key(VK_F1);
+        w.Press("BitBtnCancel");
+    }, {[&](DriverWindow& info) {
+            help = info.Text("Message");
+            info.Press("OK");
+        }});
+    EXPECT_EQ(help, "Root folder of all Agent data files");
+}

@@ -1,0 +1,327 @@
+#include "about/KelAboutVersion.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/Application.h"
+#include "platform/Error.h"
+#include "platform/Handles.h"
+#include "profiles/ZuGlobal.h"
+
+using platform::ControlDef;
+using platform::ControlKind;
+using platform::MakeControl;
+
+namespace about {
+
+namespace {
+
+size_t Align4(size_t v) { return (v + 3) & ~static_cast<size_t>(3); }
+
+bool Read16(const uint8_t* data, size_t size, size_t off, uint16_t& out) {
+    if (off + 2 > size) return false;
+    out = static_cast<uint16_t>(data[off] | (data[off + 1] << 8));
+    return true;
+}
+
+// The UTF-16 text at `off`, up to its zero or to `limit`, in the ANSI code
+// page; `chars` is its length in characters.
+std::string Text(const uint8_t* data, size_t limit, size_t off, size_t& chars) {
+    std::wstring w;
+    chars = 0;
+    for (size_t p = off; p + 2 <= limit; p += 2) {
+        const wchar_t c = static_cast<wchar_t>(data[p] | (data[p + 1] << 8));
+        if (c == 0) break;
+        w.push_back(c);
+    }
+    chars = w.size();
+    if (w.empty()) return {};
+    const int n = WideCharToMultiByte(CP_ACP, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
+    std::string s(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_ACP, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
+    return s;
+}
+
+const char* const kCaptionKeys[7] = {"Comments", "CompanyName", "InternalName", "LegalCopyright",
+                                     "LegalTrademarks", "OriginalFilename", "ProductVersion"};
+const char* const kCaptions[7] = {"Comments", "Company name", "Internal name", "Copyrights",
+                                  "Legal trademarks", "Original filename", "Product version"};
+const char* const kMemoryRows[6] = {"Total physical", "Available physical", "Total pagefile",
+                                    "Available pagefile", "Total virtual", "Available virtual"};
+
+}  // namespace
+
+std::vector<std::string> WalkVersionResource(const uint8_t* data, size_t size) {
+    std::vector<std::string> lines;
+    size_t chars = 0;
+    if (Text(data, std::min<size_t>(size, 98 + 30), 98, chars) != "StringFileInfo") {
+        throw platform::Error("Unrecognised version block");
+    }
+    uint16_t tableLength = 0;
+    if (!Read16(data, size, 128, tableLength)) return lines;
+    const size_t end = std::min<size_t>(128 + tableLength, size);
+    size_t p = 152;
+    while (p < end) {
+        uint16_t entry = 0;
+        // A zero length would never move on; a length past the table is not to be trusted.
+        if (!Read16(data, size, p, entry) || entry == 0 || p + entry > end) break;
+        const size_t entryEnd = p + entry;
+        const std::string key = Text(data, entryEnd, p + 6, chars);
+        const size_t valueAt = Align4(p + 8 + 2 * chars);
+        const std::string value = valueAt < entryEnd ? Text(data, entryEnd, valueAt, chars) : std::string();
+        lines.push_back(key + "=" + value);
+        p = Align4(entryEnd);
+    }
+    return lines;
+}
+
+std::vector<std::string> ReadVersionStrings(const std::string& path) {
+    if (path.empty()) return {};
+    platform::UniqueModule module(LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    if (!module) return {};
+    HRSRC res = FindResourceA(module.get(), MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(16) /* RT_VERSION */);
+    if (!res) return {};
+    HGLOBAL loaded = LoadResource(module.get(), res);
+    const auto* bytes = loaded ? static_cast<const uint8_t*>(LockResource(loaded)) : nullptr;
+    const DWORD size = SizeofResource(module.get(), res);
+    if (!bytes || size == 0) return {};
+    size_t chars = 0;
+    if (Text(bytes, std::min<size_t>(size, 6 + 32), 6, chars) != "VS_VERSION_INFO") return {};
+    const std::vector<uint8_t> copy(bytes, bytes + size);
+    return WalkVersionResource(copy.data(), copy.size());
+}
+
+std::string FormatByteCount(uint32_t bytes) {
+    char sep[8] = ",";
+    GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND, sep, sizeof sep);
+    std::string digits = std::to_string(bytes);
+    std::string out;
+    for (size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) out += sep;
+        out += digits[i];
+    }
+    return out;
+}
+
+namespace {
+
+platform::FormDef AboutFormDef() {
+    using namespace platform;
+    FormDef d;
+    d.windowClass = "TFrmKelVersionAbout";
+    d.name = "FrmKelVersionAbout";
+    d.sizeable = false;
+    d.helpButton = false;
+    d.fontName = "Arial";
+    d.defaultButton = "BitBtnOK";
+    d.cancelButton = "BitBtnOK";
+    RECT outer{0, 0, 313, 325};
+    AdjustWindowRectEx(&outer, WS_POPUP | WS_CAPTION | WS_SYSMENU, FALSE, WS_EX_DLGMODALFRAME);
+    d.place = {0, 0, outer.right - outer.left, outer.bottom - outer.top};
+    auto panel = [](const char* name, const char* parent, Rect place) {
+        ControlDef c = MakeControl(name, ControlKind::Panel, parent, place, akLeft | akTop, "", "", 0, -1);
+        c.bevel = Bevel::Lowered;
+        return c;
+    };
+    auto label = [](const char* name, const char* parent, Rect place) {
+        ControlDef c = MakeControl(name, ControlKind::Label, parent, place, akLeft | akTop, "", "", 0, -1);
+        c.style = SS_NOPREFIX;
+        return c;
+    };
+    ControlDef list = MakeControl("ListViewVersion", ControlKind::ListView, "PanelAdditionalInfo", {8, 8, 281, 145},
+                                  akLeft | akTop, "", "", 0, 0);
+    list.style = LVS_REPORT | LVS_NOSORTHEADER | LVS_SINGLESEL;
+    ControlDef icon = MakeControl("ImageAppIcon", ControlKind::Icon, "PanelInfo", {252, 12, 32, 32}, akLeft | akTop,
+                                  "", "", 0, -1);
+    d.controls = {
+        panel("PanelMain", "", {0, 0, 313, 325}),
+        panel("PanelInfo", "PanelMain", {8, 8, 297, 101}),
+        label("LabelVersionTxt", "PanelInfo", {12, 12, 84, 14}),
+        label("LabelVersion", "PanelInfo", {100, 12, 140, 14}),
+        label("LabelProductTxt", "PanelInfo", {12, 28, 84, 14}),
+        label("LabelProduct", "PanelInfo", {100, 28, 140, 14}),
+        label("LabelDescriptionTxt", "PanelInfo", {12, 44, 84, 14}),
+        label("LabelDescription", "PanelInfo", {100, 44, 189, 29}),
+        icon,
+        panel("PanelAdditionalInfo", "PanelMain", {8, 112, 297, 161}),
+        list,
+        panel("PanelButtons", "PanelMain", {8, 276, 297, 41}),
+        MakeButton("BitBtnOK", "PanelButtons", {151, 8, 137, 25}, akLeft | akTop, "Ok", "", 0, 2, mrOk),
+        MakeButton("BitBtnMemory", "PanelButtons", {8, 8, 137, 25}, akLeft | akTop, "&Memory", "", 0, 1),
+        MakeButton("BitBtnVersion", "PanelButtons", {8, 8, 137, 25}, akLeft | akTop, "&Version", "", 0, 1),
+    };
+    return d;
+}
+
+}  // namespace
+
+TFrmKelVersionAbout::TFrmKelVersionAbout(HWND owner) : Form(AboutFormDef(), owner) {}
+
+TFrmKelVersionAbout::~TFrmKelVersionAbout() {
+    Destroy();
+    if (icon_) DestroyIcon(icon_);
+}
+
+void TFrmKelVersionAbout::OnCreate() {
+    profiles::CenterForm(this);
+    extra_.clear();
+    SetCaption("About - " + platform::Application::Instance().Title());
+    SetText("LabelVersionTxt", "Version");
+    SetText("LabelProductTxt", "Product name");
+    SetText("LabelDescriptionTxt", "Description");
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    exePath_ = path;
+    SetGlyph("BitBtnOK", "BBOK");
+    SetGlyph("BitBtnMemory", "BBALL");
+    SetGlyph("BitBtnVersion", "BBRETRY");
+    OnClick("BitBtnVersion", [this] { BitBtnVersionClick(); });
+    OnClick("BitBtnMemory", [this] { BitBtnMemoryClick(); });
+    ListView_SetExtendedListViewStyle(Control("ListViewVersion"), LVS_EX_FULLROWSELECT);
+    BitBtnVersionClick();
+}
+
+void TFrmKelVersionAbout::SetExtraCaptions(const std::vector<std::string>& lines) {
+    extra_ = lines;
+    std::stable_sort(extra_.begin(), extra_.end(), [](const std::string& a, const std::string& b) {
+        return lstrcmpiA(a.substr(0, a.find('=')).c_str(), b.substr(0, b.find('=')).c_str()) < 0;
+    });
+}
+
+void TFrmKelVersionAbout::SetColumns(const char* first, const char* second, bool rightAligned) {
+    HWND list = Control("ListViewVersion");
+    while (SendMessageA(list, LVM_DELETECOLUMN, 0, 0)) {
+    }
+    SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+    RECT rc;
+    GetClientRect(list, &rc);
+    const int firstWidth = static_cast<int>(SendMessageA(list, LVM_GETSTRINGWIDTHA, 0, reinterpret_cast<LPARAM>(first))) + 16;
+    const char* titles[2] = {first, second};
+    for (int c = 0; c < 2; ++c) {
+        LVCOLUMNA col{};
+        col.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM | LVCF_FMT;
+        col.fmt = c == 1 && rightAligned ? LVCFMT_RIGHT : LVCFMT_LEFT;
+        col.pszText = const_cast<char*>(titles[c]);
+        col.cx = c == 0 ? firstWidth : std::max(40, static_cast<int>(rc.right) - firstWidth);
+        col.iSubItem = c;
+        SendMessageA(list, LVM_INSERTCOLUMNA, c, reinterpret_cast<LPARAM>(&col));
+    }
+}
+
+void TFrmKelVersionAbout::AddRow(const std::string& caption, const std::string& value, bool sorted) {
+    HWND list = Control("ListViewVersion");
+    int at = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    if (sorted) {
+        // Kept in caption order, as the platform compares texts.
+        for (int i = 0; i < at; ++i) {
+            char buf[256] = {};
+            ListView_GetItemText(list, i, 0, buf, sizeof buf);
+            if (lstrcmpA(caption.c_str(), buf) < 0) {
+                at = i;
+                break;
+            }
+        }
+    }
+    LVITEMA it{};
+    it.mask = LVIF_TEXT;
+    it.iItem = at;
+    it.pszText = const_cast<char*>(caption.c_str());
+    const int row = static_cast<int>(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&it)));
+    LVITEMA sub{};
+    sub.iSubItem = 1;
+    sub.pszText = const_cast<char*>(value.c_str());
+    SendMessageA(list, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&sub));
+}
+
+void TFrmKelVersionAbout::BitBtnVersionClick() {
+    const bool hadFocus = GetFocus() == Control("BitBtnVersion");
+    ShowWindow(Control("BitBtnMemory"), SW_SHOW);
+    if (hadFocus) SetFocus(Control("BitBtnMemory"));
+    ShowWindow(Control("BitBtnVersion"), SW_HIDE);
+    SetText("LabelVersion", "Not available");
+    SetText("LabelProduct", "");
+    SetText("LabelDescription", "");
+    SetColumns("Resource", "Value", false);
+    std::vector<std::string> lines;
+    try {
+        lines = ReadVersionStrings(exePath_);
+    } catch (const platform::Error&) {
+        // The page shows no rows for a resource it cannot read.
+    }
+    if (!icon_) icon_ = ExtractIconA(platform::Application::Instance().InstanceHandle(), exePath_.c_str(), 0);
+    if (icon_ && reinterpret_cast<UINT_PTR>(icon_) > 1) {
+        SendMessageA(Control("ImageAppIcon"), STM_SETICON, reinterpret_cast<WPARAM>(icon_), 0);
+    }
+    auto firstValue = [&lines](const std::string& key) {
+        for (const auto& l : lines) {
+            const auto eq = l.find('=');
+            if (lstrcmpiA(l.substr(0, eq).c_str(), key.c_str()) == 0) return l.substr(eq + 1);
+        }
+        return std::string();
+    };
+    for (const auto& l : lines) {
+        const std::string key = l.substr(0, l.find('='));
+        const std::string value = firstValue(key);
+        if (key == "FileDescription") SetText("LabelDescription", value);
+        else if (key == "ProductName") SetText("LabelProduct", value);
+        else if (key == "FileVersion") SetText("LabelVersion", value);
+        else if (!value.empty()) {
+            std::string caption;
+            for (int i = 0; i < 7; ++i) {
+                if (key == kCaptionKeys[i]) caption = kCaptions[i];
+            }
+            if (caption.empty()) {
+                for (const auto& e : extra_) {
+                    const auto eq = e.find('=');
+                    if (lstrcmpiA(e.substr(0, eq).c_str(), key.c_str()) == 0) {
+                        caption = e.substr(eq + 1);
+                        break;
+                    }
+                }
+            }
+            if (caption.empty()) caption = key;
+            AddRow(caption, value, true);
+        }
+    }
+}
+
+void TFrmKelVersionAbout::BitBtnMemoryClick() {
+    const bool hadFocus = GetFocus() == Control("BitBtnMemory");
+    ShowWindow(Control("BitBtnVersion"), SW_SHOW);
+    if (hadFocus) SetFocus(Control("BitBtnVersion"));
+    ShowWindow(Control("BitBtnMemory"), SW_HIDE);
+    SetColumns("Memory", "Bytes", true);
+    MEMORYSTATUS ms{};
+    ms.dwLength = sizeof ms;
+    GlobalMemoryStatus(&ms);
+    const uint32_t values[6] = {static_cast<uint32_t>(ms.dwTotalPhys),     static_cast<uint32_t>(ms.dwAvailPhys),
+                                static_cast<uint32_t>(ms.dwTotalPageFile), static_cast<uint32_t>(ms.dwAvailPageFile),
+                                static_cast<uint32_t>(ms.dwTotalVirtual),  static_cast<uint32_t>(ms.dwAvailVirtual)};
+    for (int i = 0; i < 6; ++i) AddRow(kMemoryRows[i], FormatByteCount(values[i]), false);
+}
+
+std::vector<std::string> TFrmKelVersionAbout::Rows() const {
+    std::vector<std::string> rows;
+    HWND list = Control("ListViewVersion");
+    const int n = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int i = 0; i < n; ++i) {
+        char a[256] = {}, b[256] = {};
+        ListView_GetItemText(list, i, 0, a, sizeof a);
+        ListView_GetItemText(list, i, 1, b, sizeof b);
+        rows.push_back(std::string(a) + "=" + b);
+    }
+    return rows;
+}
+
+void ShowAboutWindow(HWND owner, const std::vector<std::string>& extraKeyCaptions) {
+    TFrmKelVersionAbout about(owner);
+    about.Create();
+    about.SetExtraCaptions(extraKeyCaptions);
+    about.BitBtnVersionClick();
+    about.ShowModal();
+}
+
+}  // namespace about
