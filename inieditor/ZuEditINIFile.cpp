@@ -50,14 +50,9 @@ std::vector<IniRow> RowsFromLines(const std::vector<std::string>& lines) {
 
 platform::FormDef EditINIFileFormDef() {
     using namespace platform;
-    FormDef d;
-    d.windowClass = "TFrmZuEditINIFile";
-    d.name = "FrmZuEditINIFile";
-    d.caption = "Edit .INI file";
-    d.place = {0, 0, 529, 408};
-    d.minSize = {429, 260};
-    d.sizeable = true;
-    d.helpButton = true;
+    // No default or cancel button: Escape belongs to the window's own keys.
+    FormDef d = DialogDef("TFrmZuEditINIFile", "FrmZuEditINIFile", "Edit .INI file", {0, 0, 529, 408}, {429, 260},
+                          {0, 0}, "", "");
     d.keyPreview = true;
     ControlDef box = MakeControl("ScrollBoxINIFile", ControlKind::Panel, "", {4, 4, 513, 337}, akAll, "", "", 0, 0);
     box.style = WS_VSCROLL;

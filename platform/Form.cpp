@@ -97,6 +97,22 @@ ControlDef MakeButton(const std::string& name, const std::string& parent, Rect p
     return c;
 }
 
+FormDef DialogDef(const std::string& windowClass, const std::string& name, const std::string& caption, Rect place,
+                  Size minSize, Size maxSize, const std::string& defaultButton, const std::string& cancelButton) {
+    FormDef d;
+    d.windowClass = windowClass;
+    d.name = name;
+    d.caption = caption;
+    d.place = place;
+    d.minSize = minSize;
+    d.maxSize = maxSize;
+    d.sizeable = true;
+    d.helpButton = true;
+    d.defaultButton = defaultButton;
+    d.cancelButton = cancelButton;
+    return d;
+}
+
 bool AnswerListViewText(NMHDR* hdr, const std::function<std::string(int, int)>& text) {
     if (hdr->code != LVN_GETDISPINFOA && hdr->code != LVN_GETDISPINFOW) return false;
     auto* di = reinterpret_cast<NMLVDISPINFOA*>(hdr);  // the same layout in both forms

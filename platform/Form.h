@@ -101,6 +101,11 @@ struct FormDef {
     std::vector<ControlDef> controls;
 };
 
+// A sizeable dialog with the "?" button: class, name, caption, design
+// bounds, limits (0: none) and its default and cancel buttons.
+FormDef DialogDef(const std::string& windowClass, const std::string& name, const std::string& caption, Rect place,
+                  Size minSize, Size maxSize, const std::string& defaultButton, const std::string& cancelButton);
+
 class Form {
 public:
     Form(FormDef def, HWND owner);

@@ -42,17 +42,8 @@ bool ValidProfileName(const std::string& name) {
 
 platform::FormDef EditProfileFormDef() {
     using namespace platform;
-    FormDef d;
-    d.windowClass = "TFrmZuEditProfile";
-    d.name = "FrmZuEditProfile";
-    d.caption = "Edit profile";
-    d.place = {0, 0, 389, 192};
-    d.minSize = {313, 192};
-    d.maxSize = {0, 192};
-    d.sizeable = true;
-    d.helpButton = true;
-    d.defaultButton = "BitBtnSave";
-    d.cancelButton = "BitBtnCancel";
+    FormDef d = DialogDef("TFrmZuEditProfile", "FrmZuEditProfile", "Edit profile", {0, 0, 389, 192}, {313, 192},
+                          {0, 192}, "BitBtnSave", "BitBtnCancel");
 
     ControlDef panel1 = MakeControl("Panel1", ControlKind::Panel, "", {4, 4, 373, 121}, akAll, "", "", 0, 0);
     panel1.bevel = Bevel::Lowered;

@@ -57,17 +57,8 @@ ControlDef Check(const char* name, int y, int width, const char* caption, const 
 
 platform::FormDef SetupFormDef() {
     using namespace platform;
-    FormDef d;
-    d.windowClass = "TFrmZuSetup";
-    d.name = "FrmZuSetup";
-    d.caption = "Pelmark - Setup";
-    d.place = {0, 0, 437, 296};
-    d.minSize = {329, 296};
-    d.maxSize = {0, 296};
-    d.sizeable = true;
-    d.helpButton = true;
-    d.defaultButton = "BitBtnOk";
-    d.cancelButton = "BitBtnCancel";
+    FormDef d = DialogDef("TFrmZuSetup", "FrmZuSetup", "Pelmark - Setup", {0, 0, 437, 296}, {329, 296}, {0, 296},
+                          "BitBtnOk", "BitBtnCancel");
     d.keyPreview = true;
     ControlDef settings = MakeControl("PanelSettings", ControlKind::Panel, "", {4, 4, 421, 225}, akAll, "", "", 0, 0);
     settings.bevel = Bevel::Lowered;

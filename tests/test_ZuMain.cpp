@@ -469,14 +469,7 @@ TEST(DeleteProfile, YesMovesTheWholeFolderToTheTrashAndRefreshes) {
     EXPECT_EQ(content, "agent data");
     f.close();
     // Leave the trash as it was.
-    std::string from = trashed;
-    from.push_back('\0');
-    from.push_back('\0');
-    SHFILEOPSTRUCTA op{};
-    op.wFunc = FO_DELETE;
-    op.pFrom = from.c_str();
-    op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
-    SHFileOperationA(&op);
+    testing_support::RemoveFolder(trashed);
     const std::string info = TrashFolder() + "..\\info\\" + name + ".trashinfo";
     DeleteFileA(info.c_str());
 }

@@ -143,9 +143,12 @@ TempFolder::TempFolder() {
     }
 }
 
-TempFolder::~TempFolder() {
+TempFolder::~TempFolder() { RemoveFolder(path_); }
+
+void RemoveFolder(const std::string& path) {
     // Double null terminated list for the shell.
-    std::string from = path_.substr(0, path_.size() - 1);
+    std::string from = path;
+    if (!from.empty() && from.back() == '\\') from.pop_back();
     from.push_back('\0');
     from.push_back('\0');
     SHFILEOPSTRUCTA op{};

@@ -52,6 +52,9 @@ private:
     ValueSnapshot programFiles_;
 };
 
+// Removes a folder with everything in it, silently.
+void RemoveFolder(const std::string& path);
+
 // A fresh folder under the temporary folder, removed with everything in it.
 class TempFolder {
 public:
