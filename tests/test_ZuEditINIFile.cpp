@@ -88,7 +88,7 @@ TEST(IniEditor, SectionsInNameOrderWithTheFirstExpanded) {
     EXPECT_TRUE(s.editor->Expanded(1));
     EXPECT_FALSE(s.editor->Expanded(2));
     EXPECT_FALSE(s.editor->Expanded(3));
-    EXPECT_TRUE(IsWindowVisible(s.editor->Control("AValList1")) || !IsWindowVisible(s.editor->Handle()));
+    EXPECT_TRUE(GetWindowLongA(s.editor->Control("AValList1"), GWL_STYLE) & WS_VISIBLE);  // shown in its panel
     char caption[64] = {};
     GetWindowTextA(s.editor->Control("AButton2"), caption, sizeof caption);
     EXPECT_STREQ(caption, "beta");

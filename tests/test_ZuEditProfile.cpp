@@ -148,20 +148,27 @@ TEST(EditProfile, TheDefaultMailServerIsWrittenAndShown) {
     EXPECT_EQ(Read(p.folder + "A\\Agent.ini", "Servers", "MailServer"), "smtp.default");
     EXPECT_EQ(Read(p.folder + "B\\Agent.ini", "Servers", "MailServer"), "");
     settings::Settings.DefaultSMTPServer = "smtp.seen";
-    // A failure after the default was put in leaves it showing.
-    p.Profile("C", "t", "n", "m", 0);
-    std::vector<std::string> seen;
-    TFrmZuEditProfile dialog(nullptr);
-    dialog.Create();
-    dialog.LoadProfile("", "", "", "", "");
-    UiDriver d;
-    d.Then([&](DriverWindow& w) {
-        Fill(w, "D", "t", "n", "", false);
+    // A write that fails after the default was put in leaves it showing.
+    p.Profile("C", "t", "n", "", 0);
+    const std::string file = p.folder + "C\\Agent.ini";
+    HANDLE h = CreateFileA(file.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    const ProfileEntry c{"0", "C", "t", "n", ""};
+    std::string error;
+    const int r = RunEditor(&c, [&](DriverWindow& w) {
         w.Press("BitBtnSave");
         shown = w.Text("EditSMTPServer");
-    });
-    EXPECT_EQ(d.Run([&] { return dialog.ShowModal(); }), 1);
+        EXPECT_TRUE(IsWindowVisible(w.Handle()));  // the failed save keeps the dialog
+        CloseHandle(h);
+        w.Press("BitBtnCancel");
+    }, {[&](DriverWindow& box) {
+            error = box.Text("Unable to write to " + file);
+            box.Press("OK");
+        }});
+    EXPECT_EQ(r, 3);
+    EXPECT_EQ(error, "Unable to write to " + file);
     EXPECT_EQ(shown, "smtp.seen");
+    EXPECT_EQ(Read(file, "Servers", "MailServer"), "");
 }
 
 TEST(EditProfile, SaveAndNewTwiceThenCancelKeepsBoth) {

@@ -523,9 +523,17 @@ TEST(DeleteProfile, TheShellIsAskedForTheRecycleBinAndAWarningBeforeAnyPermanent
 
 TEST(DeleteProfile, AnEmptyGridDeletesNothingAndAsksNothing) {
     ProfileFixture p;
+    p.dir.MakeFolder("Profiles\\Not a profile");
+    p.dir.MakeFile("Profiles\\Not a profile\\data.txt", "kept");  // lists nothing
     MainSession s;
-    DriverWindow(s.main.Handle()).Press("BitBtnDelete");
+    auto* saved = profiles::ShellFileOperation;
+    profiles::ShellFileOperation = &RecordShellCall;
+    gRecorded = {};
+    DriverWindow(s.main.Handle()).Press("BitBtnDelete");  // a question would time out the test
     testing_support::PumpFor(std::chrono::milliseconds(100));
+    profiles::ShellFileOperation = saved;
+    EXPECT_EQ(gRecorded.wFunc, 0u) << "the shell was asked to delete something";
+    EXPECT_TRUE(platform::FileExists(p.folder + "Not a profile\\data.txt"));
     EXPECT_EQ(GetFocus(), s.main.Control("StringGridProfiles"));
 }
 

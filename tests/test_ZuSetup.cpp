@@ -149,6 +149,7 @@ TEST(Setup, EqualLaunchColoursKeepTheDialogOpen) {
         }});
     EXPECT_EQ(r, 3);
     EXPECT_EQ(message, "The launch colors can not be of same value !");
+    EXPECT_EQ(ReadRegValue(HKEY_CURRENT_USER, SettingsKey, "ColorLaunchClose", int32_t(-1)), -1);  // nothing stored
 }
 
 TEST(Setup, IniButtonNeedsAValidTemplate) {
@@ -187,16 +188,28 @@ TEST(Setup, TheAgentFolderBrowserAcceptsOnlyAgentsFolder) {
     }, {[&](DriverWindow& b) {
             title = b.Title();
             HWND ok = GetDlgItem(b.Handle(), IDOK);
-            // The check as the browser runs it for each selection (Wine's
-            // browser may re-enable OK by itself a moment later).
+            // Each selection as the browser reports it; the verdict must hold
+            // once the browser's own loop has run (Wine's re-enables OK).
             ASSERT_TRUE(setup->FolderDialog.OnChange);
-            setup->FolderDialog.OnChange(setup->FolderDialog, other.substr(0, other.size() - 1));
-            okForOther = IsWindowEnabled(ok);
-            setup->FolderDialog.OnChange(setup->FolderDialog, agent.substr(0, agent.size() - 1));
-            EXPECT_TRUE(IsWindowEnabled(ok));
-            SendMessageA(b.Handle(), BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(agent.substr(0, agent.size() - 1).c_str()));
-            testing_support::PumpFor(std::chrono::milliseconds(100));
+            std::string reported;
+            auto check = setup->FolderDialog.OnChange;
+            setup->FolderDialog.OnChange = [&](TFolderDialog& d, const std::string& f) {
+                reported = f;
+                check(d, f);
+            };
+            const std::string bareAgent = agent.substr(0, agent.size() - 1);
+            SendMessageA(b.Handle(), BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(bareAgent.c_str()));
+            const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+            while (reported != bareAgent && std::chrono::steady_clock::now() < end) UiDriver::Settle();
+            ASSERT_EQ(reported, bareAgent) << "the browser never reported the selection";
             okForAgent = IsWindowEnabled(ok);
+            // The verdict on "Other" must outlast the browser's own re-check,
+            // which enables OK again right after telling us of a selection.
+            check(setup->FolderDialog, other.substr(0, other.size() - 1));
+            SendMessageA(b.Handle(), BFFM_ENABLEOK, 0, TRUE);
+            UiDriver::Settle();
+            okForOther = IsWindowEnabled(ok);
+            check(setup->FolderDialog, bareAgent);
             PostMessageA(b.Handle(), WM_COMMAND, IDOK, reinterpret_cast<LPARAM>(ok));
         }});
     EXPECT_EQ(title, "Select Agent program folder.");

@@ -11,9 +11,14 @@ namespace testing_support {
 namespace {
 
 std::string WindowText(HWND h) {
-    char buf[4096] = {};
-    GetWindowTextA(h, buf, sizeof buf);
-    return buf;
+    std::string s(static_cast<size_t>(GetWindowTextLengthA(h)) + 1, '\0');
+    s.resize(static_cast<size_t>(GetWindowTextA(h, s.data(), static_cast<int>(s.size()))));
+    return s;
+}
+
+void* ThreadFiber() {
+    static void* fiber = IsThreadAFiber() ? GetCurrentFiber() : ConvertThreadToFiber(nullptr);
+    return fiber;
 }
 
 std::string NoAmpersand(std::string s) {
@@ -43,7 +48,55 @@ BOOL CALLBACK FindEnabledModal(HWND w, LPARAM lp) {
 
 }  // namespace
 
+struct UiDriver::Job {
+    UiDriver* driver;
+    HWND window;
+    std::function<void(DriverWindow&)> handler;
+    void* fiber = nullptr;
+    void* caller = nullptr;  // the fiber that resumed it, and that it yields to
+    bool running = false;
+    bool done = false;
+};
+
 UiDriver* UiDriver::current_ = nullptr;
+UiDriver::Job* UiDriver::running_ = nullptr;
+
+void UiDriver::Settle() {
+    if (Job* job = running_) {
+        // Back to the modal loop; a later tick resumes this handler.
+        SwitchToFiber(job->caller);
+        return;
+    }
+    for (int i = 0; i < 3; ++i) platform::Application::Instance().ProcessMessages();
+}
+
+void CALLBACK UiDriver::RunJob(void* p) {
+    auto* job = static_cast<Job*>(p);
+    try {
+        DriverWindow dw(job->window);
+        job->handler(dw);
+    } catch (const std::exception& e) {
+        ADD_FAILURE() << "driver handler threw: " << e.what();
+    } catch (...) {
+        ADD_FAILURE() << "driver handler threw";
+    }
+    job->done = true;
+    SwitchToFiber(job->caller);
+}
+
+void UiDriver::Resume(Job& job) {
+    Job* outer = running_;
+    job.caller = GetCurrentFiber();
+    job.running = true;
+    running_ = &job;
+    SwitchToFiber(job.fiber);
+    running_ = outer;
+    job.running = false;
+    if (job.done) {
+        DeleteFiber(job.fiber);
+        std::erase_if(jobs_, [&](const auto& j) { return j.get() == &job; });
+    }
+}
 
 DriverWindow::DriverWindow(HWND hwnd) : hwnd_(hwnd), form_(platform::Form::FromHandle(hwnd)) {}
 
@@ -66,20 +119,12 @@ std::string DriverWindow::Text(const std::string& name) const {
 
 HWND DriverWindow::Focused() const { return GetFocus(); }
 
-namespace {
-// Lets the window act on what was just sent to it before the next step, so
-// a handler's steps happen in order, as a user's would.
-void Settle() {
-    for (int i = 0; i < 3; ++i) platform::Application::Instance().ProcessMessages();
-}
-}  // namespace
-
 void DriverWindow::Press(const std::string& name) const {
     HWND b = Control(name);
     EXPECT_NE(b, nullptr) << "no control " << name << " in window \"" << Title() << "\"";
     if (!b) return;
     PostMessageA(b, BM_CLICK, 0, 0);
-    Settle();
+    UiDriver::Settle();
 }
 
 void DriverWindow::FocusOn(const std::string& name) const {
@@ -87,7 +132,7 @@ void DriverWindow::FocusOn(const std::string& name) const {
     EXPECT_NE(c, nullptr) << "no control " << name;
     if (!c) return;
     SendMessageA(hwnd_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(c), TRUE);
-    Settle();
+    UiDriver::Settle();
 }
 
 void DriverWindow::Key(WPARAM vk, unsigned shift) const {
@@ -106,13 +151,13 @@ void DriverWindow::Key(WPARAM vk, unsigned shift) const {
     const UINT scan = MapVirtualKeyA(static_cast<UINT>(vk), 0);
     PostMessageA(target, down, vk, 1 | (scan << 16));
     PostMessageA(target, up, vk, 1 | (scan << 16) | 0xC0000000u);
-    Settle();
+    UiDriver::Settle();
     SetKeyboardState(saved);
 }
 
 void DriverWindow::CloseFrame() const {
     PostMessageA(hwnd_, WM_SYSCOMMAND, SC_CLOSE, 0);
-    Settle();
+    UiDriver::Settle();
 }
 
 UiDriver::UiDriver(std::chrono::milliseconds timeout) : timeout_(timeout) {}
@@ -128,6 +173,7 @@ UiDriver& UiDriver::Then(std::function<void(DriverWindow&)> handler) {
 }
 
 void UiDriver::Start() {
+    ThreadFiber();
     current_ = this;
     started_ = std::chrono::steady_clock::now();
     timedOut_ = false;
@@ -137,7 +183,17 @@ void UiDriver::Start() {
 void UiDriver::Finish() {
     if (timer_) KillTimer(nullptr, timer_);
     timer_ = 0;
+    // Handlers whose window has closed go on to their last checks.
+    for (int guard = 0; guard < 10000 && !jobs_.empty(); ++guard) {
+        Job* job = nullptr;
+        for (auto& j : jobs_) {
+            if (!j->running) job = j.get();
+        }
+        if (!job) break;
+        Resume(*job);
+    }
     current_ = nullptr;
+    EXPECT_TRUE(jobs_.empty()) << "a handler never ended";
     EXPECT_TRUE(handlers_.empty()) << handlers_.size() << " expected window(s) never appeared";
     EXPECT_FALSE(timedOut_) << "the UI driver timed out";
 }
@@ -167,17 +223,29 @@ void UiDriver::OnTick() {
             if (f) f->EndModal(platform::mrCancel);
             else PostMessageA(w, WM_COMMAND, IDCANCEL, 0);
         }
-    } else if (w && !handled_.count(w) && !handlers_.empty()) {
-        handled_.insert(w);
-        auto handler = std::move(handlers_.front());
-        handlers_.pop_front();
-        DriverWindow dw(w);
-        seen_.push_back(dw.Title());
-        try {
-            handler(dw);
-        } catch (const std::exception& e) {
-            ADD_FAILURE() << "driver handler threw: " << e.what();
+        return;
+    }
+    // A waiting handler goes on once its window is the active modal one
+    // again (its loop has acted on the step) or has closed; the newest first.
+    for (auto it = jobs_.rbegin(); it != jobs_.rend(); ++it) {
+        Job& job = **it;
+        if (job.running || job.done) continue;
+        if (job.window == w || !IsWindow(job.window) || !IsWindowVisible(job.window)) {
+            Resume(job);
+            return;
         }
+    }
+    if (w && !handled_.count(w) && !handlers_.empty()) {
+        handled_.insert(w);
+        auto job = std::make_unique<Job>();
+        job->driver = this;
+        job->window = w;
+        job->handler = std::move(handlers_.front());
+        handlers_.pop_front();
+        job->fiber = CreateFiber(0, &UiDriver::RunJob, job.get());
+        seen_.push_back(DriverWindow(w).Title());
+        jobs_.push_back(std::move(job));
+        Resume(*jobs_.back());
     }
 }
 

@@ -3,6 +3,12 @@
 // the action that opens it, and get the action's result back. A window that
 // does not turn up, or does not close, within the time-out fails the test and
 // is closed, so no test hangs.
+//
+// Each handler runs on a fiber of its own. A step posts its input and hands
+// control back to the window's own modal loop; the handler goes on only when
+// that loop has acted on the step (its close check included) and the window
+// is the active modal one again, or has closed. So a check written after a
+// step sees the window as the user would then see it.
 #pragma once
 
 #include <windows.h>
@@ -10,6 +16,7 @@
 #include <chrono>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <set>
 #include <string>
 
@@ -27,7 +34,8 @@ public:
     HWND Control(const std::string& name) const;
     std::string Text(const std::string& name) const;
     HWND Focused() const;
-    // Each step below is acted on before it returns, so steps keep their order.
+    // Each step below has been acted on by the window's modal loop when it
+    // returns, so steps keep their order and checks see their outcome.
     // Clicks a button, as a mouse click would.
     void Press(const std::string& name) const;
     // Moves the keyboard focus, as Tab or a click would.
@@ -67,21 +75,30 @@ public:
     // The windows seen, in order, by their titles.
     const std::vector<std::string>& Seen() const { return seen_; }
 
+    // Inside a handler: lets the modal loops run until they have acted on
+    // what was just sent. Elsewhere: handles what is pending.
+    static void Settle();
+
 private:
+    struct Job;
     static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD);
+    static void CALLBACK RunJob(void* job);
     void OnTick();
     void Start();
     void Finish();
+    void Resume(Job& job);
     HWND FindModal() const;
 
     std::chrono::milliseconds timeout_;
     std::chrono::steady_clock::time_point started_;
     std::deque<std::function<void(DriverWindow&)>> handlers_;
     std::set<HWND> handled_;
+    std::vector<std::unique_ptr<Job>> jobs_;  // handlers begun and not yet ended
     std::vector<std::string> seen_;
     UINT_PTR timer_ = 0;
     bool timedOut_ = false;
     static UiDriver* current_;
+    static Job* running_;  // the handler whose fiber runs now, if any
 };
 
 // Lets every pending message be handled (and gives timers a chance to fire).
