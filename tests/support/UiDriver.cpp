@@ -235,6 +235,17 @@ void UiDriver::OnTick() {
             return;
         }
     }
+    if (w && !handled_.count(w) && handlers_.empty()) {
+        // A window nobody expected is a fault of its own; it is closed so the
+        // test goes on to its other checks.
+        handled_.insert(w);
+        unexpected_.push_back(DriverWindow(w).Title());
+        ADD_FAILURE() << "an unexpected window appeared: \"" << unexpected_.back() << "\"";
+        platform::Form* f = platform::Form::FromHandle(w);
+        if (f && f->Modal()) f->EndModal(platform::mrCancel);
+        else PostMessageA(w, WM_COMMAND, IDCANCEL, 0);
+        return;
+    }
     if (w && !handled_.count(w) && !handlers_.empty()) {
         handled_.insert(w);
         auto job = std::make_unique<Job>();

@@ -60,7 +60,8 @@ public:
     // What to do with the next modal window that appears.
     UiDriver& Then(std::function<void(DriverWindow&)> handler);
 
-    // Runs the action; every queued handler must have run by the time it returns.
+    // Runs the action; every queued handler must have run by the time it
+    // returns, and a modal window that no handler is left for fails the test.
     template <typename F>
     auto Run(F&& action) -> decltype(action()) {
         Start();
@@ -95,6 +96,7 @@ private:
     std::set<HWND> handled_;
     std::vector<std::unique_ptr<Job>> jobs_;  // handlers begun and not yet ended
     std::vector<std::string> seen_;
+    std::vector<std::string> unexpected_;
     UINT_PTR timer_ = 0;
     bool timedOut_ = false;
     static UiDriver* current_;
