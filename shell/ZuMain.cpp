@@ -30,6 +30,32 @@ constexpr UINT kCmdAbout = 666;
 constexpr UINT kCmdToggleHints = 667;
 constexpr UINT kCmdClearRegistry = 668;
 constexpr int kColumns = 5;
+// Posted when the list view lost its selection, to select the current row again.
+constexpr UINT kMsgReselect = WM_APP + 1;
+
+// The grid's own handling of a press that hits no row would clear the
+// selection (and a double click there would still be reported), so such a
+// press only takes the focus.
+LRESULT CALLBACK GridProc(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR) {
+    switch (msg) {
+        case WM_LBUTTONDOWN: case WM_LBUTTONDBLCLK: case WM_RBUTTONDOWN: case WM_RBUTTONDBLCLK:
+        case WM_MBUTTONDOWN: case WM_MBUTTONDBLCLK: {
+            LVHITTESTINFO hit{};
+            hit.pt = {static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))};
+            if (SendMessageA(w, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)) < 0) {
+                SetFocus(w);
+                return 0;
+            }
+            break;
+        }
+        case WM_NCDESTROY:
+            RemoveWindowSubclass(w, &GridProc, 0);
+            break;
+        default:
+            break;
+    }
+    return DefSubclassProc(w, msg, wp, lp);
+}
 
 const char kGridHint[] =
     "The Agent profiles that you have, double click/enter to launch (If Ctrl is pressed it reverses the "
@@ -143,6 +169,7 @@ void TFrmZuMain::OnCreate() {
     AppendMenuA(sys, MF_STRING, kCmdClearRegistry, "C&lear registry ...");
 
     HWND grid = Grid();
+    SetWindowSubclass(grid, &GridProc, 0, 0);
     ListView_SetExtendedListViewStyle(grid, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
     // A one-pixel-wide image list is how a list view is told its row height.
     rowHeight_ = ImageList_Create(1, 18, ILC_COLOR, 1, 0);
@@ -191,14 +218,12 @@ void TFrmZuMain::OnDestroy() {
 
 int TFrmZuMain::RowCount() const { return static_cast<int>(rows_.size()) + 1; }
 
-int TFrmZuMain::CurrentRow() const {
-    const int sel = static_cast<int>(SendMessageA(Grid(), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
-    return sel < 0 ? 1 : sel + 1;
-}
+int TFrmZuMain::CurrentRow() const { return currentRow_; }
 
 void TFrmZuMain::SetCurrentRow(int row) {
     HWND grid = Grid();
-    const int item = row - 1;
+    currentRow_ = std::clamp(row, 1, std::max(1, RowCount() - 1));
+    const int item = currentRow_ - 1;
     ListView_SetItemState(grid, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
     ListView_SetItemState(grid, item, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
     ListView_EnsureVisible(grid, item, FALSE);
@@ -315,8 +340,23 @@ bool TFrmZuMain::OnNotify(NMHDR* hdr, LRESULT& result) {
         result = 0;
         return true;
     }
+    if (hdr->code == LVN_ITEMCHANGED) {
+        const auto* lv = reinterpret_cast<NMLISTVIEW*>(hdr);
+        if (lv->iItem >= 0 && (lv->uChanged & LVIF_STATE) && (lv->uNewState & LVIS_SELECTED)) {
+            currentRow_ = lv->iItem + 1;
+        } else if ((lv->uOldState & LVIS_SELECTED) && !(lv->uNewState & LVIS_SELECTED)) {
+            // There is always one selected row: a Ctrl+click on it must not
+            // leave the actions without one.
+            PostMessageA(Handle(), kMsgReselect, 0, 0);
+        }
+        return false;
+    }
+    if (hdr->code == LVN_ODFINDITEMA || hdr->code == LVN_ODFINDITEMW) {
+        result = -1;  // the grid has no type-to-find: a letter moves nothing
+        return true;
+    }
     if (hdr->code == NM_DBLCLK) {
-        StringGridProfilesDblClick();
+        if (reinterpret_cast<NMITEMACTIVATE*>(hdr)->iItem >= 0) StringGridProfilesDblClick();
         result = 0;
         return true;
     }
@@ -443,6 +483,9 @@ bool TFrmZuMain::OnKeyDown(WPARAM key, unsigned shift) {
         BitBtnLaunchClick();
         return true;
     }
+    // Only Enter and Ctrl+Enter launch: any other modifier keeps the key
+    // from the default button.
+    if (key == VK_RETURN && shift != platform::ssNone) return true;
     if (key == VK_F1 && shift == platform::ssShift) {
         if (aboutWindow) aboutWindow();
         return true;
@@ -462,6 +505,11 @@ void TFrmZuMain::OnHelp(int context) { settings::ShowContextHelp(*this, context)
 
 bool TFrmZuMain::OnMessage(UINT msg, WPARAM wp, LPARAM, LRESULT& result) {
     if (msg == 0) return false;
+    if (msg == kMsgReselect) {
+        if (SendMessageA(Grid(), LVM_GETSELECTEDCOUNT, 0, 0) == 0) SetCurrentRow(currentRow_);
+        result = 0;
+        return true;
+    }
     if (msg == WM_SYSCOMMAND) {
         if (wp == kCmdAbout) {
             if (aboutWindow) aboutWindow();

@@ -86,6 +86,7 @@ private:
     UINT wmPrevInstParm_ = 0;
     ATOM hotKeyId_ = 0;
     HIMAGELIST rowHeight_ = nullptr;
+    int currentRow_ = 1;  // the one selected row, whatever the list view did
     using Row = std::array<std::string, 5>;
     std::vector<Row> rows_;  // grid rows 1 and below
 };

@@ -677,3 +677,56 @@ TEST(MainWindow, ShiftF1AndCtrlF1DoOnlyTheirOwnJob) {
     EXPECT_NE(settings::Settings.ShowHint, hints);
     settings::Settings.ShowHint = hints;
 }
+
+TEST(MainGrid, ClicksAndKeysAlwaysActOnTheOneSelectedRow) {
+    ProfileFixture p;
+    for (const char* n : {"A", "B", "C"}) p.Profile(n, "t", "n", "m", 0);
+    settings::Settings.AgentFolder = p.dir.Path() + "No Agent\\";  // a launch names its row in an error
+    MainSession s;
+    s.main.SetCurrentRow(2);
+    HWND grid = s.main.Control("StringGridProfiles");
+    RECT rc;
+    GetClientRect(grid, &rc);
+    const LPARAM below = MAKELPARAM(rc.right / 2, rc.bottom - 4);
+    auto selected = [&] {
+        return std::pair(SendMessageA(grid, LVM_GETSELECTEDCOUNT, 0, 0),
+                         SendMessageA(grid, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+    };
+    UiDriver none;  // nothing here may launch (a launch shows its error)
+    none.Run([&] {
+        PostMessageA(grid, WM_LBUTTONDOWN, MK_LBUTTON, below);
+        PostMessageA(grid, WM_LBUTTONUP, 0, below);
+        PostMessageA(grid, WM_LBUTTONDBLCLK, MK_LBUTTON, below);
+        PostMessageA(grid, WM_LBUTTONUP, 0, below);
+        PostMessageA(grid, WM_CHAR, 'a', 1);  // a letter
+        testing_support::PumpFor(std::chrono::milliseconds(100));
+        EXPECT_EQ(selected(), std::pair(LRESULT(1), LRESULT(1)));
+        // A Ctrl+click on the selected row would deselect it.
+        ListView_SetItemState(grid, 1, 0, LVIS_SELECTED);
+        testing_support::PumpFor(std::chrono::milliseconds(50));
+        EXPECT_EQ(selected(), std::pair(LRESULT(1), LRESULT(1)));
+        RealKey(s, VK_RETURN, {VK_SHIFT});
+        RealKey(s, VK_RETURN, {VK_CONTROL, VK_SHIFT});
+    });
+    EXPECT_EQ(s.main.CurrentRow(), 2);
+    std::vector<std::string> launched;
+    UiDriver d;
+    auto record = [&](DriverWindow& w) {
+        launched.push_back(w.Text("Message"));
+        w.Press("Cancel");
+    };
+    d.Then(record).Then(record);
+    d.Run([&] {
+        RealKey(s, VK_RETURN, {});
+        RECT row{LVIR_BOUNDS};
+        SendMessageA(grid, LVM_GETITEMRECT, 2, reinterpret_cast<LPARAM>(&row));
+        const LPARAM third = MAKELPARAM(row.left + 40, (row.top + row.bottom) / 2);
+        PostMessageA(grid, WM_LBUTTONDOWN, MK_LBUTTON, third);
+        PostMessageA(grid, WM_LBUTTONUP, 0, third);
+        PostMessageA(grid, WM_LBUTTONDBLCLK, MK_LBUTTON, third);
+        PostMessageA(grid, WM_LBUTTONUP, 0, third);
+        testing_support::PumpFor(std::chrono::milliseconds(200));
+    });
+    EXPECT_EQ(launched, (std::vector<std::string>{"Failed to execute agent with the \"B\" profile !",
+                                                  "Failed to execute agent with the \"C\" profile !"}));
+}
