@@ -33,7 +33,7 @@ void ProblemsLoading() {
 std::vector<std::pair<std::string, std::string>> ChangedValues(const std::vector<IniRow>& rows) {
     std::vector<std::pair<std::string, std::string>> out;
     for (const auto& r : rows) {
-        if (r.changed && !r.key.empty()) out.emplace_back(r.key, r.value);
+        if (r.changed && !r.duplicate && !r.key.empty()) out.emplace_back(r.key, r.value);
     }
     return out;
 }
@@ -42,7 +42,10 @@ std::vector<IniRow> RowsFromLines(const std::vector<std::string>& lines) {
     std::vector<IniRow> rows;
     for (const auto& l : lines) {
         const auto eq = l.find('=');
-        rows.push_back({l.substr(0, eq), eq == std::string::npos ? std::string() : l.substr(eq + 1), false});
+        IniRow row{l.substr(0, eq), eq == std::string::npos ? std::string() : l.substr(eq + 1)};
+        row.duplicate = std::any_of(rows.begin(), rows.end(),
+                                    [&](const IniRow& r) { return lstrcmpiA(r.key.c_str(), row.key.c_str()) == 0; });
+        rows.push_back(std::move(row));
     }
     if (rows.empty()) rows.push_back({});
     return rows;
@@ -137,11 +140,12 @@ bool TFrmZuEditINIFile::LoadINIFile(const std::string& path) {
                                         platform::akLeft | platform::akTop, s.name,
                                         "Collapse/Expand the '" + s.name +
                                             "' section|Toggles the visibility of the section attached to this button.",
-                                        1000 + n - 1, 0);
+                                        1000 + n - 1, -1);
         header.style = BS_AUTOCHECKBOX | BS_PUSHLIKE | BS_LEFT;
         header.handCursor = true;
         header.managed = true;
         s.header = AddControl(header);
+        SetWindowSubclass(s.header, &TFrmZuEditINIFile::HeaderProc, 0, 0);
         OnClick("AButton" + tag, [this, n] { SBtnSectionClick(n); });
         SendMessageA(s.header, WM_SETFONT, reinterpret_cast<WPARAM>(bold_.get()), FALSE);
         std::vector<std::string> lines;
@@ -175,6 +179,7 @@ void TFrmZuEditINIFile::EnsureGrid(int n) {
     grid.exStyle = 0;
     grid.managed = true;
     s.grid = AddControl(grid);
+    SetWindowSubclass(s.grid, &TFrmZuEditINIFile::GridProc, n, reinterpret_cast<DWORD_PTR>(this));
     SetWindowLongA(s.grid, GWL_EXSTYLE, GetWindowLongA(s.grid, GWL_EXSTYLE) & ~WS_EX_CLIENTEDGE);
     SetWindowLongA(s.grid, GWL_STYLE, GetWindowLongA(s.grid, GWL_STYLE) | WS_BORDER);
     ListView_SetExtendedListViewStyle(s.grid, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
@@ -195,6 +200,10 @@ void TFrmZuEditINIFile::EnsureGrid(int n) {
     editor.exStyle = 0;
     editor.managed = true;
     s.editor = AddControl(editor);
+    // A value may be as long as the file service holds; the default limit
+    // would cut a long one without a word.
+    SendMessageA(s.editor, EM_SETLIMITTEXT, 0x7FFFFFFE, 0);
+    SetWindowSubclass(s.editor, &TFrmZuEditINIFile::EditorProc, n, reinterpret_cast<DWORD_PTR>(this));
     SetWindowLongA(s.editor, GWL_EXSTYLE, GetWindowLongA(s.editor, GWL_EXSTYLE) & ~WS_EX_CLIENTEDGE);
     SetWindowPos(s.editor, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     loading_ = wasLoading;
@@ -283,13 +292,89 @@ void TFrmZuEditINIFile::EnterRow(int n, int row) {
     loading_ = true;
     SetWindowTextA(s.editor, s.entered.c_str());
     loading_ = false;
-    // The one empty row of a section without keys takes no value: a value
-    // there would be written under a key without a name.
-    SendMessageA(s.editor, EM_SETREADONLY, s.rows[s.current].key.empty() ? TRUE : FALSE, 0);
+    SendMessageA(s.editor, EM_SETREADONLY, ReadOnlyRow(s) ? TRUE : FALSE, 0);
     ListView_SetItemState(s.grid, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
     ListView_SetItemState(s.grid, s.current, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
     ListView_EnsureVisible(s.grid, s.current, FALSE);
     PlaceEditor(n);
+}
+
+bool TFrmZuEditINIFile::ReadOnlyRow(const Section& s) const {
+    // The one empty row of a section without keys takes no value (it would
+    // be written under a key without a name), nor does a duplicate key.
+    const IniRow& r = s.rows[s.current];
+    return r.key.empty() || r.duplicate;
+}
+
+LRESULT CALLBACK TFrmZuEditINIFile::GridProc(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR n, DWORD_PTR self) {
+    if (msg == WM_NCDESTROY) RemoveWindowSubclass(w, &GridProc, n);
+    const LRESULT r = DefSubclassProc(w, msg, wp, lp);
+    try {
+        // The list view scrolls itself (wheel, scroll bar, keys, a resize);
+        // the value editor follows, or hides while its cell is out of view.
+        switch (msg) {
+            case WM_VSCROLL: case WM_HSCROLL: case WM_MOUSEWHEEL: case WM_MOUSEHWHEEL: case WM_KEYDOWN: case WM_SIZE:
+                reinterpret_cast<TFrmZuEditINIFile*>(self)->PlaceEditor(static_cast<int>(n));
+                break;
+            default:
+                break;
+        }
+    } catch (...) {
+        platform::Application::Instance().HandleCurrentException();
+    }
+    return r;
+}
+
+LRESULT CALLBACK TFrmZuEditINIFile::EditorProc(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR n, DWORD_PTR self) {
+    if (msg == WM_NCDESTROY) RemoveWindowSubclass(w, &EditorProc, n);
+    if (msg == WM_MOUSEWHEEL) {
+        // The wheel over the value editor scrolls its grid.
+        const auto* form = reinterpret_cast<TFrmZuEditINIFile*>(self);
+        return SendMessageA(form->sections_[n - 1].grid, msg, wp, lp);
+    }
+    return DefSubclassProc(w, msg, wp, lp);
+}
+
+LRESULT CALLBACK TFrmZuEditINIFile::HeaderProc(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR) {
+    // A header toggles its section like a flat tool button: the click never
+    // takes the keyboard focus from where the user is working.
+    switch (msg) {
+        case WM_LBUTTONDOWN: case WM_LBUTTONDBLCLK:
+            SetCapture(w);
+            SendMessageA(w, BM_SETSTATE, TRUE, 0);
+            return 0;
+        case WM_MOUSEMOVE:
+            if (GetCapture() == w) {
+                RECT rc;
+                GetClientRect(w, &rc);
+                const POINT pt{static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))};
+                SendMessageA(w, BM_SETSTATE, PtInRect(&rc, pt), 0);
+            }
+            return 0;
+        case WM_LBUTTONUP:
+            if (GetCapture() == w) {
+                RECT rc;
+                GetClientRect(w, &rc);
+                const POINT pt{static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))};
+                ReleaseCapture();
+                if (PtInRect(&rc, pt)) {
+                    const bool checked = SendMessageA(w, BM_GETCHECK, 0, 0) == BST_CHECKED;
+                    SendMessageA(w, BM_SETCHECK, checked ? BST_UNCHECKED : BST_CHECKED, 0);
+                    SendMessageA(GetParent(w), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(w), BN_CLICKED),
+                                 reinterpret_cast<LPARAM>(w));
+                }
+            }
+            return 0;
+        case WM_CAPTURECHANGED:
+            SendMessageA(w, BM_SETSTATE, FALSE, 0);
+            return 0;
+        case WM_NCDESTROY:
+            RemoveWindowSubclass(w, &HeaderProc, id);
+            break;
+        default:
+            break;
+    }
+    return DefSubclassProc(w, msg, wp, lp);
 }
 
 void TFrmZuEditINIFile::SetCurrentRow(int n, int row) {
@@ -301,10 +386,7 @@ void TFrmZuEditINIFile::Commit(int n) {
     Section& s = sections_[n - 1];
     if (!s.typed || !s.editor) return;
     // Leaving a cell after typing in it marks the row, whatever the text is now.
-    const int len = GetWindowTextLengthA(s.editor);
-    std::string text(static_cast<size_t>(len) + 1, '\0');
-    GetWindowTextA(s.editor, text.data(), len + 1);
-    text.resize(static_cast<size_t>(len));
+    const std::string text = platform::WindowText(s.editor);
     s.rows[s.current].value = text;
     s.rows[s.current].changed = true;
     s.entered = text;
@@ -427,8 +509,7 @@ bool TFrmZuEditINIFile::OnKeyDown(WPARAM key, unsigned shift) {
         const int n = FocusedSection();
         if (n) {
             Section& s = sections_[n - 1];
-            char before[4096] = {};
-            GetWindowTextA(s.editor, before, sizeof before);
+            const std::string before = platform::WindowText(s.editor);
             loading_ = true;
             SetWindowTextA(s.editor, s.entered.c_str());
             loading_ = false;
@@ -447,6 +528,8 @@ bool TFrmZuEditINIFile::OnKeyDown(WPARAM key, unsigned shift) {
         else if (key == VK_DOWN) step = 1;
         else if (key == VK_PRIOR) step = -7;
         else if (key == VK_NEXT) step = 7;
+        const int last = static_cast<int>(s.rows.size()) - 1;
+        if (step != 0 && std::clamp(s.current + step, 0, last) == s.current) return true;  // stays in its cell
         if (step != 0) {
             SetCurrentRow(n, s.current + step);
             SetFocus(s.editor);
@@ -479,6 +562,20 @@ bool TFrmZuEditINIFile::OnNotify(NMHDR* hdr, LRESULT& result) {
         return true;
     }
     switch (hdr->code) {
+        case NM_CUSTOMDRAW: {
+            // Duplicate keys are read-only, and look it.
+            auto* cd = reinterpret_cast<NMLVCUSTOMDRAW*>(hdr);
+            if (cd->nmcd.dwDrawStage == CDDS_PREPAINT) {
+                result = CDRF_NOTIFYITEMDRAW;
+            } else if (cd->nmcd.dwDrawStage == CDDS_ITEMPREPAINT) {
+                const size_t item = cd->nmcd.dwItemSpec;
+                if (item < s.rows.size() && s.rows[item].duplicate) cd->clrText = GetSysColor(COLOR_GRAYTEXT);
+                result = CDRF_DODEFAULT;
+            } else {
+                result = CDRF_DODEFAULT;
+            }
+            return true;
+        }
         case LVN_ITEMCHANGED: {
             auto* lv = reinterpret_cast<NMLISTVIEW*>(hdr);
             if (!loading_ && lv->iItem >= 0 && (lv->uNewState & LVIS_FOCUSED) && !(lv->uOldState & LVIS_FOCUSED) &&
@@ -509,6 +606,17 @@ void TFrmZuEditINIFile::OnControlCommand(HWND control, WORD code) {
 }
 
 bool TFrmZuEditINIFile::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+    if (msg == WM_CTLCOLORSTATIC) {
+        // The value editor over a read-only row: grey text on the grid's background.
+        const int n = SectionOf(reinterpret_cast<HWND>(lp));
+        if (n && reinterpret_cast<HWND>(lp) == sections_[n - 1].editor) {
+            HDC dc = reinterpret_cast<HDC>(wp);
+            SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
+            SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+            result = reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
+            return true;
+        }
+    }
     if (msg == WM_VSCROLL && lp == 0) {
         HWND box = Control("ScrollBoxINIFile");
         SCROLLINFO si{};

@@ -16,13 +16,18 @@ struct IniRow {
     std::string key;
     std::string value;
     bool changed = false;
+    // A later row with the key of an earlier one (letter case aside): the
+    // file service reads and writes only the first, so this one is shown
+    // but cannot be edited.
+    bool duplicate = false;
 };
 
-// The writes a Save makes for one section: each changed row with its own
-// value, rows in order (so of two changed rows with one key the last wins).
+// The writes a Save makes for one section: each key once, from its first
+// row, when that row was changed.
 std::vector<std::pair<std::string, std::string>> ChangedValues(const std::vector<IniRow>& rows);
 
-// Rows from "key=value" lines; a section without keys gets one empty row.
+// Rows from "key=value" lines, later rows of a key marked as duplicates; a
+// section without keys gets one empty row.
 std::vector<IniRow> RowsFromLines(const std::vector<std::string>& lines);
 
 class TFrmZuEditINIFile : public platform::Form {
@@ -81,6 +86,10 @@ private:
     void CommitAll();
     void FillGrid(int n);
     void FocusScrollArea();
+    bool ReadOnlyRow(const Section& s) const;
+    static LRESULT CALLBACK GridProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+    static LRESULT CALLBACK EditorProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+    static LRESULT CALLBACK HeaderProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
 
     std::string path_;
     std::vector<Section> sections_;

@@ -140,6 +140,21 @@ void Application::BeginBusy() {
     if (busy_++ == 0) SetCursor(LoadCursor(nullptr, IDC_WAIT));
 }
 
+int Application::SuspendBusy() {
+    const int count = busy_;
+    if (count > 0) {
+        busy_ = 0;
+        SetCursor(LoadCursor(nullptr, IDC_ARROW));
+    }
+    return count;
+}
+
+void Application::ResumeBusy(int count) {
+    if (count <= 0) return;
+    busy_ += count;
+    SetCursor(LoadCursor(nullptr, IDC_WAIT));
+}
+
 void Application::EndBusy() {
     if (busy_ > 0 && --busy_ == 0) SetCursor(LoadCursor(nullptr, IDC_ARROW));
 }

@@ -62,6 +62,10 @@ public:
     void BeginBusy();
     void EndBusy();
     bool Busy() const { return busy_ > 0; }
+    // A modal window waits for the user: no busy pointer over it. Returns
+    // the count to give back to ResumeBusy when it closes.
+    int SuspendBusy();
+    void ResumeBusy(int count);
 
 private:
     Application() = default;

@@ -2,6 +2,8 @@
 
 #include <commdlg.h>
 
+#include <algorithm>
+
 #include "platform/Handles.h"
 
 namespace platform {
@@ -10,13 +12,15 @@ namespace {
 
 const char kLastProp[] = "Pelmark.ColorBox.Last";
 
-std::string Hex(uint32_t v) {
-    char buf[32];
-    wsprintfA(buf, "$%08X", static_cast<unsigned>(v));
-    return buf;
-}
-
 }  // namespace
+
+std::string ColorBoxItemText(HWND box, int item) {
+    const LRESULT n = SendMessageA(box, CB_GETLBTEXTLEN, item, 0);
+    if (n <= 0) return {};
+    std::string s(static_cast<size_t>(n) + 1, '\0');
+    s.resize(static_cast<size_t>(std::max<LRESULT>(0, SendMessageA(box, CB_GETLBTEXT, item, reinterpret_cast<LPARAM>(s.data())))));
+    return s;
+}
 
 const std::vector<NamedColor>& ListedColors() {
     static const std::vector<NamedColor> colors = {
@@ -86,10 +90,7 @@ void DrawColorBoxItem(const DRAWITEMSTRUCT* dis) {
     UniqueBrush brush(CreateSolidBrush(ColorToRGB(value)));
     FillRect(dc, &swatch, brush.get());
     FrameRect(dc, &swatch, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-    char text[64] = {};
-    SendMessageA(dis->hwndItem, CB_GETLBTEXT, dis->itemID, reinterpret_cast<LPARAM>(text));
-    std::string label = text;
-    if (dis->itemID == 0 && value != 0) label.append(" ").append(Hex(value));
+    const std::string label = ColorBoxItemText(dis->hwndItem, static_cast<int>(dis->itemID));
     RECT tr = dis->rcItem;
     tr.left = swatch.right + 4;
     SetBkMode(dc, TRANSPARENT);

@@ -29,6 +29,8 @@ uint32_t ColorBoxValue(HWND combo);
 // For the owner's WM_MEASUREITEM and WM_DRAWITEM.
 void MeasureColorBoxItem(MEASUREITEMSTRUCT* mis);
 void DrawColorBoxItem(const DRAWITEMSTRUCT* dis);
+// The plain name an item is drawn with.
+std::string ColorBoxItemText(HWND combo, int item);
 // For CBN_SELCHANGE: "Custom..." opens the colour picker; a picked colour
 // becomes the custom entry's value, a cancelled one restores the last value.
 void ColorBoxSelChange(HWND owner, HWND combo);

@@ -128,6 +128,12 @@ bool AnswerListViewText(NMHDR* hdr, const std::function<std::string(int, int)>& 
     return true;
 }
 
+std::string WindowText(HWND window) {
+    std::string s(static_cast<size_t>(GetWindowTextLengthA(window)) + 1, '\0');
+    s.resize(static_cast<size_t>(std::max(0, GetWindowTextA(window, s.data(), static_cast<int>(s.size())))));
+    return s;
+}
+
 unsigned CurrentShiftState() {
     unsigned s = ssNone;
     if (IsDown(VK_SHIFT)) s |= ssShift;
@@ -410,12 +416,7 @@ HWND Form::ControlByHelpContext(int context) const {
 
 std::string Form::Text(const std::string& control) const {
     HWND h = Control(control);
-    if (!h) return {};
-    const int n = GetWindowTextLengthA(h);
-    std::string s(static_cast<size_t>(n) + 1, '\0');
-    GetWindowTextA(h, s.data(), n + 1);
-    s.resize(std::strlen(s.c_str()));
-    return s;
+    return h ? WindowText(h) : std::string();
 }
 
 void Form::SetText(const std::string& control, const std::string& text) {
@@ -428,10 +429,7 @@ void Form::SetCaption(const std::string& caption) {
 }
 
 std::string Form::Caption() const {
-    if (!hwnd_) return def_.caption;
-    char buf[512] = {};
-    GetWindowTextA(hwnd_, buf, sizeof buf);
-    return buf;
+    return hwnd_ ? WindowText(hwnd_) : def_.caption;
 }
 
 void Form::SetShowHint(bool show) {
@@ -483,6 +481,10 @@ int Form::ShowModal() {
     modalResult_ = mrNone;
     closeApproved_ = false;
     HWND active = GetActiveWindow();
+    struct Busy {
+        int count = Application::Instance().SuspendBusy();
+        ~Busy() { Application::Instance().ResumeBusy(count); }
+    } waitingForTheUser;
     Show();
 
     MSG msg;

@@ -45,6 +45,9 @@ enum class Bevel { None, Lowered, Raised };
 enum Shift : unsigned { ssNone = 0, ssShift = 1, ssCtrl = 2, ssAlt = 4 };
 unsigned CurrentShiftState();
 
+// A window's whole text, however long.
+std::string WindowText(HWND window);
+
 struct ControlDef {
     std::string name;
     ControlKind kind = ControlKind::Label;

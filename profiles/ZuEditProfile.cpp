@@ -169,7 +169,6 @@ void TFrmZuEditProfile::BitBtnEditIniFileClick() {
         ShowError(".INI file not created yet!\rSave changes and try again.");
         return;
     }
-    platform::BusyCursor busy;
     if (!inieditor::EditIniFile(*this, file)) ShowError("Problems loading .INI file !");
 }
 

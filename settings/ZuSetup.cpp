@@ -379,15 +379,15 @@ void TFrmZuSetup::BitBtnEditINIFileClick() {
         ShowError(".INI file not created yet!\rSave changes and try again.");
         return;
     }
-    platform::BusyCursor busy;
     if (!inieditor::EditIniFile(*this, path)) ShowError("Problems loading .INI file !");
 }
 
 void TFrmZuSetup::OnHelp(int context) { ShowContextHelp(*this, context); }
 
 bool TFrmZuSetup::OnKeyDown(WPARAM key, unsigned shift) {
-    // "Default &SMTP server" has no control to focus: its mnemonic does nothing.
-    return key == 'S' && shift == platform::ssAlt;
+    // "Default &SMTP server" has no control to focus: its mnemonic does
+    // nothing, except in the hot-key control, where Alt+S is a hot key.
+    return key == 'S' && shift == platform::ssAlt && GetFocus() != Control("HotKeyAppHotKey");
 }
 
 void TFrmZuSetup::OnControlCommand(HWND control, WORD code) {

@@ -114,12 +114,11 @@ void TFrmKelSplash::OnDestroy() {
 
 void TFrmKelSplash::FitLabel(const char* name, HFONT font) {
     HWND label = Control(name);
-    char text[512] = {};
-    GetWindowTextA(label, text, sizeof text);
+    const std::string text = platform::WindowText(label);
     HDC dc = GetDC(label);
     HGDIOBJ old = SelectObject(dc, font);
     SIZE sz{};
-    GetTextExtentPoint32A(dc, text, lstrlenA(text), &sz);
+    GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &sz);
     SelectObject(dc, old);
     ReleaseDC(label, dc);
     SetWindowPos(label, nullptr, 0, 0, sz.cx, sz.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);

@@ -67,10 +67,12 @@ std::string TenKeys() {
 
 }  // namespace
 
-TEST(IniEditorRows, ChangedRowsAreWrittenEachWithItsOwnValue) {
-    std::vector<IniRow> rows{{"a", "1", false}, {"Dup", "first", true}, {"b", "2", true}, {"dup", "second", true}};
+TEST(IniEditorRows, EachChangedKeyIsWrittenOnceFromItsFirstRow) {
+    auto rows = inieditor::RowsFromLines({"a=1", "Dup=first", "b=2", "dup=second"});
+    EXPECT_TRUE(rows[3].duplicate);
+    for (auto& r : rows) r.changed = r.key != "a";
     EXPECT_EQ(inieditor::ChangedValues(rows),
-              (std::vector<std::pair<std::string, std::string>>{{"Dup", "first"}, {"b", "2"}, {"dup", "second"}}));
+              (std::vector<std::pair<std::string, std::string>>{{"Dup", "first"}, {"b", "2"}}));
     EXPECT_EQ(inieditor::RowsFromLines({}).size(), 1u);  // the one empty row
     const auto r = inieditor::RowsFromLines({"k=v=w", "e="});
     EXPECT_EQ(r[0].key, "k");
@@ -169,14 +171,17 @@ TEST(IniEditor, TypingTheOldTextBackStillWritesIt) {
     EXPECT_EQ(platform::IniFile(s.path).ReadString("A", "k", ""), "old");
 }
 
-TEST(IniEditor, AnEditOfASecondDuplicateKeyIsWrittenWithItsOwnValue) {
+TEST(IniEditor, ALaterRowOfADuplicateKeyIsReadOnlySoNoEditIsLost) {
     Session s("[A]\r\nk=first\r\nK=second\r\n");
     if (s.editor->Rows(1).size() < 2) GTEST_SKIP() << "this private-profile service lists a key once";
+    EXPECT_TRUE(s.editor->Rows(1)[1].duplicate);
     s.Run([&](DriverWindow& w) {
-        s.Type(w, 1, 1, "edited");
+        s.Type(w, 1, 0, "edited");
+        s.editor->SetCurrentRow(1, 1);
+        EXPECT_TRUE(GetWindowLongA(s.editor->ValueEditor(1), GWL_STYLE) & ES_READONLY);
         w.Press("BitBtnSave");
     });
-    EXPECT_NE(Slurp(s.path).find("edited"), std::string::npos);
+    EXPECT_EQ(platform::IniFile(s.path).ReadString("A", "k", ""), "edited");
 }
 
 TEST(IniEditor, ReloadDiscardsEditsAndASaveThenWritesNothing) {
@@ -318,4 +323,104 @@ TEST(IniEditor, ASectionWithoutKeysTakesNoValueAndHelpShowsTheHeadersHint) {
         }});
     EXPECT_EQ(help, "Collapse/Expand the 'Full' section\rToggles the visibility of the section attached to this button.");
     EXPECT_EQ(Slurp(s.path), "[Empty]\r\n[Full]\r\nk=1\r\n");
+}
+
+namespace {
+// Real input through the system's queue, as the mouse and keyboard give it.
+void ClickAt(POINT screen) {
+    SetCursorPos(screen.x, screen.y);
+    mouse_event(MOUSEEVENTF_LEFTDOWN, 0, 0, 0, 0);
+    mouse_event(MOUSEEVENTF_LEFTUP, 0, 0, 0, 0);
+}
+void TypeKey(BYTE vk) {
+    keybd_event(vk, 0, 0, 0);
+    keybd_event(vk, 0, KEYEVENTF_KEYUP, 0);
+}
+template <typename F>
+bool SettleUntil(F done) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!done() && std::chrono::steady_clock::now() < end) UiDriver::Settle();
+    return done();
+}
+}  // namespace
+
+TEST(IniEditor, TheValueEditorFollowsTheWheelAndAClickTypesIntoTheRowSeen) {
+    std::string text = "[Big]\r\n";
+    for (int i = 0; i < 40; ++i) text += "key" + std::to_string(100 + i) + "=v\r\n";
+    Session s(text);
+    int top = -1;
+    s.Run([&](DriverWindow& w) {
+        HWND grid = s.editor->Control("AValList1"), editor = s.editor->ValueEditor(1);
+        SetForegroundWindow(w.Handle());
+        SetFocus(editor);
+        RECT gr;
+        GetWindowRect(grid, &gr);
+        SetCursorPos((gr.left + gr.right) / 2, (gr.top + gr.bottom) / 2);
+        for (int i = 0; i < 3; ++i) mouse_event(MOUSEEVENTF_WHEEL, 0, 0, static_cast<DWORD>(-WHEEL_DELTA), 0);
+        ASSERT_TRUE(SettleUntil([&] { return ListView_GetTopIndex(grid) > 0; })) << "the wheel did not scroll";
+        top = ListView_GetTopIndex(grid);
+        EXPECT_FALSE(IsWindowVisible(editor));  // its row is out of view
+        RECT cell{};
+        cell.top = 1;
+        cell.left = LVIR_BOUNDS;
+        SendMessageA(grid, LVM_GETSUBITEMRECT, top, reinterpret_cast<LPARAM>(&cell));
+        MapWindowPoints(grid, nullptr, reinterpret_cast<POINT*>(&cell), 2);
+        ClickAt({(cell.left + cell.right) / 2, (cell.top + cell.bottom) / 2});
+        ASSERT_TRUE(SettleUntil([&] { return GetFocus() == editor && IsWindowVisible(editor); }));
+        EXPECT_EQ(s.editor->CurrentRow(1), top);
+        RECT er;
+        GetWindowRect(editor, &er);
+        EXPECT_TRUE(er.top >= cell.top && er.bottom <= cell.bottom) << "the editor is not in the row clicked";
+        TypeKey('Z');
+        SettleUntil([&] { return platform::WindowText(editor).find('z') != std::string::npos; });
+        w.Press("BitBtnSave");
+    });
+    ASSERT_GT(top, 0);
+    const platform::IniFile ini(s.path);
+    EXPECT_NE(ini.ReadString("Big", "key" + std::to_string(100 + top), ""), "v");
+    EXPECT_EQ(ini.ReadString("Big", "key100", ""), "v");
+}
+
+TEST(IniEditor, EscapeUndoesALongEditAndTheEdgesOfTheGridKeepTheCell) {
+    Session s("[A]\r\nfirst=1\r\nlast=2\r\n");
+    const std::string longText(5000, 'x');
+    const int r = s.Run([&](DriverWindow& w) {
+        HWND e = s.editor->ValueEditor(1);
+        SetFocus(e);
+        SetWindowTextA(e, longText.c_str());
+        EXPECT_EQ(platform::WindowText(e), longText);  // not cut by the edit's limit
+        w.Key(VK_UP);  // the first row: nothing above it
+        EXPECT_FALSE(s.editor->Rows(1)[0].changed);
+        w.Key(VK_ESCAPE);
+        EXPECT_EQ(platform::WindowText(e), "1");
+        EXPECT_TRUE(IsWindowVisible(w.Handle()));
+        s.editor->SetCurrentRow(1, 1);
+        SetFocus(e);
+        SetWindowTextA(e, "typed");
+        w.Key(VK_DOWN);  // the last row: nothing below it
+        EXPECT_FALSE(s.editor->Rows(1)[1].changed);
+        w.Key(VK_ESCAPE);
+        EXPECT_EQ(platform::WindowText(e), "2");
+        EXPECT_TRUE(IsWindowVisible(w.Handle()));
+        w.Key(VK_ESCAPE);
+    });
+    EXPECT_EQ(r, 3);
+}
+
+TEST(IniEditor, AHeaderClickLeavesTheFocusWhereItWas) {
+    Session s("[a]\r\nk=1\r\n[b]\r\nk=1\r\n[c]\r\nk=1\r\n");
+    s.Run([&](DriverWindow& w) {
+        auto& e = *s.editor;
+        SetFocus(e.ValueEditor(1));
+        HWND header = e.Control("AButton3");
+        PostMessageA(header, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+        PostMessageA(header, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+        UiDriver::Settle();
+        EXPECT_TRUE(e.Expanded(3));
+        EXPECT_EQ(GetFocus(), e.ValueEditor(1));
+        w.Key(VK_TAB, platform::ssCtrl);  // the accordion goes on from section 1
+        EXPECT_TRUE(e.Expanded(2));
+        EXPECT_FALSE(e.Expanded(1));
+        w.Press("BitBtnCancel");
+    });
 }
