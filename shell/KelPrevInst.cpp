@@ -55,7 +55,6 @@ namespace {
 struct Search {
     const char* className;
     LRESULT appID;
-    UINT timeoutMs;
     HWND found;
 };
 
@@ -65,15 +64,12 @@ BOOL CALLBACK Examine(HWND w, LPARAM lp) {
         const UINT getId = MsgAppGetID();
         char cls[30] = {};
         GetClassNameA(w, cls, sizeof cls);
-        // The class is compared first: only a window that could be the running
-        // copy is asked, and never without a time-out.
+        // The class is compared first, so only a window that could be the
+        // running copy is asked; it is then waited for, however busy it is,
+        // or a busy copy would be taken for a stranger and a second copy start.
         if (lstrcmpiA(cls, s->className) != 0) return TRUE;
-        DWORD_PTR reply = 0;
-        if (!SendMessageTimeoutA(w, getId, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, s->timeoutMs,
-                                 &reply)) {
-            return TRUE;
-        }
-        if (static_cast<LRESULT>(reply) == s->appID) {
+        const LRESULT reply = SendMessageA(w, getId, 0, 0);
+        if (reply == s->appID) {
             s->found = w;
             return FALSE;
         }
@@ -85,8 +81,8 @@ BOOL CALLBACK Examine(HWND w, LPARAM lp) {
 
 }  // namespace
 
-HWND FindRunningCopy(const char* className, LRESULT appID, UINT timeoutMs) {
-    Search s{className, appID, timeoutMs, nullptr};
+HWND FindRunningCopy(const char* className, LRESULT appID) {
+    Search s{className, appID, nullptr};
     EnumWindows(&Examine, reinterpret_cast<LPARAM>(&s));
     return s.found;
 }

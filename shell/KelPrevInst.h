@@ -33,9 +33,9 @@ std::vector<std::string> SplitCommandLine(const std::string& commandLine);
 std::string JoinParameters(const std::vector<std::string>& params, const std::string& separator);
 
 // The top-level window of class `className` (ignoring case) that answers the
-// identification query with `appID`, or null. A window that does not answer
-// within `timeoutMs` is passed over, so a hung program cannot hang a start.
-HWND FindRunningCopy(const char* className, LRESULT appID, UINT timeoutMs = 3000);
+// identification query with `appID`, or null. Only windows of that class are
+// asked, and each is waited for until it answers.
+HWND FindRunningCopy(const char* className, LRESULT appID);
 
 // Brings `running` forward and hands over `params`; raises the system's error
 // when the joined text cannot be stored as an atom.

@@ -39,13 +39,17 @@ public:
     }
     HWND Handle() const { return hwnd_; }
     int restores = 0;
+    DWORD busyMs = 0;
     std::vector<std::string> handedOver;
 
 private:
     static LRESULT CALLBACK Proc(HWND h, UINT m, WPARAM w, LPARAM l) {
         auto* self = reinterpret_cast<StandIn*>(GetWindowLongPtrA(h, GWLP_USERDATA));
         if (self && m != 0) {
-            if (m == MsgAppGetID()) return self->reply_;
+            if (m == MsgAppGetID()) {
+                Sleep(self->busyMs);  // a copy busy with a long refresh
+                return self->reply_;
+            }
             if (m == MsgAppRestore()) {
                 ++self->restores;
                 return 0;
@@ -178,6 +182,16 @@ TEST(PrevInstance, SecondStartHandsOverParametersJoinedAndExitsZero) {
     testing_support::PumpFor(std::chrono::milliseconds(100));  // the posted restore
     EXPECT_EQ(running.restores, 1);
     EXPECT_EQ(running.handedOver, (std::vector<std::string>{"a b c"}));
+}
+
+TEST(PrevInstance, ASecondStartWaitsForABusyRunningCopyAndHandsOver) {
+    StandIn running(kMainClassName, kAppID);
+    running.busyMs = 4000;  // longer than any short time-out
+    Process second("p");
+    EXPECT_EQ(second.Wait(), 0);
+    EXPECT_EQ(WaitForWindow(second.pi.dwProcessId, kMainClassName, 10), nullptr);
+    testing_support::PumpFor(std::chrono::milliseconds(100));
+    EXPECT_EQ(running.handedOver, (std::vector<std::string>{"p"}));
 }
 
 TEST(PrevInstance, SecondStartWithoutParametersOnlyAsksToRestore) {
