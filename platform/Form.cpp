@@ -272,6 +272,7 @@ void Form::Create() {
     created_ = true;
     SetShowHint(Application::Instance().ShowHint());
     OnCreate();
+    ready_ = true;
 }
 
 Size Form::ClientSizeOf(const std::string& parent) const {

@@ -119,6 +119,9 @@ public:
     // Builds the window and its controls and runs OnCreate.
     void Create();
     HWND Handle() const { return hwnd_; }
+    // Whether Create ran to its end: a form whose creation failed was never
+    // the user's, and keeps nothing of itself (its placement, say).
+    bool Ready() const { return ready_; }
     const FormDef& Definition() const { return def_; }
     const std::string& Name() const { return def_.name; }
     HWND Owner() const { return owner_; }
@@ -227,6 +230,7 @@ private:
     bool showHint_ = true;
     bool modal_ = false;
     bool created_ = false;
+    bool ready_ = false;
     int modalResult_ = mrNone;
     bool closeApproved_ = false;
     int nextId_ = 1000;

@@ -163,7 +163,7 @@ void RestoreFormPlacement(platform::Form& form) {
 
 void SaveFormPlacement(platform::Form& form) {
     HWND h = form.Handle();
-    if (!h) return;
+    if (!h || !form.Ready()) return;
     const HKEY cu = HKEY_CURRENT_USER;
     const std::string key = ProductKey();
     const std::string n = form.Name();

@@ -5,6 +5,7 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
+#include "platform/Application.h"
 #include "platform/ColorBox.h"
 #include "settings/KelUtility.h"
 #include "settings/RegSpecial.h"
@@ -295,4 +296,48 @@ TEST(Setup, HelpOnTheAgentFolderShowsItsLabelsHint) {
             info.Press("OK");
         }});
     EXPECT_EQ(help, "Root folder of all Agent data files");
+}
+
+TEST(Setup, WaitingForTheUserIsNeverBusyAndAltSReachesTheHotKeyControl) {
+    SetupSession s;
+    TempFolder dir;
+    WriteRegValue(HKEY_CURRENT_USER, SettingsKey, "DefaultIniPath",
+                  dir.MakeFile("Agent.ini", "[URL]\r\nForceAgentClient=1\r\n"));
+    bool busyInEditor = true;
+    WORD hotKey = 0;
+    s.Run([&](DriverWindow& w) {
+        w.Press("BitBtnEditINIFile");
+        EXPECT_FALSE(platform::Application::Instance().Busy());
+        w.FocusOn("HotKeyAppHotKey");
+        SetForegroundWindow(w.Handle());
+        for (DWORD flags : {0ul, static_cast<DWORD>(KEYEVENTF_KEYUP)}) {  // Alt+S from the keyboard
+            keybd_event(flags ? 'S' : VK_MENU, 0, flags, 0);
+            keybd_event(flags ? VK_MENU : 'S', 0, flags, 0);
+        }
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+        while (SendMessageA(w.Control("HotKeyAppHotKey"), HKM_GETHOTKEY, 0, 0) == 0 &&
+               std::chrono::steady_clock::now() < end) {
+            UiDriver::Settle();
+        }
+        hotKey = static_cast<WORD>(SendMessageA(w.Control("HotKeyAppHotKey"), HKM_GETHOTKEY, 0, 0));
+        w.Press("BitBtnCancel");
+    }, {[&](DriverWindow& editor) {
+            busyInEditor = platform::Application::Instance().Busy();
+            editor.Press("BitBtnCancel");
+        }});
+    EXPECT_FALSE(busyInEditor);
+    EXPECT_EQ(hotKey, MAKEWORD('S', HOTKEYF_ALT));
+}
+
+TEST(Setup, AnUnlistedColourIsTheCustomEntryAloneAndAFailedCreationStoresNoPlacement) {
+    SetupSession s;
+    WriteRegValue(HKEY_CURRENT_USER, SettingsKey, "ColorLaunchClose", int32_t(0x00123456));
+    s.Run([](DriverWindow& w) {
+        EXPECT_EQ(platform::ColorBoxItemText(w.Control("ColorBoxLaunchClose"), 0), "Custom...");
+        w.Press("BitBtnCancel");
+    });
+    DeleteRegKey(HKEY_CURRENT_USER, SettingsKey);
+    WriteRegValue(HKEY_CURRENT_USER, SettingsKey, "AgentFolder", int32_t(1));  // a registry error
+    EXPECT_EQ(testing_support::ErrorOf([] { RunSetupDialog(nullptr); }), "Invalid data type for 'AgentFolder'");
+    EXPECT_EQ(ReadRegValue(HKEY_CURRENT_USER, SettingsKey, "FrmZuSetup.Width", int32_t(-1)), -1);
 }

@@ -149,8 +149,9 @@ void DriverWindow::Key(WPARAM vk, unsigned shift) const {
     const UINT down = (shift & platform::ssAlt) ? WM_SYSKEYDOWN : WM_KEYDOWN;
     const UINT up = (shift & platform::ssAlt) ? WM_SYSKEYUP : WM_KEYUP;
     const UINT scan = MapVirtualKeyA(static_cast<UINT>(vk), 0);
-    PostMessageA(target, down, vk, 1 | (scan << 16));
-    PostMessageA(target, up, vk, 1 | (scan << 16) | 0xC0000000u);
+    const LPARAM context = (shift & platform::ssAlt) ? (1u << 29) : 0;  // Alt held, as the keyboard says
+    PostMessageA(target, down, vk, 1 | (scan << 16) | context);
+    PostMessageA(target, up, vk, 1 | (scan << 16) | context | 0xC0000000u);
     UiDriver::Settle();
     SetKeyboardState(saved);
 }
