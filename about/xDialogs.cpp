@@ -72,7 +72,7 @@ public:
 protected:
     bool OnKeyDown(WPARAM key, unsigned shift) override {
         if (key != 'C' || shift != platform::ssCtrl) return false;
-        MessageBeep(0);
+        Beeper(0);
         CopyToClipboard(MessageCopyText(title_, message_, captions_));
         return true;
     }
@@ -236,7 +236,6 @@ int Show(const std::string& text, MsgKind kind, MsgButtons buttons, bool glyph) 
         // Help leaves the dialog open; no help file is ever opened.
         form.OnClick("Help", [] {});
     }
-    MessageBeep(0);
     const int result = form.ShowModal();
     form.Destroy();
     return result;
@@ -307,11 +306,25 @@ std::string MessageCopyText(const std::string& title, const std::string& message
                             const std::vector<std::string>& captions) {
     const std::string dashes(27, '-');
     const std::string nl = "\r\n";
+    // Every line of the copy ends with CR LF, also those that the message
+    // breaks with a lone CR or LF.
+    std::string text;
+    for (size_t i = 0; i < message.size(); ++i) {
+        const char c = message[i];
+        if (c == '\r' || c == '\n') {
+            text += nl;
+            if (c == '\r' && i + 1 < message.size() && message[i + 1] == '\n') ++i;
+        } else {
+            text += c;
+        }
+    }
     std::string row;
     for (const auto& c : captions) row += StripAmpersands(c) + "   ";
-    return dashes + nl + title + nl + dashes + nl + message + nl + dashes + nl + row + nl + dashes +
+    return dashes + nl + title + nl + dashes + nl + text + nl + dashes + nl + row + nl + dashes +
            nl;
 }
+
+BOOL(WINAPI* Beeper)(UINT type) = &MessageBeep;
 
 int ShowMessageDialog(const std::string& text, MsgKind kind, MsgButtons buttons, int) {
     return Show(text, kind, buttons, false);

@@ -4,6 +4,8 @@
 // font, and glyph buttons with the hand cursor in a fixed font.
 #pragma once
 
+#include <windows.h>
+
 #include <array>
 #include <string>
 #include <vector>
@@ -75,6 +77,10 @@ int DefaultButtonIndex(MsgButtons buttons);
 int CancelButtonIndex(MsgButtons buttons);
 
 // What Ctrl+C puts on the clipboard.
+// The beep of Ctrl+C (the only sound a message dialog makes); tests put a
+// recorder here.
+extern BOOL(WINAPI* Beeper)(UINT type);
+
 std::string MessageCopyText(const std::string& title, const std::string& message,
                             const std::vector<std::string>& captions);
 

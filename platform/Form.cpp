@@ -189,9 +189,25 @@ void Form::SetGlyph(const std::string& control, const char* bitmapResource) {
     HIMAGELIST il = GlyphImages(bitmapResource);
     if (!il) return;
     glyphs_.push_back(il);
+    // The glyph and the caption stand together, 2 pixels apart, centred in
+    // the button's label area (its client less the 2-pixel edge each side).
+    constexpr int kGap = 2, kEdge = 2;
+    int glyphW = 0, glyphH = 0;
+    ImageList_GetIconSize(il, &glyphW, &glyphH);
+    const std::string caption = WindowText(b);
+    RECT text{};
+    {
+        WindowDC dc(b);
+        HGDIOBJ old = SelectObject(dc.get(), reinterpret_cast<HFONT>(SendMessageA(b, WM_GETFONT, 0, 0)));
+        if (!caption.empty()) DrawTextA(dc.get(), caption.c_str(), -1, &text, DT_CALCRECT | DT_SINGLELINE);
+        SelectObject(dc.get(), old);
+    }
+    RECT client;
+    GetClientRect(b, &client);
+    SetWindowLongA(b, GWL_STYLE, (GetWindowLongA(b, GWL_STYLE) & ~(BS_CENTER | BS_RIGHT)) | BS_LEFT);
     BUTTON_IMAGELIST bil{};
     bil.himl = il;
-    bil.margin = {0, 0, 2, 0};
+    bil.margin = {CentredGlyphMargin(client.right - 2 * kEdge, glyphW, kGap, text.right - text.left), 0, kGap, 0};
     bil.uAlign = BUTTON_IMAGELIST_ALIGN_LEFT;
     SendMessageA(b, BCM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(&bil));
 }

@@ -44,4 +44,9 @@ std::string LongHint(const std::string& hint) {
     return bar == std::string::npos ? hint : hint.substr(bar + 1);
 }
 
+int CentredGlyphMargin(int width, int glyphWidth, int gap, int textWidth) {
+    const int margin = (width - glyphWidth - gap - textWidth) / 2;
+    return margin > 0 ? margin : 0;
+}
+
 }  // namespace platform

@@ -29,6 +29,10 @@ struct Size {
 // anchored on neither, it keeps its centre at the same relative place.
 Rect AnchorRect(const Rect& design, Size designParent, Size parent, unsigned anchors);
 
+// The left margin that centres a button's glyph and caption together, `gap`
+// pixels apart, in a label area `width` wide (never below 0).
+int CentredGlyphMargin(int width, int glyphWidth, int gap, int textWidth);
+
 // A hint is "short|long"; without "|" both parts are the whole text.
 std::string ShortHint(const std::string& hint);
 std::string LongHint(const std::string& hint);

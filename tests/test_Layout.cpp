@@ -32,6 +32,11 @@ TEST(AnchorRect, NoHorizontalAnchorKeepsCentreProportional) {
     EXPECT_EQ(r.width, 20);
 }
 
+TEST(Layout, AGlyphAndItsCaptionAreCentredTogether) {
+    EXPECT_EQ(CentredGlyphMargin(71, 16, 2, 21), 16);  // 16 + 16 + 2 + 21 + 16 = 71
+    EXPECT_EQ(CentredGlyphMargin(40, 16, 2, 30), 0);   // too wide: from the left edge
+}
+
 TEST(Hints, ShortAndLongParts) {
     const std::string h =
         "Edit default .INI file|Opens a dialog where you can edit all the values defined in the default .INI file.";

@@ -200,18 +200,33 @@ TEST(MessageDialogs, CustomKindHasNoIconAndTheApplicationTitle) {
     });
 }
 
-TEST(MessageDialogs, CtrlCCopiesTheExactTextBlock) {
+namespace {
+int gBeeps = 0;
+BOOL WINAPI CountBeep(UINT) {
+    ++gBeeps;
+    return TRUE;
+}
+}  // namespace
+
+TEST(MessageDialogs, CtrlCCopiesTheExactTextBlockWithTheOnlyBeep) {
     const std::string dashes(27, '-');
+    auto* savedBeeper = about::Beeper;
+    about::Beeper = &CountBeep;
     for (Shower show : kVariants) {
+        gBeeps = 0;
+        int beepsBeforeCtrlC = -1;
         OpenClipboard(nullptr);
         EmptyClipboard();
         CloseClipboard();
-        const int r = Answer(show, "Remove \"x\" ?", MsgKind::Confirmation, mbYes | mbNo, [](DriverWindow& w) {
+        const int r = Answer(show, "Remove \"x\" ?", MsgKind::Confirmation, mbYes | mbNo, [&](DriverWindow& w) {
             w.Key('C', platform::ssShift | platform::ssCtrl);  // not Ctrl alone: nothing
+            beepsBeforeCtrlC = gBeeps;
             w.Key('C', platform::ssCtrl);
             w.Press("No");
         });
         EXPECT_EQ(r, 7);
+        EXPECT_EQ(beepsBeforeCtrlC, 0);  // none on opening
+        EXPECT_EQ(gBeeps, 1);
         ASSERT_TRUE(OpenClipboard(nullptr));
         HANDLE h = GetClipboardData(CF_TEXT);
         std::string got = h ? static_cast<const char*>(GlobalLock(h)) : "";
@@ -220,8 +235,10 @@ TEST(MessageDialogs, CtrlCCopiesTheExactTextBlock) {
         EXPECT_EQ(got, dashes + "\r\nConfirm\r\n" + dashes + "\r\nRemove \"x\" ?\r\n" + dashes + "\r\nYes   No   \r\n" +
                            dashes + "\r\n");
     }
-    EXPECT_EQ(MessageCopyText("T", "M", {"N&o to All", "&Help"}),
-              dashes + "\r\nT\r\n" + dashes + "\r\nM\r\n" + dashes + "\r\nNo to All   Help   \r\n" + dashes + "\r\n");
+    about::Beeper = savedBeeper;
+    EXPECT_EQ(MessageCopyText("T", "a\rb\r\nc\nd", {"N&o to All", "&Help"}),
+              dashes + "\r\nT\r\n" + dashes + "\r\na\r\nb\r\nc\r\nd\r\n" + dashes + "\r\nNo to All   Help   \r\n" +
+                  dashes + "\r\n");
 }
 
 TEST(MessageDialogs, GlyphVariantTakesItsCaptionsFromTheTable) {
@@ -232,6 +249,10 @@ TEST(MessageDialogs, GlyphVariantTakesItsCaptionsFromTheTable) {
     Answer(&ShowGlyphMessageDialog, "x", MsgKind::Information, mbOK, [](DriverWindow& w) {
         EXPECT_EQ(w.Title(), "Note");
         EXPECT_EQ(w.Text("OK"), "&Fine");
+        BUTTON_IMAGELIST bil{};
+        SendMessageA(w.Control("OK"), BCM_GETIMAGELIST, 0, reinterpret_cast<LPARAM>(&bil));
+        EXPECT_GT(bil.margin.left, 8);  // centred with its caption, not at the edge
+        EXPECT_EQ(bil.margin.right, 2);
         w.Press("OK");
     });
     Answer(&ShowMessageDialog, "x", MsgKind::Information, mbOK, [](DriverWindow& w) {
