@@ -211,15 +211,27 @@ void TFrmKelVersionAbout::SetColumns(const char* first, const char* second, bool
     }
 }
 
+void TFrmKelVersionAbout::FitColumns() {
+    // The first column as wide as the wider of its heading and its texts, the
+    // second the rest, leaving room for the vertical scroll bar so that no
+    // horizontal one is ever needed.
+    HWND list = Control("ListViewVersion");
+    SendMessageA(list, LVM_SETCOLUMNWIDTH, 0, LVSCW_AUTOSIZE_USEHEADER);
+    RECT rc;
+    GetClientRect(list, &rc);
+    int room = rc.right;
+    if (!(GetWindowLongA(list, GWL_STYLE) & WS_VSCROLL)) room -= GetSystemMetrics(SM_CXVSCROLL);
+    const int first = static_cast<int>(SendMessageA(list, LVM_GETCOLUMNWIDTH, 0, 0));
+    SendMessageA(list, LVM_SETCOLUMNWIDTH, 1, std::max(40, room - first));
+}
+
 void TFrmKelVersionAbout::AddRow(const std::string& caption, const std::string& value, bool sorted) {
     HWND list = Control("ListViewVersion");
     int at = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
     if (sorted) {
         // Kept in caption order, as the platform compares texts.
         for (int i = 0; i < at; ++i) {
-            char buf[256] = {};
-            ListView_GetItemText(list, i, 0, buf, sizeof buf);
-            if (lstrcmpA(caption.c_str(), buf) < 0) {
+            if (lstrcmpA(caption.c_str(), platform::ListViewText(list, i, 0).c_str()) < 0) {
                 at = i;
                 break;
             }
@@ -286,6 +298,7 @@ void TFrmKelVersionAbout::BitBtnVersionClick() {
             AddRow(caption, value, true);
         }
     }
+    FitColumns();
 }
 
 void TFrmKelVersionAbout::BitBtnMemoryClick() {
@@ -301,6 +314,7 @@ void TFrmKelVersionAbout::BitBtnMemoryClick() {
                                 static_cast<uint32_t>(ms.dwTotalPageFile), static_cast<uint32_t>(ms.dwAvailPageFile),
                                 static_cast<uint32_t>(ms.dwTotalVirtual),  static_cast<uint32_t>(ms.dwAvailVirtual)};
     for (int i = 0; i < 6; ++i) AddRow(kMemoryRows[i], FormatByteCount(values[i]), false);
+    FitColumns();
 }
 
 std::vector<std::string> TFrmKelVersionAbout::Rows() const {
@@ -308,10 +322,7 @@ std::vector<std::string> TFrmKelVersionAbout::Rows() const {
     HWND list = Control("ListViewVersion");
     const int n = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
     for (int i = 0; i < n; ++i) {
-        char a[256] = {}, b[256] = {};
-        ListView_GetItemText(list, i, 0, a, sizeof a);
-        ListView_GetItemText(list, i, 1, b, sizeof b);
-        rows.push_back(std::string(a) + "=" + b);
+        rows.push_back(platform::ListViewText(list, i, 0) + "=" + platform::ListViewText(list, i, 1));
     }
     return rows;
 }

@@ -42,6 +42,7 @@ protected:
 private:
     void SetColumns(const char* first, const char* second, bool rightAligned);
     void AddRow(const std::string& caption, const std::string& value, bool sorted);
+    void FitColumns();
     std::string exePath_;
     std::vector<std::string> extra_;  // "key=caption", sorted
     HICON icon_ = nullptr;

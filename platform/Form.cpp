@@ -134,6 +134,22 @@ std::string WindowText(HWND window) {
     return s;
 }
 
+std::string ListViewText(HWND list, int item, int subItem) {
+    // The list view says only how much it copied: grow until it copies less.
+    for (size_t size = 256;; size *= 4) {
+        std::string s(size, '\0');
+        LVITEMA it{};
+        it.iSubItem = subItem;
+        it.pszText = s.data();
+        it.cchTextMax = static_cast<int>(size);
+        const auto n = static_cast<size_t>(SendMessageA(list, LVM_GETITEMTEXTA, item, reinterpret_cast<LPARAM>(&it)));
+        if (n + 1 < size) {
+            s.resize(n);
+            return s;
+        }
+    }
+}
+
 unsigned CurrentShiftState() {
     unsigned s = ssNone;
     if (IsDown(VK_SHIFT)) s |= ssShift;

@@ -47,6 +47,8 @@ unsigned CurrentShiftState();
 
 // A window's whole text, however long.
 std::string WindowText(HWND window);
+// A list view cell's whole text, however long.
+std::string ListViewText(HWND list, int item, int subItem);
 
 struct ControlDef {
     std::string name;

@@ -133,8 +133,28 @@ TEST(VersionResource, ThousandsOfMutatedResourcesNeverReadOutside) {
     EXPECT_GT(walked, 100);  // most mutations keep the block recognisable
 }
 
+namespace {
+// Every caption of the first column shows whole, and the two columns leave
+// room for the vertical scroll bar: no text is cut, no horizontal bar shows.
+std::string ColumnsFit(HWND list) {
+    RECT rc;
+    GetClientRect(list, &rc);
+    const int scrollBar = (GetWindowLongA(list, GWL_STYLE) & WS_VSCROLL) ? 0 : GetSystemMetrics(SM_CXVSCROLL);
+    const int first = ListView_GetColumnWidth(list, 0), second = ListView_GetColumnWidth(list, 1);
+    if (first + second > rc.right - scrollBar) return "the columns are wider than the list";
+    const int n = ListView_GetItemCount(list);
+    for (int i = 0; i < n; ++i) {
+        const std::string caption = platform::ListViewText(list, i, 0);
+        const int w = static_cast<int>(SendMessageA(list, LVM_GETSTRINGWIDTHA, 0, reinterpret_cast<LPARAM>(caption.c_str())));
+        if (w + 8 > first) return "\"" + caption + "\" is cut";
+    }
+    return "fits";
+}
+}  // namespace
+
 TEST(AboutWindow, VersionPageWithExtraCaptionsAndMemoryPage) {
     UiDriver d;
+    std::string versionFits, memoryFits;
     std::string title, version, product, description;
     std::vector<std::string> versionRows, memoryRows, againRows;
     bool focusStayed = false;
@@ -145,9 +165,11 @@ TEST(AboutWindow, VersionPageWithExtraCaptionsAndMemoryPage) {
         product = w.Text("LabelProduct");
         description = w.Text("LabelDescription");
         versionRows = about.Rows();
+        versionFits = ColumnsFit(w.Control("ListViewVersion"));
         w.FocusOn("BitBtnMemory");
         w.Press("BitBtnMemory");
         memoryRows = about.Rows();
+        memoryFits = ColumnsFit(w.Control("ListViewVersion"));
         focusStayed = GetFocus() == w.Control("BitBtnVersion");
         w.Press("BitBtnVersion");
         againRows = about.Rows();
@@ -175,6 +197,8 @@ TEST(AboutWindow, VersionPageWithExtraCaptionsAndMemoryPage) {
     }
     EXPECT_TRUE(focusStayed);
     EXPECT_EQ(againRows, versionRows);
+    EXPECT_EQ(versionFits, "fits");
+    EXPECT_EQ(memoryFits, "fits");
 }
 
 TEST(AboutWindow, ByteCountsUseTheLocalesSeparator) {
