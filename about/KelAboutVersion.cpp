@@ -162,7 +162,6 @@ TFrmKelVersionAbout::TFrmKelVersionAbout(HWND owner) : Form(AboutFormDef(), owne
 
 TFrmKelVersionAbout::~TFrmKelVersionAbout() {
     Destroy();
-    if (icon_) DestroyIcon(icon_);
 }
 
 void TFrmKelVersionAbout::OnCreate() {
@@ -263,9 +262,13 @@ void TFrmKelVersionAbout::BitBtnVersionClick() {
     } catch (const platform::Error&) {
         // The page shows no rows for a resource it cannot read.
     }
-    if (!icon_) icon_ = ExtractIconA(platform::Application::Instance().InstanceHandle(), exePath_.c_str(), 0);
-    if (icon_ && reinterpret_cast<UINT_PTR>(icon_) > 1) {
-        SendMessageA(Control("ImageAppIcon"), STM_SETICON, reinterpret_cast<WPARAM>(icon_), 0);
+    if (!icon_) {
+        // 1 says "not a program file": no icon to own.
+        HICON icon = ExtractIconA(platform::Application::Instance().InstanceHandle(), exePath_.c_str(), 0);
+        if (reinterpret_cast<UINT_PTR>(icon) > 1) icon_.reset(icon);
+    }
+    if (icon_) {
+        SendMessageA(Control("ImageAppIcon"), STM_SETICON, reinterpret_cast<WPARAM>(icon_.get()), 0);
     }
     auto firstValue = [&lines](const std::string& key) {
         for (const auto& l : lines) {

@@ -45,7 +45,7 @@ private:
     void FitColumns();
     std::string exePath_;
     std::vector<std::string> extra_;  // "key=caption", sorted
-    HICON icon_ = nullptr;
+    platform::UniqueIcon icon_;
 };
 
 void ShowAboutWindow(HWND owner, const std::vector<std::string>& extraKeyCaptions);

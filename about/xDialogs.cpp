@@ -119,8 +119,9 @@ int Show(const std::string& text, MsgKind kind, MsgButtons buttons, bool glyph) 
     const int k = static_cast<int>(kind);
 
     platform::UniqueFont font = MakeFont(glyph);
-    HDC dc = CreateCompatibleDC(nullptr);
-    HGDIOBJ oldFont = SelectObject(dc, font ? font.get() : GetStockObject(DEFAULT_GUI_FONT));
+    platform::UniqueMemoryDC memory(CreateCompatibleDC(nullptr));
+    HDC dc = memory.get();
+    platform::SelectGuard selected(dc, font ? font.get() : GetStockObject(DEFAULT_GUI_FONT));
 
     MessageMetrics m;
     m.glyph = glyph;
@@ -145,8 +146,6 @@ int Show(const std::string& text, MsgKind kind, MsgButtons buttons, bool glyph) 
         m.textW = r.right - r.left;
         m.textH = r.bottom - r.top;
     }
-    SelectObject(dc, oldFont);
-    DeleteDC(dc);
 
     m.hasIcon = kIcons[k] != nullptr;
     std::vector<int> asked;

@@ -162,39 +162,34 @@ Form::Form(FormDef def, HWND owner) : def_(std::move(def)), owner_(owner) {}
 
 Form::~Form() {
     if (hwnd_ && IsWindow(hwnd_)) DestroyWindow(hwnd_);
-    for (HIMAGELIST il : glyphs_) ImageList_Destroy(il);
 }
 
 namespace {
 // The image list a glyph button shows: the glyph's normal image for every
 // state but "disabled", which takes the second image. The lower left pixel
 // marks the transparent colour.
-HIMAGELIST GlyphImages(const char* resource) {
+UniqueImageList GlyphImages(const char* resource) {
     HINSTANCE inst = Application::Instance().InstanceHandle();
     UniqueBitmap bmp(static_cast<HBITMAP>(LoadImageA(inst, resource, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
-    if (!bmp) return nullptr;
+    if (!bmp) return {};
     BITMAP bm{};
     GetObject(bmp.get(), sizeof bm, &bm);
     const int w = bm.bmWidth / 2, h = bm.bmHeight;
-    if (w <= 0 || h <= 0) return nullptr;
+    if (w <= 0 || h <= 0) return {};
     COLORREF key;
     {
-        HDC dc = CreateCompatibleDC(nullptr);
-        HGDIOBJ old = SelectObject(dc, bmp.get());
-        key = GetPixel(dc, 0, h - 1);
-        SelectObject(dc, old);
-        DeleteDC(dc);
+        UniqueMemoryDC dc(CreateCompatibleDC(nullptr));
+        SelectGuard selected(dc.get(), bmp.get());
+        key = GetPixel(dc.get(), 0, h - 1);
     }
-    HIMAGELIST two = ImageList_Create(w, h, ILC_COLOR24 | ILC_MASK, 2, 0);
-    ImageList_AddMasked(two, bmp.get(), key);
-    HIMAGELIST six = ImageList_Create(w, h, ILC_COLOR24 | ILC_MASK, 6, 0);
+    UniqueImageList two(ImageList_Create(w, h, ILC_COLOR24 | ILC_MASK, 2, 0));
+    ImageList_AddMasked(two.get(), bmp.get(), key);
+    UniqueImageList six(ImageList_Create(w, h, ILC_COLOR24 | ILC_MASK, 6, 0));
     // PBS_NORMAL, HOT, PRESSED, DISABLED, DEFAULTED, STYLUSHOT
     for (int i : {0, 0, 0, 1, 0, 0}) {
-        HICON icon = ImageList_GetIcon(two, i, ILD_NORMAL);
-        ImageList_AddIcon(six, icon);
-        DestroyIcon(icon);
+        UniqueIcon icon(ImageList_GetIcon(two.get(), i, ILD_NORMAL));
+        ImageList_AddIcon(six.get(), icon.get());
     }
-    ImageList_Destroy(two);
     return six;
 }
 }  // namespace
@@ -202,9 +197,10 @@ HIMAGELIST GlyphImages(const char* resource) {
 void Form::SetGlyph(const std::string& control, const char* bitmapResource) {
     HWND b = Control(control);
     if (!b) return;
-    HIMAGELIST il = GlyphImages(bitmapResource);
-    if (!il) return;
-    glyphs_.push_back(il);
+    UniqueImageList images = GlyphImages(bitmapResource);
+    if (!images) return;
+    HIMAGELIST il = images.get();
+    glyphs_.push_back(std::move(images));  // the button only borrows it
     // The glyph and the caption stand together, 2 pixels apart, centred in
     // the button's label area (its client less the 2-pixel edge each side).
     constexpr int kGap = 2, kEdge = 2;

@@ -237,7 +237,7 @@ private:
     bool closeApproved_ = false;
     int nextId_ = 1000;
     int showCommand_ = SW_SHOW;
-    std::vector<HIMAGELIST> glyphs_;
+    std::vector<UniqueImageList> glyphs_;
 
     friend class Application;
 };

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <utility>
 
@@ -48,6 +49,10 @@ struct WindowTraits : NullEmpty<HWND> { static void Close(HWND h) noexcept { if 
 struct FontTraits : NullEmpty<HFONT> { static void Close(HFONT h) noexcept { DeleteObject(h); } };
 struct BitmapTraits : NullEmpty<HBITMAP> { static void Close(HBITMAP h) noexcept { DeleteObject(h); } };
 struct BrushTraits : NullEmpty<HBRUSH> { static void Close(HBRUSH h) noexcept { DeleteObject(h); } };
+struct PenTraits : NullEmpty<HPEN> { static void Close(HPEN h) noexcept { DeleteObject(h); } };
+struct MemoryDCTraits : NullEmpty<HDC> { static void Close(HDC h) noexcept { DeleteDC(h); } };
+struct ImageListTraits : NullEmpty<HIMAGELIST> { static void Close(HIMAGELIST h) noexcept { ImageList_Destroy(h); } };
+struct IconTraits : NullEmpty<HICON> { static void Close(HICON h) noexcept { DestroyIcon(h); } };
 struct ModuleTraits : NullEmpty<HMODULE> { static void Close(HMODULE h) noexcept { FreeLibrary(h); } };
 struct KernelTraits : NullEmpty<HANDLE> { static void Close(HANDLE h) noexcept { CloseHandle(h); } };
 struct FindTraits {
@@ -62,6 +67,11 @@ using UniqueWindow = UniqueHandle<HWND, detail::WindowTraits>;
 using UniqueFont = UniqueHandle<HFONT, detail::FontTraits>;
 using UniqueBitmap = UniqueHandle<HBITMAP, detail::BitmapTraits>;
 using UniqueBrush = UniqueHandle<HBRUSH, detail::BrushTraits>;
+using UniquePen = UniqueHandle<HPEN, detail::PenTraits>;
+// A device context made with CreateCompatibleDC (GetDC's go back through WindowDC).
+using UniqueMemoryDC = UniqueHandle<HDC, detail::MemoryDCTraits>;
+using UniqueImageList = UniqueHandle<HIMAGELIST, detail::ImageListTraits>;
+using UniqueIcon = UniqueHandle<HICON, detail::IconTraits>;
 using UniqueModule = UniqueHandle<HMODULE, detail::ModuleTraits>;
 using UniqueKernelHandle = UniqueHandle<HANDLE, detail::KernelTraits>;
 using UniqueFind = UniqueHandle<HANDLE, detail::FindTraits>;

@@ -85,9 +85,7 @@ void TFrmKelSplash::OnCreate() {
     background_.reset(CreateSolidBrush(kBackground));
     // The client area is the design size whatever the frame.
     SetWindowPos(h, nullptr, 0, 0, 338, 178, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    HDC dc = GetDC(h);
-    const int dpi = GetDeviceCaps(dc, LOGPIXELSY);
-    ReleaseDC(h, dc);
+    const int dpi = GetDeviceCaps(platform::WindowDC(h).get(), LOGPIXELSY);
     titleFont_.reset(CreateFontA(-MulDiv(14, dpi, 72), 0, 0, 0, FW_BOLD, TRUE, FALSE, FALSE, DEFAULT_CHARSET,
                                  OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH,
                                  "Times New Roman"));
@@ -115,12 +113,12 @@ void TFrmKelSplash::OnDestroy() {
 void TFrmKelSplash::FitLabel(const char* name, HFONT font) {
     HWND label = Control(name);
     const std::string text = platform::WindowText(label);
-    HDC dc = GetDC(label);
-    HGDIOBJ old = SelectObject(dc, font);
+    platform::WindowDC dc(label);
     SIZE sz{};
-    GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &sz);
-    SelectObject(dc, old);
-    ReleaseDC(label, dc);
+    {
+        platform::SelectGuard selected(dc.get(), font);
+        GetTextExtentPoint32A(dc.get(), text.c_str(), static_cast<int>(text.size()), &sz);
+    }
     SetWindowPos(label, nullptr, 0, 0, sz.cx, sz.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 

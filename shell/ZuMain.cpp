@@ -88,7 +88,7 @@ platform::FormDef MainFormDef() {
                                akLeft | akTop, "Profiles", kGridHint, 1, -1);
     ControlDef grid = MakeControl("StringGridProfiles", ControlKind::ListView, "PanelProfiles", {4, 20, 493, 293},
                               akAll, "", kGridHint, 1, 0);
-    grid.style = LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER | LVS_OWNERDATA;
+    grid.style = LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER | LVS_OWNERDATA | LVS_SHAREIMAGELISTS;
     ControlDef buttons = MakeControl("PanelButtons", ControlKind::Panel, "", {4, 324, 501, 33},
                                  akLeft | akRight | akBottom, "", "", 0, 1);
     buttons.bevel = Bevel::Lowered;
@@ -151,7 +151,6 @@ TFrmZuMain::TFrmZuMain() : Form(MainFormDef(), nullptr) {
 
 TFrmZuMain::~TFrmZuMain() {
     Destroy();
-    if (rowHeight_) ImageList_Destroy(rowHeight_);
     if (Application::Instance().MainForm() == this) Application::Instance().SetMainForm(nullptr);
 }
 
@@ -172,8 +171,9 @@ void TFrmZuMain::OnCreate() {
     SetWindowSubclass(grid, &GridProc, 0, 0);
     ListView_SetExtendedListViewStyle(grid, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
     // A one-pixel-wide image list is how a list view is told its row height.
-    rowHeight_ = ImageList_Create(1, 18, ILC_COLOR, 1, 0);
-    ListView_SetImageList(grid, rowHeight_, LVSIL_SMALL);
+    // The grid only borrows it (it shares image lists): the window owns it.
+    rowHeight_.reset(ImageList_Create(1, 18, ILC_COLOR, 1, 0));
+    ListView_SetImageList(grid, rowHeight_.get(), LVSIL_SMALL);
     const char* headers[kColumns] = {"", "Name", "Title", "NNTP server", "SMTP server"};
     for (int c = 0; c < kColumns; ++c) {
         LVCOLUMNA col{};
@@ -260,8 +260,9 @@ void TFrmZuMain::FillProfileGrid() {
     // texts are measured once, in one device context with the grid's font.
     const char* headers[kColumns] = {"", "Name", "Title", "NNTP server", "SMTP server"};
     const int margins = 4 * GetSystemMetrics(SM_CXEDGE) + 4;
-    HDC dc = CreateCompatibleDC(nullptr);
-    HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(grid, WM_GETFONT, 0, 0)));
+    platform::UniqueMemoryDC memory(CreateCompatibleDC(nullptr));
+    HDC dc = memory.get();
+    platform::SelectGuard selected(dc, reinterpret_cast<HFONT>(SendMessageA(grid, WM_GETFONT, 0, 0)));
     auto width = [dc](const std::string& text) {
         SIZE sz{};
         GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &sz);
@@ -276,8 +277,6 @@ void TFrmZuMain::FillProfileGrid() {
         widest[3] = std::max(widest[3], width(e.NewsServer));
         widest[4] = std::max(widest[4], width(e.MailServer));
     }
-    SelectObject(dc, oldFont);
-    DeleteDC(dc);
     for (int c = 0; c < kColumns; ++c) SendMessageA(grid, LVM_SETCOLUMNWIDTH, c, widest[c] + 6 + margins);
     SendMessageA(grid, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(grid, nullptr, TRUE);
@@ -304,15 +303,12 @@ void TFrmZuMain::DrawLaunchCell(NMLVCUSTOMDRAW* cd) {
         (SendMessageA(grid, LVM_GETITEMSTATE, item, LVIS_SELECTED) & LVIS_SELECTED) != 0;
     if (selected) {
         InflateRect(&rc, -1, -1);
-        HPEN pen = CreatePen(PS_SOLID, 1, fill);
+        platform::UniquePen pen(CreatePen(PS_SOLID, 1, fill));
         platform::UniqueBrush marker(CreateSolidBrush(GetSysColor(COLOR_WINDOWTEXT)));
-        HGDIOBJ oldPen = SelectObject(dc, pen);
-        HGDIOBJ oldBrush = SelectObject(dc, marker.get());
+        platform::SelectGuard withPen(dc, pen.get());
+        platform::SelectGuard withBrush(dc, marker.get());
         const POINT tri[3] = {{rc.left, rc.top}, {rc.right, rc.top + (rc.bottom - rc.top) / 2}, {rc.left, rc.bottom}};
         Polygon(dc, tri, 3);
-        SelectObject(dc, oldBrush);
-        SelectObject(dc, oldPen);
-        DeleteObject(pen);
     }
 }
 

@@ -85,7 +85,7 @@ private:
     UINT wmRestore_ = 0;
     UINT wmPrevInstParm_ = 0;
     ATOM hotKeyId_ = 0;
-    HIMAGELIST rowHeight_ = nullptr;
+    platform::UniqueImageList rowHeight_;
     int currentRow_ = 1;  // the one selected row, whatever the list view did
     using Row = std::array<std::string, 5>;
     std::vector<Row> rows_;  // grid rows 1 and below

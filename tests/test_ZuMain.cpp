@@ -730,3 +730,16 @@ TEST(MainGrid, ClicksAndKeysAlwaysActOnTheOneSelectedRow) {
     EXPECT_EQ(launched, (std::vector<std::string>{"Failed to execute agent with the \"B\" profile !",
                                                   "Failed to execute agent with the \"C\" profile !"}));
 }
+
+TEST(MainGrid, TheRowHeightImageListHasOneOwner) {
+    ProfileFixture p;
+    MainSession s;
+    HWND grid = s.main.Control("StringGridProfiles");
+    HIMAGELIST il = ListView_GetImageList(grid, LVSIL_SMALL);
+    ASSERT_NE(il, nullptr);
+    EXPECT_TRUE(GetWindowLongA(grid, GWL_STYLE) & LVS_SHAREIMAGELISTS);  // the grid only borrows it
+    DestroyWindow(grid);  // as at the window's end, before the window frees it
+    int w = 0, h = 0;
+    EXPECT_TRUE(ImageList_GetIconSize(il, &w, &h));
+    EXPECT_EQ(h, 18);
+}
