@@ -45,7 +45,7 @@ ControlDef FolderEdit(const char* name, int y, const char* hint, int help) {
 
 ControlDef FolderButton(const char* name, int y, const char* hint, int help, int tab) {
     using namespace platform;
-    return MakeButton(name, "PanelSettings", {396, y, 21, 21}, akTop | akRight, "...", hint, help, tab);
+    return MakeButton(name, "PanelSettings", {396, y, 21, 21}, akTop | akRight, "", hint, help, tab);
 }
 
 ControlDef Check(const char* name, int y, int width, const char* caption, const char* hint, int help, int tab) {
@@ -241,6 +241,9 @@ void TFrmZuSetup::OnCreate() {
     profiles::CenterForm(this);
     platform::FillColorBox(Control("ColorBoxLaunchStay"));
     platform::FillColorBox(Control("ColorBoxLaunchClose"));
+    for (const char* folder : {"BitBtnAgentFolder", "BitBtnDefaultIniPath", "BitBtnProfileFolder"}) {
+        SetGlyph(folder, "BBFOLDER");
+    }
     SetGlyph("BitBtnEditINIFile", "BBHELP");
     SetGlyph("BitBtnDefaults", "BBALL");
     SetGlyph("BitBtnRestore", "BBRETRY");

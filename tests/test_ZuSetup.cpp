@@ -341,3 +341,16 @@ TEST(Setup, AnUnlistedColourIsTheCustomEntryAloneAndAFailedCreationStoresNoPlace
     EXPECT_EQ(testing_support::ErrorOf([] { RunSetupDialog(nullptr); }), "Invalid data type for 'AgentFolder'");
     EXPECT_EQ(ReadRegValue(HKEY_CURRENT_USER, SettingsKey, "FrmZuSetup.Width", int32_t(-1)), -1);
 }
+
+TEST(Setup, TheFolderButtonsShowAPicture) {
+    SetupSession s;
+    s.Run([](DriverWindow& w) {
+        for (const char* b : {"BitBtnAgentFolder", "BitBtnDefaultIniPath", "BitBtnProfileFolder"}) {
+            BUTTON_IMAGELIST bil{};
+            SendMessageA(w.Control(b), BCM_GETIMAGELIST, 0, reinterpret_cast<LPARAM>(&bil));
+            EXPECT_NE(bil.himl, nullptr) << b;
+            EXPECT_EQ(w.Text(b), "") << b;
+        }
+        w.Press("BitBtnCancel");
+    });
+}

@@ -75,6 +75,20 @@ def glyph(kind):
     elif kind == "ignore":
         for x in range(2, 15, 4):
             line(g, x, 7, x + 1, 7, BLUE)
+    elif kind == "folder":
+        # A closed folder with its tab, for the setup dialog's folder buttons.
+        edge, fill = (128, 96, 0), (240, 200, 80)
+        for y in range(5, 14):
+            for x in range(1, 15):
+                g[y][x] = edge if y in (5, 13) or x in (1, 14) else fill
+        for x in range(1, 7):
+            g[3][x] = edge
+        for y in range(3, 5):
+            g[y][1] = edge
+            g[y][6] = edge
+            for x in range(2, 6):
+                g[y][x] = edge if y == 3 else fill
+        g[4][7] = edge
     elif kind == "help":
         line(g, 5, 4, 8, 2, BLUE)
         line(g, 8, 2, 11, 4, BLUE)
@@ -233,7 +247,7 @@ def quantise(img, step=16):
 def main():
     root = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "resources")
     os.makedirs(os.path.join(root, "glyphs"), exist_ok=True)
-    for kind in ("yes", "no", "ok", "cancel", "abort", "retry", "ignore", "all", "help"):
+    for kind in ("yes", "no", "ok", "cancel", "abort", "retry", "ignore", "all", "help", "folder"):
         g = glyph(kind)
         d = disabled(g)
         both = [g[y] + d[y] for y in range(16)]
