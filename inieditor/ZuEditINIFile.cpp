@@ -200,9 +200,6 @@ void TFrmZuEditINIFile::EnsureGrid(int n) {
     editor.exStyle = 0;
     editor.managed = true;
     s.editor = AddControl(editor);
-    // A value may be as long as the file service holds; the default limit
-    // would cut a long one without a word.
-    SendMessageA(s.editor, EM_SETLIMITTEXT, 0x7FFFFFFE, 0);
     SetWindowSubclass(s.editor, &TFrmZuEditINIFile::EditorProc, n, reinterpret_cast<DWORD_PTR>(this));
     SetWindowLongA(s.editor, GWL_EXSTYLE, GetWindowLongA(s.editor, GWL_EXSTYLE) & ~WS_EX_CLIENTEDGE);
     SetWindowPos(s.editor, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);

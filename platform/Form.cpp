@@ -353,6 +353,9 @@ HWND Form::CreateControl(ControlState& c) {
         SetWindowLongPtrA(c.hwnd, GWLP_USERDATA, static_cast<LONG_PTR>(d.bevel));
     }
     SendMessageA(c.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+    // An edit holds any value whole: its default limit would cut a long one
+    // without a word, and a save would then write it back shortened.
+    if (d.kind == ControlKind::Edit) SendMessageA(c.hwnd, EM_SETLIMITTEXT, 0x7FFFFFFE, 0);
     SetWindowContextHelpId(c.hwnd, static_cast<DWORD>(d.helpContext));
     if (!d.hint.empty()) AddTool(c.hwnd, d.hint);
     return c.hwnd;

@@ -90,7 +90,10 @@ bool IniFile::ReadBool(const std::string& section, const std::string& key, bool 
 
 void IniFile::WriteString(const std::string& section, const std::string& key,
                           const std::string& value) {
-    if (!WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), path_.c_str())) {
+    // The service deletes the key (and says it succeeded), or crashes, for
+    // a value of this length or more: such a value is never handed to it.
+    if (value.size() >= kMaxWrittenValue ||
+        !WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), path_.c_str())) {
         throw Error(Format("Unable to write to %s", path_.c_str()));
     }
 }

@@ -25,7 +25,11 @@ public:
     int32_t ReadInteger(const std::string& section, const std::string& key, int32_t def) const;
     bool ReadBool(const std::string& section, const std::string& key, bool def) const;
 
-    // Raise "Unable to write to <path>" when the service refuses.
+    // The longest value the service writes faithfully is one shorter.
+    static constexpr size_t kMaxWrittenValue = 32767;
+
+    // Raise "Unable to write to <path>" when the service refuses, or for a
+    // value of kMaxWrittenValue characters or more (it is still read whole).
     void WriteString(const std::string& section, const std::string& key, const std::string& value);
     void WriteBool(const std::string& section, const std::string& key, bool value);
 

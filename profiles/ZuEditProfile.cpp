@@ -1,5 +1,7 @@
 #include "profiles/ZuEditProfile.h"
 
+#include <cstring>
+
 #include "about/xDialogs.h"
 #include "inieditor/ZuEditINIFile.h"
 #include "platform/Application.h"
@@ -36,8 +38,24 @@ ControlDef Edit(const char* name, int top, const char* hint, int help, int tab) 
 }  // namespace
 
 bool ValidProfileName(const std::string& name) {
+    // The name is the last part of the profile's path: it must name exactly
+    // one folder inside the profile folder, the same one that gets listed.
     if (name.empty() || name == "." || name == "..") return false;
-    return name.find_first_of("\\/") == std::string::npos;
+    for (unsigned char c : name) {
+        if (c < 32 || std::strchr("\\/:*?\"<>|", c)) return false;
+    }
+    if (name.back() == ' ' || name.back() == '.') return false;
+    // Device names, also with an extension ("con.txt" is the console).
+    std::string base = name.substr(0, name.find('.'));
+    while (!base.empty() && base.back() == ' ') base.pop_back();
+    CharUpperBuffA(base.data(), static_cast<DWORD>(base.size()));
+    for (const char* device : {"CON", "PRN", "AUX", "NUL"}) {
+        if (base == device) return false;
+    }
+    if (base.size() == 4 && (base.starts_with("COM") || base.starts_with("LPT")) && base[3] >= '1' && base[3] <= '9') {
+        return false;
+    }
+    return true;
 }
 
 platform::FormDef EditProfileFormDef() {

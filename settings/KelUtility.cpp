@@ -81,6 +81,12 @@ void LoadSettings(TSettings& target) {
     target.SplashEnabledThis = ReadRegValue(cu, key, kSplash, target.SplashEnabledThis);
     target.SplashEnabledComp = ReadRegValue(cu, CompanyKey(), kSplash, target.SplashEnabledComp);
     target.SplashEnabledAll = ReadRegValue(cu, SharedKey, kSplash, target.SplashEnabledAll);
+    // Paths are joined onto these folders: one stored without its backslash
+    // (by hand) would put "C:\pf2" + "x" next to the folder, not in it. The
+    // stored value stays as it is until the next save.
+    for (std::string* folder : {&target.ProfileFolder, &target.AgentFolder}) {
+        if (!folder->empty() && folder->back() != '\\') folder->push_back('\\');
+    }
 }
 
 void SaveSettings(const TSettings& s, TSettings& target) {

@@ -129,6 +129,20 @@ TEST(IniFile, RefusedWritesRaiseWithTheFileName) {
     CloseHandle(h);
 }
 
+TEST(IniFile, AValueTheServiceCannotHoldIsRefusedBeforeItIsWritten) {
+    TempFolder dir;
+    const std::string path = dir.MakeFile("v.ini", "[S]\r\nkeep=1\r\nk=old\r\n");
+    IniFile ini(path);
+    const std::string before = testing_support::Slurp(path);
+    EXPECT_EQ(ErrorOf([&] { ini.WriteString("S", "k", std::string(32767, 'x')); }), "Unable to write to " + path);
+    EXPECT_EQ(testing_support::Slurp(path), before);
+    const std::string longest(32766, 'y');
+    ini.WriteString("S", "k", longest);
+    EXPECT_EQ(ini.ReadString("S", "k", ""), longest);
+    const std::string huge = dir.MakeFile("h.ini", "[S]\r\nk=" + std::string(40000, 'z') + "\r\n");
+    EXPECT_EQ(IniFile(huge).ReadString("S", "k", "").size(), 40000u);  // read whole all the same
+}
+
 TEST(IniFile, WritingAReadOnlyFileRaises) {
     TempFolder dir;
     const std::string ro = dir.MakeFile("ro.ini", "[S]\r\nk=old\r\n");

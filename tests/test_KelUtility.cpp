@@ -126,6 +126,13 @@ TEST(KelUtility, StoredValuesOverrideDefaultsEvenWhenEmpty) {
     EXPECT_EQ(s.ProfileFolder, pf.dir.Path() + "Agent\\");
     EXPECT_EQ(s.AppHotKey, 0xC041);
     EXPECT_FALSE(s.ShowHint);
+    // Folders stored by hand without their backslash get one, in memory only.
+    WriteRegValue(CU, SettingsKey, "ProfileFolder", std::string("C:\\pf2"));
+    WriteRegValue(CU, SettingsKey, "AgentFolder", std::string("C:\\Agent"));
+    LoadSettings(s);
+    EXPECT_EQ(s.ProfileFolder, "C:\\pf2\\");
+    EXPECT_EQ(s.AgentFolder, "C:\\Agent\\");
+    EXPECT_EQ(ReadRegValue(CU, SettingsKey, "ProfileFolder", ""), "C:\\pf2");
 }
 
 TEST(KelUtility, AValueOfTheWrongTypeStopsLoading) {

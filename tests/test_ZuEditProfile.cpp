@@ -10,6 +10,7 @@
 #include "profiles/ZuEditProfile.h"
 #include "profiles/ZuGlobal.h"
 #include "settings/KelUtility.h"
+#include "support/Helpers.h"
 #include "support/ProfileFixture.h"
 #include "support/RegistrySandbox.h"
 #include "support/UiDriver.h"
@@ -92,7 +93,9 @@ TEST(EditProfile, RefusedInputShowsItsMessageAndMakesNothing) {
         const char* name;
         const char* news;
     };
-    const Case cases[] = {{"", ""}, {"x", ""}, {"a\\b", "n"}, {"a/b", "n"}, {"..", "n"}, {".", "n"}, {"Taken", "n"}};
+    const Case cases[] = {{"", ""},      {"x", ""},      {"a\\b", "n"},   {"a/b", "n"}, {"..", "n"},
+                          {".", "n"},     {"a:b", "n"},   {"trail ", "n"}, {"trail.", "n"}, {"con.txt", "n"},
+                          {"Taken", "n"}};
     for (const Case& c : cases) {
         RunEditor(nullptr, [&](DriverWindow& w) {
             Fill(w, c.name, "t", c.news, "", false);
@@ -106,8 +109,10 @@ TEST(EditProfile, RefusedInputShowsItsMessageAndMakesNothing) {
                         "You must enter a valid profile name !", "NNTP server is not correct !",
                         "You must enter a valid profile name !", "You must enter a valid profile name !",
                         "You must enter a valid profile name !", "You must enter a valid profile name !",
+                        "You must enter a valid profile name !", "You must enter a valid profile name !",
+                        "You must enter a valid profile name !", "You must enter a valid profile name !",
                         "Profile \"Taken\" allready exist, try again !"}));
-    EXPECT_EQ(ListProfiles().size(), 1u);
+    EXPECT_EQ(ListFolderEntries(p.folder).size(), 3u);  // ".", ".." and "Taken": nothing else was made
     EXPECT_FALSE(platform::DirectoryExists(p.folder + "x"));
     EXPECT_FALSE(platform::DirectoryExists(p.folder + "a"));
     EXPECT_EQ(Read(p.folder + "Taken\\Agent.ini", "View", "Title"), "t");
@@ -118,6 +123,39 @@ TEST(EditProfile, RefusedInputShowsItsMessageAndMakesNothing) {
         w.Press("BitBtnSave");
     });
     EXPECT_TRUE(platform::FileExists(p.folder + " x\\Agent.ini"));
+}
+
+TEST(ProfileNames, OnlyNamesThatAreOneFolderAsTyped) {
+    for (const char* bad : {"a*b", "a?b", "a\"b", "a<b", "a>b", "a|b", "tab\tname", "x.", "x ", "PRN", "aux",
+                            "Nul.dat", "COM1", "lpt9.x", "con .txt"}) {
+        EXPECT_FALSE(ValidProfileName(bad)) << bad;
+    }
+    for (const char* good : {"COM10", "LPT0", "Console", "con-x", "my.profile", " lead", "Work news"}) {
+        EXPECT_TRUE(ValidProfileName(good)) << good;
+    }
+}
+
+TEST(EditProfile, AValueTooLongForTheServiceIsShownWholeAndNeverWrittenBack) {
+    ProfileFixture p;
+    const std::string title(100000, 't');
+    p.Profile("Long", title, "n", "m", 0);
+    const std::string file = p.folder + "Long\\Agent.ini";
+    const std::string before = testing_support::Slurp(file);
+    const ProfileEntry entry{"0", "Long", title, "n", "m"};
+    std::string error;
+    size_t shown = 0;
+    RunEditor(&entry, [&](DriverWindow& w) {
+        shown = w.Text("EditTitle").size();
+        Type(w, "EditNNTPServer", "changed");
+        w.Press("BitBtnSave");
+        w.Press("BitBtnCancel");
+    }, {[&](DriverWindow& box) {
+            error = box.Text("Unable to write to " + file);
+            box.Press("OK");
+        }});
+    EXPECT_EQ(shown, title.size());
+    EXPECT_EQ(error, "Unable to write to " + file);
+    EXPECT_EQ(testing_support::Slurp(file), before);
 }
 
 TEST(EditProfile, AMissingTemplateLeavesTheEmptyFolder) {
