@@ -114,6 +114,15 @@ bool DeleteFolder(const std::string& path) {
     if (!platform::DirectoryExists(path)) return false;
     std::string from = path;
     if (!from.empty() && from.back() == '\\') from.pop_back();
+    const DWORD attrs = GetFileAttributesA(from.c_str());
+    if (attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        // A link (or junction) to a folder elsewhere: the shell would move
+        // the target's contents to the recycle bin. Only the link goes, and
+        // where the platform cannot remove just the link, nothing does.
+        // (Windows removes a folder link as a folder, Wine as a file; neither
+        // call ever reaches into the target.)
+        return RemoveDirectoryA(from.c_str()) || DeleteFileA(from.c_str());
+    }
     from.push_back('\0');
     from.push_back('\0');
     SHFILEOPSTRUCTA op{};

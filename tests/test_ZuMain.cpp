@@ -743,3 +743,38 @@ TEST(MainGrid, TheRowHeightImageListHasOneOwner) {
     EXPECT_TRUE(ImageList_GetIconSize(il, &w, &h));
     EXPECT_EQ(h, 18);
 }
+
+TEST(DeleteProfile, AProfileFolderThatIsALinkGoesAloneAndItsTargetStays) {
+    ProfileFixture p;
+    const std::string target = p.dir.MakeFolder("Elsewhere");
+    p.dir.MakeFile("Elsewhere\\Agent.ini", "[View]\r\nTitle=linked\r\n");
+    p.dir.MakeFile("Elsewhere\\data.txt", "keep me");
+    const std::string link = p.folder + "Linked";
+    ASSERT_EQ(testing_support::RunUnix("/bin/ln", "-s \"" + testing_support::UnixPath(target) + "\" \"" +
+                                                      testing_support::UnixPath(p.folder) + "Linked\""),
+              0);
+    const DWORD attrs = GetFileAttributesA(link.c_str());
+    ASSERT_TRUE(attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_REPARSE_POINT)) << std::hex << attrs;
+    MainSession s;
+    ASSERT_EQ(s.main.Cell(1, 1), "Linked");
+    std::vector<std::string> seen;
+    UiDriver d;
+    d.Then([](DriverWindow& w) { w.Press("Yes"); }).ThenMaybe([&](DriverWindow& w) {
+        seen.push_back(w.Text("Message"));
+        w.Press("OK");
+    });
+    d.Run([&] { DriverWindow(s.main.Handle()).Press("BitBtnDelete"); });
+    EXPECT_TRUE(platform::FileExists(target + "data.txt")) << "the link's target was touched";
+    EXPECT_TRUE(platform::FileExists(target + "Agent.ini"));
+    EXPECT_FALSE(platform::DirectoryExists(TrashFolder() + "Linked"));
+    EXPECT_FALSE(platform::DirectoryExists(TrashFolder() + "Elsewhere"));
+    // Windows removes the link alone; Wine cannot, and then nothing is removed
+    // and the user is told so.
+    if (GetFileAttributesA(link.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        EXPECT_TRUE(seen.empty());
+    } else {
+        EXPECT_EQ(seen, std::vector<std::string>{"The system was unable to delete the \"Linked\" profile. !\rYou may "
+                                                 "need to manually delete the files yourself."});
+    }
+    testing_support::RunUnix("/bin/rm", "-f \"" + testing_support::UnixPath(p.folder) + "Linked\"");
+}

@@ -46,4 +46,36 @@ inline bool KeyExists(const std::string& path) {
     return true;
 }
 
+// The Linux path of a Windows path, as Wine maps it ("" without Wine).
+inline std::string UnixPath(const std::string& path) {
+    using Convert = char*(CDECL*)(const wchar_t*);
+    auto convert = reinterpret_cast<Convert>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32"), "wine_get_unix_file_name")));
+    if (!convert) return {};
+    std::wstring wide(path.size() + 1, L'\0');
+    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide.data(), static_cast<int>(wide.size()));
+    char* unix = convert(wide.c_str());
+    if (!unix) return {};
+    std::string out = unix;
+    HeapFree(GetProcessHeap(), 0, unix);
+    return out;
+}
+
+// Runs a Linux program, as Wine can, and waits for it: its exit code, or -1.
+// For what only the Linux side can make: symbolic links, names that differ
+// only in letter case.
+inline int RunUnix(const std::string& program, const std::string& arguments) {
+    std::string cmd = "start.exe /wait /unix " + program + " " + arguments;
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return -1;
+    WaitForSingleObject(pi.hProcess, 30000);
+    DWORD code = 0;
+    if (!GetExitCodeProcess(pi.hProcess, &code)) code = static_cast<DWORD>(-1);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return static_cast<int>(code);
+}
+
 }  // namespace testing_support

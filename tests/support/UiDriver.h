@@ -59,6 +59,8 @@ public:
 
     // What to do with the next modal window that appears.
     UiDriver& Then(std::function<void(DriverWindow&)> handler);
+    // The same for a window that may or may not appear; only after the Thens.
+    UiDriver& ThenMaybe(std::function<void(DriverWindow&)> handler);
 
     // Runs the action; every queued handler must have run by the time it
     // returns, and a modal window that no handler is left for fails the test.
@@ -97,6 +99,7 @@ private:
     std::vector<std::unique_ptr<Job>> jobs_;  // handlers begun and not yet ended
     std::vector<std::string> seen_;
     std::vector<std::string> unexpected_;
+    size_t optional_ = 0;  // how many handlers at the end may go unused
     UINT_PTR timer_ = 0;
     bool timedOut_ = false;
     static UiDriver* current_;
