@@ -99,13 +99,29 @@ bool CreateProfileFolder(const std::string& name) {
 void WriteProfileIni(const std::string& name, const std::string& title,
                      const std::string& newsServer, const std::string& mailServer,
                      bool launchMode) {
-    IniFile ini(settings::Settings.ProfileFolder + name + "\\Agent.ini");
+    IniFile ini(ProfileIniPath(name));
+    // Only into the folder of exactly this name, never one that differs in case.
+    if (!ProfileFolderExists(name)) throw platform::Error(platform::Format("Unable to write to %s", ini.Path().c_str()));
     ini.WriteString("View", "Title", title);
     ini.WriteString("Servers", "NewsServer", newsServer);
     ini.WriteString("Servers", "MailServer", mailServer);
     ini.WriteBool("Profile", "LaunchMode", launchMode);
     const std::string home = ini.ReadString("Directories", "Home", "");
     if (!platform::DirectoryExists(home)) ini.WriteString("Directories", "Home", "");
+}
+
+std::string ProfileFolderPath(const std::string& name) { return settings::Settings.ProfileFolder + name; }
+
+std::string ProfileIniPath(const std::string& name) { return ProfileFolderPath(name) + "\\Agent.ini"; }
+
+bool ProfileFolderExists(const std::string& name) {
+    WIN32_FIND_DATAA fd;
+    platform::UniqueFind find(FindFirstFileA(ProfileFolderPath(name).c_str(), &fd));
+    if (!find) return false;
+    do {
+        if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name == fd.cFileName) return true;
+    } while (FindNextFileA(find.get(), &fd));
+    return false;
 }
 
 int (WINAPI* ShellFileOperation)(SHFILEOPSTRUCTA* op) = &SHFileOperationA;

@@ -39,6 +39,15 @@ void SortNamesLocale(std::vector<std::string>& names);
 std::vector<ProfileEntry> ListProfiles();
 std::vector<ProfileEntry> ListProfilesIn(const std::string& profileFolder);
 
+// A profile's folder and its Agent.ini, from the "ProfileFolder" setting.
+std::string ProfileFolderPath(const std::string& name);
+std::string ProfileIniPath(const std::string& name);
+
+// Whether the profile folder holds a folder of exactly this name, letter
+// case included. Where names differ only in case, Wine matches another
+// folder when the exact one is gone: a stale row must not act on that one.
+bool ProfileFolderExists(const std::string& name);
+
 // Makes the folder of a new profile and copies the template into it; shows
 // its own message and returns false when it cannot.
 bool CreateProfileFolder(const std::string& name);

@@ -407,7 +407,7 @@ void TFrmZuMain::BitBtnDeleteClick() {
         if (about::ShowGlyphMessageDialog(question, about::MsgKind::Confirmation, about::mbYes | about::mbNo, 0) ==
             IDYES) {
             platform::BusyCursor busy;
-            if (!profiles::DeleteFolder(settings::Settings.ProfileFolder + name)) {
+            if (!profiles::ProfileFolderExists(name) || !profiles::DeleteFolder(profiles::ProfileFolderPath(name))) {
                 about::ShowGlyphMessageDialog(
                     platform::Format("The system was unable to delete the \"%s\" profile. !\rYou may need to manually "
                                      "delete the files yourself.",

@@ -778,3 +778,50 @@ TEST(DeleteProfile, AProfileFolderThatIsALinkGoesAloneAndItsTargetStays) {
     }
     testing_support::RunUnix("/bin/rm", "-f \"" + testing_support::UnixPath(p.folder) + "Linked\"");
 }
+
+TEST(MainWindow, AStaleRowNeverActsOnAFolderThatDiffersOnlyInCase) {
+    ProfileFixture p;
+    p.Profile("Mixed", "lower", "n", "m", 0);
+    const std::string upper = testing_support::UnixPath(p.folder) + "MIXED";
+    auto makeUpper = [&] {
+        ASSERT_EQ(testing_support::RunUnix("/bin/mkdir", "\"" + upper + "\""), 0);
+        ASSERT_EQ(testing_support::RunUnix("/bin/cp", "\"" + testing_support::UnixPath(p.folder + "Mixed\\Agent.ini") +
+                                                         "\" \"" + upper + "/Agent.ini\""),
+                  0);
+    };
+    makeUpper();
+    MainSession s;
+    auto selectUpperThenRemoveIt = [&] {
+        s.main.BitBtnRefreshClick();
+        ASSERT_EQ(s.main.RowCount(), 3) << "this file system does not tell letter case apart";
+        s.main.SetCurrentRow(s.main.Cell(1, 1) == "MIXED" ? 1 : 2);
+        ASSERT_EQ(testing_support::RunUnix("/bin/rm", "-rf \"" + upper + "\""), 0);  // behind the program's back
+    };
+    const std::string mixedIni = p.folder + "Mixed\\Agent.ini";
+    const std::string before = testing_support::Slurp(mixedIni);
+    std::vector<std::string> errors;
+    auto error = [&](DriverWindow& w) {
+        const std::string message = w.Text("Message");
+        errors.push_back(message.empty() ? w.Text("Unable to write to " + p.folder + "MIXED\\Agent.ini") : message);
+        w.Press("OK");
+    };
+    selectUpperThenRemoveIt();
+    UiDriver del;
+    del.Then([](DriverWindow& w) { w.Press("Yes"); }).Then(error);
+    del.Run([&] { DriverWindow(s.main.Handle()).Press("BitBtnDelete"); });
+    makeUpper();
+    selectUpperThenRemoveIt();
+    UiDriver edit;
+    edit.Then([](DriverWindow& w) {
+            SetWindowTextA(w.Control("EditTitle"), "edited");
+            w.Press("BitBtnSave");
+            w.Press("BitBtnCancel");
+        })
+        .Then(error);
+    edit.Run([&] { DriverWindow(s.main.Handle()).Press("BitBtnEdit"); });
+    EXPECT_EQ(errors, (std::vector<std::string>{"The system was unable to delete the \"MIXED\" profile. !\rYou may "
+                                                "need to manually delete the files yourself.",
+                                                "Unable to write to " + p.folder + "MIXED\\Agent.ini"}));
+    EXPECT_EQ(testing_support::Slurp(mixedIni), before);
+    EXPECT_FALSE(platform::DirectoryExists(TrashFolder() + "Mixed"));
+}
