@@ -23,6 +23,9 @@ namespace {
 constexpr int kHeaderHeight = 22;
 constexpr int kGridHeight = 150;
 constexpr int kKeyColumn = 150;
+// Blocks kept with windows above and below the view, so that a little
+// scrolling makes none.
+constexpr int kBlocksAroundView = 4;
 
 void ProblemsLoading() {
     about::ShowMessageDialog("Problems loading .INI file !", about::MsgKind::Error, about::mbCancel, 0);
@@ -36,6 +39,22 @@ std::vector<std::pair<std::string, std::string>> ChangedValues(const std::vector
         if (r.changed && !r.duplicate && !r.key.empty()) out.emplace_back(r.key, r.value);
     }
     return out;
+}
+
+std::vector<int> SectionTops(const std::vector<bool>& expanded, int headerHeight, int gridHeight) {
+    std::vector<int> tops(expanded.size() + 1, 0);
+    for (size_t i = 0; i < expanded.size(); ++i) tops[i + 1] = tops[i] + headerHeight + (expanded[i] ? gridHeight : 0);
+    return tops;
+}
+
+std::pair<int, int> SectionsInView(const std::vector<int>& tops, int scrollPos, int height, int margin) {
+    const int count = static_cast<int>(tops.size()) - 1;
+    if (count <= 0) return {0, 0};
+    // The first block whose bottom is below the view's top, and the first
+    // whose top is at or below the view's bottom.
+    const int first = static_cast<int>(std::upper_bound(tops.begin() + 1, tops.end(), scrollPos) - tops.begin()) - 1;
+    const int last = static_cast<int>(std::lower_bound(tops.begin(), tops.end() - 1, scrollPos + height) - tops.begin());
+    return {std::max(0, first - margin), std::min(count, std::max(last, first + 1) + margin)};
 }
 
 std::vector<IniRow> RowsFromLines(const std::vector<std::string>& lines) {
@@ -125,19 +144,33 @@ bool TFrmZuEditINIFile::LoadINIFile(const std::string& path) {
     std::vector<std::string> names;
     ini.ReadSections(names);
     profiles::SortNamesLocale(names);
-    loading_ = true;
+    // Every section's rows are read now, so Save and Reload never depend on
+    // which blocks have windows; the windows come and go with the view.
     for (size_t i = 0; i < names.size(); ++i) {
-        const int n = static_cast<int>(i) + 1;
-        const std::string tag = std::to_string(n);
         Section s;
         s.name = names[i];
+        std::vector<std::string> lines;
+        ini.ReadSectionValues(s.name, lines);
+        s.rows = RowsFromLines(lines);
+        s.expanded = i == 0;
+        sections_.push_back(std::move(s));
+    }
+    LayoutSections();
+    return true;
+}
+
+void TFrmZuEditINIFile::EnsureBlock(int n) {
+    Section& s = sections_[n - 1];
+    if (!s.panel) {
+        const std::string tag = std::to_string(n);
+        const bool wasLoading = loading_;
+        loading_ = true;
         ControlDef panel = MakeControl("PanelSection" + tag, ControlKind::Panel, "ScrollBoxINIFile",
                                        {0, 0, 10, kHeaderHeight}, platform::akLeft | platform::akTop, s.name, "", 0, -1);
         panel.managed = true;
         s.panel = AddControl(panel);
-        const std::string panelName = "PanelSection" + tag;
-        ControlDef header = MakeControl("AButton" + tag, ControlKind::Button, panelName, {0, 0, 10, kHeaderHeight},
-                                        platform::akLeft | platform::akTop, s.name,
+        ControlDef header = MakeControl("AButton" + tag, ControlKind::Button, "PanelSection" + tag,
+                                        {0, 0, 10, kHeaderHeight}, platform::akLeft | platform::akTop, s.name,
                                         "Collapse/Expand the '" + s.name +
                                             "' section|Toggles the visibility of the section attached to this button.",
                                         1000 + n - 1, -1);
@@ -148,24 +181,29 @@ bool TFrmZuEditINIFile::LoadINIFile(const std::string& path) {
         SetWindowSubclass(s.header, &TFrmZuEditINIFile::HeaderProc, 0, 0);
         OnClick("AButton" + tag, [this, n] { SBtnSectionClick(n); });
         SendMessageA(s.header, WM_SETFONT, reinterpret_cast<WPARAM>(bold_.get()), FALSE);
-        std::vector<std::string> lines;
-        ini.ReadSectionValues(s.name, lines);
-        s.rows = RowsFromLines(lines);
-        const bool first = i == 0;
-        SendMessageA(s.header, BM_SETCHECK, first ? BST_CHECKED : BST_UNCHECKED, 0);
-        sections_.push_back(std::move(s));
-        if (first) EnsureGrid(n);
+        SendMessageA(s.header, BM_SETCHECK, s.expanded ? BST_CHECKED : BST_UNCHECKED, 0);
+        loading_ = wasLoading;
     }
-    loading_ = false;
-    LayoutSections();
-    return true;
+    if (s.expanded) EnsureGrid(n);
+}
+
+void TFrmZuEditINIFile::ReleaseBlock(int n) {
+    Section& s = sections_[n - 1];
+    if (!s.panel) return;
+    Commit(n);  // what was typed there is kept in its row
+    HWND focus = GetFocus();
+    if (focus && (focus == s.panel || IsChild(s.panel, focus))) FocusScrollArea();
+    for (HWND w : {s.grid, s.editor}) windowSection_.erase(w);
+    if (s.grid) windowSection_.erase(reinterpret_cast<HWND>(SendMessageA(s.grid, LVM_GETHEADER, 0, 0)));
+    RemoveControl("PanelSection" + std::to_string(n));
+    s.panel = s.header = s.grid = s.editor = nullptr;
 }
 
 void TFrmZuEditINIFile::EnsureGrid(int n) {
     // A section's grid is made when it is first shown: a file of hundreds
     // of sections opens with one grid, not hundreds.
     Section& s = sections_[n - 1];
-    if (s.grid) return;
+    if (s.grid || !s.panel) return;
     const std::string tag = std::to_string(n);
     const std::string panelName = "PanelSection" + tag;
     const bool wasLoading = loading_;
@@ -203,8 +241,12 @@ void TFrmZuEditINIFile::EnsureGrid(int n) {
     SetWindowSubclass(s.editor, &TFrmZuEditINIFile::EditorProc, n, reinterpret_cast<DWORD_PTR>(this));
     SetWindowLongA(s.editor, GWL_EXSTYLE, GetWindowLongA(s.editor, GWL_EXSTYLE) & ~WS_EX_CLIENTEDGE);
     SetWindowPos(s.editor, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    windowSection_[s.grid] = n;
+    windowSection_[s.editor] = n;
+    windowSection_[reinterpret_cast<HWND>(SendMessageA(s.grid, LVM_GETHEADER, 0, 0))] = n;
     loading_ = wasLoading;
-    FillGrid(n);
+    SendMessageA(s.grid, LVM_SETITEMCOUNT, s.rows.size(), 0);
+    EnterRow(n, s.current);
 }
 
 void TFrmZuEditINIFile::FillGrid(int n) {
@@ -215,34 +257,45 @@ void TFrmZuEditINIFile::FillGrid(int n) {
     EnterRow(n, 0);
 }
 
-bool TFrmZuEditINIFile::Expanded(int n) const {
-    return SendMessageA(sections_[n - 1].header, BM_GETCHECK, 0, 0) == BST_CHECKED;
-}
+bool TFrmZuEditINIFile::Expanded(int n) const { return sections_[n - 1].expanded; }
 
 void TFrmZuEditINIFile::LayoutSections() {
     HWND box = Control("ScrollBoxINIFile");
     RECT rc;
     GetClientRect(box, &rc);
     const int width = rc.right - rc.left, height = rc.bottom - rc.top;
-    int total = 0;
-    for (size_t i = 0; i < sections_.size(); ++i) total += kHeaderHeight + (Expanded(static_cast<int>(i) + 1) ? kGridHeight : 0);
+    std::vector<bool> expanded(sections_.size());
+    for (size_t i = 0; i < sections_.size(); ++i) expanded[i] = sections_[i].expanded;
+    const std::vector<int> tops = SectionTops(expanded, kHeaderHeight, kGridHeight);
+    const int total = tops.back();
     scrollPos_ = std::max(0, std::min(scrollPos_, total - height));
-    int y = -scrollPos_;
-    for (size_t i = 0; i < sections_.size(); ++i) {
+    const auto [first, last] = SectionsInView(tops, scrollPos_, height, kBlocksAroundView);
+    // Windows only for the blocks in view and a few around them.
+    for (auto it = live_.begin(); it != live_.end();) {
+        const int i = *it;
+        if (i < first || i >= last) {
+            ReleaseBlock(i + 1);
+            it = live_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    for (int i = first; i < last; ++i) {
+        const int n = i + 1;
+        EnsureBlock(n);
+        live_.insert(i);
         const Section& s = sections_[i];
-        const bool open = Expanded(static_cast<int>(i) + 1);
-        const int h = kHeaderHeight + (open ? kGridHeight : 0);
-        SetWindowPos(s.panel, nullptr, 0, y, width, h, SWP_NOZORDER | SWP_NOACTIVATE);
+        SetWindowPos(s.panel, nullptr, 0, tops[i] - scrollPos_, width, tops[i + 1] - tops[i],
+                     SWP_NOZORDER | SWP_NOACTIVATE);
         SetWindowPos(s.header, nullptr, 0, 0, width, kHeaderHeight, SWP_NOZORDER | SWP_NOACTIVATE);
-        y += h;
         if (!s.grid) continue;
         SetWindowPos(s.grid, nullptr, 0, kHeaderHeight, width, kGridHeight, SWP_NOZORDER | SWP_NOACTIVATE);
-        ShowWindow(s.grid, open ? SW_SHOWNA : SW_HIDE);
+        ShowWindow(s.grid, s.expanded ? SW_SHOWNA : SW_HIDE);
         RECT gc;
         GetClientRect(s.grid, &gc);
         const int key = static_cast<int>(SendMessageA(s.grid, LVM_GETCOLUMNWIDTH, 0, 0));
         SendMessageA(s.grid, LVM_SETCOLUMNWIDTH, 1, std::max(20, static_cast<int>(gc.right) - key));
-        PlaceEditor(static_cast<int>(i) + 1);
+        PlaceEditor(n);
     }
     SCROLLINFO si{};
     si.cbSize = sizeof si;
@@ -396,11 +449,12 @@ void TFrmZuEditINIFile::CommitAll() {
 }
 
 int TFrmZuEditINIFile::SectionOf(HWND control) const {
-    for (size_t i = 0; i < sections_.size(); ++i) {
-        const Section& s = sections_[i];
-        if (control && (control == s.grid || control == s.editor)) return static_cast<int>(i) + 1;
-    }
-    return 0;
+    const auto it = windowSection_.find(control);
+    if (it == windowSection_.end()) return 0;
+    // The grid's own column header reports through the grid's section too,
+    // but is not one of the section's controls.
+    const Section& s = sections_[it->second - 1];
+    return control == s.grid || control == s.editor ? it->second : 0;
 }
 
 int TFrmZuEditINIFile::FocusedSection() const { return SectionOf(GetFocus()); }
@@ -412,18 +466,26 @@ void TFrmZuEditINIFile::FocusScrollArea() {
 
 void TFrmZuEditINIFile::SBtnSectionClick(int n) {
     if (n < 1 || n > SectionCount()) return;
-    if (Expanded(n)) EnsureGrid(n);
-    else Commit(n);
+    // The header has toggled itself already: the section follows it.
+    Section& s = sections_[n - 1];
+    if (s.header) s.expanded = SendMessageA(s.header, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    SetExpanded(n, s.expanded);
     LayoutSections();
 }
 
+void TFrmZuEditINIFile::SetExpanded(int n, bool expanded) {
+    Section& s = sections_[n - 1];
+    if (!expanded) Commit(n);
+    s.expanded = expanded;
+    if (s.header) SendMessageA(s.header, BM_SETCHECK, expanded ? BST_CHECKED : BST_UNCHECKED, 0);
+    if (expanded) EnsureGrid(n);
+}
+
 void TFrmZuEditINIFile::SetAllSections(bool expanded) {
-    // As a click on each header in turn.
+    // As a click on each header in turn, with one layout at the end.
     platform::BusyCursor busy;
-    for (int n = 1; n <= SectionCount(); ++n) {
-        SendMessageA(sections_[n - 1].header, BM_SETCHECK, expanded ? BST_CHECKED : BST_UNCHECKED, 0);
-        SBtnSectionClick(n);
-    }
+    for (int n = 1; n <= SectionCount(); ++n) SetExpanded(n, expanded);
+    LayoutSections();
     FocusScrollArea();
 }
 
@@ -444,6 +506,7 @@ void TFrmZuEditINIFile::BitBtnReloadClick() {
         std::vector<std::string> lines;
         ini.ReadSectionValues(s.name, lines);
         s.rows = RowsFromLines(lines);
+        s.current = 0;
         FillGrid(n);
     }
     FocusScrollArea();
@@ -478,23 +541,20 @@ void TFrmZuEditINIFile::MoveToSection(bool forward) {
     if (t) target = forward ? (t + 1 <= last ? t + 1 : first) : (t - 1 >= first ? t - 1 : last);
     else target = forward ? first : last;
     if (target == t) return;
-    SendMessageA(sections_[target - 1].header, BM_SETCHECK, BST_CHECKED, 0);
-    SBtnSectionClick(target);
+    // The target opens, the section left behind closes, and the target's
+    // block is scrolled into view (which gives it its windows) and focused.
+    SetExpanded(target, true);
+    if (t) SetExpanded(t, false);
+    std::vector<bool> expanded(sections_.size());
+    for (size_t i = 0; i < sections_.size(); ++i) expanded[i] = sections_[i].expanded;
+    const std::vector<int> tops = SectionTops(expanded, kHeaderHeight, kGridHeight);
+    RECT br;
+    GetClientRect(Control("ScrollBoxINIFile"), &br);
+    const int top = tops[target - 1], bottom = tops[target];
+    if (top < scrollPos_) scrollPos_ = top;
+    else if (bottom > scrollPos_ + br.bottom) scrollPos_ = std::min(top, bottom - static_cast<int>(br.bottom));
+    LayoutSections();
     SetFocus(sections_[target - 1].editor);
-    if (t) {
-        SendMessageA(sections_[t - 1].header, BM_SETCHECK, BST_UNCHECKED, 0);
-        SBtnSectionClick(t);
-    }
-    // Scroll the target's block into view.
-    HWND box = Control("ScrollBoxINIFile");
-    RECT br, pr;
-    GetClientRect(box, &br);
-    GetWindowRect(sections_[target - 1].panel, &pr);
-    MapWindowPoints(nullptr, box, reinterpret_cast<POINT*>(&pr), 2);
-    if (pr.top < 0 || pr.bottom > br.bottom) {
-        scrollPos_ += pr.top < 0 ? pr.top : std::min(pr.top, pr.bottom - br.bottom);
-        LayoutSections();
-    }
 }
 
 bool TFrmZuEditINIFile::OnKeyDown(WPARAM key, unsigned shift) {
@@ -541,12 +601,10 @@ void TFrmZuEditINIFile::OnHelp(int context) { settings::ShowContextHelp(*this, c
 bool TFrmZuEditINIFile::OnNotify(NMHDR* hdr, LRESULT& result) {
     const int n = SectionOf(hdr->hwndFrom);
     if (!n) {
-        // The grids' headers report column drags.
-        for (int i = 1; i <= SectionCount(); ++i) {
-            HWND header = reinterpret_cast<HWND>(SendMessageA(sections_[i - 1].grid, LVM_GETHEADER, 0, 0));
-            if (hdr->hwndFrom == header && (hdr->code == HDN_ITEMCHANGEDA || hdr->code == HDN_ITEMCHANGEDW)) {
-                PlaceEditor(i);
-            }
+        // A grid's column header reports a column drag.
+        const auto it = windowSection_.find(hdr->hwndFrom);
+        if (it != windowSection_.end() && (hdr->code == HDN_ITEMCHANGEDA || hdr->code == HDN_ITEMCHANGEDW)) {
+            PlaceEditor(it->second);
         }
         return false;
     }

@@ -3,7 +3,10 @@
 // written back, key by key, so every other line of the file stays as it was.
 #pragma once
 
+#include <set>
 #include <string>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "platform/Form.h"
@@ -29,6 +32,15 @@ std::vector<std::pair<std::string, std::string>> ChangedValues(const std::vector
 // Rows from "key=value" lines, later rows of a key marked as duplicates; a
 // section without keys gets one empty row.
 std::vector<IniRow> RowsFromLines(const std::vector<std::string>& lines);
+
+// Where each section's block starts in the scroll area, from the top: a block
+// is its header, and its grid while expanded. One entry more than there are
+// sections: the last is the height of them all.
+std::vector<int> SectionTops(const std::vector<bool>& expanded, int headerHeight, int gridHeight);
+
+// The blocks [first, last) that a view `height` high, scrolled to
+// `scrollPos`, shows at least in part, widened by `margin` blocks each way.
+std::pair<int, int> SectionsInView(const std::vector<int>& tops, int scrollPos, int height, int margin);
 
 class TFrmZuEditINIFile : public platform::Form {
 public:
@@ -71,13 +83,17 @@ private:
         HWND panel = nullptr, header = nullptr, grid = nullptr, editor = nullptr;
         std::vector<IniRow> rows;
         int current = 0;
+        bool expanded = false;
         std::string entered;  // the value when the cell was entered
         bool typed = false;
     };
 
     int SectionOf(HWND control) const;  // 1-based, 0 when none
     int FocusedSection() const;
+    void EnsureBlock(int n);   // the block's windows, as it comes into view
+    void ReleaseBlock(int n);  // and without them, far out of view
     void EnsureGrid(int n);
+    void SetExpanded(int n, bool expanded);
     void SetAllSections(bool expanded);
     void LayoutSections();
     void PlaceEditor(int n);
@@ -93,6 +109,8 @@ private:
 
     std::string path_;
     std::vector<Section> sections_;
+    std::set<int> live_;                          // 0-based blocks that have windows
+    std::unordered_map<HWND, int> windowSection_;  // grid, editor, column header -> n
     platform::UniqueFont bold_;
     int scrollPos_ = 0;
     bool loading_ = false;

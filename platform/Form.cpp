@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <set>
 #include <cstring>
 
 #include "platform/Application.h"
@@ -285,12 +286,7 @@ void Form::Create() {
                                Application::Instance().InstanceHandle(), nullptr);
     SendMessageA(tooltip_, TTM_SETMAXTIPWIDTH, 0, 600);
 
-    for (const ControlDef& cd : def_.controls) {
-        auto c = std::make_unique<ControlState>();
-        c->def = cd;
-        controls_.push_back(std::move(c));
-        CreateControl(*controls_.back());
-    }
+    for (const ControlDef& cd : def_.controls) AddControl(cd);
     ApplyTabOrder();
     if (!def_.defaultButton.empty()) {
         if (HWND b = Control(def_.defaultButton)) {
@@ -364,8 +360,41 @@ HWND Form::CreateControl(ControlState& c) {
 HWND Form::AddControl(const ControlDef& def) {
     auto c = std::make_unique<ControlState>();
     c->def = def;
+    ControlState& state = *c;
+    HWND h = CreateControl(state);
     controls_.push_back(std::move(c));
-    return CreateControl(*controls_.back());
+    byName_[state.def.name] = &state;
+    byWindow_[h] = &state;
+    return h;
+}
+
+void Form::RemoveControl(const std::string& name) {
+    HWND h = Control(name);
+    if (!h) return;
+    // The control and everything inside it, at any depth (children come
+    // after their parents in creation order).
+    std::vector<const ControlState*> gone;
+    std::set<std::string> names{name};
+    for (const auto& c : controls_) {
+        if (names.count(c->def.name) || names.count(c->def.parent)) {
+            names.insert(c->def.name);
+            gone.push_back(c.get());
+        }
+    }
+    for (const ControlState* c : gone) {
+        if (tooltip_ && !c->def.hint.empty()) {
+            TOOLINFOA ti{};
+            ti.cbSize = sizeof(ti);
+            ti.hwnd = hwnd_;
+            ti.uId = reinterpret_cast<UINT_PTR>(c->hwnd);
+            SendMessageA(tooltip_, TTM_DELTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
+        }
+        clickHandlers_.erase(c->def.name);
+        byName_.erase(c->def.name);
+        byWindow_.erase(c->hwnd);
+    }
+    DestroyWindow(h);
+    std::erase_if(controls_, [&](const auto& c) { return std::find(gone.begin(), gone.end(), c.get()) != gone.end(); });
 }
 
 void Form::AddTool(HWND control, const std::string& hint) {
@@ -420,17 +449,13 @@ void Form::ApplyAnchors() {
 }
 
 HWND Form::Control(const std::string& name) const {
-    for (const auto& c : controls_) {
-        if (c->def.name == name) return c->hwnd;
-    }
-    return nullptr;
+    const auto it = byName_.find(name);
+    return it == byName_.end() ? nullptr : it->second->hwnd;
 }
 
 const ControlDef* Form::DefinitionOf(HWND control) const {
-    for (const auto& c : controls_) {
-        if (c->hwnd == control) return &c->def;
-    }
-    return nullptr;
+    const auto it = byWindow_.find(control);
+    return it == byWindow_.end() ? nullptr : &it->second->def;
 }
 
 std::vector<HWND> Form::Controls() const {

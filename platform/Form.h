@@ -13,6 +13,7 @@
 
 #include <functional>
 #include <map>
+#include <unordered_map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -146,6 +147,8 @@ public:
     // Adds a control at run time (after Create), placed and anchored like the
     // table's; returns its window.
     HWND AddControl(const ControlDef& def);
+    // Destroys a control added at run time, with the controls inside it.
+    void RemoveControl(const std::string& name);
 
     void Show();
     int ShowModal();
@@ -227,7 +230,10 @@ private:
     HWND tooltip_ = nullptr;
     UniqueFont font_;
     Size designClient_;
-    std::vector<std::unique_ptr<ControlState>> controls_;
+    std::vector<std::unique_ptr<ControlState>> controls_;  // in creation order
+    // Lookups stay cheap with thousands of controls.
+    std::unordered_map<std::string, ControlState*> byName_;
+    std::unordered_map<HWND, ControlState*> byWindow_;
     std::map<std::string, std::function<void()>> clickHandlers_;
     bool showHint_ = true;
     bool modal_ = false;

@@ -424,3 +424,49 @@ TEST(IniEditor, AHeaderClickLeavesTheFocusWhereItWas) {
         w.Press("BitBtnCancel");
     });
 }
+
+TEST(IniEditorRows, TheBlocksInViewFollowTheExpandedSet) {
+    const auto tops = inieditor::SectionTops({true, false, false, true}, 22, 150);
+    EXPECT_EQ(tops, (std::vector<int>{0, 172, 194, 216, 388}));
+    EXPECT_EQ(inieditor::SectionsInView(tops, 0, 100, 0), std::pair(0, 1));
+    EXPECT_EQ(inieditor::SectionsInView(tops, 180, 30, 0), std::pair(1, 3));   // 180..210 touches blocks 1 and 2
+    EXPECT_EQ(inieditor::SectionsInView(tops, 180, 30, 1), std::pair(0, 4));
+    EXPECT_EQ(inieditor::SectionsInView({0}, 0, 100, 4), std::pair(0, 0));  // no sections
+}
+
+TEST(IniEditor, AFileOfThousandsOfSectionsKeepsWindowsOnlyForTheView) {
+    std::string text;
+    for (int i = 0; i < 1500; ++i) text += "[S" + std::to_string(10000 + i) + "]\r\nk=v\r\n";
+    Session s(text);
+    ASSERT_EQ(s.editor->SectionCount(), 1500);
+    auto windows = [&] {
+        struct Count {
+            static BOOL CALLBACK One(HWND, LPARAM p) {
+                ++*reinterpret_cast<int*>(p);
+                return TRUE;
+            }
+        };
+        int n = 0;
+        EnumChildWindows(s.editor->Handle(), &Count::One, reinterpret_cast<LPARAM>(&n));
+        return n;
+    };
+    int opened = 0, expandedAll = 0;
+    s.Run([&](DriverWindow& w) {
+        opened = windows();
+        w.Press("BitBtnExpandAll");
+        expandedAll = windows();
+        SendMessageA(w.Handle(), WM_VSCROLL, SB_BOTTOM, 0);  // the scroll area's bar
+        EXPECT_NE(s.editor->Control("AValList1500"), nullptr);
+        EXPECT_EQ(s.editor->Control("AButton1"), nullptr);
+        s.Type(w, 1500, 0, "last");
+        w.FocusOn("BitBtnSave");
+        w.Key(VK_TAB, platform::ssCtrl);  // the first section, scrolled back into view
+        EXPECT_NE(s.editor->Control("AValList1"), nullptr);
+        EXPECT_EQ(GetFocus(), s.editor->ValueEditor(1));
+        w.Press("BitBtnSave");
+    });
+    EXPECT_LT(opened, 300);
+    EXPECT_LT(expandedAll, 300);
+    EXPECT_EQ(platform::IniFile(s.path).ReadString("S11499", "k", ""), "last");
+    EXPECT_EQ(platform::IniFile(s.path).ReadString("S10000", "k", ""), "v");
+}
