@@ -40,6 +40,12 @@ public:
     HWND hwnd;
 };
 
+// Whether `w` becomes the foreground window (a window manager hands the
+// focus over in its own time).
+bool Foreground(HWND w) {
+    return testing_support::PumpUntil([w] { return GetForegroundWindow() == w; });
+}
+
 struct MainSession {
     testing_support::RegistrySandbox registry;
     shell::TFrmZuMain main;
@@ -75,16 +81,15 @@ TEST(ZuMain, RestoreRequestRestoresOrBringsTheLastActiveWindowForward) {
     MainSession s;
     HWND h = s.main.Handle();
     ShowWindow(h, SW_MINIMIZE);
+    ASSERT_TRUE(testing_support::PumpUntil([&] { return IsIconic(h) != FALSE; }));
     PostMessageA(h, shell::MsgAppRestore(), 0, 0);
-    testing_support::PumpFor(std::chrono::milliseconds(100));
-    EXPECT_FALSE(IsIconic(h));
+    EXPECT_TRUE(testing_support::PumpUntil([&] { return !IsIconic(h); }));
 
     Other other;
     SetForegroundWindow(other.hwnd);
-    testing_support::PumpFor(std::chrono::milliseconds(50));
+    ASSERT_TRUE(Foreground(other.hwnd));
     PostMessageA(h, shell::MsgAppRestore(), 0, 0);
-    testing_support::PumpFor(std::chrono::milliseconds(100));
-    EXPECT_EQ(GetForegroundWindow(), h);
+    EXPECT_TRUE(Foreground(h));
 
     // With a modal dialog open over it, the dialog is what comes forward.
     platform::FormDef d;
@@ -96,10 +101,9 @@ TEST(ZuMain, RestoreRequestRestoresOrBringsTheLastActiveWindowForward) {
     UiDriver driver;
     driver.Then([&](DriverWindow& w) {
         SetForegroundWindow(other.hwnd);
-        testing_support::PumpFor(std::chrono::milliseconds(50));
+        EXPECT_TRUE(Foreground(other.hwnd));
         PostMessageA(h, shell::MsgAppRestore(), 0, 0);
-        testing_support::PumpFor(std::chrono::milliseconds(100));
-        EXPECT_EQ(GetForegroundWindow(), w.Handle());
+        EXPECT_TRUE(Foreground(w.Handle()));
         w.CloseFrame();
     });
     EXPECT_EQ(driver.Run([&] { return dialog.ShowModal(); }), platform::mrCancel);
@@ -290,9 +294,9 @@ TEST(MainWindow, HotKeyFollowsTheConfirmedSetup) {
 
     // The hot key brings the program forward, without restoring it.
     SetForegroundWindow(probe.hwnd);
+    ASSERT_TRUE(Foreground(probe.hwnd));
     PostMessageA(s.main.Handle(), WM_HOTKEY, s.main.HotKeyID(), 0);
-    testing_support::PumpFor(std::chrono::milliseconds(100));
-    EXPECT_EQ(GetForegroundWindow(), s.main.Handle());
+    EXPECT_TRUE(Foreground(s.main.Handle()));
 
     UINT mods = 0, key = 0;
     shell::HotKeyParts(0xE000 | VK_F5, mods, key);

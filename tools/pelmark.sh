@@ -24,6 +24,7 @@ have_packages() {
         command -v cmake >/dev/null && command -v make >/dev/null &&
         command -v wine >/dev/null && [ -x /usr/lib/wine/wine ] &&
         command -v Xvfb >/dev/null && [ -f /usr/src/googletest/CMakeLists.txt ] &&
+        command -v openbox >/dev/null && command -v xdotool >/dev/null && command -v xprop >/dev/null &&
         [ -d /usr/share/wine/fonts ]
 }
 
@@ -35,7 +36,7 @@ install_packages() {
     "${sudo[@]}" apt-get update -q
     "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
         cmake make g++-mingw-w64-i686-posix binutils-mingw-w64-i686 \
-        wine wine32:i386 fonts-wine fonts-liberation xvfb xauth googletest
+        wine wine32:i386 fonts-wine fonts-liberation xvfb xauth googletest openbox xdotool x11-utils
 }
 
 have_packages || install_packages
@@ -64,13 +65,18 @@ start_xvfb() {
     Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
     pids+=($!)
     export DISPLAY=":$n"
-    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && return 0; sleep 0.1; done
-    echo "Xvfb did not start on :$n" >&2
+    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+    [ -e "/tmp/.X11-unix/X$n" ] || { echo "Xvfb did not start on :$n" >&2; exit 1; }
+    # A light window manager, as every user's desktop has: without one Wine
+    # hands the focus back wrongly when a dialog closes and key presses get lost.
+    openbox --sm-disable >/dev/null 2>&1 &
+    pids+=($!)
+    for _ in $(seq 50); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window && return 0; sleep 0.1; done
+    echo "openbox did not start on :$n" >&2
     exit 1
 }
 
-# $1: Y when a window manager draws the frames, N when Wine must draw them
-# itself (a bare Xvfb: Wine would otherwise wait for a manager on every hide).
+# $1: Y when a window manager draws the frames (ours, or the user's desktop).
 prepare_prefix() {
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         echo "== making the Wine prefix $WINEPREFIX (once)"
@@ -87,23 +93,21 @@ prepare_prefix() {
 
 if [ "$mode" = test ]; then
     start_xvfb
-    prepare_prefix N
-    echo "== running the tests"
+    prepare_prefix Y
+    echo "== running the tests (in-process, then the end-to-end journeys)"
     cd "$build"
     ctest --output-on-failure --timeout 180
     exit $?
 fi
 
 # run: the user's display when there is one, otherwise a private Xvfb.
-managed=Y
 if [ -z "${DISPLAY:-}" ]; then
-    managed=N
     start_xvfb
     echo "== no display: Pelmark runs on the virtual display $DISPLAY"
     echo "   look at it with:  DISPLAY=$DISPLAY import -window root pelmark.png"
     echo "   or share it with: x11vnc -display $DISPLAY  (then any VNC viewer)"
 fi
-prepare_prefix "$managed"
+prepare_prefix Y
 # A demo Agent where Pelmark looks for it on first start: the stand-in and the
 # template Agent.ini under the prefix's Program Files folder. An Agent.ini
 # already there is the user's and stays.

@@ -267,6 +267,12 @@ void UiDriver::OnTick() {
     }
 }
 
+bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    while (!done() && std::chrono::steady_clock::now() < end) PumpFor(std::chrono::milliseconds(10));
+    return done();
+}
+
 void PumpFor(std::chrono::milliseconds time) {
     const auto end = std::chrono::steady_clock::now() + time;
     do {

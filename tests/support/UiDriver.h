@@ -109,4 +109,7 @@ private:
 // Lets every pending message be handled (and gives timers a chance to fire).
 void PumpFor(std::chrono::milliseconds time);
 
+// Handles messages until `done()` holds or the time-out passes; says which.
+bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = std::chrono::seconds(5));
+
 }  // namespace testing_support

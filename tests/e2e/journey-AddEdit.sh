@@ -1,0 +1,52 @@
+# Adding a profile with the keyboard, editing its title, and names that
+# would reach outside the profile folder refused.
+source "$(dirname "$0")/lib.sh"
+registry_sandbox
+demo_profiles
+start_pelmark
+
+step "Alt++ opens the editor; the typed profile appears in the grid and in its file"
+key alt+plus
+EDITOR=$(window_of TFrmZuEditProfile)
+activate "$(xwindow '^Edit profile$')"
+type_text "Fresh"; key Tab
+type_text "Fresh title"; key Tab
+type_text "news.fresh.example"; key Tab
+type_text "mail.fresh.example"
+key alt+a
+wait_for "the editor to close" 10 gone TFrmZuEditProfile
+wait_for "the new row" 10 sh -c "$(declare -f R); BIN='$BIN' R rows $MAIN | grep -q '	Fresh	Fresh title	news.fresh.example	mail.fresh.example'"
+ini="$T/Profiles/Fresh/Agent.ini"
+grep -q '^Title=Fresh title' "$ini" || fail "the title is not in $ini"
+grep -q '^NewsServer=news.fresh.example' "$ini" || fail "the news server is not in $ini"
+grep -qi '^ForceAgentClient=' "$ini" || fail "the template's other lines are not in $ini"
+
+step "Alt+* on it, a new title, Save: the grid shows it"
+while [ "$(selected_name)" != Fresh ]; do key Down; done
+key alt+asterisk
+window_of TFrmZuEditProfile >/dev/null
+activate "$(xwindow '^Edit profile$')"
+type_text "Renamed title"    # the title is focused, its text selected
+key alt+a
+wait_for "the editor to close" 10 gone TFrmZuEditProfile
+wait_for "the new title in the grid" 10 sh -c "$(declare -f R); BIN='$BIN' R rows $MAIN | grep -q '	Fresh	Renamed title	'"
+
+step "names that leave the profile folder are refused and make nothing"
+for name in '..\x' 'a\b' '.'; do
+    activate "$XMAIN"
+    key alt+plus
+    window_of TFrmZuEditProfile >/dev/null
+    activate "$(xwindow '^Edit profile$')"
+    type_text "$name"; key Tab Tab
+    type_text "news"
+    key alt+a
+    BOX=$(window_of TMessageForm)
+    expect_eq "the message for $name" "$(R text "$BOX" 'You must enter a valid profile name !')" \
+        "You must enter a valid profile name !"
+    key Return                   # its one button
+    wait_for "the message to close" 10 gone TMessageForm
+    key alt+c                    # Cancel the editor
+    wait_for "the editor to close" 10 gone TFrmZuEditProfile
+done
+[ ! -e "$T/x" ] && [ ! -e "$T/Profiles/a" ] || fail "something was made outside the profiles"
+expect_eq "what the profile folder holds" "$(ls "$T/Profiles" | tr '\n' ,)" "Fresh,Home,Work news,archive,"

@@ -1,0 +1,141 @@
+# Steps shared by the end-to-end journeys: a folder and registry of the
+# journey's own, the real Pelmark.exe started under Wine, keys and clicks
+# through the X server (xdotool), and what is on screen read back by the
+# reader program. Every wait polls with a time-out and fails with what it was
+# waiting for. Sourced by each journey-*.sh; runs under the test command's
+# display, window manager and Wine server.
+set -euo pipefail
+
+BIN=${PELMARK_BIN:?PELMARK_BIN names the folder of Pelmark.exe}
+export WINEDEBUG=-all
+T=$(mktemp -d /tmp/pelmark-e2e.XXXXXX)
+WT="Z:${T//\//\\}\\"                     # the same folder as Windows sees it
+KEY='HKCU\Software\Brennvik'
+PIDS=()
+STEP=""
+
+fail() {
+    echo "FAILED: ${STEP:+$STEP: }$*" >&2
+    exit 1
+}
+
+step() {
+    STEP=$*
+    echo "-- $*"
+}
+
+R() { wine "$BIN/e2e_reader.exe" "$@" 2>/dev/null | tr -d '\r'; }
+
+# wait_for DESCRIPTION SECONDS COMMAND...: until the command succeeds.
+wait_for() {
+    local what=$1 seconds=$2
+    shift 2
+    local end=$((SECONDS + seconds))
+    until "$@" >/dev/null 2>&1; do
+        [ $SECONDS -lt $end ] || fail "timed out waiting for $what"
+        sleep 0.2
+    done
+}
+
+expect_eq() { # DESCRIPTION ACTUAL EXPECTED
+    [ "$2" = "$3" ] || fail "$1: got [$2], expected [$3]"
+    echo "   ok: $1"
+}
+
+# The journey's registry: what was there is kept aside and comes back at the end.
+registry_sandbox() {
+    if wine reg export "$KEY" "$T/saved.reg" /y >/dev/null 2>&1; then :; else rm -f "$T/saved.reg"; fi
+    wine reg delete "$KEY" /f >/dev/null 2>&1 || true
+}
+
+setting() { # NAME VALUE [REG_SZ|REG_DWORD]
+    wine reg add "$KEY\\Pelmark" /v "$1" /t "${3:-REG_SZ}" /d "$2" /f >/dev/null 2>&1 || fail "cannot set $1"
+}
+
+reg_value() { # NAME: the value's data as reg query prints it, or nothing
+    wine reg query "$KEY\\Pelmark" /v "$1" 2>/dev/null | tr -d '\r' | awk -v n="$1" '$1 == n { print $NF }'
+}
+
+cleanup() {
+    local rc=$?
+    R close AgentStandIn >/dev/null || true
+    for pid in "${PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
+    for pid in "${PIDS[@]}"; do wait "$pid" 2>/dev/null || true; done
+    wine reg delete "$KEY" /f >/dev/null 2>&1 || true
+    [ -f "$T/saved.reg" ] && wine reg import "$T/saved.reg" >/dev/null 2>&1
+    rm -rf "$T"
+    [ $rc -eq 0 ] && echo "journey passed"
+    exit $rc
+}
+trap cleanup EXIT
+
+# A profile folder with the stand-in Agent and its template, and the three
+# demo profiles; the settings point at them.
+demo_profiles() {
+    mkdir -p "$T/Profiles"
+    cp "$BIN/agent/Agent.ini" "$T/template.ini"
+    profile "Home" "Agent at home" "news.home.example" "mail.home.example" 1
+    profile "Work news" "Agent - work" "news.work.example" "smtp.work.example" 0
+    profile "archive" "Old archive" "news.archive.example" "" 0
+    setting AgentFolder "Z:${BIN//\//\\}\\agent\\"
+    setting DefaultIniPath "${WT}template.ini"
+    setting ProfileFolder "${WT}Profiles\\"
+    export PELMARK_AGENT_LOG="${WT}agent.log"
+}
+
+profile() { # NAME TITLE NEWS MAIL LAUNCHMODE
+    mkdir -p "$T/Profiles/$1"
+    sed -e "s/^Title=.*/Title=$2/" -e "s/^NewsServer=.*/NewsServer=$3/" \
+        -e "s/^MailServer=.*/MailServer=$4/" -e "s/^LaunchMode=.*/LaunchMode=$5/" \
+        "$T/template.ini" >"$T/Profiles/$1/Agent.ini"
+}
+
+# Starts Pelmark (with any arguments) and waits for its main window: MAIN is
+# its handle for the reader, XMAIN its X window.
+start_pelmark() {
+    wine "$BIN/Pelmark.exe" "$@" &
+    PIDS+=($!)
+    PELMARK=$!
+    wait_for "the main window" 30 R window TFrmZuMain
+    MAIN=$(R window TFrmZuMain)
+    XMAIN=$(xwindow '^Pelmark$')
+    activate "$XMAIN"
+}
+
+running() { kill -0 "$PELMARK" 2>/dev/null; }
+
+# The X window whose title matches, once it is there.
+xwindow() {
+    wait_for "an X window named $1" 20 xdotool search --onlyvisible --name "$1"
+    xdotool search --onlyvisible --name "$1" | tail -1
+}
+
+activate() { xdotool windowactivate --sync "$1" >/dev/null 2>&1 || xdotool windowfocus --sync "$1"; }
+
+key() { xdotool key --clearmodifiers --delay 60 "$@"; }
+
+type_text() { xdotool type --clearmodifiers --delay 40 "$1"; }
+
+# A click at the centre of the control of window HWND whose caption or class is TEXT.
+click_control() { # HWND TEXT
+    local at
+    at=$(R where "$1" "$2") || fail "no control \"$2\" to click"
+    click_at $at
+}
+
+click_at() { xdotool mousemove --sync "$1" "$2" click 1; }
+
+# The handle of a top-level window of CLASS, once it shows.
+window_of() { # CLASS [TITLE]
+    wait_for "a $1 window" 20 R window "$@"
+    R window "$@"
+}
+
+gone() { ! R window "$@" >/dev/null; }
+
+grid_rows() { R rows "$MAIN"; }
+
+# The selected profile's name (column 1 of the row marked "*").
+selected_name() { grid_rows | awk -F'\t' '/^\*/ { print $2 }'; }
+
+log_lines() { [ -f "$T/agent.log" ] && tr -d '\r' <"$T/agent.log" | wc -l || echo 0; }
