@@ -70,6 +70,11 @@ void Application::BringToFront() {
 }
 
 void Application::ProcessMessage(MSG& msg) {
+    // The system posts this for every F1 the keyboard gives, and the default
+    // handling turns it into a help request. The forms answer F1 themselves
+    // (and only a plain F1): a second request would show the help twice.
+    constexpr UINT kKeyF1 = 0x004D;  // WM_KEYF1
+    if (msg.message == kKeyF1) return;
     if (msg.hwnd && msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST) {
         HWND root = GetAncestor(msg.hwnd, GA_ROOT);
         if (Form* f = Form::FromHandle(root)) {

@@ -699,10 +699,7 @@ LRESULT Form::Handle(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
             return 0;
         case WM_HELP: {
             auto* hi = reinterpret_cast<HELPINFO*>(lp);
-            // The system asks for help on F1 whatever the modifiers; Shift+F1
-            // and Ctrl+F1 are keys of their own, and only a plain F1 (or the
-            // "?" button) asks for context help.
-            if (hi && hi->iContextType == HELPINFO_WINDOW && CurrentShiftState() == ssNone) {
+            if (hi && hi->iContextType == HELPINFO_WINDOW) {
                 HelpRequest(static_cast<HWND>(hi->hItemHandle));
             }
             return TRUE;

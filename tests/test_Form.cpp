@@ -203,10 +203,17 @@ TEST(Form, F1AsksForHelpOfTheFocusedControlOrItsPanel) {
     SampleForm f;
     UiDriver d;
     d.Then([](DriverWindow& w) {
+        // F1 from the keyboard: the system asks for help as well, and the
+        // form must answer once.
+        SetForegroundWindow(w.Handle());
         w.FocusOn("EditName");
-        w.Key(VK_F1);
+        keybd_event(VK_F1, 0, 0, 0);
+        keybd_event(VK_F1, 0, KEYEVENTF_KEYUP, 0);
+        for (int i = 0; i < 6; ++i) UiDriver::Settle();
         w.FocusOn("EditOther");  // no context of its own: the panel's
-        w.Key(VK_F1);
+        keybd_event(VK_F1, 0, 0, 0);
+        keybd_event(VK_F1, 0, KEYEVENTF_KEYUP, 0);
+        for (int i = 0; i < 6; ++i) UiDriver::Settle();
         w.Press("ButtonOK");
     });
     d.Run([&] { return f.ShowModal(); });

@@ -15,7 +15,7 @@ type_text "news.fresh.example"; key Tab
 type_text "mail.fresh.example"
 key alt+a
 wait_for "the editor to close" 10 gone TFrmZuEditProfile
-wait_for "the new row" 10 sh -c "$(declare -f R); BIN='$BIN' R rows $MAIN | grep -q '	Fresh	Fresh title	news.fresh.example	mail.fresh.example'"
+wait_for "the new row" 10 eval 'grid_rows | grep -q "	Fresh	Fresh title	news.fresh.example	mail.fresh.example"'
 ini="$T/Profiles/Fresh/Agent.ini"
 grep -q '^Title=Fresh title' "$ini" || fail "the title is not in $ini"
 grep -q '^NewsServer=news.fresh.example' "$ini" || fail "the news server is not in $ini"
@@ -29,7 +29,7 @@ activate "$(xwindow '^Edit profile$')"
 type_text "Renamed title"    # the title is focused, its text selected
 key alt+a
 wait_for "the editor to close" 10 gone TFrmZuEditProfile
-wait_for "the new title in the grid" 10 sh -c "$(declare -f R); BIN='$BIN' R rows $MAIN | grep -q '	Fresh	Renamed title	'"
+wait_for "the new title in the grid" 10 eval 'grid_rows | grep -q "	Fresh	Renamed title	"'
 
 step "names that leave the profile folder are refused and make nothing"
 for name in '..\x' 'a\b' '.'; do

@@ -22,8 +22,8 @@ activate "$XMAIN"
 key alt+minus
 window_of TxMessageForm >/dev/null
 key alt+y
-wait_for "the folder to go" 15 test ! -e "$T/Profiles/$name"
-wait_for "the row to go" 10 test "$(grid_rows | wc -l)" = 3
+wait_for "the folder to go" 15 eval 'test ! -e "$T/Profiles/$name"'
+wait_for "the row to go" 10 eval 'test "$(grid_rows | wc -l)" = 3'
 expect_eq "the trashed file" "$(cat "$trash/files/$name/data.txt")" "agent data"
 [ -f "$trash/files/$name/Agent.ini" ] || fail "Agent.ini is not in the trash"
 rm -rf "${trash:?}/files/$name" "$trash/info/$name.trashinfo"

@@ -7,17 +7,18 @@ start_pelmark
 
 step "F1 on the grid shows its help"
 key F1
-BOX=$(window_of TMessageForm)
+BOX=$(window_of TxMessageForm)
 R controls "$BOX" | grep -q 'The Agent profiles that you have' || fail "not the grid's help"
+activate "$(xwindow '^Information$')"
 key Return
-wait_for "the help to close" 10 gone TMessageForm
+wait_for "the help to close" 10 gone TxMessageForm
 
 step "Shift+F1 shows the About window and nothing else"
 activate "$XMAIN"
 key shift+F1
 window_of TFrmKelVersionAbout >/dev/null
-sleep 0.5
-gone TMessageForm || fail "a help message came too"
+activate "$(xwindow '^About - Pelmark$')"
+gone TxMessageForm || fail "a help message came too"
 key Escape
 wait_for "the About window to close" 10 gone TFrmKelVersionAbout
 
@@ -25,6 +26,5 @@ step "Ctrl+F1 toggles the hints and shows nothing"
 activate "$XMAIN"
 before=$(reg_value ShowHint)
 key ctrl+F1
-wait_for "the hint setting to be stored" 10 sh -c "test \"\$(wine reg query '$KEY\\Pelmark' /v ShowHint 2>/dev/null | tr -d '\r' | awk '/ShowHint/ { print \$NF }')\" != '$before'"
-sleep 0.5
-gone TMessageForm || fail "a help message came"
+wait_for "the hint setting to be stored" 10 eval 'test "$(reg_value ShowHint)" != "$before"'
+gone TxMessageForm || fail "a help message came"

@@ -27,9 +27,9 @@ step "a wheel scroll, a click on the top row's value, typing, Save: that key alo
 before=$(values)
 open_ini_editor
 read -r gx gy _ <<<"$(R rect "$GRID")"
-xdotool mousemove --sync $((gx + 200)) $((gy + 80))
+xdotool mousemove $((gx + 200)) $((gy + 80))
 xdotool click --repeat 3 --delay 100 5
-wait_for "the grid to scroll" 10 sh -c "$(declare -f R); BIN='$BIN' R cell $GRID top 1 | awk '{ exit !(\$3 > 0) }'"
+wait_for "the grid to scroll" 10 eval 'test "$(R cell $GRID top 1 | cut -d" " -f3)" -gt 0'
 read -r cx cy top <<<"$(R cell "$GRID" top 1)"
 click_at "$cx" "$cy"
 sleep 0.3

@@ -11,7 +11,7 @@ step "started again with three parameters: exit code 0, one main window, in fron
 wine "$BIN/Pelmark.exe" a b c && code=0 || code=$?
 expect_eq "the second start's exit code" "$code" 0
 expect_eq "main windows" "$(R count TFrmZuMain)" 1
-wait_for "Pelmark in front" 10 sh -c "$(declare -f R); BIN='$BIN' R foreground | grep -q '^TFrmZuMain'"
+wait_for "Pelmark in front" 10 eval 'R foreground | grep -q ^TFrmZuMain'
 
 step "the same while the running copy refreshes its 1,500 profiles"
 activate "$XMAIN"

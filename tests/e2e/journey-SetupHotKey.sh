@@ -19,9 +19,9 @@ step "from another window, Ctrl+Alt+P brings Pelmark to the front"
 wine "$BIN/agent/Agent.exe" &
 PIDS+=($!)
 activate "$(xwindow '^Agent$')"
-wait_for "the stand-in in front" 10 sh -c "$(declare -f R); BIN='$BIN' R foreground | grep -q '^AgentStandIn'"
+wait_for "the stand-in in front" 10 eval 'R foreground | grep -q ^AgentStandIn'
 key ctrl+alt+p
-wait_for "Pelmark in front" 10 sh -c "$(declare -f R); BIN='$BIN' R foreground | grep -q '^TFrmZuMain'"
+wait_for "Pelmark in front" 10 eval 'R foreground | grep -q ^TFrmZuMain'
 
 step "Escape on the setup stores nothing"
 activate "$XMAIN"

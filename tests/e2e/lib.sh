@@ -21,12 +21,13 @@ fail() {
 
 step() {
     STEP=$*
-    echo "-- $*"
+    echo "-- [${SECONDS}s] $*"
 }
 
 R() { wine "$BIN/e2e_reader.exe" "$@" 2>/dev/null | tr -d '\r'; }
 
-# wait_for DESCRIPTION SECONDS COMMAND...: until the command succeeds.
+# wait_for DESCRIPTION SECONDS COMMAND...: until the command succeeds. (An
+# "eval" command sees the caller's variables, not its positional ones.)
 wait_for() {
     local what=$1 seconds=$2
     shift 2
@@ -53,7 +54,7 @@ setting() { # NAME VALUE [REG_SZ|REG_DWORD]
 }
 
 reg_value() { # NAME: the value's data as reg query prints it, or nothing
-    wine reg query "$KEY\\Pelmark" /v "$1" 2>/dev/null | tr -d '\r' | awk -v n="$1" '$1 == n { print $NF }'
+    { wine reg query "$KEY\\Pelmark" /v "$1" 2>/dev/null || true; } | tr -d '\r' | awk -v n="$1" '$1 == n { print $NF }'
 }
 
 cleanup() {
@@ -64,10 +65,11 @@ cleanup() {
     wine reg delete "$KEY" /f >/dev/null 2>&1 || true
     [ -f "$T/saved.reg" ] && wine reg import "$T/saved.reg" >/dev/null 2>&1
     rm -rf "$T"
-    [ $rc -eq 0 ] && echo "journey passed"
+    [ $rc -eq 0 ] && echo "journey passed in ${SECONDS}s"
     exit $rc
 }
 trap cleanup EXIT
+trap 'echo "FAILED: ${STEP:+$STEP: }line $LINENO: $BASH_COMMAND" >&2' ERR
 
 # A profile folder with the stand-in Agent and its template, and the three
 # demo profiles; the settings point at them.
@@ -104,13 +106,21 @@ start_pelmark() {
 
 running() { kill -0 "$PELMARK" 2>/dev/null; }
 
-# The X window whose title matches, once it is there.
+# The X window whose title matches, once it is the only one (the splash
+# screen, titled like the main window, may still be going).
 xwindow() {
-    wait_for "an X window named $1" 20 xdotool search --onlyvisible --name "$1"
-    xdotool search --onlyvisible --name "$1" | tail -1
+    local title=$1
+    wait_for "one X window named $title" 20 eval 'test "$(xdotool search --onlyvisible --name "$title" | wc -l)" = 1'
+    xdotool search --onlyvisible --name "$title"
 }
 
-activate() { xdotool windowactivate --sync "$1" >/dev/null 2>&1 || xdotool windowfocus --sync "$1"; }
+# Brings a window to the front through the window manager, as a click on it
+# would, and waits until it has the keyboard.
+activate() {
+    local xid=$1
+    xdotool windowactivate "$xid" >/dev/null 2>&1 || true
+    wait_for "window $xid to be active" 10 eval 'test "$(xdotool getactivewindow 2>/dev/null)" = "$xid"'
+}
 
 key() { xdotool key --clearmodifiers --delay 60 "$@"; }
 
@@ -123,7 +133,7 @@ click_control() { # HWND TEXT
     click_at $at
 }
 
-click_at() { xdotool mousemove --sync "$1" "$2" click 1; }
+click_at() { xdotool mousemove "$1" "$2" sleep 0.1 click 1; }
 
 # The handle of a top-level window of CLASS, once it shows.
 window_of() { # CLASS [TITLE]

@@ -133,14 +133,14 @@ int main(int argc, char** argv) {
             return 0;
         }
         if (s.found.empty()) return 1;
-        std::printf("%p\n", static_cast<void*>(s.found.front()));
+        std::printf("0x%lx\n", static_cast<unsigned long>(reinterpret_cast<uintptr_t>(s.found.front())));
         return 0;
     }
     if (cmd == "controls" && argc >= 3) {
         for (HWND c : Descendants(Parse(argv[2]))) {
             RECT r;
             GetWindowRect(c, &r);
-            std::printf("%p\t%s\t%ld %ld %ld %ld\t%d\t%s\n", static_cast<void*>(c), Class(c).c_str(), r.left, r.top,
+            std::printf("0x%lx\t%s\t%ld %ld %ld %ld\t%d\t%s\n", static_cast<unsigned long>(reinterpret_cast<uintptr_t>(c)), Class(c).c_str(), r.left, r.top,
                         r.right - r.left, r.bottom - r.top, IsWindowVisible(c) ? 1 : 0, Text(c).c_str());
         }
         return 0;
