@@ -388,26 +388,24 @@ LRESULT CALLBACK TFrmZuEditINIFile::EditorProc(HWND w, UINT msg, WPARAM wp, LPAR
 LRESULT CALLBACK TFrmZuEditINIFile::HeaderProc(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR) {
     // A header toggles its section like a flat tool button: the click never
     // takes the keyboard focus from where the user is working.
+    auto inside = [w, lp] {
+        RECT rc;
+        GetClientRect(w, &rc);
+        return PtInRect(&rc, POINT{static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))}) != FALSE;
+    };
     switch (msg) {
         case WM_LBUTTONDOWN: case WM_LBUTTONDBLCLK:
             SetCapture(w);
             SendMessageA(w, BM_SETSTATE, TRUE, 0);
             return 0;
         case WM_MOUSEMOVE:
-            if (GetCapture() == w) {
-                RECT rc;
-                GetClientRect(w, &rc);
-                const POINT pt{static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))};
-                SendMessageA(w, BM_SETSTATE, PtInRect(&rc, pt), 0);
-            }
+            if (GetCapture() == w) SendMessageA(w, BM_SETSTATE, inside(), 0);
             return 0;
         case WM_LBUTTONUP:
             if (GetCapture() == w) {
-                RECT rc;
-                GetClientRect(w, &rc);
-                const POINT pt{static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))};
+                const bool click = inside();
                 ReleaseCapture();
-                if (PtInRect(&rc, pt)) {
+                if (click) {
                     const bool checked = SendMessageA(w, BM_GETCHECK, 0, 0) == BST_CHECKED;
                     SendMessageA(w, BM_SETCHECK, checked ? BST_UNCHECKED : BST_CHECKED, 0);
                     SendMessageA(GetParent(w), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(w), BN_CLICKED),

@@ -12,6 +12,7 @@
 #include "settings/KelUtility.h"
 #include "shell/KelSplash.h"
 #include "shell/ZuMain.h"
+#include "support/Helpers.h"
 #include "support/ProfileFixture.h"
 #include "support/RegistrySandbox.h"
 #include "support/UiDriver.h"
@@ -141,15 +142,7 @@ TEST(Launch, ModeZeroStaysAndCtrlCloses) {
     s.profiles.Profile("Stayer", "t", "n", "m", 0);
     s.Open();
     // A double click on the row launches as well.
-    HWND grid = s.main->Control("StringGridProfiles");
-    RECT rc{};
-    rc.left = LVIR_BOUNDS;
-    SendMessageA(grid, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&rc));
-    const LPARAM at = MAKELPARAM(rc.left + 40, (rc.top + rc.bottom) / 2);
-    PostMessageA(grid, WM_LBUTTONDOWN, MK_LBUTTON, at);
-    PostMessageA(grid, WM_LBUTTONUP, 0, at);
-    PostMessageA(grid, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
-    PostMessageA(grid, WM_LBUTTONUP, 0, at);
+    testing_support::DoubleClickRow(s.main->Control("StringGridProfiles"), 0);
     testing_support::PumpFor(std::chrono::milliseconds(100));
     EXPECT_EQ(s.Lines(1).size(), 1u);
     EXPECT_FALSE(Application::Instance().Terminated());

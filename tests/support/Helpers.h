@@ -2,6 +2,7 @@
 #pragma once
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <fstream>
 #include <functional>
@@ -28,6 +29,18 @@ inline RECT RectIn(HWND control, HWND parent) {
     GetWindowRect(control, &r);
     MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
     return r;
+}
+
+// A double click on a list view's row, as the mouse sends it.
+inline void DoubleClickRow(HWND list, int item) {
+    RECT rc{};
+    rc.left = LVIR_BOUNDS;
+    SendMessageA(list, LVM_GETITEMRECT, item, reinterpret_cast<LPARAM>(&rc));
+    const LPARAM at = MAKELPARAM(rc.left + 40, (rc.top + rc.bottom) / 2);
+    PostMessageA(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageA(list, WM_LBUTTONUP, 0, at);
+    PostMessageA(list, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+    PostMessageA(list, WM_LBUTTONUP, 0, at);
 }
 
 // A file's bytes.
