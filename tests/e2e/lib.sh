@@ -24,7 +24,7 @@ step() {
     echo "-- [${SECONDS}s] $*"
 }
 
-R() { wine "$BIN/e2e_reader.exe" "$@" 2>/dev/null | tr -d '\r'; }
+R() { timeout 30 wine "$BIN/e2e_reader.exe" "$@" 2>/dev/null | tr -d '\r'; }
 
 # wait_for DESCRIPTION SECONDS COMMAND...: until the command succeeds. (An
 # "eval" command sees the caller's variables, not its positional ones.)
