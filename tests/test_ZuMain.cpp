@@ -760,9 +760,8 @@ TEST(DeleteProfile, AProfileFolderThatIsALinkGoesAloneAndItsTargetStays) {
     p.dir.MakeFile("Elsewhere\\Agent.ini", "[View]\r\nTitle=linked\r\n");
     p.dir.MakeFile("Elsewhere\\data.txt", "keep me");
     const std::string link = p.folder + "Linked";
-    ASSERT_EQ(testing_support::RunUnix("/bin/ln", "-s \"" + testing_support::UnixPath(target) + "\" \"" +
-                                                      testing_support::UnixPath(p.folder) + "Linked\""),
-              0);
+    ASSERT_TRUE(testing_support::RunUnix("ln -s '" + testing_support::UnixPath(target) + "' '" +
+                                         testing_support::UnixPath(p.folder) + "Linked'"));
     const DWORD attrs = GetFileAttributesA(link.c_str());
     ASSERT_TRUE(attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_REPARSE_POINT)) << std::hex << attrs;
     MainSession s;
@@ -786,7 +785,7 @@ TEST(DeleteProfile, AProfileFolderThatIsALinkGoesAloneAndItsTargetStays) {
         EXPECT_EQ(seen, std::vector<std::string>{"The system was unable to delete the \"Linked\" profile. !\rYou may "
                                                  "need to manually delete the files yourself."});
     }
-    testing_support::RunUnix("/bin/rm", "-f \"" + testing_support::UnixPath(p.folder) + "Linked\"");
+    testing_support::RunUnix("rm -f '" + testing_support::UnixPath(p.folder) + "Linked'");
 }
 
 TEST(MainWindow, AStaleRowNeverActsOnAFolderThatDiffersOnlyInCase) {
@@ -794,10 +793,9 @@ TEST(MainWindow, AStaleRowNeverActsOnAFolderThatDiffersOnlyInCase) {
     p.Profile("Mixed", "lower", "n", "m", 0);
     const std::string upper = testing_support::UnixPath(p.folder) + "MIXED";
     auto makeUpper = [&] {
-        ASSERT_EQ(testing_support::RunUnix("/bin/mkdir", "\"" + upper + "\""), 0);
-        ASSERT_EQ(testing_support::RunUnix("/bin/cp", "\"" + testing_support::UnixPath(p.folder + "Mixed\\Agent.ini") +
-                                                         "\" \"" + upper + "/Agent.ini\""),
-                  0);
+        ASSERT_TRUE(testing_support::RunUnix("mkdir '" + upper + "' && cp '" +
+                                             testing_support::UnixPath(p.folder + "Mixed\\Agent.ini") + "' '" + upper +
+                                             "/Agent.ini'"));
     };
     makeUpper();
     MainSession s;
@@ -805,7 +803,7 @@ TEST(MainWindow, AStaleRowNeverActsOnAFolderThatDiffersOnlyInCase) {
         s.main.BitBtnRefreshClick();
         ASSERT_EQ(s.main.RowCount(), 3) << "this file system does not tell letter case apart";
         s.main.SetCurrentRow(s.main.Cell(1, 1) == "MIXED" ? 1 : 2);
-        ASSERT_EQ(testing_support::RunUnix("/bin/rm", "-rf \"" + upper + "\""), 0);  // behind the program's back
+        ASSERT_TRUE(testing_support::RunUnix("rm -rf '" + upper + "'"));  // behind the program's back
     };
     const std::string mixedIni = p.folder + "Mixed\\Agent.ini";
     const std::string before = testing_support::Slurp(mixedIni);

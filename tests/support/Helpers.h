@@ -74,21 +74,29 @@ inline std::string UnixPath(const std::string& path) {
     return out;
 }
 
-// Runs a Linux program, as Wine can, and waits for it: its exit code, or -1.
+// Runs a Linux shell command, as Wine can start Linux programs, and waits
+// until it has succeeded: true then, false when it failed or took over 10 s.
 // For what only the Linux side can make: symbolic links, names that differ
-// only in letter case.
-inline int RunUnix(const std::string& program, const std::string& arguments) {
-    std::string cmd = "start.exe /wait /unix " + program + " " + arguments;
+// only in letter case. (Wine's "start /unix" does not wait for the program,
+// so the command leaves a marker file when it is done.)
+inline bool RunUnix(const std::string& command) {
+    static int count = 0;
+    const std::string marker = "/tmp/pelmark-unix-" + std::to_string(GetCurrentProcessId()) + "-" +
+                               std::to_string(++count);
+    std::string windowsMarker = "Z:" + marker;
+    for (char& c : windowsMarker) {
+        if (c == '/') c = '\\';
+    }
+    std::string cmd = "start.exe /wait /unix /bin/sh -c \"" + command + " && touch '" + marker + "'\"";
     STARTUPINFOA si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
-    if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return -1;
-    WaitForSingleObject(pi.hProcess, 30000);
-    DWORD code = 0;
-    if (!GetExitCodeProcess(pi.hProcess, &code)) code = static_cast<DWORD>(-1);
+    if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
+    WaitForSingleObject(pi.hProcess, 10000);
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
-    return static_cast<int>(code);
+    for (int i = 0; i < 200 && GetFileAttributesA(windowsMarker.c_str()) == INVALID_FILE_ATTRIBUTES; ++i) Sleep(50);
+    return DeleteFileA(windowsMarker.c_str()) != FALSE;
 }
 
 }  // namespace testing_support
