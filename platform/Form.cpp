@@ -211,9 +211,8 @@ void Form::SetGlyph(const std::string& control, const char* bitmapResource) {
     RECT text{};
     {
         WindowDC dc(b);
-        HGDIOBJ old = SelectObject(dc.get(), reinterpret_cast<HFONT>(SendMessageA(b, WM_GETFONT, 0, 0)));
+        SelectGuard font(dc.get(), reinterpret_cast<HFONT>(SendMessageA(b, WM_GETFONT, 0, 0)));
         if (!caption.empty()) DrawTextA(dc.get(), caption.c_str(), -1, &text, DT_CALCRECT | DT_SINGLELINE);
-        SelectObject(dc.get(), old);
     }
     RECT client;
     GetClientRect(b, &client);

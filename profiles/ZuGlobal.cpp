@@ -135,8 +135,8 @@ bool DeleteFolder(const std::string& path) {
         // A link (or junction) to a folder elsewhere: the shell would move
         // the target's contents to the recycle bin. Only the link goes, and
         // where the platform cannot remove just the link, nothing does.
-        // (Windows removes a folder link as a folder, Wine as a file; neither
-        // call ever reaches into the target.)
+        // (Windows removes a folder link as a folder; a platform that sees it
+        // as a file may take the second call. Neither reaches into the target.)
         return RemoveDirectoryA(from.c_str()) || DeleteFileA(from.c_str());
     }
     from.push_back('\0');
