@@ -259,14 +259,18 @@ void TFrmZuEditINIFile::FillGrid(int n) {
 
 bool TFrmZuEditINIFile::Expanded(int n) const { return sections_[n - 1].expanded; }
 
+std::vector<int> TFrmZuEditINIFile::BlockTops() const {
+    std::vector<bool> expanded(sections_.size());
+    for (size_t i = 0; i < sections_.size(); ++i) expanded[i] = sections_[i].expanded;
+    return SectionTops(expanded, kHeaderHeight, kGridHeight);
+}
+
 void TFrmZuEditINIFile::LayoutSections() {
     HWND box = Control("ScrollBoxINIFile");
     RECT rc;
     GetClientRect(box, &rc);
     const int width = rc.right - rc.left, height = rc.bottom - rc.top;
-    std::vector<bool> expanded(sections_.size());
-    for (size_t i = 0; i < sections_.size(); ++i) expanded[i] = sections_[i].expanded;
-    const std::vector<int> tops = SectionTops(expanded, kHeaderHeight, kGridHeight);
+    const std::vector<int> tops = BlockTops();
     const int total = tops.back();
     scrollPos_ = std::max(0, std::min(scrollPos_, total - height));
     const auto [first, last] = SectionsInView(tops, scrollPos_, height, kBlocksAroundView);
@@ -543,9 +547,7 @@ void TFrmZuEditINIFile::MoveToSection(bool forward) {
     // block is scrolled into view (which gives it its windows) and focused.
     SetExpanded(target, true);
     if (t) SetExpanded(t, false);
-    std::vector<bool> expanded(sections_.size());
-    for (size_t i = 0; i < sections_.size(); ++i) expanded[i] = sections_[i].expanded;
-    const std::vector<int> tops = SectionTops(expanded, kHeaderHeight, kGridHeight);
+    const std::vector<int> tops = BlockTops();
     RECT br;
     GetClientRect(Control("ScrollBoxINIFile"), &br);
     const int top = tops[target - 1], bottom = tops[target];

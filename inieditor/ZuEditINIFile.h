@@ -94,6 +94,7 @@ private:
     void ReleaseBlock(int n);  // and without them, far out of view
     void EnsureGrid(int n);
     void SetExpanded(int n, bool expanded);
+    std::vector<int> BlockTops() const;  // SectionTops of the sections as they are
     void SetAllSections(bool expanded);
     void LayoutSections();
     void PlaceEditor(int n);

@@ -207,12 +207,10 @@ TEST(Form, F1AsksForHelpOfTheFocusedControlOrItsPanel) {
         // form must answer once.
         SetForegroundWindow(w.Handle());
         w.FocusOn("EditName");
-        keybd_event(VK_F1, 0, 0, 0);
-        keybd_event(VK_F1, 0, KEYEVENTF_KEYUP, 0);
+        testing_support::KeyboardKey(VK_F1);
         for (int i = 0; i < 6; ++i) UiDriver::Settle();
         w.FocusOn("EditOther");  // no context of its own: the panel's
-        keybd_event(VK_F1, 0, 0, 0);
-        keybd_event(VK_F1, 0, KEYEVENTF_KEYUP, 0);
+        testing_support::KeyboardKey(VK_F1);
         for (int i = 0; i < 6; ++i) UiDriver::Settle();
         w.Press("ButtonOK");
     });

@@ -332,10 +332,6 @@ void ClickAt(POINT screen) {
     mouse_event(MOUSEEVENTF_LEFTDOWN, 0, 0, 0, 0);
     mouse_event(MOUSEEVENTF_LEFTUP, 0, 0, 0, 0);
 }
-void TypeKey(BYTE vk) {
-    keybd_event(vk, 0, 0, 0);
-    keybd_event(vk, 0, KEYEVENTF_KEYUP, 0);
-}
 template <typename F>
 bool SettleUntil(F done) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
@@ -371,7 +367,7 @@ TEST(IniEditor, TheValueEditorFollowsTheWheelAndAClickTypesIntoTheRowSeen) {
         RECT er;
         GetWindowRect(editor, &er);
         EXPECT_TRUE(er.top >= cell.top && er.bottom <= cell.bottom) << "the editor is not in the row clicked";
-        TypeKey('Z');
+        testing_support::KeyboardKey('Z');
         SettleUntil([&] { return platform::WindowText(editor).find('z') != std::string::npos; });
         w.Press("BitBtnSave");
     });

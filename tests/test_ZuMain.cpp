@@ -44,8 +44,7 @@ public:
 // second start: a window manager lets a program take the front only right
 // after the user did something.
 void UserInput() {
-    keybd_event(VK_SHIFT, 0, 0, 0);
-    keybd_event(VK_SHIFT, 0, KEYEVENTF_KEYUP, 0);
+    testing_support::KeyboardKey(VK_SHIFT);
     testing_support::PumpFor(std::chrono::milliseconds(20));
 }
 
@@ -669,10 +668,7 @@ TEST(Placement, AMainWindowStoredOffEveryScreenComesBackOnOne) {
 void RealKey(MainSession& s, WORD vk, std::initializer_list<WORD> modifiers) {
     SetForegroundWindow(s.main.Handle());
     SetFocus(s.main.Control("StringGridProfiles"));
-    for (WORD m : modifiers) keybd_event(static_cast<BYTE>(m), 0, 0, 0);
-    keybd_event(static_cast<BYTE>(vk), 0, 0, 0);
-    keybd_event(static_cast<BYTE>(vk), 0, KEYEVENTF_KEYUP, 0);
-    for (WORD m : modifiers) keybd_event(static_cast<BYTE>(m), 0, KEYEVENTF_KEYUP, 0);
+    testing_support::KeyboardKey(vk, modifiers);
     testing_support::PumpFor(std::chrono::milliseconds(150));
 }
 

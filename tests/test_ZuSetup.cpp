@@ -310,10 +310,7 @@ TEST(Setup, WaitingForTheUserIsNeverBusyAndAltSReachesTheHotKeyControl) {
         EXPECT_FALSE(platform::Application::Instance().Busy());
         w.FocusOn("HotKeyAppHotKey");
         SetForegroundWindow(w.Handle());
-        for (DWORD flags : {0ul, static_cast<DWORD>(KEYEVENTF_KEYUP)}) {  // Alt+S from the keyboard
-            keybd_event(flags ? 'S' : VK_MENU, 0, flags, 0);
-            keybd_event(flags ? VK_MENU : 'S', 0, flags, 0);
-        }
+        testing_support::KeyboardKey('S', {VK_MENU});  // Alt+S from the keyboard
         const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(3);
         while (SendMessageA(w.Control("HotKeyAppHotKey"), HKM_GETHOTKEY, 0, 0) == 0 &&
                std::chrono::steady_clock::now() < end) {

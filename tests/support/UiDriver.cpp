@@ -267,6 +267,15 @@ void UiDriver::OnTick() {
     }
 }
 
+void KeyboardKey(WORD vk, std::initializer_list<WORD> modifiers) {
+    for (WORD m : modifiers) keybd_event(static_cast<BYTE>(m), 0, 0, 0);
+    keybd_event(static_cast<BYTE>(vk), 0, 0, 0);
+    keybd_event(static_cast<BYTE>(vk), 0, KEYEVENTF_KEYUP, 0);
+    for (auto m = std::rbegin(modifiers); m != std::rend(modifiers); ++m) {
+        keybd_event(static_cast<BYTE>(*m), 0, KEYEVENTF_KEYUP, 0);
+    }
+}
+
 bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
     const auto end = std::chrono::steady_clock::now() + timeout;
     while (!done() && std::chrono::steady_clock::now() < end) PumpFor(std::chrono::milliseconds(10));

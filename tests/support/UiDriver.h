@@ -16,6 +16,7 @@
 #include <chrono>
 #include <deque>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <set>
 #include <string>
@@ -108,6 +109,10 @@ private:
 
 // Lets every pending message be handled (and gives timers a chance to fire).
 void PumpFor(std::chrono::milliseconds time);
+
+// A key pressed and released with these modifiers held, through the
+// system's input queue as the keyboard gives it, to whatever has the focus.
+void KeyboardKey(WORD vk, std::initializer_list<WORD> modifiers = {});
 
 // Handles messages until `done()` holds or the time-out passes; says which.
 bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = std::chrono::seconds(5));
