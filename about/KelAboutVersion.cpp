@@ -9,11 +9,10 @@
 #include "platform/Application.h"
 #include "platform/Error.h"
 #include "platform/Handles.h"
-#include "profiles/ZuGlobal.h"
 
 using platform::ControlDef;
 using platform::ControlKind;
-using platform::MakeControl;
+using platform::Button;
 
 namespace about {
 
@@ -115,6 +114,7 @@ platform::FormDef AboutFormDef() {
     d.name = "FrmKelVersionAbout";
     d.sizeable = false;
     d.helpButton = false;
+    d.placement = Placement::Centred;
     d.fontName = "Arial";
     d.defaultButton = "BitBtnOK";
     d.cancelButton = "BitBtnOK";
@@ -122,20 +122,18 @@ platform::FormDef AboutFormDef() {
     AdjustWindowRectEx(&outer, WS_POPUP | WS_CAPTION | WS_SYSMENU, FALSE, WS_EX_DLGMODALFRAME);
     d.place = {0, 0, outer.right - outer.left, outer.bottom - outer.top};
     auto panel = [](const char* name, const char* parent, Rect place) {
-        ControlDef c = MakeControl(name, ControlKind::Panel, parent, place, akLeft | akTop, "", "", 0, -1);
+        ControlDef c = ControlDef{.name = name, .kind = ControlKind::Panel, .parent = parent, .place = place};
         c.bevel = Bevel::Lowered;
         return c;
     };
     auto label = [](const char* name, const char* parent, Rect place) {
-        ControlDef c = MakeControl(name, ControlKind::Label, parent, place, akLeft | akTop, "", "", 0, -1);
+        ControlDef c = ControlDef{.name = name, .kind = ControlKind::Label, .parent = parent, .place = place};
         c.style = SS_NOPREFIX;
         return c;
     };
-    ControlDef list = MakeControl("ListViewVersion", ControlKind::ListView, "PanelAdditionalInfo", {8, 8, 281, 145},
-                                  akLeft | akTop, "", "", 0, 0);
+    ControlDef list = ControlDef{.name = "ListViewVersion", .kind = ControlKind::ListView, .parent = "PanelAdditionalInfo", .place = {8, 8, 281, 145}, .tabOrder = 0};
     list.style = LVS_REPORT | LVS_NOSORTHEADER | LVS_SINGLESEL;
-    ControlDef icon = MakeControl("ImageAppIcon", ControlKind::Icon, "PanelInfo", {252, 12, 32, 32}, akLeft | akTop,
-                                  "", "", 0, -1);
+    ControlDef icon = ControlDef{.name = "ImageAppIcon", .kind = ControlKind::Icon, .parent = "PanelInfo", .place = {252, 12, 32, 32}};
     d.controls = {
         panel("PanelMain", "", {0, 0, 313, 325}),
         panel("PanelInfo", "PanelMain", {8, 8, 297, 101}),
@@ -149,9 +147,9 @@ platform::FormDef AboutFormDef() {
         panel("PanelAdditionalInfo", "PanelMain", {8, 112, 297, 161}),
         list,
         panel("PanelButtons", "PanelMain", {8, 276, 297, 41}),
-        MakeButton("BitBtnOK", "PanelButtons", {151, 8, 137, 25}, akLeft | akTop, "Ok", "", 0, 2, mrOk),
-        MakeButton("BitBtnMemory", "PanelButtons", {8, 8, 137, 25}, akLeft | akTop, "&Memory", "", 0, 1),
-        MakeButton("BitBtnVersion", "PanelButtons", {8, 8, 137, 25}, akLeft | akTop, "&Version", "", 0, 1),
+        Button({.name = "BitBtnOK", .parent = "PanelButtons", .place = {151, 8, 137, 25}, .caption = "Ok", .tabOrder = 2, .modalResult = mrOk}),
+        Button({.name = "BitBtnMemory", .parent = "PanelButtons", .place = {8, 8, 137, 25}, .caption = "&Memory", .tabOrder = 1}),
+        Button({.name = "BitBtnVersion", .parent = "PanelButtons", .place = {8, 8, 137, 25}, .caption = "&Version", .tabOrder = 1}),
     };
     return d;
 }
@@ -160,12 +158,7 @@ platform::FormDef AboutFormDef() {
 
 TFrmKelVersionAbout::TFrmKelVersionAbout(HWND owner) : Form(AboutFormDef(), owner) {}
 
-TFrmKelVersionAbout::~TFrmKelVersionAbout() {
-    Destroy();
-}
-
 void TFrmKelVersionAbout::OnCreate() {
-    profiles::CenterForm(this);
     extra_.clear();
     SetCaption("About - " + platform::Application::Instance().Title());
     SetText("LabelVersionTxt", "Version");

@@ -28,7 +28,6 @@ std::string FormatByteCount(uint32_t bytes);
 class TFrmKelVersionAbout : public platform::Form {
 public:
     explicit TFrmKelVersionAbout(HWND owner);
-    ~TFrmKelVersionAbout() override;
 
     void SetExtraCaptions(const std::vector<std::string>& lines);
     void BitBtnVersionClick();

@@ -14,7 +14,7 @@
 
 using platform::ControlDef;
 using platform::ControlKind;
-using platform::MakeControl;
+using platform::Button;
 
 namespace inieditor {
 
@@ -76,32 +76,21 @@ platform::FormDef EditINIFileFormDef() {
     FormDef d = DialogDef("TFrmZuEditINIFile", "FrmZuEditINIFile", "Edit .INI file", {0, 0, 529, 408}, {429, 260},
                           {0, 0}, "", "");
     d.keyPreview = true;
-    ControlDef box = MakeControl("ScrollBoxINIFile", ControlKind::Panel, "", {4, 4, 513, 337}, akAll, "", "", 0, 0);
+    ControlDef box = ControlDef{.name = "ScrollBoxINIFile", .kind = ControlKind::Panel, .place = {4, 4, 513, 337}, .anchors = akAll, .tabOrder = 0};
     box.style = WS_VSCROLL;
     box.exStyle = WS_EX_CLIENTEDGE;
     ControlDef bottom =
-        MakeControl("PanelBottom", ControlKind::Panel, "", {4, 344, 513, 33}, akLeft | akRight | akBottom, "", "", 0, 1);
+        ControlDef{.name = "PanelBottom", .kind = ControlKind::Panel, .place = {4, 344, 513, 33}, .anchors = akLeft | akRight | akBottom, .tabOrder = 1};
     bottom.bevel = Bevel::Lowered;
-    ControlDef cancel = platform::MakeButton("BitBtnCancel", "PanelBottom", {432, 4, 75, 25}, akTop | akRight, "C&ancel",
-                                     "Cancel all changes and exit.|Closes the dialog without saving anything.", 5, 4);
+    ControlDef cancel = platform::Button({.name = "BitBtnCancel", .parent = "PanelBottom", .place = {432, 4, 75, 25}, .anchors = akTop | akRight, .caption = "C&ancel", .hint = "Cancel all changes and exit.|Closes the dialog without saving anything.", .helpContext = 5, .tabOrder = 4});
     cancel.modalResult = mrAbort;
     d.controls = {
         box,
         bottom,
-        platform::MakeButton("BitBtnCollapseAll", "PanelBottom", {4, 4, 88, 25}, akLeft | akTop, "&Collapse all",
-                     "Collapse all sections|Collapses all sections that are expanded (this is the same as clicking on "
-                     "each section that is open).",
-                     1, 0),
-        platform::MakeButton("BitBtnExpandAll", "PanelBottom", {92, 4, 88, 25}, akLeft | akTop, "&Expand all",
-                     "Expand all sections|Expands all sections that are collapsed (this is the same as clicking on "
-                     "each section that is closed)",
-                     2, 1),
-        platform::MakeButton("BitBtnReload", "PanelBottom", {280, 4, 75, 25}, akTop | akRight, "&Reload",
-                     "Reload all sections|Clears all sections and reload them all directly from the .INI file. Note! "
-                     "This will discard any changes made.",
-                     3, 2),
-        platform::MakeButton("BitBtnSave", "PanelBottom", {356, 4, 75, 25}, akTop | akRight, "&Save",
-                     "Save all changes and exit.|Saves each section to the .INI file and closes the dialog.", 4, 3),
+        platform::Button({.name = "BitBtnCollapseAll", .parent = "PanelBottom", .place = {4, 4, 88, 25}, .caption = "&Collapse all", .hint = "Collapse all sections|Collapses all sections that are expanded (this is the same as clicking on " "each section that is open).", .helpContext = 1, .tabOrder = 0}),
+        platform::Button({.name = "BitBtnExpandAll", .parent = "PanelBottom", .place = {92, 4, 88, 25}, .caption = "&Expand all", .hint = "Expand all sections|Expands all sections that are collapsed (this is the same as clicking on " "each section that is closed)", .helpContext = 2, .tabOrder = 1}),
+        platform::Button({.name = "BitBtnReload", .parent = "PanelBottom", .place = {280, 4, 75, 25}, .anchors = akTop | akRight, .caption = "&Reload", .hint = "Reload all sections|Clears all sections and reload them all directly from the .INI file. Note! " "This will discard any changes made.", .helpContext = 3, .tabOrder = 2}),
+        platform::Button({.name = "BitBtnSave", .parent = "PanelBottom", .place = {356, 4, 75, 25}, .anchors = akTop | akRight, .caption = "&Save", .hint = "Save all changes and exit.|Saves each section to the .INI file and closes the dialog.", .helpContext = 4, .tabOrder = 3}),
         cancel,
     };
     return d;
@@ -109,12 +98,7 @@ platform::FormDef EditINIFileFormDef() {
 
 TFrmZuEditINIFile::TFrmZuEditINIFile(HWND owner) : Form(EditINIFileFormDef(), owner) {}
 
-TFrmZuEditINIFile::~TFrmZuEditINIFile() { Destroy(); }
-
 void TFrmZuEditINIFile::OnCreate() {
-    settings::RestoreFormPlacement(*this);
-    profiles::CenterForm(this);
-    SetShowHint(platform::Application::Instance().ShowHint());
     SetGlyph("BitBtnCollapseAll", "BBNO");
     SetGlyph("BitBtnExpandAll", "BBALL");
     SetGlyph("BitBtnReload", "BBRETRY");
@@ -128,13 +112,6 @@ void TFrmZuEditINIFile::OnCreate() {
     OnClick("BitBtnExpandAll", [this] { BitBtnExpandAllClick(); });
     OnClick("BitBtnReload", [this] { BitBtnReloadClick(); });
     OnClick("BitBtnSave", [this] { BitBtnSaveClick(); });
-}
-
-void TFrmZuEditINIFile::OnShow() { settings::AnimateFormZoom(*this, true); }
-
-void TFrmZuEditINIFile::OnDestroy() {
-    settings::AnimateFormZoom(*this, false);
-    settings::SaveFormPlacement(*this);
 }
 
 bool TFrmZuEditINIFile::LoadINIFile(const std::string& path) {
@@ -165,15 +142,10 @@ void TFrmZuEditINIFile::EnsureBlock(int n) {
         const std::string tag = std::to_string(n);
         const bool wasLoading = loading_;
         loading_ = true;
-        ControlDef panel = MakeControl("PanelSection" + tag, ControlKind::Panel, "ScrollBoxINIFile",
-                                       {0, 0, 10, kHeaderHeight}, platform::akLeft | platform::akTop, s.name, "", 0, -1);
+        ControlDef panel = ControlDef{.name = "PanelSection" + tag, .kind = ControlKind::Panel, .parent = "ScrollBoxINIFile", .place = {0, 0, 10, kHeaderHeight}, .caption = s.name};
         panel.managed = true;
         s.panel = AddControl(panel);
-        ControlDef header = MakeControl("AButton" + tag, ControlKind::Button, "PanelSection" + tag,
-                                        {0, 0, 10, kHeaderHeight}, platform::akLeft | platform::akTop, s.name,
-                                        "Collapse/Expand the '" + s.name +
-                                            "' section|Toggles the visibility of the section attached to this button.",
-                                        1000 + n - 1, -1);
+        ControlDef header = ControlDef{.name = "AButton" + tag, .kind = ControlKind::Button, .parent = "PanelSection" + tag, .place = {0, 0, 10, kHeaderHeight}, .caption = s.name, .hint = "Collapse/Expand the '" + s.name + "' section|Toggles the visibility of the section attached to this button.", .helpContext = 1000 + n - 1};
         header.style = BS_AUTOCHECKBOX | BS_PUSHLIKE | BS_LEFT;
         header.handCursor = true;
         header.managed = true;
@@ -208,10 +180,7 @@ void TFrmZuEditINIFile::EnsureGrid(int n) {
     const std::string panelName = "PanelSection" + tag;
     const bool wasLoading = loading_;
     loading_ = true;
-    ControlDef grid = MakeControl("AValList" + tag, ControlKind::ListView, panelName,
-                                  {0, kHeaderHeight, 10, kGridHeight}, platform::akLeft | platform::akTop, "",
-                                  "|This grid contains the keys and values that are defined in the .INI file.",
-                                  2000 + n - 1, 1);
+    ControlDef grid = ControlDef{.name = "AValList" + tag, .kind = ControlKind::ListView, .parent = panelName, .place = {0, kHeaderHeight, 10, kGridHeight}, .hint = "|This grid contains the keys and values that are defined in the .INI file.", .helpContext = 2000 + n - 1, .tabOrder = 1};
     grid.style = LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER | LVS_OWNERDATA |
                  WS_CLIPSIBLINGS;
     grid.exStyle = 0;
@@ -233,8 +202,7 @@ void TFrmZuEditINIFile::EnsureGrid(int n) {
     // The row height: a one-pixel-wide image list of 18 pixels.
     HIMAGELIST rows = ImageList_Create(1, 18, ILC_COLOR, 1, 0);
     ListView_SetImageList(s.grid, rows, LVSIL_SMALL);
-    ControlDef editor = MakeControl("AValEdit" + tag, ControlKind::Edit, panelName, {0, 0, 10, 18},
-                                    platform::akLeft | platform::akTop, "", "", 2000 + n - 1, 2);
+    ControlDef editor = ControlDef{.name = "AValEdit" + tag, .kind = ControlKind::Edit, .parent = panelName, .place = {0, 0, 10, 18}, .helpContext = 2000 + n - 1, .tabOrder = 2};
     editor.exStyle = 0;
     editor.managed = true;
     s.editor = AddControl(editor);

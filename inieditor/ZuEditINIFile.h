@@ -45,7 +45,6 @@ std::pair<int, int> SectionsInView(const std::vector<int>& tops, int scrollPos, 
 class TFrmZuEditINIFile : public platform::Form {
 public:
     explicit TFrmZuEditINIFile(HWND owner);
-    ~TFrmZuEditINIFile() override;
 
     bool LoadINIFile(const std::string& path);
     void SBtnSectionClick(int n);
@@ -68,8 +67,6 @@ public:
 
 protected:
     void OnCreate() override;
-    void OnShow() override;
-    void OnDestroy() override;
     void OnResize() override;
     bool OnKeyDown(WPARAM key, unsigned shift) override;
     void OnHelp(int context) override;

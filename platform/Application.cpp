@@ -36,7 +36,7 @@ HWND Application::MainWindow() const { return mainForm_ ? mainForm_->Handle() : 
 
 namespace {
 BOOL CALLBACK ApplyHint(HWND w, LPARAM lp) {
-    if (Form* f = Form::FromHandle(w)) f->SetShowHint(lp != 0);
+    if (Form* f = Form::FromHandle(w)) f->ApplyShowHint(lp != 0);
     return TRUE;
 }
 }  // namespace

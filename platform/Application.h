@@ -11,6 +11,7 @@
 namespace platform {
 
 class Form;
+class PlacementKeeper;
 
 class Application {
 public:
@@ -25,9 +26,14 @@ public:
     const std::string& Title() const { return title_; }
     void SetTitle(const std::string& title);
 
-    // Whether controls pop up their hints; applied to every form alive.
+    // Whether controls pop up their hints: the one switch every form follows,
+    // those alive now and those made later.
     bool ShowHint() const { return showHint_; }
     void SetShowHint(bool show);
+
+    // What keeps the forms' places; none: forms stand where they are made.
+    PlacementKeeper* Placement() const { return placement_; }
+    void SetPlacement(PlacementKeeper* keeper) { placement_ = keeper; }
 
     Form* MainForm() const { return mainForm_; }
     HWND MainWindow() const;
@@ -76,6 +82,7 @@ private:
     bool terminated_ = false;
     int busy_ = 0;
     Form* mainForm_ = nullptr;
+    PlacementKeeper* placement_ = nullptr;
 };
 
 // Shows the hourglass for the whole application while alive; the normal

@@ -3,18 +3,21 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cassert>
+#include <stdexcept>
 #include <set>
 #include <cstring>
 
 #include "platform/Application.h"
 #include "platform/Error.h"
+#include "platform/Glyphs.h"
+#include "platform/Panel.h"
 
 namespace platform {
 
 namespace {
 
 const char kFormProp[] = "Pelmark.Form";
-const char kPanelClass[] = "TPanel";
 
 bool IsDown(int vk) { return (GetKeyState(vk) & 0x8000) != 0; }
 
@@ -52,50 +55,16 @@ void RegisterFormClass(const std::string& name) {
     if (!RegisterClassExA(&wc)) RaiseLastOSError();
 }
 
-void RegisterPanelClass(WNDPROC proc) {
-    HINSTANCE inst = Application::Instance().InstanceHandle();
-    WNDCLASSEXA wc{};
-    wc.cbSize = sizeof(wc);
-    if (GetClassInfoExA(inst, kPanelClass, &wc)) return;
-    wc = WNDCLASSEXA{};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = proc;
-    wc.hInstance = inst;
-    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = kPanelClass;
-    if (!RegisterClassExA(&wc)) RaiseLastOSError();
-}
-
 bool Focusable(ControlKind k) {
     return k != ControlKind::Panel && k != ControlKind::Label && k != ControlKind::Icon;
 }
 
 }  // namespace
 
-ControlDef MakeControl(const std::string& name, ControlKind kind, const std::string& parent, Rect place,
-                       unsigned anchors, const std::string& caption, const std::string& hint, int helpContext,
-                       int tabOrder) {
-    ControlDef c;
-    c.name = name;
-    c.kind = kind;
-    c.parent = parent;
-    c.place = place;
-    c.anchors = anchors;
-    c.caption = caption;
-    c.hint = hint;
-    c.helpContext = helpContext;
-    c.tabOrder = tabOrder;
-    return c;
-}
-
-ControlDef MakeButton(const std::string& name, const std::string& parent, Rect place, unsigned anchors,
-                      const std::string& caption, const std::string& hint, int helpContext, int tabOrder,
-                      int modalResult) {
-    ControlDef c = MakeControl(name, ControlKind::Button, parent, place, anchors, caption, hint, helpContext, tabOrder);
-    c.handCursor = true;
-    c.modalResult = modalResult;
-    return c;
+ControlDef Button(ControlDef def) {
+    def.kind = ControlKind::Button;
+    def.handCursor = true;
+    return def;
 }
 
 FormDef DialogDef(const std::string& windowClass, const std::string& name, const std::string& caption, Rect place,
@@ -111,44 +80,14 @@ FormDef DialogDef(const std::string& windowClass, const std::string& name, const
     d.helpButton = true;
     d.defaultButton = defaultButton;
     d.cancelButton = cancelButton;
+    d.placement = Placement::RememberedCentred;
     return d;
-}
-
-bool AnswerListViewText(NMHDR* hdr, const std::function<std::string(int, int)>& text) {
-    if (hdr->code != LVN_GETDISPINFOA && hdr->code != LVN_GETDISPINFOW) return false;
-    auto* di = reinterpret_cast<NMLVDISPINFOA*>(hdr);  // the same layout in both forms
-    LVITEMA& it = di->item;
-    if (!(it.mask & LVIF_TEXT) || !it.pszText || it.cchTextMax <= 0) return true;
-    const std::string s = text(it.iItem, it.iSubItem);
-    if (hdr->code == LVN_GETDISPINFOA) {
-        lstrcpynA(it.pszText, s.c_str(), it.cchTextMax);
-    } else {
-        auto* w = reinterpret_cast<wchar_t*>(it.pszText);
-        if (!MultiByteToWideChar(CP_ACP, 0, s.c_str(), -1, w, it.cchTextMax)) w[it.cchTextMax - 1] = 0;
-    }
-    return true;
 }
 
 std::string WindowText(HWND window) {
     std::string s(static_cast<size_t>(GetWindowTextLengthA(window)) + 1, '\0');
     s.resize(static_cast<size_t>(std::max(0, GetWindowTextA(window, s.data(), static_cast<int>(s.size())))));
     return s;
-}
-
-std::string ListViewText(HWND list, int item, int subItem) {
-    // The list view says only how much it copied: grow until it copies less.
-    for (size_t size = 256;; size *= 4) {
-        std::string s(size, '\0');
-        LVITEMA it{};
-        it.iSubItem = subItem;
-        it.pszText = s.data();
-        it.cchTextMax = static_cast<int>(size);
-        const auto n = static_cast<size_t>(SendMessageA(list, LVM_GETITEMTEXTA, item, reinterpret_cast<LPARAM>(&it)));
-        if (n + 1 < size) {
-            s.resize(n);
-            return s;
-        }
-    }
 }
 
 unsigned CurrentShiftState() {
@@ -162,43 +101,14 @@ unsigned CurrentShiftState() {
 Form::Form(FormDef def, HWND owner) : def_(std::move(def)), owner_(owner) {}
 
 Form::~Form() {
-    if (hwnd_ && IsWindow(hwnd_)) DestroyWindow(hwnd_);
+    // Only the form layer's own closing steps can run now (see Destroy).
+    Destroy();
 }
-
-namespace {
-// The image list a glyph button shows: the glyph's normal image for every
-// state but "disabled", which takes the second image. The lower left pixel
-// marks the transparent colour.
-UniqueImageList GlyphImages(const char* resource) {
-    HINSTANCE inst = Application::Instance().InstanceHandle();
-    UniqueBitmap bmp(static_cast<HBITMAP>(LoadImageA(inst, resource, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
-    if (!bmp) return {};
-    BITMAP bm{};
-    GetObject(bmp.get(), sizeof bm, &bm);
-    const int w = bm.bmWidth / 2, h = bm.bmHeight;
-    if (w <= 0 || h <= 0) return {};
-    COLORREF key;
-    {
-        UniqueMemoryDC dc(CreateCompatibleDC(nullptr));
-        SelectGuard selected(dc.get(), bmp.get());
-        key = GetPixel(dc.get(), 0, h - 1);
-    }
-    UniqueImageList two(ImageList_Create(w, h, ILC_COLOR24 | ILC_MASK, 2, 0));
-    ImageList_AddMasked(two.get(), bmp.get(), key);
-    UniqueImageList six(ImageList_Create(w, h, ILC_COLOR24 | ILC_MASK, 6, 0));
-    // PBS_NORMAL, HOT, PRESSED, DISABLED, DEFAULTED, STYLUSHOT
-    for (int i : {0, 0, 0, 1, 0, 0}) {
-        UniqueIcon icon(ImageList_GetIcon(two.get(), i, ILD_NORMAL));
-        ImageList_AddIcon(six.get(), icon.get());
-    }
-    return six;
-}
-}  // namespace
 
 void Form::SetGlyph(const std::string& control, const char* bitmapResource) {
     HWND b = Control(control);
     if (!b) return;
-    UniqueImageList images = GlyphImages(bitmapResource);
+    UniqueImageList images = GlyphImages(Application::Instance().InstanceHandle(), bitmapResource);
     if (!images) return;
     HIMAGELIST il = images.get();
     glyphs_.push_back(std::move(images));  // the button only borrows it
@@ -239,7 +149,7 @@ Form* Form::FromHandle(HWND hwnd) {
 void Form::Create() {
     if (created_) return;
     RegisterFormClass(def_.windowClass);
-    RegisterPanelClass(&Form::PanelProc);
+    RegisterPanelClass(Application::Instance().InstanceHandle());
 
     DWORD style = WS_CLIPCHILDREN;
     DWORD ex = WS_EX_CONTROLPARENT;
@@ -293,7 +203,10 @@ void Form::Create() {
         }
     }
     created_ = true;
-    SetShowHint(Application::Instance().ShowHint());
+    ApplyShowHint(Application::Instance().ShowHint());
+    if (def_.placement != Placement::Free) {
+        if (PlacementKeeper* keeper = Application::Instance().Placement()) keeper->Place(*this);
+    }
     OnCreate();
     ready_ = true;
 }
@@ -447,9 +360,24 @@ void Form::ApplyAnchors() {
     }
 }
 
-HWND Form::Control(const std::string& name) const {
+namespace {
+bool strictNames = false;
+}  // namespace
+
+void Form::SetStrictNames(bool strict) { strictNames = strict; }
+
+HWND Form::FindControl(const std::string& name) const {
     const auto it = byName_.find(name);
     return it == byName_.end() ? nullptr : it->second->hwnd;
+}
+
+HWND Form::Control(const std::string& name) const {
+    HWND h = FindControl(name);
+    if (!h) {
+        assert(!"a control name the form does not have");
+        if (strictNames) throw std::logic_error(def_.name + " has no control " + name);
+    }
+    return h;
 }
 
 const ControlDef* Form::DefinitionOf(HWND control) const {
@@ -488,8 +416,7 @@ std::string Form::Caption() const {
     return hwnd_ ? WindowText(hwnd_) : def_.caption;
 }
 
-void Form::SetShowHint(bool show) {
-    showHint_ = show;
+void Form::ApplyShowHint(bool show) {
     if (tooltip_) SendMessageA(tooltip_, TTM_ACTIVATE, show ? TRUE : FALSE, 0);
 }
 
@@ -505,6 +432,7 @@ void Form::Show() {
     if (!created_) Create();
     ShowWindow(hwnd_, showCommand_);
     if (showCommand_ != SW_SHOWMINIMIZED) SetForegroundWindow(hwnd_);
+    if (Zooms()) Application::Instance().Placement()->Zoom(*this, true);
     OnShow();
 }
 
@@ -605,16 +533,26 @@ void Form::Close() {
 }
 
 void Form::Destroy() {
-    if (!hwnd_ || !IsWindow(hwnd_)) return;
+    if (hwnd_ && IsWindow(hwnd_)) DestroyWindow(hwnd_);
+    hwnd_ = nullptr;
+}
+
+bool Form::Zooms() const {
+    return (def_.placement == Placement::Remembered || def_.placement == Placement::RememberedCentred) &&
+           Application::Instance().Placement();
+}
+
+void Form::Closing() {
     try {
         OnDestroy();
     } catch (...) {
         Application::Instance().HandleCurrentException();
     }
-    if (tooltip_ && IsWindow(tooltip_)) DestroyWindow(tooltip_);
-    tooltip_ = nullptr;
-    DestroyWindow(hwnd_);
-    hwnd_ = nullptr;
+    if (Zooms()) {
+        PlacementKeeper* keeper = Application::Instance().Placement();
+        keeper->Zoom(*this, false);
+        keeper->Store(*this);
+    }
 }
 
 void Form::ClickButton(const std::string& name) {
@@ -693,6 +631,9 @@ LRESULT Form::Handle(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
         case WM_CLOSE:
             Close();
             return 0;
+        case WM_DESTROY:
+            Closing();
+            return 0;
         case WM_COMMAND:
             HandleCommand(wp, lp);
             return 0;
@@ -762,48 +703,6 @@ INT_PTR CALLBACK Form::DialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     } catch (...) {
         Application::Instance().HandleCurrentException();
         return FALSE;
-    }
-}
-
-LRESULT CALLBACK Form::PanelProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    try {
-        switch (msg) {
-            case WM_COMMAND: case WM_NOTIFY: case WM_DRAWITEM: case WM_MEASUREITEM:
-            case WM_CTLCOLORSTATIC: case WM_CTLCOLORBTN: case WM_CTLCOLOREDIT:
-            case WM_CTLCOLORLISTBOX: case WM_HSCROLL: case WM_VSCROLL: case WM_COMPAREITEM:
-                // Controls report to their parent; the form is the one that listens.
-                return SendMessageA(GetAncestor(hwnd, GA_ROOT), msg, wp, lp);
-            case WM_PAINT: {
-                PAINTSTRUCT ps;
-                HDC dc = BeginPaint(hwnd, &ps);
-                RECT rc;
-                GetClientRect(hwnd, &rc);
-                const auto bevel = static_cast<Bevel>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-                if (bevel == Bevel::Lowered) DrawEdge(dc, &rc, BDR_SUNKENOUTER, BF_RECT);
-                else if (bevel == Bevel::Raised) DrawEdge(dc, &rc, BDR_RAISEDOUTER, BF_RECT);
-                EndPaint(hwnd, &ps);
-                return 0;
-            }
-            case WM_SIZE:
-                InvalidateRect(hwnd, nullptr, TRUE);
-                break;
-            case WM_ERASEBKGND: {
-                // The form chooses the background, as it does for itself.
-                HDC dc = reinterpret_cast<HDC>(wp);
-                auto brush = reinterpret_cast<HBRUSH>(
-                    SendMessageA(GetAncestor(hwnd, GA_ROOT), WM_CTLCOLORDLG, wp, reinterpret_cast<LPARAM>(hwnd)));
-                RECT rc;
-                GetClientRect(hwnd, &rc);
-                FillRect(dc, &rc, brush ? brush : GetSysColorBrush(COLOR_BTNFACE));
-                return 1;
-            }
-            default:
-                break;
-        }
-        return DefWindowProcA(hwnd, msg, wp, lp);
-    } catch (...) {
-        Application::Instance().HandleCurrentException();
-        return 0;
     }
 }
 

@@ -20,6 +20,7 @@
 
 #include "platform/Handles.h"
 #include "platform/Layout.h"
+#include "platform/ListViewText.h"
 
 namespace platform {
 
@@ -48,8 +49,6 @@ unsigned CurrentShiftState();
 
 // A window's whole text, however long.
 std::string WindowText(HWND window);
-// A list view cell's whole text, however long.
-std::string ListViewText(HWND list, int item, int subItem);
 
 struct ControlDef {
     std::string name;
@@ -71,19 +70,16 @@ struct ControlDef {
     bool managed = false;       // placed by the form's own code, not by its anchors
 };
 
-// A table row in one call, for the common fields.
-ControlDef MakeControl(const std::string& name, ControlKind kind, const std::string& parent, Rect place,
-                       unsigned anchors, const std::string& caption, const std::string& hint, int helpContext,
-                       int tabOrder);
-
-// Answers a list view's request for a cell's text (LVN_GETDISPINFOA or W):
-// `text(item, subItem)` gives it. Returns false for any other notification.
-bool AnswerListViewText(NMHDR* hdr, const std::function<std::string(int item, int subItem)>& text);
-
 // A push button with the hand cursor, as every button of the program has.
-ControlDef MakeButton(const std::string& name, const std::string& parent, Rect place, unsigned anchors,
-                      const std::string& caption, const std::string& hint, int helpContext, int tabOrder,
-                      int modalResult = 0);
+ControlDef Button(ControlDef def);
+
+// Where a form stands when it opens, and whether it remembers that.
+enum class Placement {
+    Free,              // where its definition or its own code puts it
+    Centred,           // over the window it belongs to
+    Remembered,        // as it was left (stored under its name), kept on a screen; zooms open and shut
+    RememberedCentred  // the remembered size, centred over the window it belongs to; zooms open and shut
+};
 
 struct FormDef {
     std::string windowClass;  // e.g. "TFrmZuMain": the class other programs see
@@ -102,15 +98,30 @@ struct FormDef {
     bool popup = false;       // no caption and no border at all
     std::string defaultButton;
     std::string cancelButton;
+    Placement placement = Placement::Free;
     std::string fontName = "MS Sans Serif";
     int fontPoints = 8;
     std::vector<ControlDef> controls;
 };
 
-// A sizeable dialog with the "?" button: class, name, caption, design
-// bounds, limits (0: none) and its default and cancel buttons.
+// A sizeable dialog with the "?" button that opens where it was left,
+// centred over its owner: class, name, caption, design bounds, limits
+// (0: none) and its default and cancel buttons.
 FormDef DialogDef(const std::string& windowClass, const std::string& name, const std::string& caption, Rect place,
                   Size minSize, Size maxSize, const std::string& defaultButton, const std::string& cancelButton);
+
+class Form;
+
+// Keeps forms' places: restores and centres a form as it opens, zooms it
+// open and shut, and stores where it was as it closes. The settings module
+// provides it (the places live in the registry), through the application.
+class PlacementKeeper {
+public:
+    virtual ~PlacementKeeper() = default;
+    virtual void Place(Form& form) = 0;
+    virtual void Zoom(Form& form, bool opening) = 0;
+    virtual void Store(Form& form) = 0;
+};
 
 class Form {
 public:
@@ -129,8 +140,13 @@ public:
     const std::string& Name() const { return def_.name; }
     HWND Owner() const { return owner_; }
 
-    // The control with this name, or null.
+    // The control with this name. A name the form does not have is a
+    // programming fault: it asserts in debug builds and throws once strict
+    // names are asked for (the tests do), and gives null otherwise.
     HWND Control(const std::string& name) const;
+    // The control with this name, or null: for controls that come and go.
+    HWND FindControl(const std::string& name) const;
+    static void SetStrictNames(bool strict);
     // The table entry of a control window, or null for windows not in the table.
     const ControlDef* DefinitionOf(HWND control) const;
     // Controls in creation order.
@@ -165,16 +181,18 @@ public:
     // As a click on the frame's close button: a modal form ends with 2 after
     // its close check; the main form ends the application.
     void Close();
-    // Runs OnDestroy, then destroys the window. Forms with an OnDestroy call it
-    // from their own destructor (a base destructor cannot reach the override).
+    // Destroys the window now: OnDestroy runs, then the form stores its place.
+    // The destructor does the same for a window still alive, but by then only
+    // the form layer's own steps can run, so a form whose OnDestroy matters
+    // is destroyed before it goes out of scope.
     void Destroy();
 
     // Shows a two-image glyph bitmap (normal, disabled) on a button.
     void SetGlyph(const std::string& control, const char* bitmapResource);
     void SetTabStop(const std::string& control, bool tabStop);
 
-    void SetShowHint(bool show);
-    bool ShowHint() const { return showHint_; }
+    // Whether the hints pop up: the application's one switch, applied here.
+    void ApplyShowHint(bool show);
     void Focus(const std::string& control);
 
     // Called by the message loops for every key press meant for this form,
@@ -189,6 +207,7 @@ public:
 protected:
     virtual void OnCreate() {}
     virtual void OnShow() {}
+    // At WM_DESTROY, while the controls are still there.
     virtual void OnDestroy() {}
     // The close check: false keeps the form open. ModalResultValue() tells why it closes.
     virtual bool OnCloseQuery() { return true; }
@@ -212,7 +231,6 @@ private:
     };
 
     static INT_PTR CALLBACK DialogProc(HWND, UINT, WPARAM, LPARAM);
-    static LRESULT CALLBACK PanelProc(HWND, UINT, WPARAM, LPARAM);
     LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp, bool& handled);
     HWND CreateControl(ControlState& c);
     Size ClientSizeOf(const std::string& parent) const;
@@ -223,6 +241,8 @@ private:
     void HelpRequest(HWND from);
     void ClickButton(const std::string& name);
     bool RunCloseCheck();
+    bool Zooms() const;
+    void Closing();  // at WM_DESTROY: OnDestroy, then the place is stored
 
     FormDef def_;
     HWND owner_;
@@ -235,7 +255,6 @@ private:
     std::unordered_map<std::string, ControlState*> byName_;
     std::unordered_map<HWND, ControlState*> byWindow_;
     std::map<std::string, std::function<void()>> clickHandlers_;
-    bool showHint_ = true;
     bool modal_ = false;
     bool created_ = false;
     bool ready_ = false;
@@ -244,8 +263,6 @@ private:
     int nextId_ = 1000;
     int showCommand_ = SW_SHOW;
     std::vector<UniqueImageList> glyphs_;
-
-    friend class Application;
 };
 
 }  // namespace platform

@@ -12,7 +12,7 @@
 
 using platform::ControlDef;
 using platform::ControlKind;
-using platform::MakeControl;
+using platform::Button;
 
 namespace profiles {
 
@@ -23,16 +23,14 @@ void ShowError(const std::string& text) {
 }
 
 ControlDef Label(const char* name, int top, const char* caption, int help, const char* target) {
-    ControlDef c = MakeControl(name, ControlKind::Label, "Panel1", {4, top, 88, 13}, platform::akLeft | platform::akTop,
-                               caption, "", help, -1);
+    ControlDef c = ControlDef{.name = name, .kind = ControlKind::Label, .parent = "Panel1", .place = {4, top, 88, 13}, .caption = caption, .helpContext = help};
     c.focusControl = target;
     return c;
 }
 
 ControlDef Edit(const char* name, int top, const char* hint, int help, int tab) {
     using namespace platform;
-    return MakeControl(name, ControlKind::Edit, "Panel1", {96, top, 273, 21}, akLeft | akTop | akRight, "", hint, help,
-                       tab);
+    return ControlDef{.name = name, .kind = ControlKind::Edit, .parent = "Panel1", .place = {96, top, 273, 21}, .anchors = akLeft | akTop | akRight, .hint = hint, .helpContext = help, .tabOrder = tab};
 }
 
 }  // namespace
@@ -63,17 +61,13 @@ platform::FormDef EditProfileFormDef() {
     FormDef d = DialogDef("TFrmZuEditProfile", "FrmZuEditProfile", "Edit profile", {0, 0, 389, 192}, {313, 192},
                           {0, 192}, "BitBtnSave", "BitBtnCancel");
 
-    ControlDef panel1 = MakeControl("Panel1", ControlKind::Panel, "", {4, 4, 373, 121}, akAll, "", "", 0, 0);
+    ControlDef panel1 = ControlDef{.name = "Panel1", .kind = ControlKind::Panel, .place = {4, 4, 373, 121}, .anchors = akAll, .tabOrder = 0};
     panel1.bevel = Bevel::Lowered;
-    ControlDef check = MakeControl("CheckBoxLaunchMode", ControlKind::CheckBox, "Panel1", {96, 100, 273, 17},
-                                   akLeft | akTop | akRight, "Cl&ose Valdrix on launch",
-                                   "Whether Valdrix should be closed when this profile is launched.", 5, 4);
+    ControlDef check = ControlDef{.name = "CheckBoxLaunchMode", .kind = ControlKind::CheckBox, .parent = "Panel1", .place = {96, 100, 273, 17}, .anchors = akLeft | akTop | akRight, .caption = "Cl&ose Valdrix on launch", .hint = "Whether Valdrix should be closed when this profile is launched.", .helpContext = 5, .tabOrder = 4};
     check.handCursor = true;
-    ControlDef panel2 = MakeControl("Panel2", ControlKind::Panel, "", {4, 128, 373, 33}, akLeft | akRight | akBottom,
-                                    "", "", 0, 1);
+    ControlDef panel2 = ControlDef{.name = "Panel2", .kind = ControlKind::Panel, .place = {4, 128, 373, 33}, .anchors = akLeft | akRight | akBottom, .tabOrder = 1};
     panel2.bevel = Bevel::Lowered;
-    ControlDef save = platform::MakeButton("BitBtnSave", "Panel2", {176, 4, 95, 25}, akTop | akRight, "S&ave", "Save changes and exit dialog", 7,
-                             1, mrOk);
+    ControlDef save = platform::Button({.name = "BitBtnSave", .parent = "Panel2", .place = {176, 4, 95, 25}, .anchors = akTop | akRight, .caption = "S&ave", .hint = "Save changes and exit dialog", .helpContext = 7, .tabOrder = 1, .modalResult = mrOk});
     save.style = BS_DEFPUSHBUTTON;
     d.controls = {
         panel1,
@@ -87,39 +81,22 @@ platform::FormDef EditProfileFormDef() {
         Edit("EditSMTPServer", 76, "E-Mail server for this profile.", 4, 3),
         check,
         panel2,
-        platform::MakeButton("BitBtnSaveNew", "Panel2", {80, 4, 95, 25}, akTop | akRight, "Save + ne&w", "Save changes and create a new one", 6,
-               0, mrAll),
+        platform::Button({.name = "BitBtnSaveNew", .parent = "Panel2", .place = {80, 4, 95, 25}, .anchors = akTop | akRight, .caption = "Save + ne&w", .hint = "Save changes and create a new one", .helpContext = 6, .tabOrder = 0, .modalResult = mrAll}),
         save,
-        platform::MakeButton("BitBtnCancel", "Panel2", {272, 4, 97, 25}, akTop | akRight, "&Cancel", "Cancel changes and exit dialog", 8, 2,
-               mrAbort),
-        platform::MakeButton("BitBtnEditIniFile", "Panel2", {4, 4, 75, 25}, akLeft | akTop, ".INI &file",
-               "Edit associated .INI file|Opens a dialog where you can edit all the values defined in the associated "
-               ".INI file.",
-               9, 3, mrNone),
+        platform::Button({.name = "BitBtnCancel", .parent = "Panel2", .place = {272, 4, 97, 25}, .anchors = akTop | akRight, .caption = "&Cancel", .hint = "Cancel changes and exit dialog", .helpContext = 8, .tabOrder = 2, .modalResult = mrAbort}),
+        platform::Button({.name = "BitBtnEditIniFile", .parent = "Panel2", .place = {4, 4, 75, 25}, .caption = ".INI &file", .hint = "Edit associated .INI file|Opens a dialog where you can edit all the values defined in the associated " ".INI file.", .helpContext = 9, .tabOrder = 3}),
     };
     return d;
 }
 
 TFrmZuEditProfile::TFrmZuEditProfile(HWND owner) : Form(EditProfileFormDef(), owner) {}
 
-TFrmZuEditProfile::~TFrmZuEditProfile() { Destroy(); }
-
 void TFrmZuEditProfile::OnCreate() {
-    settings::RestoreFormPlacement(*this);
-    CenterForm(this);
-    SetShowHint(platform::Application::Instance().ShowHint());
     SetGlyph("BitBtnSaveNew", "BBALL");
     SetGlyph("BitBtnSave", "BBOK");
     SetGlyph("BitBtnCancel", "BBCANCEL");
     SetGlyph("BitBtnEditIniFile", "BBHELP");
     OnClick("BitBtnEditIniFile", [this] { BitBtnEditIniFileClick(); });
-}
-
-void TFrmZuEditProfile::OnShow() { settings::AnimateFormZoom(*this, true); }
-
-void TFrmZuEditProfile::OnDestroy() {
-    settings::AnimateFormZoom(*this, false);
-    settings::SaveFormPlacement(*this);
 }
 
 bool TFrmZuEditProfile::AddMode() const {

@@ -19,7 +19,6 @@ bool ValidProfileName(const std::string& name);
 class TFrmZuEditProfile : public platform::Form {
 public:
     explicit TFrmZuEditProfile(HWND owner);
-    ~TFrmZuEditProfile() override;
 
     void LoadProfile(const std::string& launchModeText, const std::string& name, const std::string& title,
                      const std::string& newsServer, const std::string& mailServer);
@@ -29,8 +28,6 @@ public:
 
 protected:
     void OnCreate() override;
-    void OnShow() override;
-    void OnDestroy() override;
     bool OnCloseQuery() override;
     void OnHelp(int context) override;
     bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;

@@ -5,6 +5,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Form.h"
 #include "platform/Layout.h"
+#include "profiles/ZuGlobal.h"
 #include "settings/RegSpecial.h"
 
 namespace settings {
@@ -251,7 +252,30 @@ void ShowContextHelp(platform::Form& form, int context) {
     about::ShowGlyphMessageDialog(text, about::MsgKind::Information, about::mbOK, 0);
 }
 
+namespace {
+// Forms' places live in the registry under the forms' names.
+class RegistryPlacement : public platform::PlacementKeeper {
+public:
+    void Place(platform::Form& form) override {
+        using platform::Placement;
+        const Placement p = form.Definition().placement;
+        if (p == Placement::Remembered || p == Placement::RememberedCentred) RestoreFormPlacement(form);
+        if (p == Placement::Centred || p == Placement::RememberedCentred) {
+            profiles::CenterForm(&form);
+        } else if (p == Placement::Remembered) {
+            // A position stored on a screen that is gone would leave the
+            // window where nobody can see it.
+            KeepOnSomeMonitor(form.Handle());
+        }
+    }
+    void Zoom(platform::Form& form, bool opening) override { AnimateFormZoom(form, opening); }
+    void Store(platform::Form& form) override { SaveFormPlacement(form); }
+};
+RegistryPlacement registryPlacement;
+}  // namespace
+
 void KelUtilityStart() {
+    platform::Application::Instance().SetPlacement(&registryPlacement);
     ClearOnExit = false;
     SettingsKey = "\\Software\\" + std::string(CompanyName) + "\\" + "Pelmark";
     about::DialogCaptions() = about::EnglishCaptions();

@@ -14,7 +14,7 @@
 
 using platform::ControlDef;
 using platform::ControlKind;
-using platform::MakeControl;
+using platform::Button;
 
 namespace settings {
 
@@ -29,28 +29,25 @@ void ShowError(const std::string& text) {
 }
 
 ControlDef Label(const char* name, int y, const char* caption, const char* target, const char* hint, int help) {
-    ControlDef c = MakeControl(name, ControlKind::Label, "PanelSettings", {4, y + 4, 104, 13},
-                               platform::akLeft | platform::akTop, caption, hint, help, -1);
+    ControlDef c = ControlDef{.name = name, .kind = ControlKind::Label, .parent = "PanelSettings", .place = {4, y + 4, 104, 13}, .caption = caption, .hint = hint, .helpContext = help};
     c.focusControl = target ? target : "";
     return c;
 }
 
 ControlDef FolderEdit(const char* name, int y, const char* hint, int help) {
     using namespace platform;
-    ControlDef c = MakeControl(name, ControlKind::Edit, "PanelSettings", {112, y, 281, 21}, akLeft | akTop | akRight,
-                               "", hint, help, -1);
+    ControlDef c = ControlDef{.name = name, .kind = ControlKind::Edit, .parent = "PanelSettings", .place = {112, y, 281, 21}, .anchors = akLeft | akTop | akRight, .hint = hint, .helpContext = help};
     c.style = ES_READONLY;
     return c;
 }
 
 ControlDef FolderButton(const char* name, int y, const char* hint, int help, int tab) {
     using namespace platform;
-    return MakeButton(name, "PanelSettings", {396, y, 21, 21}, akTop | akRight, "", hint, help, tab);
+    return Button({.name = name, .parent = "PanelSettings", .place = {396, y, 21, 21}, .anchors = akTop | akRight, .hint = hint, .helpContext = help, .tabOrder = tab});
 }
 
 ControlDef Check(const char* name, int y, int width, const char* caption, const char* hint, int help, int tab) {
-    ControlDef c = MakeControl(name, ControlKind::CheckBox, "PanelSettings", {112, y, width, 17},
-                               platform::akLeft | platform::akTop | platform::akRight, caption, hint, help, tab);
+    ControlDef c = ControlDef{.name = name, .kind = ControlKind::CheckBox, .parent = "PanelSettings", .place = {112, y, width, 17}, .anchors = platform::akLeft | platform::akTop | platform::akRight, .caption = caption, .hint = hint, .helpContext = help, .tabOrder = tab};
     c.handCursor = true;
     return c;
 }
@@ -60,24 +57,21 @@ platform::FormDef SetupFormDef() {
     FormDef d = DialogDef("TFrmZuSetup", "FrmZuSetup", "Pelmark - Setup", {0, 0, 437, 296}, {329, 296}, {0, 296},
                           "BitBtnOk", "BitBtnCancel");
     d.keyPreview = true;
-    ControlDef settings = MakeControl("PanelSettings", ControlKind::Panel, "", {4, 4, 421, 225}, akAll, "", "", 0, 0);
+    ControlDef settings = ControlDef{.name = "PanelSettings", .kind = ControlKind::Panel, .place = {4, 4, 421, 225}, .anchors = akAll, .tabOrder = 0};
     settings.bevel = Bevel::Lowered;
     ControlDef buttons =
-        MakeControl("PanelButtons", ControlKind::Panel, "", {4, 232, 421, 33}, akLeft | akRight | akBottom, "", "", 0, 1);
+        ControlDef{.name = "PanelButtons", .kind = ControlKind::Panel, .place = {4, 232, 421, 33}, .anchors = akLeft | akRight | akBottom, .tabOrder = 1};
     buttons.bevel = Bevel::Lowered;
-    ControlDef smtp = MakeControl("EditDefaultSMTPServer", ControlKind::Edit, "PanelSettings", {112, 76, 305, 21},
-                                  akLeft | akTop | akRight, "", "Default e-mail server", 4, 3);
+    ControlDef smtp = ControlDef{.name = "EditDefaultSMTPServer", .kind = ControlKind::Edit, .parent = "PanelSettings", .place = {112, 76, 305, 21}, .anchors = akLeft | akTop | akRight, .hint = "Default e-mail server", .helpContext = 4, .tabOrder = 3};
     auto colorBox = [](const char* name, int y, const char* hint, int help, int tab) {
-        ControlDef c = MakeControl(name, ControlKind::ComboBox, "PanelSettings", {112, y, 305, 220},
-                                   akLeft | akTop | akRight, "", hint, help, tab);
+        ControlDef c = ControlDef{.name = name, .kind = ControlKind::ComboBox, .parent = "PanelSettings", .place = {112, y, 305, 220}, .anchors = akLeft | akTop | akRight, .hint = hint, .helpContext = help, .tabOrder = tab};
         c.style = CBS_DROPDOWNLIST | CBS_OWNERDRAWFIXED | CBS_HASSTRINGS;
         return c;
     };
     const char* stayHint = "Color for profiles that does not close the Valdrix after profile is launched.";
     const char* closeHint = "Color for profiles that closes the Valdrix after profile is launched.";
     const char* hotHint = "The hotkey for activating Pelmark when not active (minimized, hidden etc.)";
-    ControlDef hot = MakeControl("HotKeyAppHotKey", ControlKind::HotKey, "PanelSettings", {112, 148, 121, 19},
-                                 akLeft | akTop | akRight, "", hotHint, 7, 6);
+    ControlDef hot = ControlDef{.name = "HotKeyAppHotKey", .kind = ControlKind::HotKey, .parent = "PanelSettings", .place = {112, 148, 121, 19}, .anchors = akLeft | akTop | akRight, .hint = hotHint, .helpContext = 7, .tabOrder = 6};
     d.controls = {
         settings,
         buttons,
@@ -112,17 +106,11 @@ platform::FormDef SetupFormDef() {
               "might not work on other programs, no harm done though).\r\nThis overrides all other SplashScreen "
               "settings",
               10, 9),
-        MakeButton("BitBtnEditINIFile", "PanelButtons", {4, 4, 75, 25}, akLeft | akTop, ".INI &file",
-                    "Edit default .INI file|Opens a dialog where you can edit all the values defined in the default "
-                    ".INI file.",
-                    15, 4, mrNone),
-        MakeButton("BitBtnDefaults", "PanelButtons", {112, 4, 75, 25}, akTop | akRight, "&Defaults", "Set all settings to default values.", 11, 0,
-                    kResultDefaults),
-        MakeButton("BitBtnRestore", "PanelButtons", {188, 4, 75, 25}, akTop | akRight, "&Restore", "Restore all settings from the registry.", 12, 1,
-                    kResultRestore),
-        MakeButton("BitBtnOk", "PanelButtons", {264, 4, 75, 25}, akTop | akRight, "OK", "Commit all settings changes and exit dialog.", 13, 2, mrOk),
-        MakeButton("BitBtnCancel", "PanelButtons", {340, 4, 75, 25}, akTop | akRight, "&Cancel", "Cancel all settings and exit dialog.", 14, 3,
-                    mrAbort),
+        Button({.name = "BitBtnEditINIFile", .parent = "PanelButtons", .place = {4, 4, 75, 25}, .caption = ".INI &file", .hint = "Edit default .INI file|Opens a dialog where you can edit all the values defined in the default " ".INI file.", .helpContext = 15, .tabOrder = 4}),
+        Button({.name = "BitBtnDefaults", .parent = "PanelButtons", .place = {112, 4, 75, 25}, .anchors = akTop | akRight, .caption = "&Defaults", .hint = "Set all settings to default values.", .helpContext = 11, .tabOrder = 0, .modalResult = kResultDefaults}),
+        Button({.name = "BitBtnRestore", .parent = "PanelButtons", .place = {188, 4, 75, 25}, .anchors = akTop | akRight, .caption = "&Restore", .hint = "Restore all settings from the registry.", .helpContext = 12, .tabOrder = 1, .modalResult = kResultRestore}),
+        Button({.name = "BitBtnOk", .parent = "PanelButtons", .place = {264, 4, 75, 25}, .anchors = akTop | akRight, .caption = "OK", .hint = "Commit all settings changes and exit dialog.", .helpContext = 13, .tabOrder = 2, .modalResult = mrOk}),
+        Button({.name = "BitBtnCancel", .parent = "PanelButtons", .place = {340, 4, 75, 25}, .anchors = akTop | akRight, .caption = "&Cancel", .hint = "Cancel all settings and exit dialog.", .helpContext = 14, .tabOrder = 3, .modalResult = mrAbort}),
     };
     for (auto& c : d.controls) {
         if (c.name == "BitBtnOk") c.style = BS_DEFPUSHBUTTON;
@@ -234,11 +222,7 @@ bool TFolderDialog::Execute(HWND owner) {
 
 TFrmZuSetup::TFrmZuSetup(HWND owner) : Form(SetupFormDef(), owner) {}
 
-TFrmZuSetup::~TFrmZuSetup() { Destroy(); }
-
 void TFrmZuSetup::OnCreate() {
-    RestoreFormPlacement(*this);
-    profiles::CenterForm(this);
     platform::FillColorBox(Control("ColorBoxLaunchStay"));
     platform::FillColorBox(Control("ColorBoxLaunchClose"));
     for (const char* folder : {"BitBtnAgentFolder", "BitBtnDefaultIniPath", "BitBtnProfileFolder"}) {
@@ -255,14 +239,6 @@ void TFrmZuSetup::OnCreate() {
     OnClick("BitBtnEditINIFile", [this] { BitBtnEditINIFileClick(); });
     OnClick("BitBtnOk", [this] { BitBtnOkClick(); });
     Restore();
-    SetShowHint(platform::Application::Instance().ShowHint());
-}
-
-void TFrmZuSetup::OnShow() { AnimateFormZoom(*this, true); }
-
-void TFrmZuSetup::OnDestroy() {
-    AnimateFormZoom(*this, false);
-    SaveFormPlacement(*this);
 }
 
 void TFrmZuSetup::ShowSettingsInControls() {

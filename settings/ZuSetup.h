@@ -45,7 +45,6 @@ private:
 class TFrmZuSetup : public platform::Form {
 public:
     explicit TFrmZuSetup(HWND owner);
-    ~TFrmZuSetup() override;
 
     TFolderDialog FolderDialog;
 
@@ -61,8 +60,6 @@ public:
 
 protected:
     void OnCreate() override;
-    void OnShow() override;
-    void OnDestroy() override;
     bool OnCloseQuery() override;
     void OnHelp(int context) override;
     bool OnKeyDown(WPARAM key, unsigned shift) override;

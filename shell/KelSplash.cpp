@@ -8,7 +8,6 @@
 using platform::Application;
 using platform::ControlDef;
 using platform::ControlKind;
-using platform::MakeControl;
 
 namespace shell {
 
@@ -34,22 +33,18 @@ platform::FormDef SplashFormDef() {
     d.sizeable = false;
     d.toolWindow = true;
     d.place = {0, 0, 338, 178};
-    ControlDef panel = MakeControl("PanelMain", ControlKind::Panel, "", {0, 0, 338, 178}, akAll, "", "", 0, -1);
+    ControlDef panel = ControlDef{.name = "PanelMain", .kind = ControlKind::Panel, .place = {0, 0, 338, 178}, .anchors = akAll};
     panel.bevel = Bevel::Raised;
-    ControlDef logo = MakeControl("ImageAppLogo", ControlKind::Label, "PanelMain", {8, 8, 321, 94}, akLeft | akTop,
-                                  "", "", 0, -1);
+    ControlDef logo = ControlDef{.name = "ImageAppLogo", .kind = ControlKind::Label, .parent = "PanelMain", .place = {8, 8, 321, 94}};
     logo.style = SS_BITMAP | SS_CENTERIMAGE;
     logo.managed = true;
-    ControlDef title = MakeControl("LabelAppTitle", ControlKind::Label, "PanelMain", {108, 121, 120, 22},
-                                   akLeft | akTop, "My application", "", 0, -1);
+    ControlDef title = ControlDef{.name = "LabelAppTitle", .kind = ControlKind::Label, .parent = "PanelMain", .place = {108, 121, 120, 22}, .caption = "My application"};
     title.managed = true;
     title.style = SS_NOPREFIX;
-    ControlDef line = MakeControl("BevelButtom", ControlKind::Label, "PanelMain", {8, 146, 321, 2}, akLeft | akTop, "",
-                                  "", 0, -1);
+    ControlDef line = ControlDef{.name = "BevelButtom", .kind = ControlKind::Label, .parent = "PanelMain", .place = {8, 146, 321, 2}};
     line.style = SS_ETCHEDHORZ;
     line.managed = true;
-    ControlDef action = MakeControl("LabelAppAction", ControlKind::Label, "PanelMain", {124, 154, 90, 16},
-                                    akLeft | akTop, "Initializing...", "", 0, -1);
+    ControlDef action = ControlDef{.name = "LabelAppAction", .kind = ControlKind::Label, .parent = "PanelMain", .place = {124, 154, 90, 16}, .caption = "Initializing..."};
     action.managed = true;
     action.style = SS_NOPREFIX;
     d.controls = {panel, logo, title, line, action};
@@ -76,8 +71,6 @@ TFrmKelSplash* CurrentSplash() { return gSplash.get(); }
 
 TFrmKelSplash::TFrmKelSplash() : Form(SplashFormDef(), nullptr) {}
 
-TFrmKelSplash::~TFrmKelSplash() { Destroy(); }
-
 void TFrmKelSplash::OnCreate() {
     HWND h = Handle();
     SetWindowLongA(h, GWL_EXSTYLE, GetWindowLongA(h, GWL_EXSTYLE) | WS_EX_LAYERED);
@@ -97,17 +90,11 @@ void TFrmKelSplash::OnCreate() {
     HBITMAP design = static_cast<HBITMAP>(
         LoadImageA(Application::Instance().InstanceHandle(), "SPLASHLOGO", IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR));
     SetLogo(design);
-    Application::Instance().BeginBusy();
-    busy_ = true;
+    busy_.emplace();
     SetTitle(Application::Instance().Title());
     wmAction_ = RegisterWindowMessageA("sc_SplashAction");
     wmTitle_ = RegisterWindowMessageA("sc_SplashTitle");
     wmLogo_ = RegisterWindowMessageA("sc_SplashLogo");
-}
-
-void TFrmKelSplash::OnDestroy() {
-    if (busy_) Application::Instance().EndBusy();
-    busy_ = false;
 }
 
 void TFrmKelSplash::FitLabel(const char* name, HFONT font) {

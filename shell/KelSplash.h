@@ -5,8 +5,10 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
+#include "platform/Application.h"
 #include "platform/Form.h"
 
 namespace shell {
@@ -14,7 +16,6 @@ namespace shell {
 class TFrmKelSplash : public platform::Form {
 public:
     TFrmKelSplash();
-    ~TFrmKelSplash() override;
 
     void UpdateSplashLayout();
     void SetTitle(const std::string& title);
@@ -23,7 +24,6 @@ public:
 
 protected:
     void OnCreate() override;
-    void OnDestroy() override;
     bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
 
 private:
@@ -32,7 +32,7 @@ private:
     platform::UniqueBitmap logo_;
     platform::UniqueBrush background_;
     UINT wmAction_ = 0, wmTitle_ = 0, wmLogo_ = 0;
-    bool busy_ = false;
+    std::optional<platform::BusyCursor> busy_;  // the hourglass while the splash is up
 };
 
 // The layout width: starts at 0 and only ever grows while the program runs.

@@ -76,36 +76,30 @@ platform::FormDef MainFormDef() {
     d.caption = "";
     d.place = {193, 123, 517, 388};
     d.minSize = {481, 156};
+    d.placement = Placement::Remembered;
     d.sizeable = true;
     d.helpButton = true;
     d.keyPreview = true;
     d.defaultButton = "BitBtnLaunch";
 
-    ControlDef panel = MakeControl("PanelProfiles", ControlKind::Panel, "", {4, 4, 501, 317}, akAll, "", kGridHint,
-                               1, 0);
+    ControlDef panel = ControlDef{.name = "PanelProfiles", .kind = ControlKind::Panel, .place = {4, 4, 501, 317}, .anchors = akAll, .hint = kGridHint, .helpContext = 1, .tabOrder = 0};
     panel.bevel = Bevel::Lowered;
-    ControlDef label = MakeControl("LabelProfiles", ControlKind::Label, "PanelProfiles", {4, 4, 60, 13},
-                               akLeft | akTop, "Profiles", kGridHint, 1, -1);
-    ControlDef grid = MakeControl("StringGridProfiles", ControlKind::ListView, "PanelProfiles", {4, 20, 493, 293},
-                              akAll, "", kGridHint, 1, 0);
+    ControlDef label = ControlDef{.name = "LabelProfiles", .kind = ControlKind::Label, .parent = "PanelProfiles", .place = {4, 4, 60, 13}, .caption = "Profiles", .hint = kGridHint, .helpContext = 1};
+    ControlDef grid = ControlDef{.name = "StringGridProfiles", .kind = ControlKind::ListView, .parent = "PanelProfiles", .place = {4, 20, 493, 293}, .anchors = akAll, .hint = kGridHint, .helpContext = 1, .tabOrder = 0};
     grid.style = LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER | LVS_OWNERDATA | LVS_SHAREIMAGELISTS;
-    ControlDef buttons = MakeControl("PanelButtons", ControlKind::Panel, "", {4, 324, 501, 33},
-                                 akLeft | akRight | akBottom, "", "", 0, 1);
+    ControlDef buttons = ControlDef{.name = "PanelButtons", .kind = ControlKind::Panel, .place = {4, 324, 501, 33}, .anchors = akLeft | akRight | akBottom, .tabOrder = 1};
     buttons.bevel = Bevel::Lowered;
     d.controls = {
         panel,
         label,
         grid,
         buttons,
-        MakeButton("BitBtnAdd", "PanelButtons", {4, 4, 75, 25}, akLeft | akTop, "&+ Add", "Add a new profile", 2, 0),
-        MakeButton("BitBtnEdit", "PanelButtons", {80, 4, 75, 25}, akLeft | akTop, "&* Edit", "Edit selected profile", 3, 1),
-        MakeButton("BitBtnDelete", "PanelButtons", {156, 4, 75, 25}, akLeft | akTop, "&- Delete", "Delete selected profile", 4, 2),
-        MakeButton("BitBtnSetup", "PanelButtons", {268, 4, 75, 25}, akTop | akRight, "&Setup", "Edit program settings", 5, 5),
-        MakeButton("BitBtnRefresh", "PanelButtons", {344, 4, 75, 25}, akTop | akRight, "&Refresh", "Refresh the list of profiles", 6, 4),
-        MakeButton("BitBtnLaunch", "PanelButtons", {420, 4, 75, 25}, akTop | akRight, "&Launch",
-               "Execute agent with the selected profile (If Ctrl is pressed it reverses the \"Close Valdrix on "
-               "launch\" setting)",
-               7, 3),
+        Button({.name = "BitBtnAdd", .parent = "PanelButtons", .place = {4, 4, 75, 25}, .caption = "&+ Add", .hint = "Add a new profile", .helpContext = 2, .tabOrder = 0}),
+        Button({.name = "BitBtnEdit", .parent = "PanelButtons", .place = {80, 4, 75, 25}, .caption = "&* Edit", .hint = "Edit selected profile", .helpContext = 3, .tabOrder = 1}),
+        Button({.name = "BitBtnDelete", .parent = "PanelButtons", .place = {156, 4, 75, 25}, .caption = "&- Delete", .hint = "Delete selected profile", .helpContext = 4, .tabOrder = 2}),
+        Button({.name = "BitBtnSetup", .parent = "PanelButtons", .place = {268, 4, 75, 25}, .anchors = akTop | akRight, .caption = "&Setup", .hint = "Edit program settings", .helpContext = 5, .tabOrder = 5}),
+        Button({.name = "BitBtnRefresh", .parent = "PanelButtons", .place = {344, 4, 75, 25}, .anchors = akTop | akRight, .caption = "&Refresh", .hint = "Refresh the list of profiles", .helpContext = 6, .tabOrder = 4}),
+        Button({.name = "BitBtnLaunch", .parent = "PanelButtons", .place = {420, 4, 75, 25}, .anchors = akTop | akRight, .caption = "&Launch", .hint = "Execute agent with the selected profile (If Ctrl is pressed it reverses the \"Close Valdrix on " "launch\" setting)", .helpContext = 7, .tabOrder = 3}),
     };
     d.controls.back().style = BS_DEFPUSHBUTTON;
     return d;
@@ -150,18 +144,13 @@ TFrmZuMain::TFrmZuMain() : Form(MainFormDef(), nullptr) {
 }
 
 TFrmZuMain::~TFrmZuMain() {
-    Destroy();
+    ReleaseHotKey();
     if (Application::Instance().MainForm() == this) Application::Instance().SetMainForm(nullptr);
 }
 
 HWND TFrmZuMain::Grid() const { return Control("StringGridProfiles"); }
 
 void TFrmZuMain::OnCreate() {
-    settings::RestoreFormPlacement(*this);
-    // A position stored on a screen that is gone would leave the program's
-    // only window where nobody can see it.
-    settings::KeepOnSomeMonitor(Handle());
-
     HMENU sys = GetSystemMenu(Handle(), FALSE);
     AppendMenuA(sys, MF_STRING, kCmdAbout, "&About ...\tShift+F1");
     AppendMenuA(sys, MF_STRING, kCmdToggleHints, "&Toggle hints\tCtrl+F1");
@@ -193,7 +182,6 @@ void TFrmZuMain::OnCreate() {
     FillProfileGrid();
 
     Application::Instance().SetShowHint(settings::Settings.ShowHint);
-    SetShowHint(settings::Settings.ShowHint);
 
     hotKeyId_ = GlobalAddAtomA("ValdrixHotkey");
     RegisterAppHotKey(settings::Settings.AppHotKey);
@@ -203,17 +191,15 @@ void TFrmZuMain::OnCreate() {
     wmPrevInstParm_ = RegisterWindowMessageA("wm_KelAppPrevInstParm");
 }
 
-void TFrmZuMain::OnShow() {
-    settings::AnimateFormZoom(*this, true);
-    FocusGrid();
-}
+void TFrmZuMain::OnShow() { FocusGrid(); }
 
-void TFrmZuMain::OnDestroy() {
-    UnregisterHotKey(Handle(), hotKeyId_);
-    if (hotKeyId_) GlobalDeleteAtom(hotKeyId_);
+void TFrmZuMain::OnDestroy() { ReleaseHotKey(); }
+
+void TFrmZuMain::ReleaseHotKey() {
+    if (!hotKeyId_) return;
+    if (Handle()) UnregisterHotKey(Handle(), hotKeyId_);
+    GlobalDeleteAtom(hotKeyId_);
     hotKeyId_ = 0;
-    settings::AnimateFormZoom(*this, false);
-    settings::SaveFormPlacement(*this);
 }
 
 int TFrmZuMain::RowCount() const { return static_cast<int>(rows_.size()) + 1; }
@@ -470,7 +456,6 @@ void TFrmZuMain::ToggleHints() {
     auto& s = settings::Settings;
     s.ShowHint = !s.ShowHint;
     Application::Instance().SetShowHint(s.ShowHint);
-    SetShowHint(s.ShowHint);
     settings::WriteRegValue(HKEY_CURRENT_USER, settings::SettingsKey, "ShowHint", s.ShowHint);
 }
 

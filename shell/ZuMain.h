@@ -69,6 +69,7 @@ protected:
     void OnCreate() override;
     void OnShow() override;
     void OnDestroy() override;
+    void ReleaseHotKey();
     bool OnKeyDown(WPARAM key, unsigned shift) override;
     void OnHelp(int context) override;
     bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;

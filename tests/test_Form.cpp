@@ -28,26 +28,23 @@ FormDef SampleDef() {
     d.keyPreview = true;
     d.defaultButton = "ButtonOK";
     d.cancelButton = "ButtonCancel";
-    auto ctl = &MakeControl;
-    ControlDef panel = ctl("PanelTop", ControlKind::Panel, "", {4, 4, 300, 100}, akAll, "", "Panel hint", 1, 0);
-    panel.bevel = Bevel::Lowered;
-    ControlDef edit = ctl("EditName", ControlKind::Edit, "PanelTop", {4, 20, 200, 21}, akLeft | akTop | akRight, "",
-                          "Name|The profile's name", 2, 0);
-    ControlDef edit2 = ctl("EditOther", ControlKind::Edit, "PanelTop", {4, 50, 200, 21}, akLeft | akTop, "", "", 0, 1);
-    ControlDef ok = ctl("ButtonOK", ControlKind::Button, "", {200, 200, 75, 25}, akRight | akBottom, "OK", "Store", 3, 2);
-    ok.modalResult = mrOk;
-    ok.handCursor = true;
-    ControlDef cancel = ctl("ButtonCancel", ControlKind::Button, "", {280, 200, 75, 25}, akRight | akBottom,
-                            "&Cancel", "Leave", 4, 1);
-    cancel.modalResult = mrAbort;
-    d.controls = {panel, edit, edit2, ok, cancel};
+    d.controls = {
+        {.name = "PanelTop", .kind = ControlKind::Panel, .place = {4, 4, 300, 100}, .anchors = akAll,
+         .hint = "Panel hint", .helpContext = 1, .tabOrder = 0, .bevel = Bevel::Lowered},
+        {.name = "EditName", .kind = ControlKind::Edit, .parent = "PanelTop", .place = {4, 20, 200, 21},
+         .anchors = akLeft | akTop | akRight, .hint = "Name|The profile's name", .helpContext = 2, .tabOrder = 0},
+        {.name = "EditOther", .kind = ControlKind::Edit, .parent = "PanelTop", .place = {4, 50, 200, 21}, .tabOrder = 1},
+        Button({.name = "ButtonOK", .place = {200, 200, 75, 25}, .anchors = akRight | akBottom, .caption = "OK",
+                .hint = "Store", .helpContext = 3, .tabOrder = 2, .modalResult = mrOk}),
+        Button({.name = "ButtonCancel", .place = {280, 200, 75, 25}, .anchors = akRight | akBottom,
+                .caption = "&Cancel", .hint = "Leave", .helpContext = 4, .tabOrder = 1, .modalResult = mrAbort}),
+    };
     return d;
 }
 
 class SampleForm : public Form {
 public:
     SampleForm() : Form(SampleDef(), nullptr) {}
-    ~SampleForm() override { Destroy(); }
     bool allowClose = true;
     int closeQueries = 0;
     int lastCloseResult = -1;
@@ -216,22 +213,6 @@ TEST(Form, F1AsksForHelpOfTheFocusedControlOrItsPanel) {
     });
     d.Run([&] { return f.ShowModal(); });
     EXPECT_EQ(f.helps, (std::vector<int>{2, 1}));
-}
-
-TEST(Form, HintSwitchFollowsTheApplication) {
-    Application& app = Application::Instance();
-    const bool was = app.ShowHint();
-    SampleForm f;
-    f.Create();
-    app.SetShowHint(false);
-    EXPECT_FALSE(f.ShowHint());
-    app.SetShowHint(true);
-    EXPECT_TRUE(f.ShowHint());
-    SampleForm later;
-    app.SetShowHint(false);
-    later.Create();
-    EXPECT_FALSE(later.ShowHint());
-    app.SetShowHint(was);
 }
 
 TEST(Form, DestroyRunsTheDestroyStepOnce) {

@@ -324,7 +324,7 @@ TEST(MainWindow, HintToggleIsStoredAtOnce) {
     DriverWindow w(s.main.Handle());
     w.Key(VK_F1, platform::ssCtrl);
     EXPECT_EQ(settings::Settings.ShowHint, !before);
-    EXPECT_EQ(s.main.ShowHint(), !before);
+    EXPECT_EQ(platform::Application::Instance().ShowHint(), !before);
     EXPECT_EQ(settings::ReadRegValue(HKEY_CURRENT_USER, settings::SettingsKey, "ShowHint", before), !before);
     SendMessageA(s.main.Handle(), WM_SYSCOMMAND, 667, 0);
     EXPECT_EQ(settings::ReadRegValue(HKEY_CURRENT_USER, settings::SettingsKey, "ShowHint", !before), before);
