@@ -16,6 +16,8 @@ using platform::Button;
 
 namespace about {
 
+using C = AboutControls;
+
 namespace {
 
 size_t Align4(size_t v) { return (v + 3) & ~static_cast<size_t>(3); }
@@ -116,40 +118,39 @@ platform::FormDef AboutFormDef() {
     d.helpButton = false;
     d.placement = Placement::Centred;
     d.fontName = "Arial";
-    d.defaultButton = "BitBtnOK";
-    d.cancelButton = "BitBtnOK";
+    d.defaultButton = C::BitBtnOK;
+    d.cancelButton = C::BitBtnOK;
     RECT outer{0, 0, 313, 325};
     AdjustWindowRectEx(&outer, WS_POPUP | WS_CAPTION | WS_SYSMENU, FALSE, WS_EX_DLGMODALFRAME);
     d.place = {0, 0, outer.right - outer.left, outer.bottom - outer.top};
     auto panel = [](const char* name, const char* parent, Rect place) {
-        ControlDef c = ControlDef{.name = name, .kind = ControlKind::Panel, .parent = parent, .place = place};
-        c.bevel = Bevel::Lowered;
-        return c;
+        return ControlDef{.name = name, .kind = ControlKind::Panel, .parent = parent, .place = place,
+                          .bevel = Bevel::Lowered};
     };
     auto label = [](const char* name, const char* parent, Rect place) {
-        ControlDef c = ControlDef{.name = name, .kind = ControlKind::Label, .parent = parent, .place = place};
-        c.style = SS_NOPREFIX;
-        return c;
+        return ControlDef{.name = name, .parent = parent, .place = place, .style = SS_NOPREFIX};
     };
-    ControlDef list = ControlDef{.name = "ListViewVersion", .kind = ControlKind::ListView, .parent = "PanelAdditionalInfo", .place = {8, 8, 281, 145}, .tabOrder = 0};
-    list.style = LVS_REPORT | LVS_NOSORTHEADER | LVS_SINGLESEL;
-    ControlDef icon = ControlDef{.name = "ImageAppIcon", .kind = ControlKind::Icon, .parent = "PanelInfo", .place = {252, 12, 32, 32}};
+    auto button = [](const char* name, Rect place, const char* caption, int tab, int result) {
+        return Button({.name = name, .parent = C::PanelButtons, .place = place, .caption = caption, .tabOrder = tab,
+                       .modalResult = result});
+    };
     d.controls = {
-        panel("PanelMain", "", {0, 0, 313, 325}),
-        panel("PanelInfo", "PanelMain", {8, 8, 297, 101}),
-        label("LabelVersionTxt", "PanelInfo", {12, 12, 84, 14}),
-        label("LabelVersion", "PanelInfo", {100, 12, 140, 14}),
-        label("LabelProductTxt", "PanelInfo", {12, 28, 84, 14}),
-        label("LabelProduct", "PanelInfo", {100, 28, 140, 14}),
-        label("LabelDescriptionTxt", "PanelInfo", {12, 44, 84, 14}),
-        label("LabelDescription", "PanelInfo", {100, 44, 189, 29}),
-        icon,
-        panel("PanelAdditionalInfo", "PanelMain", {8, 112, 297, 161}),
-        list,
-        panel("PanelButtons", "PanelMain", {8, 276, 297, 41}),
-        Button({.name = "BitBtnOK", .parent = "PanelButtons", .place = {151, 8, 137, 25}, .caption = "Ok", .tabOrder = 2, .modalResult = mrOk}),
-        Button({.name = "BitBtnMemory", .parent = "PanelButtons", .place = {8, 8, 137, 25}, .caption = "&Memory", .tabOrder = 1}),
-        Button({.name = "BitBtnVersion", .parent = "PanelButtons", .place = {8, 8, 137, 25}, .caption = "&Version", .tabOrder = 1}),
+        panel(C::PanelMain, "", {0, 0, 313, 325}),
+        panel(C::PanelInfo, C::PanelMain, {8, 8, 297, 101}),
+        label(C::LabelVersionTxt, C::PanelInfo, {12, 12, 84, 14}),
+        label(C::LabelVersion, C::PanelInfo, {100, 12, 140, 14}),
+        label(C::LabelProductTxt, C::PanelInfo, {12, 28, 84, 14}),
+        label(C::LabelProduct, C::PanelInfo, {100, 28, 140, 14}),
+        label(C::LabelDescriptionTxt, C::PanelInfo, {12, 44, 84, 14}),
+        label(C::LabelDescription, C::PanelInfo, {100, 44, 189, 29}),
+        {.name = C::ImageAppIcon, .kind = ControlKind::Icon, .parent = C::PanelInfo, .place = {252, 12, 32, 32}},
+        panel(C::PanelAdditionalInfo, C::PanelMain, {8, 112, 297, 161}),
+        {.name = C::ListViewVersion, .kind = ControlKind::ListView, .parent = C::PanelAdditionalInfo,
+         .place = {8, 8, 281, 145}, .tabOrder = 0, .style = LVS_REPORT | LVS_NOSORTHEADER | LVS_SINGLESEL},
+        panel(C::PanelButtons, C::PanelMain, {8, 276, 297, 41}),
+        button(C::BitBtnOK, {151, 8, 137, 25}, "Ok", 2, mrOk),
+        button(C::BitBtnMemory, {8, 8, 137, 25}, "&Memory", 1, mrNone),
+        button(C::BitBtnVersion, {8, 8, 137, 25}, "&Version", 1, mrNone),
     };
     return d;
 }
@@ -161,18 +162,18 @@ TFrmKelVersionAbout::TFrmKelVersionAbout(HWND owner) : Form(AboutFormDef(), owne
 void TFrmKelVersionAbout::OnCreate() {
     extra_.clear();
     SetCaption("About - " + platform::Application::Instance().Title());
-    SetText("LabelVersionTxt", "Version");
-    SetText("LabelProductTxt", "Product name");
-    SetText("LabelDescriptionTxt", "Description");
+    SetText(C::LabelVersionTxt, "Version");
+    SetText(C::LabelProductTxt, "Product name");
+    SetText(C::LabelDescriptionTxt, "Description");
     char path[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, path, MAX_PATH);
     exePath_ = path;
-    SetGlyph("BitBtnOK", "BBOK");
-    SetGlyph("BitBtnMemory", "BBALL");
-    SetGlyph("BitBtnVersion", "BBRETRY");
-    OnClick("BitBtnVersion", [this] { BitBtnVersionClick(); });
-    OnClick("BitBtnMemory", [this] { BitBtnMemoryClick(); });
-    ListView_SetExtendedListViewStyle(Control("ListViewVersion"), LVS_EX_FULLROWSELECT);
+    SetGlyph(C::BitBtnOK, "BBOK");
+    SetGlyph(C::BitBtnMemory, "BBALL");
+    SetGlyph(C::BitBtnVersion, "BBRETRY");
+    OnClick(C::BitBtnVersion, [this] { BitBtnVersionClick(); });
+    OnClick(C::BitBtnMemory, [this] { BitBtnMemoryClick(); });
+    ListView_SetExtendedListViewStyle(Control(C::ListViewVersion), LVS_EX_FULLROWSELECT);
     BitBtnVersionClick();
 }
 
@@ -184,7 +185,7 @@ void TFrmKelVersionAbout::SetExtraCaptions(const std::vector<std::string>& lines
 }
 
 void TFrmKelVersionAbout::SetColumns(const char* first, const char* second, bool rightAligned) {
-    HWND list = Control("ListViewVersion");
+    HWND list = Control(C::ListViewVersion);
     while (SendMessageA(list, LVM_DELETECOLUMN, 0, 0)) {
     }
     SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
@@ -207,7 +208,7 @@ void TFrmKelVersionAbout::FitColumns() {
     // The first column as wide as the wider of its heading and its texts, the
     // second the rest, leaving room for the vertical scroll bar so that no
     // horizontal one is ever needed.
-    HWND list = Control("ListViewVersion");
+    HWND list = Control(C::ListViewVersion);
     SendMessageA(list, LVM_SETCOLUMNWIDTH, 0, LVSCW_AUTOSIZE_USEHEADER);
     RECT rc;
     GetClientRect(list, &rc);
@@ -218,7 +219,7 @@ void TFrmKelVersionAbout::FitColumns() {
 }
 
 void TFrmKelVersionAbout::AddRow(const std::string& caption, const std::string& value, bool sorted) {
-    HWND list = Control("ListViewVersion");
+    HWND list = Control(C::ListViewVersion);
     int at = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
     if (sorted) {
         // Kept in caption order, as the platform compares texts.
@@ -241,13 +242,13 @@ void TFrmKelVersionAbout::AddRow(const std::string& caption, const std::string& 
 }
 
 void TFrmKelVersionAbout::BitBtnVersionClick() {
-    const bool hadFocus = GetFocus() == Control("BitBtnVersion");
-    ShowWindow(Control("BitBtnMemory"), SW_SHOW);
-    if (hadFocus) SetFocus(Control("BitBtnMemory"));
-    ShowWindow(Control("BitBtnVersion"), SW_HIDE);
-    SetText("LabelVersion", "Not available");
-    SetText("LabelProduct", "");
-    SetText("LabelDescription", "");
+    const bool hadFocus = GetFocus() == Control(C::BitBtnVersion);
+    ShowWindow(Control(C::BitBtnMemory), SW_SHOW);
+    if (hadFocus) SetFocus(Control(C::BitBtnMemory));
+    ShowWindow(Control(C::BitBtnVersion), SW_HIDE);
+    SetText(C::LabelVersion, "Not available");
+    SetText(C::LabelProduct, "");
+    SetText(C::LabelDescription, "");
     SetColumns("Resource", "Value", false);
     std::vector<std::string> lines;
     try {
@@ -261,7 +262,7 @@ void TFrmKelVersionAbout::BitBtnVersionClick() {
         if (reinterpret_cast<UINT_PTR>(icon) > 1) icon_.reset(icon);
     }
     if (icon_) {
-        SendMessageA(Control("ImageAppIcon"), STM_SETICON, reinterpret_cast<WPARAM>(icon_.get()), 0);
+        SendMessageA(Control(C::ImageAppIcon), STM_SETICON, reinterpret_cast<WPARAM>(icon_.get()), 0);
     }
     auto firstValue = [&lines](const std::string& key) {
         for (const auto& l : lines) {
@@ -273,9 +274,9 @@ void TFrmKelVersionAbout::BitBtnVersionClick() {
     for (const auto& l : lines) {
         const std::string key = l.substr(0, l.find('='));
         const std::string value = firstValue(key);
-        if (key == "FileDescription") SetText("LabelDescription", value);
-        else if (key == "ProductName") SetText("LabelProduct", value);
-        else if (key == "FileVersion") SetText("LabelVersion", value);
+        if (key == "FileDescription") SetText(C::LabelDescription, value);
+        else if (key == "ProductName") SetText(C::LabelProduct, value);
+        else if (key == "FileVersion") SetText(C::LabelVersion, value);
         else if (!value.empty()) {
             std::string caption;
             for (int i = 0; i < 7; ++i) {
@@ -298,10 +299,10 @@ void TFrmKelVersionAbout::BitBtnVersionClick() {
 }
 
 void TFrmKelVersionAbout::BitBtnMemoryClick() {
-    const bool hadFocus = GetFocus() == Control("BitBtnMemory");
-    ShowWindow(Control("BitBtnVersion"), SW_SHOW);
-    if (hadFocus) SetFocus(Control("BitBtnVersion"));
-    ShowWindow(Control("BitBtnMemory"), SW_HIDE);
+    const bool hadFocus = GetFocus() == Control(C::BitBtnMemory);
+    ShowWindow(Control(C::BitBtnVersion), SW_SHOW);
+    if (hadFocus) SetFocus(Control(C::BitBtnVersion));
+    ShowWindow(Control(C::BitBtnMemory), SW_HIDE);
     SetColumns("Memory", "Bytes", true);
     MEMORYSTATUS ms{};
     ms.dwLength = sizeof ms;
@@ -315,7 +316,7 @@ void TFrmKelVersionAbout::BitBtnMemoryClick() {
 
 std::vector<std::string> TFrmKelVersionAbout::Rows() const {
     std::vector<std::string> rows;
-    HWND list = Control("ListViewVersion");
+    HWND list = Control(C::ListViewVersion);
     const int n = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
     for (int i = 0; i < n; ++i) {
         rows.push_back(platform::ListViewText(list, i, 0) + "=" + platform::ListViewText(list, i, 1));

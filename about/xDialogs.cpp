@@ -44,6 +44,10 @@ const char* const kTitles[kKindCount] = {"Warning", "Error", "Information", "Con
 
 const LPCSTR kIcons[kKindCount] = {IDI_EXCLAMATION, IDI_HAND, IDI_ASTERISK, IDI_QUESTION, nullptr};
 
+// The two controls besides the buttons, named as other programs see them.
+const char kImage[] = "Image";
+const char kMessage[] = "Message";
+
 enum Bit { bYes, bNo, bOK, bCancel, bAbort, bRetry, bIgnore, bAll, bNoToAll, bYesToAll, bHelp };
 
 bool Has(MsgButtons set, int bit) { return (set & (1u << bit)) != 0; }
@@ -176,14 +180,14 @@ int Show(const std::string& text, MsgKind kind, MsgButtons buttons, bool glyph) 
                  ow, oh};
     if (m.hasIcon) {
         ControlDef icon;
-        icon.name = "Image";
+        icon.name = kImage;
         icon.kind = ControlKind::Icon;
         icon.place = lay.icon;
         def.controls.push_back(icon);
     }
     {
         ControlDef label;
-        label.name = "Message";
+        label.name = kMessage;
         label.kind = ControlKind::Label;
         label.place = lay.text;
         label.caption = text;
@@ -221,7 +225,7 @@ int Show(const std::string& text, MsgKind kind, MsgButtons buttons, bool glyph) 
             SendMessageA(c, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
         }
     }
-    if (HWND icon = form.Control("Image")) {
+    if (HWND icon = form.FindControl(kImage)) {
         SendMessageA(icon, STM_SETICON, reinterpret_cast<WPARAM>(LoadIconA(nullptr, kIcons[k])), 0);
         SetWindowPos(icon, nullptr, lay.icon.left, lay.icon.top, 32, 32, SWP_NOZORDER);
     }
@@ -233,7 +237,7 @@ int Show(const std::string& text, MsgKind kind, MsgButtons buttons, bool glyph) 
 
     if (Has(buttons, bHelp)) {
         // Help leaves the dialog open; no help file is ever opened.
-        form.OnClick("Help", [] {});
+        form.OnClick(kButtons[bHelp].name, [] {});
     }
     const int result = form.ShowModal();
     form.Destroy();
@@ -242,7 +246,6 @@ int Show(const std::string& text, MsgKind kind, MsgButtons buttons, bool glyph) 
 
 }  // namespace
 
-const char* ButtonName(int index) { return kButtons[index].name; }
 int ButtonResult(int index) { return kButtons[index].result; }
 
 CaptionTable& DialogCaptions() {

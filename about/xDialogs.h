@@ -34,8 +34,7 @@ using MsgButtons = unsigned;
 constexpr int kButtonCount = 11;
 constexpr int kKindCount = 5;
 
-// Control name and result code of the button with bit `index` (Help: 0, it does not close).
-const char* ButtonName(int index);
+// Result code of the button with bit `index` (Help: 0, it does not close).
 int ButtonResult(int index);
 
 // The caption table of the glyph variant: filled at start-up, read and written

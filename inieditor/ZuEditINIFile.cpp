@@ -18,6 +18,8 @@ using platform::Button;
 
 namespace inieditor {
 
+using C = EditINIFileControls;
+
 namespace {
 
 constexpr int kHeaderHeight = 22;
@@ -76,42 +78,54 @@ platform::FormDef EditINIFileFormDef() {
     FormDef d = DialogDef("TFrmZuEditINIFile", "FrmZuEditINIFile", "Edit .INI file", {0, 0, 529, 408}, {429, 260},
                           {0, 0}, "", "");
     d.keyPreview = true;
-    ControlDef box = ControlDef{.name = "ScrollBoxINIFile", .kind = ControlKind::Panel, .place = {4, 4, 513, 337}, .anchors = akAll, .tabOrder = 0};
-    box.style = WS_VSCROLL;
-    box.exStyle = WS_EX_CLIENTEDGE;
-    ControlDef bottom =
-        ControlDef{.name = "PanelBottom", .kind = ControlKind::Panel, .place = {4, 344, 513, 33}, .anchors = akLeft | akRight | akBottom, .tabOrder = 1};
-    bottom.bevel = Bevel::Lowered;
-    ControlDef cancel = platform::Button({.name = "BitBtnCancel", .parent = "PanelBottom", .place = {432, 4, 75, 25}, .anchors = akTop | akRight, .caption = "C&ancel", .hint = "Cancel all changes and exit.|Closes the dialog without saving anything.", .helpContext = 5, .tabOrder = 4});
-    cancel.modalResult = mrAbort;
-    d.controls = {
-        box,
-        bottom,
-        platform::Button({.name = "BitBtnCollapseAll", .parent = "PanelBottom", .place = {4, 4, 88, 25}, .caption = "&Collapse all", .hint = "Collapse all sections|Collapses all sections that are expanded (this is the same as clicking on " "each section that is open).", .helpContext = 1, .tabOrder = 0}),
-        platform::Button({.name = "BitBtnExpandAll", .parent = "PanelBottom", .place = {92, 4, 88, 25}, .caption = "&Expand all", .hint = "Expand all sections|Expands all sections that are collapsed (this is the same as clicking on " "each section that is closed)", .helpContext = 2, .tabOrder = 1}),
-        platform::Button({.name = "BitBtnReload", .parent = "PanelBottom", .place = {280, 4, 75, 25}, .anchors = akTop | akRight, .caption = "&Reload", .hint = "Reload all sections|Clears all sections and reload them all directly from the .INI file. Note! " "This will discard any changes made.", .helpContext = 3, .tabOrder = 2}),
-        platform::Button({.name = "BitBtnSave", .parent = "PanelBottom", .place = {356, 4, 75, 25}, .anchors = akTop | akRight, .caption = "&Save", .hint = "Save all changes and exit.|Saves each section to the .INI file and closes the dialog.", .helpContext = 4, .tabOrder = 3}),
-        cancel,
+    auto button = [](const char* name, int left, unsigned anchors, const char* caption, const char* hint, int help,
+                     int tab) {
+        return Button({.name = name, .parent = C::PanelBottom, .place = {left, 4, left < 200 ? 88 : 75, 25},
+                       .anchors = anchors, .caption = caption, .hint = hint, .helpContext = help, .tabOrder = tab});
     };
+    const unsigned right = akTop | akRight;
+    d.controls = {
+        {.name = C::ScrollBoxINIFile, .kind = ControlKind::Panel, .place = {4, 4, 513, 337}, .anchors = akAll,
+         .tabOrder = 0, .style = WS_VSCROLL, .exStyle = WS_EX_CLIENTEDGE},
+        {.name = C::PanelBottom, .kind = ControlKind::Panel, .place = {4, 344, 513, 33},
+         .anchors = akLeft | akRight | akBottom, .tabOrder = 1, .bevel = Bevel::Lowered},
+        button(C::BitBtnCollapseAll, 4, akLeft | akTop, "&Collapse all",
+               "Collapse all sections|Collapses all sections that are expanded (this is the same as clicking on each "
+               "section that is open).",
+               1, 0),
+        button(C::BitBtnExpandAll, 92, akLeft | akTop, "&Expand all",
+               "Expand all sections|Expands all sections that are collapsed (this is the same as clicking on each "
+               "section that is closed)",
+               2, 1),
+        button(C::BitBtnReload, 280, right, "&Reload",
+               "Reload all sections|Clears all sections and reload them all directly from the .INI file. Note! This "
+               "will discard any changes made.",
+               3, 2),
+        button(C::BitBtnSave, 356, right, "&Save",
+               "Save all changes and exit.|Saves each section to the .INI file and closes the dialog.", 4, 3),
+        button(C::BitBtnCancel, 432, right, "C&ancel",
+               "Cancel all changes and exit.|Closes the dialog without saving anything.", 5, 4),
+    };
+    d.controls.back().modalResult = mrAbort;
     return d;
 }
 
 TFrmZuEditINIFile::TFrmZuEditINIFile(HWND owner) : Form(EditINIFileFormDef(), owner) {}
 
 void TFrmZuEditINIFile::OnCreate() {
-    SetGlyph("BitBtnCollapseAll", "BBNO");
-    SetGlyph("BitBtnExpandAll", "BBALL");
-    SetGlyph("BitBtnReload", "BBRETRY");
-    SetGlyph("BitBtnSave", "BBOK");
-    SetGlyph("BitBtnCancel", "BBCANCEL");
+    SetGlyph(C::BitBtnCollapseAll, "BBNO");
+    SetGlyph(C::BitBtnExpandAll, "BBALL");
+    SetGlyph(C::BitBtnReload, "BBRETRY");
+    SetGlyph(C::BitBtnSave, "BBOK");
+    SetGlyph(C::BitBtnCancel, "BBCANCEL");
     LOGFONTA lf{};
     GetObjectA(Font(), sizeof lf, &lf);
     lf.lfWeight = FW_BOLD;
     bold_.reset(CreateFontIndirectA(&lf));
-    OnClick("BitBtnCollapseAll", [this] { BitBtnCollapseAllClick(); });
-    OnClick("BitBtnExpandAll", [this] { BitBtnExpandAllClick(); });
-    OnClick("BitBtnReload", [this] { BitBtnReloadClick(); });
-    OnClick("BitBtnSave", [this] { BitBtnSaveClick(); });
+    OnClick(C::BitBtnCollapseAll, [this] { BitBtnCollapseAllClick(); });
+    OnClick(C::BitBtnExpandAll, [this] { BitBtnExpandAllClick(); });
+    OnClick(C::BitBtnReload, [this] { BitBtnReloadClick(); });
+    OnClick(C::BitBtnSave, [this] { BitBtnSaveClick(); });
 }
 
 bool TFrmZuEditINIFile::LoadINIFile(const std::string& path) {
@@ -142,16 +156,16 @@ void TFrmZuEditINIFile::EnsureBlock(int n) {
         const std::string tag = std::to_string(n);
         const bool wasLoading = loading_;
         loading_ = true;
-        ControlDef panel = ControlDef{.name = "PanelSection" + tag, .kind = ControlKind::Panel, .parent = "ScrollBoxINIFile", .place = {0, 0, 10, kHeaderHeight}, .caption = s.name};
-        panel.managed = true;
-        s.panel = AddControl(panel);
-        ControlDef header = ControlDef{.name = "AButton" + tag, .kind = ControlKind::Button, .parent = "PanelSection" + tag, .place = {0, 0, 10, kHeaderHeight}, .caption = s.name, .hint = "Collapse/Expand the '" + s.name + "' section|Toggles the visibility of the section attached to this button.", .helpContext = 1000 + n - 1};
-        header.style = BS_AUTOCHECKBOX | BS_PUSHLIKE | BS_LEFT;
-        header.handCursor = true;
-        header.managed = true;
-        s.header = AddControl(header);
+        s.panel = AddControl({.name = C::PanelSection + tag, .kind = ControlKind::Panel, .parent = C::ScrollBoxINIFile,
+                              .place = {0, 0, 10, kHeaderHeight}, .caption = s.name, .managed = true});
+        s.header = AddControl(platform::Button(
+            {.name = C::AButton + tag, .parent = C::PanelSection + tag, .place = {0, 0, 10, kHeaderHeight},
+             .caption = s.name,
+             .hint = "Collapse/Expand the '" + s.name +
+                     "' section|Toggles the visibility of the section attached to this button.",
+             .helpContext = 1000 + n - 1, .style = BS_AUTOCHECKBOX | BS_PUSHLIKE | BS_LEFT, .managed = true}));
         SetWindowSubclass(s.header, &TFrmZuEditINIFile::HeaderProc, 0, 0);
-        OnClick("AButton" + tag, [this, n] { SBtnSectionClick(n); });
+        OnClick(C::AButton + tag, [this, n] { SBtnSectionClick(n); });
         SendMessageA(s.header, WM_SETFONT, reinterpret_cast<WPARAM>(bold_.get()), FALSE);
         SendMessageA(s.header, BM_SETCHECK, s.expanded ? BST_CHECKED : BST_UNCHECKED, 0);
         loading_ = wasLoading;
@@ -167,7 +181,7 @@ void TFrmZuEditINIFile::ReleaseBlock(int n) {
     if (focus && (focus == s.panel || IsChild(s.panel, focus))) FocusScrollArea();
     for (HWND w : {s.grid, s.editor}) windowSection_.erase(w);
     if (s.grid) windowSection_.erase(reinterpret_cast<HWND>(SendMessageA(s.grid, LVM_GETHEADER, 0, 0)));
-    RemoveControl("PanelSection" + std::to_string(n));
+    RemoveControl(C::PanelSection + std::to_string(n));
     s.panel = s.header = s.grid = s.editor = nullptr;
 }
 
@@ -177,15 +191,16 @@ void TFrmZuEditINIFile::EnsureGrid(int n) {
     Section& s = sections_[n - 1];
     if (s.grid || !s.panel) return;
     const std::string tag = std::to_string(n);
-    const std::string panelName = "PanelSection" + tag;
+    const std::string panelName = C::PanelSection + tag;
     const bool wasLoading = loading_;
     loading_ = true;
-    ControlDef grid = ControlDef{.name = "AValList" + tag, .kind = ControlKind::ListView, .parent = panelName, .place = {0, kHeaderHeight, 10, kGridHeight}, .hint = "|This grid contains the keys and values that are defined in the .INI file.", .helpContext = 2000 + n - 1, .tabOrder = 1};
-    grid.style = LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER | LVS_OWNERDATA |
-                 WS_CLIPSIBLINGS;
-    grid.exStyle = 0;
-    grid.managed = true;
-    s.grid = AddControl(grid);
+    s.grid = AddControl({.name = C::AValList + tag, .kind = ControlKind::ListView, .parent = panelName,
+                         .place = {0, kHeaderHeight, 10, kGridHeight},
+                         .hint = "|This grid contains the keys and values that are defined in the .INI file.",
+                         .helpContext = 2000 + n - 1, .tabOrder = 1,
+                         .style = LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER | LVS_OWNERDATA |
+                                  WS_CLIPSIBLINGS,
+                         .managed = true});
     SetWindowSubclass(s.grid, &TFrmZuEditINIFile::GridProc, n, reinterpret_cast<DWORD_PTR>(this));
     SetWindowLongA(s.grid, GWL_EXSTYLE, GetWindowLongA(s.grid, GWL_EXSTYLE) & ~WS_EX_CLIENTEDGE);
     SetWindowLongA(s.grid, GWL_STYLE, GetWindowLongA(s.grid, GWL_STYLE) | WS_BORDER);
@@ -202,10 +217,8 @@ void TFrmZuEditINIFile::EnsureGrid(int n) {
     // The row height: a one-pixel-wide image list of 18 pixels.
     HIMAGELIST rows = ImageList_Create(1, 18, ILC_COLOR, 1, 0);
     ListView_SetImageList(s.grid, rows, LVSIL_SMALL);
-    ControlDef editor = ControlDef{.name = "AValEdit" + tag, .kind = ControlKind::Edit, .parent = panelName, .place = {0, 0, 10, 18}, .helpContext = 2000 + n - 1, .tabOrder = 2};
-    editor.exStyle = 0;
-    editor.managed = true;
-    s.editor = AddControl(editor);
+    s.editor = AddControl({.name = C::AValEdit + tag, .kind = ControlKind::Edit, .parent = panelName,
+                           .place = {0, 0, 10, 18}, .helpContext = 2000 + n - 1, .tabOrder = 2, .managed = true});
     SetWindowSubclass(s.editor, &TFrmZuEditINIFile::EditorProc, n, reinterpret_cast<DWORD_PTR>(this));
     SetWindowLongA(s.editor, GWL_EXSTYLE, GetWindowLongA(s.editor, GWL_EXSTYLE) & ~WS_EX_CLIENTEDGE);
     SetWindowPos(s.editor, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
@@ -234,7 +247,7 @@ std::vector<int> TFrmZuEditINIFile::BlockTops() const {
 }
 
 void TFrmZuEditINIFile::LayoutSections() {
-    HWND box = Control("ScrollBoxINIFile");
+    HWND box = Control(C::ScrollBoxINIFile);
     RECT rc;
     GetClientRect(box, &rc);
     const int width = rc.right - rc.left, height = rc.bottom - rc.top;
@@ -430,7 +443,7 @@ int TFrmZuEditINIFile::SectionOf(HWND control) const {
 int TFrmZuEditINIFile::FocusedSection() const { return SectionOf(GetFocus()); }
 
 void TFrmZuEditINIFile::FocusScrollArea() {
-    HWND box = Control("ScrollBoxINIFile");
+    HWND box = Control(C::ScrollBoxINIFile);
     SetFocus(box);
 }
 
@@ -517,7 +530,7 @@ void TFrmZuEditINIFile::MoveToSection(bool forward) {
     if (t) SetExpanded(t, false);
     const std::vector<int> tops = BlockTops();
     RECT br;
-    GetClientRect(Control("ScrollBoxINIFile"), &br);
+    GetClientRect(Control(C::ScrollBoxINIFile), &br);
     const int top = tops[target - 1], bottom = tops[target];
     if (top < scrollPos_) scrollPos_ = top;
     else if (bottom > scrollPos_ + br.bottom) scrollPos_ = std::min(top, bottom - static_cast<int>(br.bottom));
@@ -641,7 +654,7 @@ bool TFrmZuEditINIFile::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& resul
         }
     }
     if (msg == WM_VSCROLL && lp == 0) {
-        HWND box = Control("ScrollBoxINIFile");
+        HWND box = Control(C::ScrollBoxINIFile);
         SCROLLINFO si{};
         si.cbSize = sizeof si;
         si.fMask = SIF_ALL;

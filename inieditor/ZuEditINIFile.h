@@ -13,6 +13,21 @@
 
 namespace inieditor {
 
+// The INI file editor's controls, by the names its table and its code use; a section's own controls take its number after the name.
+struct EditINIFileControls {
+    static constexpr const char* ScrollBoxINIFile = "ScrollBoxINIFile";
+    static constexpr const char* PanelBottom = "PanelBottom";
+    static constexpr const char* BitBtnCancel = "BitBtnCancel";
+    static constexpr const char* BitBtnCollapseAll = "BitBtnCollapseAll";
+    static constexpr const char* BitBtnExpandAll = "BitBtnExpandAll";
+    static constexpr const char* BitBtnReload = "BitBtnReload";
+    static constexpr const char* BitBtnSave = "BitBtnSave";
+    static constexpr const char* PanelSection = "PanelSection";
+    static constexpr const char* AButton = "AButton";
+    static constexpr const char* AValList = "AValList";
+    static constexpr const char* AValEdit = "AValEdit";
+};
+
 platform::FormDef EditINIFileFormDef();
 
 struct IniRow {

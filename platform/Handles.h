@@ -45,7 +45,6 @@ struct NullEmpty {
     static bool IsEmpty(H h) noexcept { return h == nullptr; }
 };
 struct KeyTraits : NullEmpty<HKEY> { static void Close(HKEY h) noexcept { RegCloseKey(h); } };
-struct WindowTraits : NullEmpty<HWND> { static void Close(HWND h) noexcept { if (IsWindow(h)) DestroyWindow(h); } };
 struct FontTraits : NullEmpty<HFONT> { static void Close(HFONT h) noexcept { DeleteObject(h); } };
 struct BitmapTraits : NullEmpty<HBITMAP> { static void Close(HBITMAP h) noexcept { DeleteObject(h); } };
 struct BrushTraits : NullEmpty<HBRUSH> { static void Close(HBRUSH h) noexcept { DeleteObject(h); } };
@@ -63,7 +62,6 @@ struct FindTraits {
 }  // namespace detail
 
 using UniqueKey = UniqueHandle<HKEY, detail::KeyTraits>;
-using UniqueWindow = UniqueHandle<HWND, detail::WindowTraits>;
 using UniqueFont = UniqueHandle<HFONT, detail::FontTraits>;
 using UniqueBitmap = UniqueHandle<HBITMAP, detail::BitmapTraits>;
 using UniqueBrush = UniqueHandle<HBRUSH, detail::BrushTraits>;

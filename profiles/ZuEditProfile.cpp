@@ -16,6 +16,8 @@ using platform::Button;
 
 namespace profiles {
 
+using C = EditProfileControls;
+
 namespace {
 
 void ShowError(const std::string& text) {
@@ -23,14 +25,14 @@ void ShowError(const std::string& text) {
 }
 
 ControlDef Label(const char* name, int top, const char* caption, int help, const char* target) {
-    ControlDef c = ControlDef{.name = name, .kind = ControlKind::Label, .parent = "Panel1", .place = {4, top, 88, 13}, .caption = caption, .helpContext = help};
-    c.focusControl = target;
-    return c;
+    return {.name = name, .parent = C::Panel1, .place = {4, top, 88, 13}, .caption = caption, .helpContext = help,
+            .focusControl = target};
 }
 
 ControlDef Edit(const char* name, int top, const char* hint, int help, int tab) {
     using namespace platform;
-    return ControlDef{.name = name, .kind = ControlKind::Edit, .parent = "Panel1", .place = {96, top, 273, 21}, .anchors = akLeft | akTop | akRight, .hint = hint, .helpContext = help, .tabOrder = tab};
+    return {.name = name, .kind = ControlKind::Edit, .parent = C::Panel1, .place = {96, top, 273, 21},
+            .anchors = akLeft | akTop | akRight, .hint = hint, .helpContext = help, .tabOrder = tab};
 }
 
 }  // namespace
@@ -59,32 +61,38 @@ bool ValidProfileName(const std::string& name) {
 platform::FormDef EditProfileFormDef() {
     using namespace platform;
     FormDef d = DialogDef("TFrmZuEditProfile", "FrmZuEditProfile", "Edit profile", {0, 0, 389, 192}, {313, 192},
-                          {0, 192}, "BitBtnSave", "BitBtnCancel");
+                          {0, 192}, C::BitBtnSave, C::BitBtnCancel);
 
-    ControlDef panel1 = ControlDef{.name = "Panel1", .kind = ControlKind::Panel, .place = {4, 4, 373, 121}, .anchors = akAll, .tabOrder = 0};
-    panel1.bevel = Bevel::Lowered;
-    ControlDef check = ControlDef{.name = "CheckBoxLaunchMode", .kind = ControlKind::CheckBox, .parent = "Panel1", .place = {96, 100, 273, 17}, .anchors = akLeft | akTop | akRight, .caption = "Cl&ose Valdrix on launch", .hint = "Whether Valdrix should be closed when this profile is launched.", .helpContext = 5, .tabOrder = 4};
-    check.handCursor = true;
-    ControlDef panel2 = ControlDef{.name = "Panel2", .kind = ControlKind::Panel, .place = {4, 128, 373, 33}, .anchors = akLeft | akRight | akBottom, .tabOrder = 1};
-    panel2.bevel = Bevel::Lowered;
-    ControlDef save = platform::Button({.name = "BitBtnSave", .parent = "Panel2", .place = {176, 4, 95, 25}, .anchors = akTop | akRight, .caption = "S&ave", .hint = "Save changes and exit dialog", .helpContext = 7, .tabOrder = 1, .modalResult = mrOk});
-    save.style = BS_DEFPUSHBUTTON;
     d.controls = {
-        panel1,
-        Label("LabelName", 8, "Na&me / sub folder", 1, "EditName"),
-        Label("LabelTitle", 32, "&Title", 2, "EditTitle"),
-        Label("LabelNNTPServer", 56, "&NNTP server", 3, "EditNNTPServer"),
-        Label("LabelSMTPServer", 80, "&SMTP server", 4, "EditSMTPServer"),
-        Edit("EditName", 4, "This profile's name and folder.", 1, 0),
-        Edit("EditTitle", 28, "The title that will apear in the top of your Agent window.", 2, 1),
-        Edit("EditNNTPServer", 52, "Newsgroup server for this profile.", 3, 2),
-        Edit("EditSMTPServer", 76, "E-Mail server for this profile.", 4, 3),
-        check,
-        panel2,
-        platform::Button({.name = "BitBtnSaveNew", .parent = "Panel2", .place = {80, 4, 95, 25}, .anchors = akTop | akRight, .caption = "Save + ne&w", .hint = "Save changes and create a new one", .helpContext = 6, .tabOrder = 0, .modalResult = mrAll}),
-        save,
-        platform::Button({.name = "BitBtnCancel", .parent = "Panel2", .place = {272, 4, 97, 25}, .anchors = akTop | akRight, .caption = "&Cancel", .hint = "Cancel changes and exit dialog", .helpContext = 8, .tabOrder = 2, .modalResult = mrAbort}),
-        platform::Button({.name = "BitBtnEditIniFile", .parent = "Panel2", .place = {4, 4, 75, 25}, .caption = ".INI &file", .hint = "Edit associated .INI file|Opens a dialog where you can edit all the values defined in the associated " ".INI file.", .helpContext = 9, .tabOrder = 3}),
+        {.name = C::Panel1, .kind = ControlKind::Panel, .place = {4, 4, 373, 121}, .anchors = akAll, .tabOrder = 0,
+         .bevel = Bevel::Lowered},
+        Label(C::LabelName, 8, "Na&me / sub folder", 1, C::EditName),
+        Label(C::LabelTitle, 32, "&Title", 2, C::EditTitle),
+        Label(C::LabelNNTPServer, 56, "&NNTP server", 3, C::EditNNTPServer),
+        Label(C::LabelSMTPServer, 80, "&SMTP server", 4, C::EditSMTPServer),
+        Edit(C::EditName, 4, "This profile's name and folder.", 1, 0),
+        Edit(C::EditTitle, 28, "The title that will apear in the top of your Agent window.", 2, 1),
+        Edit(C::EditNNTPServer, 52, "Newsgroup server for this profile.", 3, 2),
+        Edit(C::EditSMTPServer, 76, "E-Mail server for this profile.", 4, 3),
+        {.name = C::CheckBoxLaunchMode, .kind = ControlKind::CheckBox, .parent = C::Panel1,
+         .place = {96, 100, 273, 17}, .anchors = akLeft | akTop | akRight, .caption = "Cl&ose Valdrix on launch",
+         .hint = "Whether Valdrix should be closed when this profile is launched.", .helpContext = 5, .tabOrder = 4,
+         .handCursor = true},
+        {.name = C::Panel2, .kind = ControlKind::Panel, .place = {4, 128, 373, 33},
+         .anchors = akLeft | akRight | akBottom, .tabOrder = 1, .bevel = Bevel::Lowered},
+        Button({.name = C::BitBtnSaveNew, .parent = C::Panel2, .place = {80, 4, 95, 25}, .anchors = akTop | akRight,
+                .caption = "Save + ne&w", .hint = "Save changes and create a new one", .helpContext = 6, .tabOrder = 0,
+                .modalResult = mrAll}),
+        Button({.name = C::BitBtnSave, .parent = C::Panel2, .place = {176, 4, 95, 25}, .anchors = akTop | akRight,
+                .caption = "S&ave", .hint = "Save changes and exit dialog", .helpContext = 7, .tabOrder = 1,
+                .modalResult = mrOk, .style = BS_DEFPUSHBUTTON}),
+        Button({.name = C::BitBtnCancel, .parent = C::Panel2, .place = {272, 4, 97, 25}, .anchors = akTop | akRight,
+                .caption = "&Cancel", .hint = "Cancel changes and exit dialog", .helpContext = 8, .tabOrder = 2,
+                .modalResult = mrAbort}),
+        Button({.name = C::BitBtnEditIniFile, .parent = C::Panel2, .place = {4, 4, 75, 25}, .caption = ".INI &file",
+                .hint = "Edit associated .INI file|Opens a dialog where you can edit all the values defined in the "
+                        "associated .INI file.",
+                .helpContext = 9, .tabOrder = 3}),
     };
     return d;
 }
@@ -92,51 +100,51 @@ platform::FormDef EditProfileFormDef() {
 TFrmZuEditProfile::TFrmZuEditProfile(HWND owner) : Form(EditProfileFormDef(), owner) {}
 
 void TFrmZuEditProfile::OnCreate() {
-    SetGlyph("BitBtnSaveNew", "BBALL");
-    SetGlyph("BitBtnSave", "BBOK");
-    SetGlyph("BitBtnCancel", "BBCANCEL");
-    SetGlyph("BitBtnEditIniFile", "BBHELP");
-    OnClick("BitBtnEditIniFile", [this] { BitBtnEditIniFileClick(); });
+    SetGlyph(C::BitBtnSaveNew, "BBALL");
+    SetGlyph(C::BitBtnSave, "BBOK");
+    SetGlyph(C::BitBtnCancel, "BBCANCEL");
+    SetGlyph(C::BitBtnEditIniFile, "BBHELP");
+    OnClick(C::BitBtnEditIniFile, [this] { BitBtnEditIniFileClick(); });
 }
 
 bool TFrmZuEditProfile::AddMode() const {
-    return (GetWindowLongA(Control("EditName"), GWL_STYLE) & ES_READONLY) == 0;
+    return (GetWindowLongA(Control(C::EditName), GWL_STYLE) & ES_READONLY) == 0;
 }
 
 void TFrmZuEditProfile::LoadProfile(const std::string& launchModeText, const std::string& name,
                                     const std::string& title, const std::string& newsServer,
                                     const std::string& mailServer) {
-    SetText("EditName", name);
-    SetText("EditTitle", title);
-    SetText("EditNNTPServer", newsServer);
-    SetText("EditSMTPServer", mailServer);
-    SendMessageA(Control("CheckBoxLaunchMode"), BM_SETCHECK,
+    SetText(C::EditName, name);
+    SetText(C::EditTitle, title);
+    SetText(C::EditNNTPServer, newsServer);
+    SetText(C::EditSMTPServer, mailServer);
+    SendMessageA(Control(C::CheckBoxLaunchMode), BM_SETCHECK,
                  platform::IniTextToInt(launchModeText, 0) != 0 ? BST_CHECKED : BST_UNCHECKED, 0);
     const bool edit = !name.empty();
-    SendMessageA(Control("EditName"), EM_SETREADONLY, edit ? TRUE : FALSE, 0);
-    SetTabStop("EditName", !edit);
-    EnableWindow(Control("BitBtnEditIniFile"), edit ? TRUE : FALSE);
-    InvalidateRect(Control("EditName"), nullptr, TRUE);
-    Focus(edit ? "EditTitle" : "EditName");
+    SendMessageA(Control(C::EditName), EM_SETREADONLY, edit ? TRUE : FALSE, 0);
+    SetTabStop(C::EditName, !edit);
+    EnableWindow(Control(C::BitBtnEditIniFile), edit ? TRUE : FALSE);
+    InvalidateRect(Control(C::EditName), nullptr, TRUE);
+    Focus(edit ? C::EditTitle : C::EditName);
 }
 
 bool TFrmZuEditProfile::SaveProfile() {
     platform::BusyCursor busy;
-    const std::string name = Text("EditName");
+    const std::string name = Text(C::EditName);
     // A name is the last part of the profile's path: a separator or a dot
     // name would put the profile somewhere it is never listed, or elsewhere.
     if (!ValidProfileName(name)) {
         ShowError("You must enter a valid profile name !");
         return false;
     }
-    if (Text("EditNNTPServer").empty()) {
+    if (Text(C::EditNNTPServer).empty()) {
         ShowError("NNTP server is not correct !");
         return false;
     }
     if (AddMode() && !CreateProfileFolder(name)) return false;
-    if (Text("EditSMTPServer").empty()) SetText("EditSMTPServer", settings::Settings.DefaultSMTPServer);
-    WriteProfileIni(name, Text("EditTitle"), Text("EditNNTPServer"), Text("EditSMTPServer"),
-                    SendMessageA(Control("CheckBoxLaunchMode"), BM_GETCHECK, 0, 0) == BST_CHECKED);
+    if (Text(C::EditSMTPServer).empty()) SetText(C::EditSMTPServer, settings::Settings.DefaultSMTPServer);
+    WriteProfileIni(name, Text(C::EditTitle), Text(C::EditNNTPServer), Text(C::EditSMTPServer),
+                    SendMessageA(Control(C::CheckBoxLaunchMode), BM_GETCHECK, 0, 0) == BST_CHECKED);
     return true;
 }
 
@@ -159,7 +167,7 @@ bool TFrmZuEditProfile::OnCloseQuery() {
 }
 
 void TFrmZuEditProfile::BitBtnEditIniFileClick() {
-    const std::string file = settings::Settings.ProfileFolder + Text("EditName") + "\\Agent.ini";
+    const std::string file = settings::Settings.ProfileFolder + Text(C::EditName) + "\\Agent.ini";
     if (!platform::FileExists(file)) {
         ShowError(".INI file not created yet!\rSave changes and try again.");
         return;
@@ -171,7 +179,7 @@ void TFrmZuEditProfile::OnHelp(int context) { settings::ShowContextHelp(*this, c
 
 bool TFrmZuEditProfile::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     // The read-only name of edit mode stands out in the selection colours.
-    if (msg == WM_CTLCOLORSTATIC && reinterpret_cast<HWND>(lp) == Control("EditName") && !AddMode()) {
+    if (msg == WM_CTLCOLORSTATIC && reinterpret_cast<HWND>(lp) == Control(C::EditName) && !AddMode()) {
         HDC dc = reinterpret_cast<HDC>(wp);
         SetTextColor(dc, GetSysColor(COLOR_HIGHLIGHTTEXT));
         SetBkColor(dc, GetSysColor(COLOR_HIGHLIGHT));

@@ -10,6 +10,25 @@
 
 namespace profiles {
 
+// The profile editor's controls, by the names its table and its code use.
+struct EditProfileControls {
+    static constexpr const char* Panel1 = "Panel1";
+    static constexpr const char* CheckBoxLaunchMode = "CheckBoxLaunchMode";
+    static constexpr const char* Panel2 = "Panel2";
+    static constexpr const char* BitBtnSave = "BitBtnSave";
+    static constexpr const char* BitBtnSaveNew = "BitBtnSaveNew";
+    static constexpr const char* BitBtnCancel = "BitBtnCancel";
+    static constexpr const char* BitBtnEditIniFile = "BitBtnEditIniFile";
+    static constexpr const char* LabelName = "LabelName";
+    static constexpr const char* LabelTitle = "LabelTitle";
+    static constexpr const char* LabelNNTPServer = "LabelNNTPServer";
+    static constexpr const char* LabelSMTPServer = "LabelSMTPServer";
+    static constexpr const char* EditName = "EditName";
+    static constexpr const char* EditTitle = "EditTitle";
+    static constexpr const char* EditNNTPServer = "EditNNTPServer";
+    static constexpr const char* EditSMTPServer = "EditSMTPServer";
+};
+
 platform::FormDef EditProfileFormDef();
 
 // A name that can be the last part of a profile's path: not empty, no "\"

@@ -18,6 +18,8 @@ using platform::Button;
 
 namespace settings {
 
+using C = SetupControls;
+
 namespace {
 
 constexpr int kResultRestore = 4;
@@ -29,92 +31,102 @@ void ShowError(const std::string& text) {
 }
 
 ControlDef Label(const char* name, int y, const char* caption, const char* target, const char* hint, int help) {
-    ControlDef c = ControlDef{.name = name, .kind = ControlKind::Label, .parent = "PanelSettings", .place = {4, y + 4, 104, 13}, .caption = caption, .hint = hint, .helpContext = help};
-    c.focusControl = target ? target : "";
-    return c;
+    return {.name = name, .parent = C::PanelSettings, .place = {4, y + 4, 104, 13}, .caption = caption, .hint = hint,
+            .helpContext = help, .focusControl = target ? target : ""};
 }
 
 ControlDef FolderEdit(const char* name, int y, const char* hint, int help) {
     using namespace platform;
-    ControlDef c = ControlDef{.name = name, .kind = ControlKind::Edit, .parent = "PanelSettings", .place = {112, y, 281, 21}, .anchors = akLeft | akTop | akRight, .hint = hint, .helpContext = help};
-    c.style = ES_READONLY;
-    return c;
+    return {.name = name, .kind = ControlKind::Edit, .parent = C::PanelSettings, .place = {112, y, 281, 21},
+            .anchors = akLeft | akTop | akRight, .hint = hint, .helpContext = help, .style = ES_READONLY};
 }
 
 ControlDef FolderButton(const char* name, int y, const char* hint, int help, int tab) {
     using namespace platform;
-    return Button({.name = name, .parent = "PanelSettings", .place = {396, y, 21, 21}, .anchors = akTop | akRight, .hint = hint, .helpContext = help, .tabOrder = tab});
+    return Button({.name = name, .parent = C::PanelSettings, .place = {396, y, 21, 21}, .anchors = akTop | akRight,
+                   .hint = hint, .helpContext = help, .tabOrder = tab});
+}
+
+ControlDef ColorBox(const char* name, int y, const char* hint, int help, int tab) {
+    using namespace platform;
+    return {.name = name, .kind = ControlKind::ComboBox, .parent = C::PanelSettings, .place = {112, y, 305, 220},
+            .anchors = akLeft | akTop | akRight, .hint = hint, .helpContext = help, .tabOrder = tab,
+            .style = CBS_DROPDOWNLIST | CBS_OWNERDRAWFIXED | CBS_HASSTRINGS};
 }
 
 ControlDef Check(const char* name, int y, int width, const char* caption, const char* hint, int help, int tab) {
-    ControlDef c = ControlDef{.name = name, .kind = ControlKind::CheckBox, .parent = "PanelSettings", .place = {112, y, width, 17}, .anchors = platform::akLeft | platform::akTop | platform::akRight, .caption = caption, .hint = hint, .helpContext = help, .tabOrder = tab};
-    c.handCursor = true;
-    return c;
+    using namespace platform;
+    return {.name = name, .kind = ControlKind::CheckBox, .parent = C::PanelSettings, .place = {112, y, width, 17},
+            .anchors = akLeft | akTop | akRight, .caption = caption, .hint = hint, .helpContext = help,
+            .tabOrder = tab, .handCursor = true};
+}
+
+ControlDef BarButton(const char* name, int left, const char* caption, const char* hint, int help, int tab,
+                     int result) {
+    using namespace platform;
+    return Button({.name = name, .parent = C::PanelButtons, .place = {left, 4, 75, 25}, .anchors = akTop | akRight,
+                   .caption = caption, .hint = hint, .helpContext = help, .tabOrder = tab, .modalResult = result,
+                   .style = result == mrOk ? DWORD(BS_DEFPUSHBUTTON) : 0});
 }
 
 platform::FormDef SetupFormDef() {
     using namespace platform;
     FormDef d = DialogDef("TFrmZuSetup", "FrmZuSetup", "Pelmark - Setup", {0, 0, 437, 296}, {329, 296}, {0, 296},
-                          "BitBtnOk", "BitBtnCancel");
+                          C::BitBtnOk, C::BitBtnCancel);
     d.keyPreview = true;
-    ControlDef settings = ControlDef{.name = "PanelSettings", .kind = ControlKind::Panel, .place = {4, 4, 421, 225}, .anchors = akAll, .tabOrder = 0};
-    settings.bevel = Bevel::Lowered;
-    ControlDef buttons =
-        ControlDef{.name = "PanelButtons", .kind = ControlKind::Panel, .place = {4, 232, 421, 33}, .anchors = akLeft | akRight | akBottom, .tabOrder = 1};
-    buttons.bevel = Bevel::Lowered;
-    ControlDef smtp = ControlDef{.name = "EditDefaultSMTPServer", .kind = ControlKind::Edit, .parent = "PanelSettings", .place = {112, 76, 305, 21}, .anchors = akLeft | akTop | akRight, .hint = "Default e-mail server", .helpContext = 4, .tabOrder = 3};
-    auto colorBox = [](const char* name, int y, const char* hint, int help, int tab) {
-        ControlDef c = ControlDef{.name = name, .kind = ControlKind::ComboBox, .parent = "PanelSettings", .place = {112, y, 305, 220}, .anchors = akLeft | akTop | akRight, .hint = hint, .helpContext = help, .tabOrder = tab};
-        c.style = CBS_DROPDOWNLIST | CBS_OWNERDRAWFIXED | CBS_HASSTRINGS;
-        return c;
-    };
     const char* stayHint = "Color for profiles that does not close the Valdrix after profile is launched.";
     const char* closeHint = "Color for profiles that closes the Valdrix after profile is launched.";
     const char* hotHint = "The hotkey for activating Pelmark when not active (minimized, hidden etc.)";
-    ControlDef hot = ControlDef{.name = "HotKeyAppHotKey", .kind = ControlKind::HotKey, .parent = "PanelSettings", .place = {112, 148, 121, 19}, .anchors = akLeft | akTop | akRight, .hint = hotHint, .helpContext = 7, .tabOrder = 6};
     d.controls = {
-        settings,
-        buttons,
-        Label("LabelAgentFolder", 4, "&Agent folder", "BitBtnAgentFolder", kRootHint, 1),
-        FolderEdit("EditAgentFolder", 4, "Folder where the Agent.exe program is located.", 1),
-        FolderButton("BitBtnAgentFolder", 4, "Select the folder where the Agent.exe program is located.", 1, 0),
-        Label("LabelDefaultIniPath", 28, "Default &ini file", "BitBtnDefaultIniPath", kRootHint, 2),
-        FolderEdit("EditDefaultIniPath", 28,
+        {.name = C::PanelSettings, .kind = ControlKind::Panel, .place = {4, 4, 421, 225}, .anchors = akAll,
+         .tabOrder = 0, .bevel = Bevel::Lowered},
+        {.name = C::PanelButtons, .kind = ControlKind::Panel, .place = {4, 232, 421, 33},
+         .anchors = akLeft | akRight | akBottom, .tabOrder = 1, .bevel = Bevel::Lowered},
+        Label(C::LabelAgentFolder, 4, "&Agent folder", C::BitBtnAgentFolder, kRootHint, 1),
+        FolderEdit(C::EditAgentFolder, 4, "Folder where the Agent.exe program is located.", 1),
+        FolderButton(C::BitBtnAgentFolder, 4, "Select the folder where the Agent.exe program is located.", 1, 0),
+        Label(C::LabelDefaultIniPath, 28, "Default &ini file", C::BitBtnDefaultIniPath, kRootHint, 2),
+        FolderEdit(C::EditDefaultIniPath, 28,
                    "Folder that contains a \"naked\" ini file (normally located together with Agent.exe)", 2),
-        FolderButton("BitBtnDefaultIniPath", 28,
+        FolderButton(C::BitBtnDefaultIniPath, 28,
                      "Select the folder that contains a \"naked\" ini file (normally located together with Agent.exe)",
                      2, 1),
-        Label("LabelProfileFolder", 52, "&Profile folder", "BitBtnProfileFolder", kRootHint, 3),
-        FolderEdit("EditProfileFolder", 52, "Root folder for all your profiles.", 3),
-        FolderButton("BitBtnProfileFolder", 52, "Select a root folder for all your profiles.", 3, 2),
-        Label("LabelDefaultSMTPServer", 76, "Default &SMTP server", nullptr, "", 4),
-        smtp,
-        Label("LabelColorLaunchStay", 100, "&Launch - close color", "ColorBoxLaunchStay", stayHint, 5),
-        colorBox("ColorBoxLaunchStay", 100, stayHint, 5, 4),
-        Label("LabelColorLaunchClose", 124, "Launch + cl&ose color", "ColorBoxLaunchClose", closeHint, 6),
-        colorBox("ColorBoxLaunchClose", 124, closeHint, 6, 5),
-        Label("LabelAppHotKey", 148, "Application &hotkey", "HotKeyAppHotKey", hotHint, 7),
-        hot,
-        Check("CheckBoxSplashEnabledThis", 172, 201, "Enable SplashScreen for this program",
+        Label(C::LabelProfileFolder, 52, "&Profile folder", C::BitBtnProfileFolder, kRootHint, 3),
+        FolderEdit(C::EditProfileFolder, 52, "Root folder for all your profiles.", 3),
+        FolderButton(C::BitBtnProfileFolder, 52, "Select a root folder for all your profiles.", 3, 2),
+        Label(C::LabelDefaultSMTPServer, 76, "Default &SMTP server", nullptr, "", 4),
+        {.name = C::EditDefaultSMTPServer, .kind = ControlKind::Edit, .parent = C::PanelSettings,
+         .place = {112, 76, 305, 21}, .anchors = akLeft | akTop | akRight, .hint = "Default e-mail server",
+         .helpContext = 4, .tabOrder = 3},
+        Label(C::LabelColorLaunchStay, 100, "&Launch - close color", C::ColorBoxLaunchStay, stayHint, 5),
+        ColorBox(C::ColorBoxLaunchStay, 100, stayHint, 5, 4),
+        Label(C::LabelColorLaunchClose, 124, "Launch + cl&ose color", C::ColorBoxLaunchClose, closeHint, 6),
+        ColorBox(C::ColorBoxLaunchClose, 124, closeHint, 6, 5),
+        Label(C::LabelAppHotKey, 148, "Application &hotkey", C::HotKeyAppHotKey, hotHint, 7),
+        {.name = C::HotKeyAppHotKey, .kind = ControlKind::HotKey, .parent = C::PanelSettings,
+         .place = {112, 148, 121, 19}, .anchors = akLeft | akTop | akRight, .hint = hotHint, .helpContext = 7,
+         .tabOrder = 6},
+        Check(C::CheckBoxSplashEnabledThis, 172, 201, "Enable SplashScreen for this program",
               "Turns on or off the startup SplashScreen for this program.", 8, 7),
-        Check("CheckBoxSplashEnabledComp", 188, 257, "Enable SplashScreen for all Brennvik programs",
+        Check(C::CheckBoxSplashEnabledComp, 188, 257, "Enable SplashScreen for all Brennvik programs",
               "Turns on or off the startup SplashScreen for all programs made by Brennvik.\r\nThis overrides the "
               "SplashScreen settings for all Brennvik programs.",
               9, 8),
-        Check("CheckBoxSplashEnabledAll", 204, 225, "Enable SplashScreen for all other programs",
+        Check(C::CheckBoxSplashEnabledAll, 204, 225, "Enable SplashScreen for all other programs",
               "Turns on or off the startup SplashScreen for all programs (NOTE ! This is an experimental thing, it "
               "might not work on other programs, no harm done though).\r\nThis overrides all other SplashScreen "
               "settings",
               10, 9),
-        Button({.name = "BitBtnEditINIFile", .parent = "PanelButtons", .place = {4, 4, 75, 25}, .caption = ".INI &file", .hint = "Edit default .INI file|Opens a dialog where you can edit all the values defined in the default " ".INI file.", .helpContext = 15, .tabOrder = 4}),
-        Button({.name = "BitBtnDefaults", .parent = "PanelButtons", .place = {112, 4, 75, 25}, .anchors = akTop | akRight, .caption = "&Defaults", .hint = "Set all settings to default values.", .helpContext = 11, .tabOrder = 0, .modalResult = kResultDefaults}),
-        Button({.name = "BitBtnRestore", .parent = "PanelButtons", .place = {188, 4, 75, 25}, .anchors = akTop | akRight, .caption = "&Restore", .hint = "Restore all settings from the registry.", .helpContext = 12, .tabOrder = 1, .modalResult = kResultRestore}),
-        Button({.name = "BitBtnOk", .parent = "PanelButtons", .place = {264, 4, 75, 25}, .anchors = akTop | akRight, .caption = "OK", .hint = "Commit all settings changes and exit dialog.", .helpContext = 13, .tabOrder = 2, .modalResult = mrOk}),
-        Button({.name = "BitBtnCancel", .parent = "PanelButtons", .place = {340, 4, 75, 25}, .anchors = akTop | akRight, .caption = "&Cancel", .hint = "Cancel all settings and exit dialog.", .helpContext = 14, .tabOrder = 3, .modalResult = mrAbort}),
+        Button({.name = C::BitBtnEditINIFile, .parent = C::PanelButtons, .place = {4, 4, 75, 25},
+                .caption = ".INI &file",
+                .hint = "Edit default .INI file|Opens a dialog where you can edit all the values defined in the "
+                        "default .INI file.",
+                .helpContext = 15, .tabOrder = 4}),
+        BarButton(C::BitBtnDefaults, 112, "&Defaults", "Set all settings to default values.", 11, 0, kResultDefaults),
+        BarButton(C::BitBtnRestore, 188, "&Restore", "Restore all settings from the registry.", 12, 1, kResultRestore),
+        BarButton(C::BitBtnOk, 264, "OK", "Commit all settings changes and exit dialog.", 13, 2, mrOk),
+        BarButton(C::BitBtnCancel, 340, "&Cancel", "Cancel all settings and exit dialog.", 14, 3, mrAbort),
     };
-    for (auto& c : d.controls) {
-        if (c.name == "BitBtnOk") c.style = BS_DEFPUSHBUTTON;
-    }
     return d;
 }
 
@@ -223,53 +235,53 @@ bool TFolderDialog::Execute(HWND owner) {
 TFrmZuSetup::TFrmZuSetup(HWND owner) : Form(SetupFormDef(), owner) {}
 
 void TFrmZuSetup::OnCreate() {
-    platform::FillColorBox(Control("ColorBoxLaunchStay"));
-    platform::FillColorBox(Control("ColorBoxLaunchClose"));
-    for (const char* folder : {"BitBtnAgentFolder", "BitBtnDefaultIniPath", "BitBtnProfileFolder"}) {
+    platform::FillColorBox(Control(C::ColorBoxLaunchStay));
+    platform::FillColorBox(Control(C::ColorBoxLaunchClose));
+    for (const char* folder : {C::BitBtnAgentFolder, C::BitBtnDefaultIniPath, C::BitBtnProfileFolder}) {
         SetGlyph(folder, "BBFOLDER");
     }
-    SetGlyph("BitBtnEditINIFile", "BBHELP");
-    SetGlyph("BitBtnDefaults", "BBALL");
-    SetGlyph("BitBtnRestore", "BBRETRY");
-    SetGlyph("BitBtnOk", "BBOK");
-    SetGlyph("BitBtnCancel", "BBCANCEL");
-    OnClick("BitBtnAgentFolder", [this] { BitBtnAgentFolderClick(); });
-    OnClick("BitBtnDefaultIniPath", [this] { BitBtnDefaultIniPathClick(); });
-    OnClick("BitBtnProfileFolder", [this] { BitBtnProfileFolderClick(); });
-    OnClick("BitBtnEditINIFile", [this] { BitBtnEditINIFileClick(); });
-    OnClick("BitBtnOk", [this] { BitBtnOkClick(); });
+    SetGlyph(C::BitBtnEditINIFile, "BBHELP");
+    SetGlyph(C::BitBtnDefaults, "BBALL");
+    SetGlyph(C::BitBtnRestore, "BBRETRY");
+    SetGlyph(C::BitBtnOk, "BBOK");
+    SetGlyph(C::BitBtnCancel, "BBCANCEL");
+    OnClick(C::BitBtnAgentFolder, [this] { BitBtnAgentFolderClick(); });
+    OnClick(C::BitBtnDefaultIniPath, [this] { BitBtnDefaultIniPathClick(); });
+    OnClick(C::BitBtnProfileFolder, [this] { BitBtnProfileFolderClick(); });
+    OnClick(C::BitBtnEditINIFile, [this] { BitBtnEditINIFileClick(); });
+    OnClick(C::BitBtnOk, [this] { BitBtnOkClick(); });
     Restore();
 }
 
 void TFrmZuSetup::ShowSettingsInControls() {
-    SetText("EditAgentFolder", working_.AgentFolder);
-    SetText("EditDefaultIniPath", working_.DefaultIniPath);
-    SetText("EditProfileFolder", working_.ProfileFolder);
-    SetText("EditDefaultSMTPServer", working_.DefaultSMTPServer);
-    platform::SetColorBoxValue(Control("ColorBoxLaunchStay"), working_.ColorLaunchStay);
-    platform::SetColorBoxValue(Control("ColorBoxLaunchClose"), working_.ColorLaunchClose);
-    SendMessageA(Control("HotKeyAppHotKey"), HKM_SETHOTKEY, HotKeyFromShortcut(working_.AppHotKey), 0);
+    SetText(C::EditAgentFolder, working_.AgentFolder);
+    SetText(C::EditDefaultIniPath, working_.DefaultIniPath);
+    SetText(C::EditProfileFolder, working_.ProfileFolder);
+    SetText(C::EditDefaultSMTPServer, working_.DefaultSMTPServer);
+    platform::SetColorBoxValue(Control(C::ColorBoxLaunchStay), working_.ColorLaunchStay);
+    platform::SetColorBoxValue(Control(C::ColorBoxLaunchClose), working_.ColorLaunchClose);
+    SendMessageA(Control(C::HotKeyAppHotKey), HKM_SETHOTKEY, HotKeyFromShortcut(working_.AppHotKey), 0);
     auto check = [this](const char* name, bool on) {
         SendMessageA(Control(name), BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
     };
-    check("CheckBoxSplashEnabledThis", working_.SplashEnabledThis);
-    check("CheckBoxSplashEnabledComp", working_.SplashEnabledComp);
-    check("CheckBoxSplashEnabledAll", working_.SplashEnabledAll);
+    check(C::CheckBoxSplashEnabledThis, working_.SplashEnabledThis);
+    check(C::CheckBoxSplashEnabledComp, working_.SplashEnabledComp);
+    check(C::CheckBoxSplashEnabledAll, working_.SplashEnabledAll);
 }
 
 void TFrmZuSetup::ReadSettingsFromControls() {
-    working_.AgentFolder = Text("EditAgentFolder");
-    working_.DefaultIniPath = Text("EditDefaultIniPath");
-    working_.ProfileFolder = Text("EditProfileFolder");
-    working_.DefaultSMTPServer = Text("EditDefaultSMTPServer");
-    working_.ColorLaunchStay = platform::ColorBoxValue(Control("ColorBoxLaunchStay"));
-    working_.ColorLaunchClose = platform::ColorBoxValue(Control("ColorBoxLaunchClose"));
+    working_.AgentFolder = Text(C::EditAgentFolder);
+    working_.DefaultIniPath = Text(C::EditDefaultIniPath);
+    working_.ProfileFolder = Text(C::EditProfileFolder);
+    working_.DefaultSMTPServer = Text(C::EditDefaultSMTPServer);
+    working_.ColorLaunchStay = platform::ColorBoxValue(Control(C::ColorBoxLaunchStay));
+    working_.ColorLaunchClose = platform::ColorBoxValue(Control(C::ColorBoxLaunchClose));
     working_.AppHotKey =
-        ShortcutFromHotKey(static_cast<WORD>(SendMessageA(Control("HotKeyAppHotKey"), HKM_GETHOTKEY, 0, 0)));
+        ShortcutFromHotKey(static_cast<WORD>(SendMessageA(Control(C::HotKeyAppHotKey), HKM_GETHOTKEY, 0, 0)));
     auto checked = [this](const char* name) { return SendMessageA(Control(name), BM_GETCHECK, 0, 0) == BST_CHECKED; };
-    working_.SplashEnabledThis = checked("CheckBoxSplashEnabledThis");
-    working_.SplashEnabledComp = checked("CheckBoxSplashEnabledComp");
-    working_.SplashEnabledAll = checked("CheckBoxSplashEnabledAll");
+    working_.SplashEnabledThis = checked(C::CheckBoxSplashEnabledThis);
+    working_.SplashEnabledComp = checked(C::CheckBoxSplashEnabledComp);
+    working_.SplashEnabledAll = checked(C::CheckBoxSplashEnabledAll);
 }
 
 void TFrmZuSetup::Restore() {
@@ -290,11 +302,11 @@ void TFrmZuSetup::Store() {
 }
 
 void TFrmZuSetup::BitBtnOkClick() {
-    if (platform::ColorBoxValue(Control("ColorBoxLaunchStay")) ==
-        platform::ColorBoxValue(Control("ColorBoxLaunchClose"))) {
+    if (platform::ColorBoxValue(Control(C::ColorBoxLaunchStay)) ==
+        platform::ColorBoxValue(Control(C::ColorBoxLaunchClose))) {
         SetModalResult(platform::mrNone);
         ShowError("The launch colors can not be of same value !");
-        Focus("ColorBoxLaunchStay");
+        Focus(C::ColorBoxLaunchStay);
     }
 }
 
@@ -320,40 +332,40 @@ bool TFrmZuSetup::OnCloseQuery() {
 }
 
 void TFrmZuSetup::BitBtnAgentFolderClick() {
-    FolderDialog.Directory = Text("EditAgentFolder");
+    FolderDialog.Directory = Text(C::EditAgentFolder);
     FolderDialog.Text = "Select the folder where the Agent program is located.";
     FolderDialog.Title = "Select Agent program folder.";
     FolderDialog.OnChange = [](TFolderDialog& d, const std::string& folder) { d.EnableOK(AgentFolderAcceptable(folder)); };
     if (!FolderDialog.Execute(Handle())) return;
-    SetText("EditAgentFolder", platform::IncludeTrailingBackslash(FolderDialog.Directory));
-    const std::string ini = Text("EditDefaultIniPath");
+    SetText(C::EditAgentFolder, platform::IncludeTrailingBackslash(FolderDialog.Directory));
+    const std::string ini = Text(C::EditDefaultIniPath);
     if (!ini.empty() && platform::FileExists(ini)) return;
-    const std::string candidate = Text("EditAgentFolder") + "Agent.ini";
-    if (platform::FileExists(candidate) && IsValidAgentIni(candidate)) SetText("EditDefaultIniPath", candidate);
+    const std::string candidate = Text(C::EditAgentFolder) + "Agent.ini";
+    if (platform::FileExists(candidate) && IsValidAgentIni(candidate)) SetText(C::EditDefaultIniPath, candidate);
 }
 
 void TFrmZuSetup::BitBtnDefaultIniPathClick() {
-    FolderDialog.Directory = platform::ExtractFilePath(Text("EditDefaultIniPath"));
+    FolderDialog.Directory = platform::ExtractFilePath(Text(C::EditDefaultIniPath));
     FolderDialog.Text = "Select a folder containing a valid Agent.ini file.";
     FolderDialog.Title = "Select Agent.ini folder.";
     FolderDialog.OnChange = [](TFolderDialog& d, const std::string& folder) { d.EnableOK(IniFolderAcceptable(folder)); };
     if (FolderDialog.Execute(Handle())) {
-        SetText("EditDefaultIniPath", platform::IncludeTrailingBackslash(FolderDialog.Directory) + "Agent.ini");
+        SetText(C::EditDefaultIniPath, platform::IncludeTrailingBackslash(FolderDialog.Directory) + "Agent.ini");
     }
 }
 
 void TFrmZuSetup::BitBtnProfileFolderClick() {
-    FolderDialog.Directory = Text("EditProfileFolder");
+    FolderDialog.Directory = Text(C::EditProfileFolder);
     FolderDialog.Text = "Select the folder where you want to store your Agent profiles.";
     FolderDialog.Title = "Select profile folder.";
     FolderDialog.OnChange = nullptr;
     if (FolderDialog.Execute(Handle())) {
-        SetText("EditProfileFolder", platform::IncludeTrailingBackslash(FolderDialog.Directory));
+        SetText(C::EditProfileFolder, platform::IncludeTrailingBackslash(FolderDialog.Directory));
     }
 }
 
 void TFrmZuSetup::BitBtnEditINIFileClick() {
-    const std::string path = Text("EditDefaultIniPath");
+    const std::string path = Text(C::EditDefaultIniPath);
     if (!IsValidAgentIni(path)) {
         ShowError(".INI file not created yet!\rSave changes and try again.");
         return;
@@ -366,12 +378,12 @@ void TFrmZuSetup::OnHelp(int context) { ShowContextHelp(*this, context); }
 bool TFrmZuSetup::OnKeyDown(WPARAM key, unsigned shift) {
     // "Default &SMTP server" has no control to focus: its mnemonic does
     // nothing, except in the hot-key control, where Alt+S is a hot key.
-    return key == 'S' && shift == platform::ssAlt && GetFocus() != Control("HotKeyAppHotKey");
+    return key == 'S' && shift == platform::ssAlt && GetFocus() != Control(C::HotKeyAppHotKey);
 }
 
 void TFrmZuSetup::OnControlCommand(HWND control, WORD code) {
     if (code == CBN_SELCHANGE &&
-        (control == Control("ColorBoxLaunchStay") || control == Control("ColorBoxLaunchClose"))) {
+        (control == Control(C::ColorBoxLaunchStay) || control == Control(C::ColorBoxLaunchClose))) {
         platform::ColorBoxSelChange(Handle(), control);
     }
 }
@@ -393,7 +405,7 @@ bool TFrmZuSetup::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     // The read-only folder texts stand out in the selection colours.
     if (msg == WM_CTLCOLORSTATIC) {
         HWND c = reinterpret_cast<HWND>(lp);
-        if (c == Control("EditAgentFolder") || c == Control("EditDefaultIniPath") || c == Control("EditProfileFolder")) {
+        if (c == Control(C::EditAgentFolder) || c == Control(C::EditDefaultIniPath) || c == Control(C::EditProfileFolder)) {
             HDC dc = reinterpret_cast<HDC>(wp);
             SetTextColor(dc, GetSysColor(COLOR_HIGHLIGHTTEXT));
             SetBkColor(dc, GetSysColor(COLOR_HIGHLIGHT));

@@ -11,6 +11,8 @@ using platform::ControlKind;
 
 namespace shell {
 
+using C = SplashControls;
+
 namespace {
 
 // The module's fixed look.
@@ -33,21 +35,19 @@ platform::FormDef SplashFormDef() {
     d.sizeable = false;
     d.toolWindow = true;
     d.place = {0, 0, 338, 178};
-    ControlDef panel = ControlDef{.name = "PanelMain", .kind = ControlKind::Panel, .place = {0, 0, 338, 178}, .anchors = akAll};
-    panel.bevel = Bevel::Raised;
-    ControlDef logo = ControlDef{.name = "ImageAppLogo", .kind = ControlKind::Label, .parent = "PanelMain", .place = {8, 8, 321, 94}};
-    logo.style = SS_BITMAP | SS_CENTERIMAGE;
-    logo.managed = true;
-    ControlDef title = ControlDef{.name = "LabelAppTitle", .kind = ControlKind::Label, .parent = "PanelMain", .place = {108, 121, 120, 22}, .caption = "My application"};
-    title.managed = true;
-    title.style = SS_NOPREFIX;
-    ControlDef line = ControlDef{.name = "BevelButtom", .kind = ControlKind::Label, .parent = "PanelMain", .place = {8, 146, 321, 2}};
-    line.style = SS_ETCHEDHORZ;
-    line.managed = true;
-    ControlDef action = ControlDef{.name = "LabelAppAction", .kind = ControlKind::Label, .parent = "PanelMain", .place = {124, 154, 90, 16}, .caption = "Initializing..."};
-    action.managed = true;
-    action.style = SS_NOPREFIX;
-    d.controls = {panel, logo, title, line, action};
+    // Placed by the splash's own layout, which follows the texts.
+    auto label = [](const char* name, Rect place, const char* caption, DWORD style) {
+        return ControlDef{.name = name, .parent = C::PanelMain, .place = place, .caption = caption, .style = style,
+                          .managed = true};
+    };
+    d.controls = {
+        {.name = C::PanelMain, .kind = ControlKind::Panel, .place = {0, 0, 338, 178}, .anchors = akAll,
+         .bevel = Bevel::Raised},
+        label(C::ImageAppLogo, {8, 8, 321, 94}, "", SS_BITMAP | SS_CENTERIMAGE),
+        label(C::LabelAppTitle, {108, 121, 120, 22}, "My application", SS_NOPREFIX),
+        label(C::BevelButtom, {8, 146, 321, 2}, "", SS_ETCHEDHORZ),
+        label(C::LabelAppAction, {124, 154, 90, 16}, "Initializing...", SS_NOPREFIX),
+    };
     return d;
 }
 
@@ -85,8 +85,8 @@ void TFrmKelSplash::OnCreate() {
     actionFont_.reset(CreateFontA(-MulDiv(10, dpi, 72), 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                                   OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH,
                                   "MS Sans Serif"));
-    SendMessageA(Control("LabelAppTitle"), WM_SETFONT, reinterpret_cast<WPARAM>(titleFont_.get()), FALSE);
-    SendMessageA(Control("LabelAppAction"), WM_SETFONT, reinterpret_cast<WPARAM>(actionFont_.get()), FALSE);
+    SendMessageA(Control(C::LabelAppTitle), WM_SETFONT, reinterpret_cast<WPARAM>(titleFont_.get()), FALSE);
+    SendMessageA(Control(C::LabelAppAction), WM_SETFONT, reinterpret_cast<WPARAM>(actionFont_.get()), FALSE);
     HBITMAP design = static_cast<HBITMAP>(
         LoadImageA(Application::Instance().InstanceHandle(), "SPLASHLOGO", IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR));
     SetLogo(design);
@@ -110,14 +110,14 @@ void TFrmKelSplash::FitLabel(const char* name, HFONT font) {
 }
 
 void TFrmKelSplash::SetTitle(const std::string& title) {
-    SetText("LabelAppTitle", title);
-    FitLabel("LabelAppTitle", titleFont_.get());
+    SetText(C::LabelAppTitle, title);
+    FitLabel(C::LabelAppTitle, titleFont_.get());
     SetCaption(title);
 }
 
 void TFrmKelSplash::SetAction(const std::string& action) {
-    SetText("LabelAppAction", action);
-    FitLabel("LabelAppAction", actionFont_.get());
+    SetText(C::LabelAppAction, action);
+    FitLabel(C::LabelAppAction, actionFont_.get());
 }
 
 void TFrmKelSplash::SetLogo(HBITMAP logo) {
@@ -125,7 +125,7 @@ void TFrmKelSplash::SetLogo(HBITMAP logo) {
     logo_.reset(logo);
     BITMAP bm{};
     GetObject(logo, sizeof bm, &bm);
-    HWND image = Control("ImageAppLogo");
+    HWND image = Control(C::ImageAppLogo);
     SendMessageA(image, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(logo));
     SetWindowPos(image, nullptr, 0, 0, bm.bmWidth, bm.bmHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
@@ -133,8 +133,8 @@ void TFrmKelSplash::SetLogo(HBITMAP logo) {
 void TFrmKelSplash::UpdateSplashLayout() {
     HWND h = Handle();
     LockWindowUpdate(h);
-    HWND logo = Control("ImageAppLogo"), title = Control("LabelAppTitle"), line = Control("BevelButtom"),
-         action = Control("LabelAppAction"), panel = Control("PanelMain");
+    HWND logo = Control(C::ImageAppLogo), title = Control(C::LabelAppTitle), line = Control(C::BevelButtom),
+         action = Control(C::LabelAppAction), panel = Control(C::PanelMain);
     gLayoutWidth = std::max({gLayoutWidth, Width(logo), Width(title), Width(action)});
     // The window's client width; the panel fills it.
     RECT wr, cr;
@@ -177,7 +177,7 @@ bool TFrmKelSplash::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
         HDC dc = reinterpret_cast<HDC>(wp);
         HWND c = reinterpret_cast<HWND>(lp);
         SetBkMode(dc, TRANSPARENT);
-        SetTextColor(dc, c == Control("LabelAppTitle") ? kTitleColor : kActionColor);
+        SetTextColor(dc, c == Control(C::LabelAppTitle) ? kTitleColor : kActionColor);
         result = reinterpret_cast<LRESULT>(background_.get());
         return true;
     }

@@ -13,6 +13,15 @@
 
 namespace shell {
 
+// The splash screen's controls, by the names its table and its code use.
+struct SplashControls {
+    static constexpr const char* PanelMain = "PanelMain";
+    static constexpr const char* ImageAppLogo = "ImageAppLogo";
+    static constexpr const char* LabelAppTitle = "LabelAppTitle";
+    static constexpr const char* BevelButtom = "BevelButtom";
+    static constexpr const char* LabelAppAction = "LabelAppAction";
+};
+
 class TFrmKelSplash : public platform::Form {
 public:
     TFrmKelSplash();

@@ -24,6 +24,8 @@ using platform::ControlKind;
 
 namespace shell {
 
+using C = MainControls;
+
 namespace {
 
 constexpr UINT kCmdAbout = 666;
@@ -80,26 +82,34 @@ platform::FormDef MainFormDef() {
     d.sizeable = true;
     d.helpButton = true;
     d.keyPreview = true;
-    d.defaultButton = "BitBtnLaunch";
+    d.defaultButton = C::BitBtnLaunch;
 
-    ControlDef panel = ControlDef{.name = "PanelProfiles", .kind = ControlKind::Panel, .place = {4, 4, 501, 317}, .anchors = akAll, .hint = kGridHint, .helpContext = 1, .tabOrder = 0};
-    panel.bevel = Bevel::Lowered;
-    ControlDef label = ControlDef{.name = "LabelProfiles", .kind = ControlKind::Label, .parent = "PanelProfiles", .place = {4, 4, 60, 13}, .caption = "Profiles", .hint = kGridHint, .helpContext = 1};
-    ControlDef grid = ControlDef{.name = "StringGridProfiles", .kind = ControlKind::ListView, .parent = "PanelProfiles", .place = {4, 20, 493, 293}, .anchors = akAll, .hint = kGridHint, .helpContext = 1, .tabOrder = 0};
-    grid.style = LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER | LVS_OWNERDATA | LVS_SHAREIMAGELISTS;
-    ControlDef buttons = ControlDef{.name = "PanelButtons", .kind = ControlKind::Panel, .place = {4, 324, 501, 33}, .anchors = akLeft | akRight | akBottom, .tabOrder = 1};
-    buttons.bevel = Bevel::Lowered;
+    auto button = [](const char* name, int left, unsigned anchors, const char* caption, const char* hint, int help,
+                     int tab) {
+        return Button({.name = name, .parent = C::PanelButtons, .place = {left, 4, 75, 25}, .anchors = anchors,
+                       .caption = caption, .hint = hint, .helpContext = help, .tabOrder = tab});
+    };
+    const unsigned right = akTop | akRight;
     d.controls = {
-        panel,
-        label,
-        grid,
-        buttons,
-        Button({.name = "BitBtnAdd", .parent = "PanelButtons", .place = {4, 4, 75, 25}, .caption = "&+ Add", .hint = "Add a new profile", .helpContext = 2, .tabOrder = 0}),
-        Button({.name = "BitBtnEdit", .parent = "PanelButtons", .place = {80, 4, 75, 25}, .caption = "&* Edit", .hint = "Edit selected profile", .helpContext = 3, .tabOrder = 1}),
-        Button({.name = "BitBtnDelete", .parent = "PanelButtons", .place = {156, 4, 75, 25}, .caption = "&- Delete", .hint = "Delete selected profile", .helpContext = 4, .tabOrder = 2}),
-        Button({.name = "BitBtnSetup", .parent = "PanelButtons", .place = {268, 4, 75, 25}, .anchors = akTop | akRight, .caption = "&Setup", .hint = "Edit program settings", .helpContext = 5, .tabOrder = 5}),
-        Button({.name = "BitBtnRefresh", .parent = "PanelButtons", .place = {344, 4, 75, 25}, .anchors = akTop | akRight, .caption = "&Refresh", .hint = "Refresh the list of profiles", .helpContext = 6, .tabOrder = 4}),
-        Button({.name = "BitBtnLaunch", .parent = "PanelButtons", .place = {420, 4, 75, 25}, .anchors = akTop | akRight, .caption = "&Launch", .hint = "Execute agent with the selected profile (If Ctrl is pressed it reverses the \"Close Valdrix on " "launch\" setting)", .helpContext = 7, .tabOrder = 3}),
+        {.name = C::PanelProfiles, .kind = ControlKind::Panel, .place = {4, 4, 501, 317}, .anchors = akAll,
+         .hint = kGridHint, .helpContext = 1, .tabOrder = 0, .bevel = Bevel::Lowered},
+        {.name = C::LabelProfiles, .parent = C::PanelProfiles, .place = {4, 4, 60, 13}, .caption = "Profiles",
+         .hint = kGridHint, .helpContext = 1},
+        {.name = C::StringGridProfiles, .kind = ControlKind::ListView, .parent = C::PanelProfiles,
+         .place = {4, 20, 493, 293}, .anchors = akAll, .hint = kGridHint, .helpContext = 1, .tabOrder = 0,
+         .style = LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER | LVS_OWNERDATA |
+                  LVS_SHAREIMAGELISTS},
+        {.name = C::PanelButtons, .kind = ControlKind::Panel, .place = {4, 324, 501, 33},
+         .anchors = akLeft | akRight | akBottom, .tabOrder = 1, .bevel = Bevel::Lowered},
+        button(C::BitBtnAdd, 4, akLeft | akTop, "&+ Add", "Add a new profile", 2, 0),
+        button(C::BitBtnEdit, 80, akLeft | akTop, "&* Edit", "Edit selected profile", 3, 1),
+        button(C::BitBtnDelete, 156, akLeft | akTop, "&- Delete", "Delete selected profile", 4, 2),
+        button(C::BitBtnSetup, 268, right, "&Setup", "Edit program settings", 5, 5),
+        button(C::BitBtnRefresh, 344, right, "&Refresh", "Refresh the list of profiles", 6, 4),
+        button(C::BitBtnLaunch, 420, right, "&Launch",
+               "Execute agent with the selected profile (If Ctrl is pressed it reverses the \"Close Valdrix on "
+               "launch\" setting)",
+               7, 3),
     };
     d.controls.back().style = BS_DEFPUSHBUTTON;
     return d;
@@ -148,7 +158,7 @@ TFrmZuMain::~TFrmZuMain() {
     if (Application::Instance().MainForm() == this) Application::Instance().SetMainForm(nullptr);
 }
 
-HWND TFrmZuMain::Grid() const { return Control("StringGridProfiles"); }
+HWND TFrmZuMain::Grid() const { return Control(C::StringGridProfiles); }
 
 void TFrmZuMain::OnCreate() {
     HMENU sys = GetSystemMenu(Handle(), FALSE);
@@ -172,12 +182,12 @@ void TFrmZuMain::OnCreate() {
         col.iSubItem = c;
         SendMessageA(grid, LVM_INSERTCOLUMNA, c, reinterpret_cast<LPARAM>(&col));
     }
-    OnClick("BitBtnAdd", [this] { BitBtnAddClick(); });
-    OnClick("BitBtnEdit", [this] { BitBtnEditClick(); });
-    OnClick("BitBtnDelete", [this] { BitBtnDeleteClick(); });
-    OnClick("BitBtnSetup", [this] { BitBtnSetupClick(); });
-    OnClick("BitBtnRefresh", [this] { BitBtnRefreshClick(); });
-    OnClick("BitBtnLaunch", [this] { BitBtnLaunchClick(); });
+    OnClick(C::BitBtnAdd, [this] { BitBtnAddClick(); });
+    OnClick(C::BitBtnEdit, [this] { BitBtnEditClick(); });
+    OnClick(C::BitBtnDelete, [this] { BitBtnDeleteClick(); });
+    OnClick(C::BitBtnSetup, [this] { BitBtnSetupClick(); });
+    OnClick(C::BitBtnRefresh, [this] { BitBtnRefreshClick(); });
+    OnClick(C::BitBtnLaunch, [this] { BitBtnLaunchClick(); });
 
     FillProfileGrid();
 
@@ -345,7 +355,7 @@ bool TFrmZuMain::OnNotify(NMHDR* hdr, LRESULT& result) {
     return false;
 }
 
-void TFrmZuMain::FocusGrid() { Focus("StringGridProfiles"); }
+void TFrmZuMain::FocusGrid() { Focus(C::StringGridProfiles); }
 
 profiles::ProfileEntry TFrmZuMain::CurrentEntry() const {
     const int r = CurrentRow();
@@ -444,8 +454,7 @@ void TFrmZuMain::LaunchSelectedProfile() {
                 about::MsgKind::Error, about::mbCancel, 0);
         } else {
             // The program never watches Agent.
-            CloseHandle(pi.hThread);
-            CloseHandle(pi.hProcess);
+            platform::UniqueKernelHandle thread(pi.hThread), process(pi.hProcess);
             if (close) Application::Instance().Terminate();
         }
     }

@@ -17,6 +17,20 @@
 
 namespace shell {
 
+// The main window's controls, by the names its table and its code use.
+struct MainControls {
+    static constexpr const char* PanelProfiles = "PanelProfiles";
+    static constexpr const char* LabelProfiles = "LabelProfiles";
+    static constexpr const char* StringGridProfiles = "StringGridProfiles";
+    static constexpr const char* PanelButtons = "PanelButtons";
+    static constexpr const char* BitBtnAdd = "BitBtnAdd";
+    static constexpr const char* BitBtnEdit = "BitBtnEdit";
+    static constexpr const char* BitBtnDelete = "BitBtnDelete";
+    static constexpr const char* BitBtnSetup = "BitBtnSetup";
+    static constexpr const char* BitBtnRefresh = "BitBtnRefresh";
+    static constexpr const char* BitBtnLaunch = "BitBtnLaunch";
+};
+
 platform::FormDef MainFormDef();
 
 // The colour a 32-bit colour value stands for: 0x00BBGGRR, or a system

@@ -78,7 +78,8 @@ TEST(Form, BuildsNamedControlsFromItsTable) {
     EXPECT_EQ(f.Caption(), "Sample");
     ASSERT_NE(f.Control("EditName"), nullptr);
     EXPECT_EQ(GetParent(f.Control("EditName")), f.Control("PanelTop"));
-    EXPECT_EQ(f.Control("NoSuchControl"), nullptr);
+    EXPECT_EQ(f.FindControl("NoSuchControl"), nullptr);
+    EXPECT_THROW(f.Control("NoSuchControl"), std::logic_error);  // a misspelt name fails loudly
     EXPECT_EQ(f.Text("ButtonCancel"), "&Cancel");
     EXPECT_EQ(f.ControlByHelpContext(2), f.Control("EditName"));
     EXPECT_EQ(f.ControlByHelpContext(0), f.Control("EditOther"));

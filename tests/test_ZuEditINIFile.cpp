@@ -90,18 +90,18 @@ TEST(IniEditor, SectionsInNameOrderWithTheFirstExpanded) {
     EXPECT_TRUE(s.editor->Expanded(1));
     EXPECT_FALSE(s.editor->Expanded(2));
     EXPECT_FALSE(s.editor->Expanded(3));
-    EXPECT_TRUE(GetWindowLongA(s.editor->Control("AValList1"), GWL_STYLE) & WS_VISIBLE);  // shown in its panel
+    EXPECT_TRUE(GetWindowLongA(s.editor->FindControl("AValList1"), GWL_STYLE) & WS_VISIBLE);  // shown in its panel
     char caption[64] = {};
-    GetWindowTextA(s.editor->Control("AButton2"), caption, sizeof caption);
+    GetWindowTextA(s.editor->FindControl("AButton2"), caption, sizeof caption);
     EXPECT_STREQ(caption, "beta");
-    EXPECT_EQ(s.editor->DefinitionOf(s.editor->Control("AButton2"))->helpContext, 1001);
-    EXPECT_EQ(s.editor->Control("AValList3"), nullptr);  // a grid is made when first shown
-    SendMessageA(s.editor->Control("AButton3"), BM_SETCHECK, BST_CHECKED, 0);
+    EXPECT_EQ(s.editor->DefinitionOf(s.editor->FindControl("AButton2"))->helpContext, 1001);
+    EXPECT_EQ(s.editor->FindControl("AValList3"), nullptr);  // a grid is made when first shown
+    SendMessageA(s.editor->FindControl("AButton3"), BM_SETCHECK, BST_CHECKED, 0);
     s.editor->SBtnSectionClick(3);
-    ASSERT_NE(s.editor->Control("AValList3"), nullptr);
-    EXPECT_EQ(s.editor->DefinitionOf(s.editor->Control("AValList3"))->helpContext, 2002);
+    ASSERT_NE(s.editor->FindControl("AValList3"), nullptr);
+    EXPECT_EQ(s.editor->DefinitionOf(s.editor->FindControl("AValList3"))->helpContext, 2002);
     EXPECT_TRUE(s.editor->Expanded(3));
-    EXPECT_EQ(s.editor->DefinitionOf(s.editor->Control("AButton1"))->hint,
+    EXPECT_EQ(s.editor->DefinitionOf(s.editor->FindControl("AButton1"))->hint,
               "Collapse/Expand the 'Alpha' section|Toggles the visibility of the section attached to this button.");
 }
 
@@ -125,7 +125,7 @@ TEST(IniEditor, ABigSectionKeepsItsGridHeight) {
     for (int i = 0; i < 30; ++i) text += "key" + std::to_string(i) + "=" + std::to_string(i) + "\r\n";
     Session s(text);
     RECT r;
-    GetWindowRect(s.editor->Control("AValList1"), &r);
+    GetWindowRect(s.editor->FindControl("AValList1"), &r);
     EXPECT_EQ(r.bottom - r.top, 150);
     EXPECT_EQ(s.editor->Rows(1).size(), 30u);
 }
@@ -346,7 +346,7 @@ TEST(IniEditor, TheValueEditorFollowsTheWheelAndAClickTypesIntoTheRowSeen) {
     Session s(text);
     int top = -1;
     s.Run([&](DriverWindow& w) {
-        HWND grid = s.editor->Control("AValList1"), editor = s.editor->ValueEditor(1);
+        HWND grid = s.editor->FindControl("AValList1"), editor = s.editor->ValueEditor(1);
         SetForegroundWindow(w.Handle());
         SetFocus(editor);
         RECT gr;
@@ -452,12 +452,12 @@ TEST(IniEditor, AFileOfThousandsOfSectionsKeepsWindowsOnlyForTheView) {
         w.Press("BitBtnExpandAll");
         expandedAll = windows();
         SendMessageA(w.Handle(), WM_VSCROLL, SB_BOTTOM, 0);  // the scroll area's bar
-        EXPECT_NE(s.editor->Control("AValList1500"), nullptr);
-        EXPECT_EQ(s.editor->Control("AButton1"), nullptr);
+        EXPECT_NE(s.editor->FindControl("AValList1500"), nullptr);
+        EXPECT_EQ(s.editor->FindControl("AButton1"), nullptr);
         s.Type(w, 1500, 0, "last");
         w.FocusOn("BitBtnSave");
         w.Key(VK_TAB, platform::ssCtrl);  // the first section, scrolled back into view
-        EXPECT_NE(s.editor->Control("AValList1"), nullptr);
+        EXPECT_NE(s.editor->FindControl("AValList1"), nullptr);
         EXPECT_EQ(GetFocus(), s.editor->ValueEditor(1));
         w.Press("BitBtnSave");
     });

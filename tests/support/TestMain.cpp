@@ -4,12 +4,15 @@
 #include <windows.h>
 
 #include "platform/Application.h"
+#include "platform/Form.h"
 #include "settings/KelUtility.h"
 #include "support/RegistrySandbox.h"
 
 int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
     platform::Application::Instance().Initialize(GetModuleHandleA(nullptr));
+    // A control name a form does not have fails the test that used it.
+    platform::Form::SetStrictNames(true);
     int rc;
     {
         // The start step reads the registry; the sandbox keeps it untouched.

@@ -104,7 +104,7 @@ std::string DriverWindow::Title() const { return WindowText(hwnd_); }
 
 HWND DriverWindow::Control(const std::string& name) const {
     if (form_) {
-        if (HWND h = form_->Control(name)) return h;
+        if (HWND h = form_->FindControl(name)) return h;
     }
     for (HWND c = GetWindow(hwnd_, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
         if (NoAmpersand(WindowText(c)) == NoAmpersand(name)) return c;
