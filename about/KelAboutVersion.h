@@ -14,21 +14,9 @@ namespace about {
 
 // The About window's controls, by the names its table and its code use.
 struct AboutControls {
-    static constexpr const char* ListViewVersion = "ListViewVersion";
-    static constexpr const char* ImageAppIcon = "ImageAppIcon";
-    static constexpr const char* BitBtnOK = "BitBtnOK";
-    static constexpr const char* BitBtnMemory = "BitBtnMemory";
-    static constexpr const char* BitBtnVersion = "BitBtnVersion";
-    static constexpr const char* PanelMain = "PanelMain";
-    static constexpr const char* PanelInfo = "PanelInfo";
-    static constexpr const char* LabelVersionTxt = "LabelVersionTxt";
-    static constexpr const char* LabelVersion = "LabelVersion";
-    static constexpr const char* LabelProductTxt = "LabelProductTxt";
-    static constexpr const char* LabelProduct = "LabelProduct";
-    static constexpr const char* LabelDescriptionTxt = "LabelDescriptionTxt";
-    static constexpr const char* LabelDescription = "LabelDescription";
-    static constexpr const char* PanelAdditionalInfo = "PanelAdditionalInfo";
-    static constexpr const char* PanelButtons = "PanelButtons";
+    CONTROL_NAMES(ListViewVersion, ImageAppIcon, BitBtnOK, BitBtnMemory, BitBtnVersion, PanelMain, PanelInfo,
+                  LabelVersionTxt, LabelVersion, LabelProductTxt, LabelProduct, LabelDescriptionTxt, LabelDescription,
+                  PanelAdditionalInfo, PanelButtons)
 };
 
 // "key=value" lines of the first string table of a version resource, in

@@ -328,6 +328,8 @@ std::string MessageCopyText(const std::string& title, const std::string& message
 
 BOOL(WINAPI* Beeper)(UINT type) = &MessageBeep;
 
+void ShowError(const std::string& text) { ShowMessageDialog(text, MsgKind::Error, mbCancel, 0); }
+
 int ShowMessageDialog(const std::string& text, MsgKind kind, MsgButtons buttons, int) {
     return Show(text, kind, buttons, false);
 }

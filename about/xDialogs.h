@@ -84,6 +84,8 @@ std::string MessageCopyText(const std::string& title, const std::string& message
                             const std::vector<std::string>& captions);
 
 int ShowMessageDialog(const std::string& text, MsgKind kind, MsgButtons buttons, int helpContext);
+// An error the user can only acknowledge: the error kind with Cancel alone.
+void ShowError(const std::string& text);
 int ShowGlyphMessageDialog(const std::string& text, MsgKind kind, MsgButtons buttons,
                            int helpContext);
 

@@ -29,9 +29,7 @@ constexpr int kKeyColumn = 150;
 // scrolling makes none.
 constexpr int kBlocksAroundView = 4;
 
-void ProblemsLoading() {
-    about::ShowMessageDialog("Problems loading .INI file !", about::MsgKind::Error, about::mbCancel, 0);
-}
+const char kProblemsLoading[] = "Problems loading .INI file !";
 
 }  // namespace
 
@@ -478,7 +476,7 @@ void TFrmZuEditINIFile::BitBtnExpandAllClick() { SetAllSections(true); }
 
 void TFrmZuEditINIFile::BitBtnReloadClick() {
     if (path_.empty() || !platform::FileExists(path_)) {
-        ProblemsLoading();
+        about::ShowError(kProblemsLoading);
         return;
     }
     platform::BusyCursor busy;
@@ -497,7 +495,7 @@ void TFrmZuEditINIFile::BitBtnReloadClick() {
 
 void TFrmZuEditINIFile::BitBtnSaveClick() {
     if (path_.empty() || !platform::FileExists(path_)) {
-        ProblemsLoading();
+        about::ShowError(kProblemsLoading);
         return;
     }
     CommitAll();  // a value being typed counts as left
@@ -675,6 +673,11 @@ bool TFrmZuEditINIFile::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& resul
         return true;
     }
     return false;
+}
+
+void EditIniFileButton(platform::Form& owner, const std::string& path, bool exists) {
+    if (!exists) about::ShowError(".INI file not created yet!\rSave changes and try again.");
+    else if (!EditIniFile(owner, path)) about::ShowError(kProblemsLoading);
 }
 
 bool EditIniFile(platform::Form& owner, const std::string& path) {

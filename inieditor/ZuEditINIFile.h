@@ -15,17 +15,8 @@ namespace inieditor {
 
 // The INI file editor's controls, by the names its table and its code use; a section's own controls take its number after the name.
 struct EditINIFileControls {
-    static constexpr const char* ScrollBoxINIFile = "ScrollBoxINIFile";
-    static constexpr const char* PanelBottom = "PanelBottom";
-    static constexpr const char* BitBtnCancel = "BitBtnCancel";
-    static constexpr const char* BitBtnCollapseAll = "BitBtnCollapseAll";
-    static constexpr const char* BitBtnExpandAll = "BitBtnExpandAll";
-    static constexpr const char* BitBtnReload = "BitBtnReload";
-    static constexpr const char* BitBtnSave = "BitBtnSave";
-    static constexpr const char* PanelSection = "PanelSection";
-    static constexpr const char* AButton = "AButton";
-    static constexpr const char* AValList = "AValList";
-    static constexpr const char* AValEdit = "AValEdit";
+    CONTROL_NAMES(ScrollBoxINIFile, PanelBottom, BitBtnCancel, BitBtnCollapseAll, BitBtnExpandAll, BitBtnReload,
+                  BitBtnSave, PanelSection, AButton, AValList, AValEdit)
 };
 
 platform::FormDef EditINIFileFormDef();
@@ -132,5 +123,9 @@ private:
 // Opens the editor on a file, owned by `owner`, as both callers do: false
 // (and nothing shown) when the file cannot be loaded.
 bool EditIniFile(platform::Form& owner, const std::string& path);
+// What an ".INI file" button does: says so when the file is not there yet
+// (`exists` false), otherwise opens the editor on it, and says so when the
+// file cannot be loaded.
+void EditIniFileButton(platform::Form& owner, const std::string& path, bool exists);
 
 }  // namespace inieditor

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "platform/Checkpoints.h"
 #include "platform/Form.h"
 
 namespace platform {
@@ -108,6 +109,12 @@ void Application::ProcessMessages() {
 int Application::Run() {
     MSG msg;
     while (!terminated_) {
+#ifdef PELMARK_CHECKPOINTS
+        if (!PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
+            PELMARK_CHECKPOINT("first idle");
+            PELMARK_WRITE_CHECKPOINTS();
+        }
+#endif
         const BOOL r = GetMessageA(&msg, nullptr, 0, 0);
         if (r <= 0) {
             terminated_ = true;

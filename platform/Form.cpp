@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "platform/Application.h"
+#include "platform/Checkpoints.h"
 #include "platform/Error.h"
 #include "platform/Glyphs.h"
 #include "platform/Panel.h"
@@ -88,6 +89,12 @@ std::string WindowText(HWND window) {
     std::string s(static_cast<size_t>(GetWindowTextLengthA(window)) + 1, '\0');
     s.resize(static_cast<size_t>(std::max(0, GetWindowTextA(window, s.data(), static_cast<int>(s.size())))));
     return s;
+}
+
+LRESULT SelectionColours(HDC dc) {
+    SetTextColor(dc, GetSysColor(COLOR_HIGHLIGHTTEXT));
+    SetBkColor(dc, GetSysColor(COLOR_HIGHLIGHT));
+    return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_HIGHLIGHT));
 }
 
 unsigned CurrentShiftState() {
@@ -195,7 +202,9 @@ void Form::Create() {
                                Application::Instance().InstanceHandle(), nullptr);
     SendMessageA(tooltip_, TTM_SETMAXTIPWIDTH, 0, 600);
 
+    PELMARK_CHECKPOINT("form: window and tooltip");
     for (const ControlDef& cd : def_.controls) AddControl(cd);
+    PELMARK_CHECKPOINT("form: controls");
     ApplyTabOrder();
     if (!def_.defaultButton.empty()) {
         if (HWND b = Control(def_.defaultButton)) {

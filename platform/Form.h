@@ -50,14 +50,33 @@ unsigned CurrentShiftState();
 // A window's whole text, however long.
 std::string WindowText(HWND window);
 
+// Answers WM_CTLCOLORSTATIC for a read-only field that stands out in the
+// selection colours: sets them on `dc` and gives the brush to return.
+LRESULT SelectionColours(HDC dc);
+
+// Constants for a form's control names, each spelled once: inside a struct,
+// CONTROL_NAMES(EditName, EditTitle) declares EditName = "EditName" and
+// EditTitle = "EditTitle", so a name and its text can never differ (up to
+// 81 names; the expansion steps bound the recursion).
+#define CONTROL_NAMES(...) __VA_OPT__(CONTROL_NAMES_EXPAND_(CONTROL_NAMES_ONE_(__VA_ARGS__)))
+#define CONTROL_NAMES_ONE_(name, ...) \
+    static constexpr const char* name = #name; __VA_OPT__(CONTROL_NAMES_AGAIN_ CONTROL_NAMES_PARENS_(__VA_ARGS__))
+#define CONTROL_NAMES_AGAIN_() CONTROL_NAMES_ONE_
+#define CONTROL_NAMES_PARENS_ ()
+#define CONTROL_NAMES_EXPAND_(...) CONTROL_NAMES_E4_(CONTROL_NAMES_E4_(CONTROL_NAMES_E4_(__VA_ARGS__)))
+#define CONTROL_NAMES_E4_(...) CONTROL_NAMES_E3_(CONTROL_NAMES_E3_(CONTROL_NAMES_E3_(__VA_ARGS__)))
+#define CONTROL_NAMES_E3_(...) CONTROL_NAMES_E2_(CONTROL_NAMES_E2_(CONTROL_NAMES_E2_(__VA_ARGS__)))
+#define CONTROL_NAMES_E2_(...) CONTROL_NAMES_E1_(CONTROL_NAMES_E1_(CONTROL_NAMES_E1_(__VA_ARGS__)))
+#define CONTROL_NAMES_E1_(...) __VA_ARGS__
+
 struct ControlDef {
-    std::string name;
+    std::string name{};
     ControlKind kind = ControlKind::Label;
-    std::string parent;  // name of the enclosing panel; empty for the form itself
-    Rect place;
+    std::string parent{};  // name of the enclosing panel; empty for the form itself
+    Rect place{};
     unsigned anchors = akLeft | akTop;
-    std::string caption;
-    std::string hint;
+    std::string caption{};
+    std::string hint{};
     int helpContext = 0;
     int tabOrder = -1;     // position among its siblings' tab stops; -1: no tab stop
     int modalResult = 0;   // a button with a modal result closes a modal form with it
@@ -65,8 +84,8 @@ struct ControlDef {
     Bevel bevel = Bevel::None;  // panels
     DWORD style = 0;            // extra window styles
     DWORD exStyle = 0;
-    std::string windowClass;    // ControlKind::Custom
-    std::string focusControl;   // labels: the control their mnemonic focuses
+    std::string windowClass{};  // ControlKind::Custom
+    std::string focusControl{};  // labels: the control their mnemonic focuses
     bool managed = false;       // placed by the form's own code, not by its anchors
 };
 

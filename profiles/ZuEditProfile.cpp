@@ -20,9 +20,7 @@ using C = EditProfileControls;
 
 namespace {
 
-void ShowError(const std::string& text) {
-    about::ShowMessageDialog(text, about::MsgKind::Error, about::mbCancel, 0);
-}
+using about::ShowError;
 
 ControlDef Label(const char* name, int top, const char* caption, int help, const char* target) {
     return {.name = name, .parent = C::Panel1, .place = {4, top, 88, 13}, .caption = caption, .helpContext = help,
@@ -167,12 +165,8 @@ bool TFrmZuEditProfile::OnCloseQuery() {
 }
 
 void TFrmZuEditProfile::BitBtnEditIniFileClick() {
-    const std::string file = settings::Settings.ProfileFolder + Text(C::EditName) + "\\Agent.ini";
-    if (!platform::FileExists(file)) {
-        ShowError(".INI file not created yet!\rSave changes and try again.");
-        return;
-    }
-    if (!inieditor::EditIniFile(*this, file)) ShowError("Problems loading .INI file !");
+    const std::string file = ProfileIniPath(Text(C::EditName));
+    inieditor::EditIniFileButton(*this, file, platform::FileExists(file));
 }
 
 void TFrmZuEditProfile::OnHelp(int context) { settings::ShowContextHelp(*this, context); }
@@ -180,10 +174,7 @@ void TFrmZuEditProfile::OnHelp(int context) { settings::ShowContextHelp(*this, c
 bool TFrmZuEditProfile::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     // The read-only name of edit mode stands out in the selection colours.
     if (msg == WM_CTLCOLORSTATIC && reinterpret_cast<HWND>(lp) == Control(C::EditName) && !AddMode()) {
-        HDC dc = reinterpret_cast<HDC>(wp);
-        SetTextColor(dc, GetSysColor(COLOR_HIGHLIGHTTEXT));
-        SetBkColor(dc, GetSysColor(COLOR_HIGHLIGHT));
-        result = reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_HIGHLIGHT));
+        result = platform::SelectionColours(reinterpret_cast<HDC>(wp));
         return true;
     }
     return false;

@@ -12,21 +12,9 @@ namespace profiles {
 
 // The profile editor's controls, by the names its table and its code use.
 struct EditProfileControls {
-    static constexpr const char* Panel1 = "Panel1";
-    static constexpr const char* CheckBoxLaunchMode = "CheckBoxLaunchMode";
-    static constexpr const char* Panel2 = "Panel2";
-    static constexpr const char* BitBtnSave = "BitBtnSave";
-    static constexpr const char* BitBtnSaveNew = "BitBtnSaveNew";
-    static constexpr const char* BitBtnCancel = "BitBtnCancel";
-    static constexpr const char* BitBtnEditIniFile = "BitBtnEditIniFile";
-    static constexpr const char* LabelName = "LabelName";
-    static constexpr const char* LabelTitle = "LabelTitle";
-    static constexpr const char* LabelNNTPServer = "LabelNNTPServer";
-    static constexpr const char* LabelSMTPServer = "LabelSMTPServer";
-    static constexpr const char* EditName = "EditName";
-    static constexpr const char* EditTitle = "EditTitle";
-    static constexpr const char* EditNNTPServer = "EditNNTPServer";
-    static constexpr const char* EditSMTPServer = "EditSMTPServer";
+    CONTROL_NAMES(Panel1, CheckBoxLaunchMode, Panel2, BitBtnSave, BitBtnSaveNew, BitBtnCancel, BitBtnEditIniFile,
+                  LabelName, LabelTitle, LabelNNTPServer, LabelSMTPServer, EditName, EditTitle, EditNNTPServer,
+                  EditSMTPServer)
 };
 
 platform::FormDef EditProfileFormDef();

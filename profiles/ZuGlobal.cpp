@@ -43,7 +43,7 @@ std::vector<ProfileEntry> ListProfilesIn(const std::string& profileFolder) {
     SortNamesLocale(names);
     for (const auto& name : names) {
         if (name == "." || name == "..") continue;
-        const std::string file = profileFolder + name + "\\Agent.ini";
+        const std::string file = AgentIniIn(profileFolder + name);
         if (!platform::FileExists(file)) continue;
         IniFile ini(file);
         ProfileEntry e;
@@ -61,9 +61,7 @@ std::vector<ProfileEntry> ListProfiles() { return ListProfilesIn(settings::Setti
 
 namespace {
 
-void ShowError(const std::string& text) {
-    about::ShowMessageDialog(text, about::MsgKind::Error, about::mbCancel, 0);
-}
+using about::ShowError;
 
 // Creates a folder and every missing folder above it, outermost first.
 void ForceDirectories(const std::string& path) {
@@ -79,8 +77,8 @@ void ForceDirectories(const std::string& path) {
 }  // namespace
 
 bool CreateProfileFolder(const std::string& name) {
-    const std::string folder = settings::Settings.ProfileFolder + name;
-    if (platform::DirectoryExists(folder) && platform::FileExists(folder + "\\Agent.ini")) {
+    const std::string folder = ProfileFolderPath(name);
+    if (platform::DirectoryExists(folder) && platform::FileExists(ProfileIniPath(name))) {
         ShowError(Format("Profile \"%s\" allready exist, try again !", name.c_str()));
         return false;
     }
@@ -89,7 +87,7 @@ bool CreateProfileFolder(const std::string& name) {
         ShowError(Format("Could not create the profile \"%s\" !", name.c_str()));
         return false;
     }
-    if (!CopyFileA(settings::Settings.DefaultIniPath.c_str(), (folder + "\\Agent.ini").c_str(), FALSE)) {
+    if (!CopyFileA(settings::Settings.DefaultIniPath.c_str(), ProfileIniPath(name).c_str(), FALSE)) {
         ShowError(Format("Could not copy default profile to \"%s\" !", name.c_str()));
         return false;
     }
@@ -112,7 +110,11 @@ void WriteProfileIni(const std::string& name, const std::string& title,
 
 std::string ProfileFolderPath(const std::string& name) { return settings::Settings.ProfileFolder + name; }
 
-std::string ProfileIniPath(const std::string& name) { return ProfileFolderPath(name) + "\\Agent.ini"; }
+std::string ProfileIniPath(const std::string& name) { return AgentIniIn(ProfileFolderPath(name)); }
+
+std::string ProfileWorkingFolder(const std::string& name) { return ProfileFolderPath(name) + "\\"; }
+
+std::string AgentIniIn(const std::string& folder) { return folder + "\\Agent.ini"; }
 
 bool ProfileFolderExists(const std::string& name) {
     WIN32_FIND_DATAA fd;
@@ -124,7 +126,14 @@ bool ProfileFolderExists(const std::string& name) {
     return false;
 }
 
-int (WINAPI* ShellFileOperation)(SHFILEOPSTRUCTA* op) = &SHFileOperationA;
+namespace {
+ShellFileOperation theShells;
+ShellFileOperation* shellFileOperation = &theShells;
+}  // namespace
+
+void UseShellFileOperation(ShellFileOperation* operation) {
+    shellFileOperation = operation ? operation : &theShells;
+}
 
 bool DeleteFolder(const std::string& path) {
     if (!platform::DirectoryExists(path)) return false;
@@ -147,7 +156,7 @@ bool DeleteFolder(const std::string& path) {
     op.pFrom = from.c_str();
     op.pTo = nullptr;
     op.fFlags = kDeleteFolderFlags;
-    return ShellFileOperation(&op) == 0 && !op.fAnyOperationsAborted;
+    return shellFileOperation->Run(op) == 0 && !op.fAnyOperationsAborted;
 }
 
 POINT CenterPosition(platform::Size size, const RECT* reference, platform::Size screen) {

@@ -39,9 +39,13 @@ void SortNamesLocale(std::vector<std::string>& names);
 std::vector<ProfileEntry> ListProfiles();
 std::vector<ProfileEntry> ListProfilesIn(const std::string& profileFolder);
 
-// A profile's folder and its Agent.ini, from the "ProfileFolder" setting.
+// Where a profile lives, from the "ProfileFolder" setting: its folder, its
+// Agent.ini, and the folder Agent starts in (the profile's, with its "\").
 std::string ProfileFolderPath(const std::string& name);
 std::string ProfileIniPath(const std::string& name);
+std::string ProfileWorkingFolder(const std::string& name);
+// The Agent.ini of a profile folder `folder` (no trailing "\").
+std::string AgentIniIn(const std::string& folder);
 
 // Whether the profile folder holds a folder of exactly this name, letter
 // case included. Where names differ only in case, Wine matches another
@@ -62,8 +66,15 @@ void WriteProfileIni(const std::string& name, const std::string& title,
 // the shell did all of it. The shell asks before anything would be deleted
 // for good (a folder the recycle bin cannot take).
 bool DeleteFolder(const std::string& path);
-// The shell call DeleteFolder makes; tests put a recorder here.
-extern int (WINAPI* ShellFileOperation)(SHFILEOPSTRUCTA* op);
+// The shell's file operation, through which DeleteFolder hands a folder to
+// the recycle bin. The program uses the shell's own; a test may put another
+// in its place (null: the shell's own again).
+class ShellFileOperation {
+public:
+    virtual ~ShellFileOperation() = default;
+    virtual int Run(SHFILEOPSTRUCTA& op) { return SHFileOperationA(&op); }
+};
+void UseShellFileOperation(ShellFileOperation* operation);
 constexpr FILEOP_FLAGS kDeleteFolderFlags = FOF_NOCONFIRMATION | FOF_ALLOWUNDO | FOF_WANTNUKEWARNING;
 
 // Where a form of `size` goes: centred over `reference` and kept on the

@@ -26,9 +26,7 @@ constexpr int kResultRestore = 4;
 constexpr int kResultDefaults = 5;
 const char kRootHint[] = "Root folder of all Agent data files";
 
-void ShowError(const std::string& text) {
-    about::ShowMessageDialog(text, about::MsgKind::Error, about::mbCancel, 0);
-}
+using about::ShowError;
 
 ControlDef Label(const char* name, int y, const char* caption, const char* target, const char* hint, int help) {
     return {.name = name, .parent = C::PanelSettings, .place = {4, y + 4, 104, 13}, .caption = caption, .hint = hint,
@@ -366,11 +364,7 @@ void TFrmZuSetup::BitBtnProfileFolderClick() {
 
 void TFrmZuSetup::BitBtnEditINIFileClick() {
     const std::string path = Text(C::EditDefaultIniPath);
-    if (!IsValidAgentIni(path)) {
-        ShowError(".INI file not created yet!\rSave changes and try again.");
-        return;
-    }
-    if (!inieditor::EditIniFile(*this, path)) ShowError("Problems loading .INI file !");
+    inieditor::EditIniFileButton(*this, path, IsValidAgentIni(path));
 }
 
 void TFrmZuSetup::OnHelp(int context) { ShowContextHelp(*this, context); }
@@ -406,10 +400,7 @@ bool TFrmZuSetup::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     if (msg == WM_CTLCOLORSTATIC) {
         HWND c = reinterpret_cast<HWND>(lp);
         if (c == Control(C::EditAgentFolder) || c == Control(C::EditDefaultIniPath) || c == Control(C::EditProfileFolder)) {
-            HDC dc = reinterpret_cast<HDC>(wp);
-            SetTextColor(dc, GetSysColor(COLOR_HIGHLIGHTTEXT));
-            SetBkColor(dc, GetSysColor(COLOR_HIGHLIGHT));
-            result = reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_HIGHLIGHT));
+            result = platform::SelectionColours(reinterpret_cast<HDC>(wp));
             return true;
         }
     }

@@ -12,33 +12,12 @@ namespace settings {
 
 // The setup dialog's controls, by the names its table and its code use.
 struct SetupControls {
-    static constexpr const char* PanelSettings = "PanelSettings";
-    static constexpr const char* PanelButtons = "PanelButtons";
-    static constexpr const char* EditDefaultSMTPServer = "EditDefaultSMTPServer";
-    static constexpr const char* HotKeyAppHotKey = "HotKeyAppHotKey";
-    static constexpr const char* BitBtnEditINIFile = "BitBtnEditINIFile";
-    static constexpr const char* BitBtnDefaults = "BitBtnDefaults";
-    static constexpr const char* BitBtnRestore = "BitBtnRestore";
-    static constexpr const char* BitBtnOk = "BitBtnOk";
-    static constexpr const char* BitBtnCancel = "BitBtnCancel";
-    static constexpr const char* LabelAgentFolder = "LabelAgentFolder";
-    static constexpr const char* LabelDefaultIniPath = "LabelDefaultIniPath";
-    static constexpr const char* LabelProfileFolder = "LabelProfileFolder";
-    static constexpr const char* LabelDefaultSMTPServer = "LabelDefaultSMTPServer";
-    static constexpr const char* LabelColorLaunchStay = "LabelColorLaunchStay";
-    static constexpr const char* LabelColorLaunchClose = "LabelColorLaunchClose";
-    static constexpr const char* LabelAppHotKey = "LabelAppHotKey";
-    static constexpr const char* CheckBoxSplashEnabledThis = "CheckBoxSplashEnabledThis";
-    static constexpr const char* CheckBoxSplashEnabledComp = "CheckBoxSplashEnabledComp";
-    static constexpr const char* CheckBoxSplashEnabledAll = "CheckBoxSplashEnabledAll";
-    static constexpr const char* EditAgentFolder = "EditAgentFolder";
-    static constexpr const char* BitBtnAgentFolder = "BitBtnAgentFolder";
-    static constexpr const char* EditDefaultIniPath = "EditDefaultIniPath";
-    static constexpr const char* BitBtnDefaultIniPath = "BitBtnDefaultIniPath";
-    static constexpr const char* EditProfileFolder = "EditProfileFolder";
-    static constexpr const char* BitBtnProfileFolder = "BitBtnProfileFolder";
-    static constexpr const char* ColorBoxLaunchStay = "ColorBoxLaunchStay";
-    static constexpr const char* ColorBoxLaunchClose = "ColorBoxLaunchClose";
+    CONTROL_NAMES(PanelSettings, PanelButtons, EditDefaultSMTPServer, HotKeyAppHotKey, BitBtnEditINIFile,
+                  BitBtnDefaults, BitBtnRestore, BitBtnOk, BitBtnCancel, LabelAgentFolder, LabelDefaultIniPath,
+                  LabelProfileFolder, LabelDefaultSMTPServer, LabelColorLaunchStay, LabelColorLaunchClose,
+                  LabelAppHotKey, CheckBoxSplashEnabledThis, CheckBoxSplashEnabledComp, CheckBoxSplashEnabledAll,
+                  EditAgentFolder, BitBtnAgentFolder, EditDefaultIniPath, BitBtnDefaultIniPath, EditProfileFolder,
+                  BitBtnProfileFolder, ColorBoxLaunchStay, ColorBoxLaunchClose)
 };
 
 // An Agent.ini is one with a key "ForceAgentClient" in section "URL".

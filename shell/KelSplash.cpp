@@ -51,18 +51,6 @@ platform::FormDef SplashFormDef() {
     return d;
 }
 
-int Width(HWND h) {
-    RECT r;
-    GetWindowRect(h, &r);
-    return r.right - r.left;
-}
-
-int Height(HWND h) {
-    RECT r;
-    GetWindowRect(h, &r);
-    return r.bottom - r.top;
-}
-
 }  // namespace
 
 int SplashLayoutWidth() { return gLayoutWidth; }
@@ -130,40 +118,47 @@ void TFrmKelSplash::SetLogo(HBITMAP logo) {
     SetWindowPos(image, nullptr, 0, 0, bm.bmWidth, bm.bmHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+SplashPlaces SplashLayout(const SplashMeasures& m) {
+    SplashPlaces p;
+    p.widest = std::max({m.widest, m.logo.width, m.title.width, m.action.width});
+    const int clientW = p.widest + 20;
+    auto centred = [&](platform::Size size, int top) {
+        return platform::Rect{clientW / 2 - size.width / 2, top, size.width, size.height};
+    };
+    p.logo = centred(m.logo, m.logoTop);
+    p.title = centred(m.title, p.logo.top + m.logo.height + 5);
+    p.line = centred({p.widest, m.lineHeight}, p.title.top + m.title.height + 5);
+    p.action = centred(m.action, p.line.top + m.lineHeight + 5);
+    const int ww = clientW + m.frame.width, wh = p.action.top + m.action.height + 10 + m.frame.height;
+    p.window = {m.screen.width / 2 - ww / 2, m.screen.height / 2 - wh / 2, ww, wh};
+    return p;
+}
+
 void TFrmKelSplash::UpdateSplashLayout() {
     HWND h = Handle();
-    LockWindowUpdate(h);
     HWND logo = Control(C::ImageAppLogo), title = Control(C::LabelAppTitle), line = Control(C::BevelButtom),
          action = Control(C::LabelAppAction), panel = Control(C::PanelMain);
-    gLayoutWidth = std::max({gLayoutWidth, Width(logo), Width(title), Width(action)});
-    // The window's client width; the panel fills it.
-    RECT wr, cr;
+    auto size = [](HWND c) {
+        RECT r;
+        GetWindowRect(c, &r);
+        return platform::Size{r.right - r.left, r.bottom - r.top};
+    };
+    RECT wr, cr, lr;
     GetWindowRect(h, &wr);
     GetClientRect(h, &cr);
-    const int frameW = (wr.right - wr.left) - cr.right, frameH = (wr.bottom - wr.top) - cr.bottom;
-    SetWindowPos(line, nullptr, 0, 0, gLayoutWidth, 2, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    const int clientW = gLayoutWidth + 20;
-    SetWindowPos(h, nullptr, 0, 0, clientW + frameW, (wr.bottom - wr.top), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    RECT pc;
-    GetClientRect(panel, &pc);
-    auto place = [&](HWND c, int top) {
-        SetWindowPos(c, nullptr, pc.right / 2 - Width(c) / 2, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    };
-    RECT lr;
     GetWindowRect(logo, &lr);
     MapWindowPoints(nullptr, panel, reinterpret_cast<POINT*>(&lr), 2);
-    const int logoTop = lr.top;
-    const int titleTop = logoTop + Height(logo) + 5;
-    const int lineTop = titleTop + Height(title) + 5;
-    const int actionTop = lineTop + Height(line) + 5;
-    place(logo, logoTop);
-    place(title, titleTop);
-    place(action, actionTop);
-    place(line, lineTop);
-    const int clientH = actionTop + Height(action) + 10;
-    const int ww = clientW + frameW, wh = clientH + frameH;
-    SetWindowPos(h, nullptr, GetSystemMetrics(SM_CXSCREEN) / 2 - ww / 2, GetSystemMetrics(SM_CYSCREEN) / 2 - wh / 2,
-                 ww, wh, SWP_NOZORDER | SWP_NOACTIVATE);
+    const SplashPlaces p = SplashLayout({.widest = gLayoutWidth, .logo = size(logo), .title = size(title),
+                                         .action = size(action), .lineHeight = size(line).height, .logoTop = lr.top,
+                                         .frame = {(wr.right - wr.left) - cr.right, (wr.bottom - wr.top) - cr.bottom},
+                                         .screen = {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}});
+    gLayoutWidth = p.widest;
+    LockWindowUpdate(h);
+    SetWindowPos(h, nullptr, p.window.left, p.window.top, p.window.width, p.window.height,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    for (auto [c, r] : {std::pair{logo, p.logo}, {title, p.title}, {line, p.line}, {action, p.action}}) {
+        SetWindowPos(c, nullptr, r.left, r.top, r.width, r.height, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
     LockWindowUpdate(nullptr);
     RedrawWindow(h, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
 }

@@ -15,11 +15,7 @@ namespace shell {
 
 // The splash screen's controls, by the names its table and its code use.
 struct SplashControls {
-    static constexpr const char* PanelMain = "PanelMain";
-    static constexpr const char* ImageAppLogo = "ImageAppLogo";
-    static constexpr const char* LabelAppTitle = "LabelAppTitle";
-    static constexpr const char* BevelButtom = "BevelButtom";
-    static constexpr const char* LabelAppAction = "LabelAppAction";
+    CONTROL_NAMES(PanelMain, ImageAppLogo, LabelAppTitle, BevelButtom, LabelAppAction)
 };
 
 class TFrmKelSplash : public platform::Form {
@@ -46,6 +42,25 @@ private:
 
 // The layout width: starts at 0 and only ever grows while the program runs.
 int SplashLayoutWidth();
+
+// What the splash's layout starts from: the layout width so far, the sizes
+// of the logo, title and action, the line's height, where the logo stands,
+// the window frame (outer less client) and the screen.
+struct SplashMeasures {
+    int widest = 0;
+    platform::Size logo, title, action;
+    int lineHeight = 2;
+    int logoTop = 8;
+    platform::Size frame, screen;
+};
+// Where everything goes: the new layout width; the window, centred on the
+// screen; and the four pieces, each centred in the client, one below the
+// other 5 pixels apart (the line as wide as the layout).
+struct SplashPlaces {
+    int widest = 0;
+    platform::Rect window, logo, title, line, action;
+};
+SplashPlaces SplashLayout(const SplashMeasures& m);
 // The splash window shown now, or null.
 TFrmKelSplash* CurrentSplash();
 

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "platform/Application.h"
+#include "platform/Checkpoints.h"
 #include "settings/KelUtility.h"
 #include "settings/RegSpecial.h"
 #include "shell/KelPrevInst.h"
@@ -14,14 +15,19 @@
 using platform::Application;
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    PELMARK_CHECKPOINT("WinMain");
     Application& app = Application::Instance();
     try {
         app.Initialize(instance);
+        PELMARK_CHECKPOINT("common controls");
         if (!settings::CheckPlatform()) return 0;
         settings::KelUtilityStart();
+        PELMARK_CHECKPOINT("settings read");
         shell::CheckPrevInstance(shell::kMainClassName, shell::kAppID);
+        PELMARK_CHECKPOINT("single-instance guard");
 
         if (settings::SplashAllowed()) shell::ShowSplash("Pelmark", "Initializaing ...", true, nullptr);
+        PELMARK_CHECKPOINT("splash shown");
         auto main = std::make_unique<shell::TFrmZuMain>();
         try {
             main->Create();
@@ -29,8 +35,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
             shell::HideSplash("Pelmark");
             throw;
         }
+        PELMARK_CHECKPOINT("main window made");
         shell::HideSplash("Pelmark");
+        PELMARK_CHECKPOINT("splash hidden");
         main->Show();
+        PELMARK_CHECKPOINT("main window shown");
         const int code = app.Run();
         main.reset();
         settings::KelUtilityExit();

@@ -9,6 +9,8 @@
 #include "about/KelAboutVersion.h"
 #include "about/xDialogs.h"
 #include "platform/Application.h"
+#include "platform/Checkpoints.h"
+#include "platform/ColorBox.h"
 #include "platform/Error.h"
 #include "platform/IniFile.h"
 #include "profiles/ZuEditProfile.h"
@@ -32,6 +34,7 @@ constexpr UINT kCmdAbout = 666;
 constexpr UINT kCmdToggleHints = 667;
 constexpr UINT kCmdClearRegistry = 668;
 constexpr int kColumns = 5;
+const char* const kHeaders[kColumns] = {"", "Name", "Title", "NNTP server", "SMTP server"};
 // Posted when the list view lost its selection, to select the current row again.
 constexpr UINT kMsgReselect = WM_APP + 1;
 
@@ -115,11 +118,6 @@ platform::FormDef MainFormDef() {
     return d;
 }
 
-COLORREF ColorValueToRGB(uint32_t value) {
-    if ((value & 0xFF000000u) == 0x80000000u) return GetSysColor(static_cast<int>(value & 0xFF));
-    return static_cast<COLORREF>(value & 0x00FFFFFFu);
-}
-
 void HotKeyParts(uint16_t shortcut, UINT& modifiers, UINT& key) {
     key = shortcut & 0x1FFF;
     modifiers = 0;
@@ -136,21 +134,25 @@ bool LaunchCloses(const std::string& launchMode, unsigned shiftState) {
 
 std::string AgentProgramPath(const std::string& agentFolder) { return agentFolder + "Agent.exe"; }
 
-std::string ProfileWorkingFolder(const std::string& profileFolder, const std::string& name) {
-    return profileFolder + name + "\\";
+void MainDialogs::EditProfile(HWND owner, const profiles::ProfileEntry* e) {
+    profiles::TFrmZuEditProfile dialog(owner);
+    dialog.Create();
+    if (e) dialog.LoadProfile(e->LaunchMode, e->Name, e->Title, e->NewsServer, e->MailServer);
+    else dialog.LoadProfile("", "", "", "", "");
+    dialog.ShowModal();
 }
 
-TFrmZuMain::TFrmZuMain() : Form(MainFormDef(), nullptr) {
+bool MainDialogs::Setup(HWND owner) { return settings::RunSetupDialog(owner); }
+
+void MainDialogs::About(HWND owner) { about::ShowAboutWindow(owner, settings::VersionKeyCaptions); }
+
+namespace {
+MainDialogs programDialogs;
+}  // namespace
+
+TFrmZuMain::TFrmZuMain(MainDialogs* dialogs)
+    : Form(MainFormDef(), nullptr), dialogs_(dialogs ? *dialogs : programDialogs) {
     Application::Instance().SetMainForm(this);
-    profileEditor = [this](const profiles::ProfileEntry* e) {
-        profiles::TFrmZuEditProfile dialog(Handle());
-        dialog.Create();
-        if (e) dialog.LoadProfile(e->LaunchMode, e->Name, e->Title, e->NewsServer, e->MailServer);
-        else dialog.LoadProfile("", "", "", "", "");
-        dialog.ShowModal();
-    };
-    setupDialog = [this] { return settings::RunSetupDialog(Handle()); };
-    aboutWindow = [this] { about::ShowAboutWindow(Handle(), settings::VersionKeyCaptions); };
 }
 
 TFrmZuMain::~TFrmZuMain() {
@@ -173,11 +175,10 @@ void TFrmZuMain::OnCreate() {
     // The grid only borrows it (it shares image lists): the window owns it.
     rowHeight_.reset(ImageList_Create(1, 18, ILC_COLOR, 1, 0));
     ListView_SetImageList(grid, rowHeight_.get(), LVSIL_SMALL);
-    const char* headers[kColumns] = {"", "Name", "Title", "NNTP server", "SMTP server"};
     for (int c = 0; c < kColumns; ++c) {
         LVCOLUMNA col{};
         col.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-        col.pszText = const_cast<char*>(headers[c]);
+        col.pszText = const_cast<char*>(kHeaders[c]);
         col.cx = 64;
         col.iSubItem = c;
         SendMessageA(grid, LVM_INSERTCOLUMNA, c, reinterpret_cast<LPARAM>(&col));
@@ -189,16 +190,18 @@ void TFrmZuMain::OnCreate() {
     OnClick(C::BitBtnRefresh, [this] { BitBtnRefreshClick(); });
     OnClick(C::BitBtnLaunch, [this] { BitBtnLaunchClick(); });
 
+    PELMARK_CHECKPOINT("main: grid made");
     FillProfileGrid();
+    PELMARK_CHECKPOINT("main: grid filled");
 
     Application::Instance().SetShowHint(settings::Settings.ShowHint);
 
     hotKeyId_ = GlobalAddAtomA("ValdrixHotkey");
     RegisterAppHotKey(settings::Settings.AppHotKey);
 
-    wmGetID_ = RegisterWindowMessageA("wm_KelAppGetID");
-    wmRestore_ = RegisterWindowMessageA("wm_KelAppRestore");
-    wmPrevInstParm_ = RegisterWindowMessageA("wm_KelAppPrevInstParm");
+    wmGetID_ = MsgAppGetID();
+    wmRestore_ = MsgAppRestore();
+    wmPrevInstParm_ = MsgAppPrevInstParm();
 }
 
 void TFrmZuMain::OnShow() { FocusGrid(); }
@@ -254,7 +257,6 @@ void TFrmZuMain::FillProfileGrid() {
     // Each column as wide as its widest text, header included, plus 6; the
     // list view's own cell margins come on top so that no text is cut. The
     // texts are measured once, in one device context with the grid's font.
-    const char* headers[kColumns] = {"", "Name", "Title", "NNTP server", "SMTP server"};
     const int margins = 4 * GetSystemMetrics(SM_CXEDGE) + 4;
     platform::UniqueMemoryDC memory(CreateCompatibleDC(nullptr));
     HDC dc = memory.get();
@@ -265,7 +267,7 @@ void TFrmZuMain::FillProfileGrid() {
         return static_cast<int>(sz.cx);
     };
     int widest[kColumns];
-    for (int c = 0; c < kColumns; ++c) widest[c] = width(headers[c]);
+    for (int c = 0; c < kColumns; ++c) widest[c] = width(kHeaders[c]);
     for (const auto& e : entries) {
         widest[0] = std::max(widest[0], width(e.LaunchMode));
         widest[1] = std::max(widest[1], width(e.Name));
@@ -291,7 +293,7 @@ void TFrmZuMain::DrawLaunchCell(NMLVCUSTOMDRAW* cd) {
     HDC dc = cd->nmcd.hdc;
     const bool closes = LaunchModeValue(Cell(0, item + 1)) != 0;
     const COLORREF fill =
-        ColorValueToRGB(closes ? settings::Settings.ColorLaunchClose : settings::Settings.ColorLaunchStay);
+        platform::ColorToRGB(closes ? settings::Settings.ColorLaunchClose : settings::Settings.ColorLaunchStay);
     platform::UniqueBrush brush(CreateSolidBrush(fill));
     FillRect(dc, &rc, brush.get());
     DrawEdge(dc, &rc, BDR_RAISEDINNER, BF_RECT | BF_ADJUST);
@@ -372,7 +374,7 @@ void TFrmZuMain::RegisterAppHotKey(uint16_t shortcut) {
 void TFrmZuMain::BitBtnAddClick() {
     const auto& s = settings::Settings;
     if (!s.AgentFolder.empty() && !s.DefaultIniPath.empty() && !s.ProfileFolder.empty()) {
-        if (profileEditor) profileEditor(nullptr);
+        dialogs_.EditProfile(Handle(), nullptr);
         BitBtnRefreshClick();
     } else {
         BitBtnSetupClick();
@@ -383,7 +385,7 @@ void TFrmZuMain::BitBtnAddClick() {
 void TFrmZuMain::BitBtnEditClick() {
     if (!Cell(0, CurrentRow()).empty()) {
         const profiles::ProfileEntry entry = CurrentEntry();
-        if (profileEditor) profileEditor(&entry);
+        dialogs_.EditProfile(Handle(), &entry);
         BitBtnRefreshClick();
     } else {
         BitBtnAddClick();
@@ -417,7 +419,7 @@ void TFrmZuMain::BitBtnDeleteClick() {
 }
 
 void TFrmZuMain::BitBtnSetupClick() {
-    if (setupDialog && setupDialog()) {
+    if (dialogs_.Setup(Handle())) {
         UnregisterHotKey(Handle(), hotKeyId_);
         RegisterAppHotKey(settings::Settings.AppHotKey);
         FillProfileGrid();
@@ -441,7 +443,7 @@ void TFrmZuMain::LaunchSelectedProfile() {
     if (row >= 1 && !name.empty()) {
         platform::BusyCursor busy;
         const std::string program = AgentProgramPath(settings::Settings.AgentFolder);
-        const std::string folder = ProfileWorkingFolder(settings::Settings.ProfileFolder, name);
+        const std::string folder = profiles::ProfileWorkingFolder(name);
         STARTUPINFOA si{};
         si.cb = sizeof si;
         si.dwFlags = STARTF_USESHOWWINDOW;
@@ -477,7 +479,7 @@ bool TFrmZuMain::OnKeyDown(WPARAM key, unsigned shift) {
     // from the default button.
     if (key == VK_RETURN && shift != platform::ssNone) return true;
     if (key == VK_F1 && shift == platform::ssShift) {
-        if (aboutWindow) aboutWindow();
+        dialogs_.About(Handle());
         return true;
     }
     if (key == VK_F1 && shift == platform::ssCtrl) {
@@ -502,7 +504,7 @@ bool TFrmZuMain::OnMessage(UINT msg, WPARAM wp, LPARAM, LRESULT& result) {
     }
     if (msg == WM_SYSCOMMAND) {
         if (wp == kCmdAbout) {
-            if (aboutWindow) aboutWindow();
+            dialogs_.About(Handle());
         } else if (wp == kCmdToggleHints) {
             ToggleHints();
         } else if (wp == kCmdClearRegistry) {

@@ -19,23 +19,11 @@ namespace shell {
 
 // The main window's controls, by the names its table and its code use.
 struct MainControls {
-    static constexpr const char* PanelProfiles = "PanelProfiles";
-    static constexpr const char* LabelProfiles = "LabelProfiles";
-    static constexpr const char* StringGridProfiles = "StringGridProfiles";
-    static constexpr const char* PanelButtons = "PanelButtons";
-    static constexpr const char* BitBtnAdd = "BitBtnAdd";
-    static constexpr const char* BitBtnEdit = "BitBtnEdit";
-    static constexpr const char* BitBtnDelete = "BitBtnDelete";
-    static constexpr const char* BitBtnSetup = "BitBtnSetup";
-    static constexpr const char* BitBtnRefresh = "BitBtnRefresh";
-    static constexpr const char* BitBtnLaunch = "BitBtnLaunch";
+    CONTROL_NAMES(PanelProfiles, LabelProfiles, StringGridProfiles, PanelButtons, BitBtnAdd, BitBtnEdit, BitBtnDelete,
+                  BitBtnSetup, BitBtnRefresh, BitBtnLaunch)
 };
 
 platform::FormDef MainFormDef();
-
-// The colour a 32-bit colour value stands for: 0x00BBGGRR, or a system
-// colour when the top byte is 0x80.
-COLORREF ColorValueToRGB(uint32_t value);
 
 // Splits a shortcut value into RegisterHotKey's modifiers and key code.
 void HotKeyParts(uint16_t shortcut, UINT& modifiers, UINT& key);
@@ -46,18 +34,24 @@ bool LaunchCloses(const std::string& launchMode, unsigned shiftState);
 
 // What a launch starts, and where.
 std::string AgentProgramPath(const std::string& agentFolder);
-std::string ProfileWorkingFolder(const std::string& profileFolder, const std::string& name);
+
+// The dialogs the main window opens, each over `owner`: the program's own
+// windows; a test hands the main window a set of its own when it makes it.
+class MainDialogs {
+public:
+    virtual ~MainDialogs() = default;
+    // `edited` is null for a new profile.
+    virtual void EditProfile(HWND owner, const profiles::ProfileEntry* edited);
+    // True when the user confirmed the new settings.
+    virtual bool Setup(HWND owner);
+    virtual void About(HWND owner);
+};
 
 class TFrmZuMain : public platform::Form {
 public:
-    TFrmZuMain();
+    // `dialogs` (null: the program's own) must outlive the window.
+    explicit TFrmZuMain(MainDialogs* dialogs = nullptr);
     ~TFrmZuMain() override;
-
-    // The dialogs the buttons open; tests may put recorders in their place.
-    // An unset one does nothing.
-    std::function<void(const profiles::ProfileEntry* edited)> profileEditor;  // null: a new profile
-    std::function<bool()> setupDialog;                                        // true: confirmed
-    std::function<void()> aboutWindow;
 
     void FillProfileGrid();
     void RegisterAppHotKey(uint16_t shortcut);
@@ -96,6 +90,7 @@ private:
     void DrawLaunchCell(NMLVCUSTOMDRAW* cd);
     void LaunchSelectedProfile();
 
+    MainDialogs& dialogs_;
     UINT wmGetID_ = 0;
     UINT wmRestore_ = 0;
     UINT wmPrevInstParm_ = 0;

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <array>
+
 #include "platform/Application.h"
 #include "shell/KelSplash.h"
 #include "support/UiDriver.h"
@@ -85,4 +87,19 @@ TEST(Splash, AnEmptyTitleKeepsTheApplicationsTitle) {
                  reinterpret_cast<LPARAM>("Changed"));
     EXPECT_EQ(shell::CurrentSplash()->Caption(), "Changed");
     shell::HideSplash("no main window: nothing to name");
+}
+
+TEST(SplashLayout, PiecesStackCentredAndTheWidthNeverShrinks) {
+    shell::SplashMeasures m{.widest = 0, .logo = {321, 94}, .title = {120, 22}, .action = {90, 16}, .lineHeight = 2,
+                            .logoTop = 8, .frame = {2, 2}, .screen = {1280, 1024}};
+    shell::SplashPlaces p = shell::SplashLayout(m);
+    EXPECT_EQ(p.widest, 321);
+    EXPECT_EQ((std::array{p.logo.left, p.logo.top, p.title.left, p.title.top}), (std::array{10, 8, 111, 107}));
+    EXPECT_EQ((std::array{p.line.left, p.line.top, p.line.width, p.action.left, p.action.top}),
+              (std::array{10, 134, 321, 126, 141}));
+    EXPECT_EQ((std::array{p.window.left, p.window.top, p.window.width, p.window.height}),
+              (std::array{469, 428, 343, 169}));
+    m.widest = 400;  // wider before: stays, and everything centres in it
+    p = shell::SplashLayout(m);
+    EXPECT_EQ((std::array{p.widest, p.window.width, p.logo.left, p.line.width}), (std::array{400, 422, 50, 400}));
 }

@@ -115,7 +115,6 @@ TEST(Launch, StartsAgentInTheProfileFolderWithoutArguments) {
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0], s.profiles.folder + "My news|");
     EXPECT_FALSE(Application::Instance().Terminated());  // launch mode 0 stays
-    EXPECT_EQ(shell::ProfileWorkingFolder("C:\\P\\", "My news"), "C:\\P\\My news\\");
     EXPECT_EQ(shell::AgentProgramPath("C:\\Agent\\"), "C:\\Agent\\Agent.exe");
 }
 

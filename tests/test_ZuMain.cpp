@@ -54,9 +54,22 @@ bool Foreground(HWND w) {
     return testing_support::PumpUntil([w] { return GetForegroundWindow() == w; });
 }
 
+// The main window's dialogs, each replaced by a recorder while one is set.
+struct TestDialogs : shell::MainDialogs {
+    std::function<void(const profiles::ProfileEntry*)> edit;
+    std::function<bool()> setup;
+    std::function<void()> about;
+    void EditProfile(HWND owner, const profiles::ProfileEntry* e) override {
+        edit ? edit(e) : MainDialogs::EditProfile(owner, e);
+    }
+    bool Setup(HWND owner) override { return setup ? setup() : MainDialogs::Setup(owner); }
+    void About(HWND owner) override { about ? about() : MainDialogs::About(owner); }
+};
+
 struct MainSession {
     testing_support::RegistrySandbox registry;
-    shell::TFrmZuMain main;
+    TestDialogs dialogs;
+    shell::TFrmZuMain main{&dialogs};
     MainSession() {
         main.Create();
         shell::HideSplash("Pelmark");
@@ -250,8 +263,8 @@ TEST(MainWindow, ButtonsTakeThePathsTheirChecksChoose) {
     settings::Settings.AgentFolder = "C:\\Agent\\";
     MainSession s;
     std::vector<std::string> calls;
-    s.main.profileEditor = [&](const profiles::ProfileEntry* e) { calls.push_back(e ? "edit " + e->Name : "add"); };
-    s.main.setupDialog = [&] {
+    s.dialogs.edit = [&](const profiles::ProfileEntry* e) { calls.push_back(e ? "edit " + e->Name : "add"); };
+    s.dialogs.setup = [&] {
         calls.push_back("setup");
         return false;
     };
@@ -272,7 +285,7 @@ TEST(MainWindow, CancelledSetupLeavesTheGridConfirmedSetupRefillsIt) {
     p.Profile("One", "t", "n", "m", 0);
     MainSession s;
     bool confirm = false;
-    s.main.setupDialog = [&] { return confirm; };
+    s.dialogs.setup = [&] { return confirm; };
     p.Profile("Two", "t", "n", "m", 0);
     s.main.BitBtnSetupClick();
     EXPECT_EQ(s.main.RowCount(), 2);
@@ -294,7 +307,7 @@ TEST(MainWindow, HotKeyFollowsTheConfirmedSetup) {
         return true;
     };
     EXPECT_TRUE(taken(MOD_CONTROL | MOD_SHIFT, 'K'));
-    s.main.setupDialog = [] {
+    s.dialogs.setup = [] {
         settings::Settings.AppHotKey = 0x8000 | 'J';  // Alt+J
         return true;
     };
@@ -345,7 +358,7 @@ TEST(MainWindow, SystemMenuHasTheThreeCommands) {
         EXPECT_EQ(GetMenuItemID(sys, n - 3 + i), UINT(666 + i));
     }
     int about = 0;
-    s.main.aboutWindow = [&] { ++about; };
+    s.dialogs.about = [&] { ++about; };
     SendMessageA(s.main.Handle(), WM_SYSCOMMAND, 666, 0);
     DriverWindow(s.main.Handle()).Key(VK_F1, platform::ssShift);
     EXPECT_EQ(about, 2);
@@ -432,13 +445,17 @@ SHFILEOPSTRUCTA gRecorded;
 std::string gRecordedFrom;
 int gRecordedReturn = 0;
 BOOL gRecordedAbort = FALSE;
-int WINAPI RecordShellCall(SHFILEOPSTRUCTA* op) {
-    gRecorded = *op;
-    const char* p = op->pFrom;
-    gRecordedFrom.assign(p, strlen(p) + 2);  // the name and the empty name after it
-    op->fAnyOperationsAborted = gRecordedAbort;
-    return gRecordedReturn;
-}
+// Records the shell call instead of making it, while alive.
+struct ShellRecorder : profiles::ShellFileOperation {
+    ShellRecorder() { profiles::UseShellFileOperation(this); }
+    ~ShellRecorder() override { profiles::UseShellFileOperation(nullptr); }
+    int Run(SHFILEOPSTRUCTA& op) override {
+        gRecorded = op;
+        gRecordedFrom.assign(op.pFrom, strlen(op.pFrom) + 2);  // the name and the empty name after it
+        op.fAnyOperationsAborted = gRecordedAbort;
+        return gRecordedReturn;
+    }
+};
 
 }  // namespace
 
@@ -517,8 +534,7 @@ TEST(DeleteProfile, AFolderGoneBehindTheProgramsBackIsReportedAndDropped) {
 TEST(DeleteProfile, TheShellIsAskedForTheRecycleBinAndAWarningBeforeAnyPermanentDelete) {
     ProfileFixture p;
     const std::string folder = p.dir.MakeFolder("Victim");
-    auto* saved = profiles::ShellFileOperation;
-    profiles::ShellFileOperation = &RecordShellCall;
+    auto recorder = std::make_unique<ShellRecorder>();
     gRecordedReturn = 0;
     gRecordedAbort = FALSE;
     EXPECT_TRUE(profiles::DeleteFolder(folder));  // with its trailing backslash
@@ -532,7 +548,7 @@ TEST(DeleteProfile, TheShellIsAskedForTheRecycleBinAndAWarningBeforeAnyPermanent
     gRecordedAbort = FALSE;
     gRecordedReturn = 0x78;
     EXPECT_FALSE(profiles::DeleteFolder(folder));
-    profiles::ShellFileOperation = saved;
+    recorder.reset();
     EXPECT_FALSE(profiles::DeleteFolder(p.folder + "nothing here"));
 }
 
@@ -541,12 +557,12 @@ TEST(DeleteProfile, AnEmptyGridDeletesNothingAndAsksNothing) {
     p.dir.MakeFolder("Profiles\\Not a profile");
     p.dir.MakeFile("Profiles\\Not a profile\\data.txt", "kept");  // lists nothing
     MainSession s;
-    auto* saved = profiles::ShellFileOperation;
-    profiles::ShellFileOperation = &RecordShellCall;
     gRecorded = {};
-    DriverWindow(s.main.Handle()).Press("BitBtnDelete");  // a question would time out the test
-    testing_support::PumpFor(std::chrono::milliseconds(100));
-    profiles::ShellFileOperation = saved;
+    {
+        ShellRecorder recorder;
+        DriverWindow(s.main.Handle()).Press("BitBtnDelete");  // a question would time out the test
+        testing_support::PumpFor(std::chrono::milliseconds(100));
+    }
     EXPECT_EQ(gRecorded.wFunc, 0u) << "the shell was asked to delete something";
     EXPECT_TRUE(platform::FileExists(p.folder + "Not a profile\\data.txt"));
     EXPECT_EQ(GetFocus(), s.main.Control("StringGridProfiles"));
@@ -581,7 +597,6 @@ TEST(MainWindow, ConfirmedSetupRefillsFromTheNewFolderAndRegistersTheNewHotKey) 
     p.dir.MakeFolder("Elsewhere\\Found");
     p.dir.MakeFile("Elsewhere\\Found\\Agent.ini", "[View]\r\nTitle=t\r\n");
     MainSession s;
-    s.main.setupDialog = [&] { return settings::RunSetupDialog(s.main.Handle()); };
     Other probe;
     UiDriver d;
     d.Then([&](DriverWindow& w) {
