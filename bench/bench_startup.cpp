@@ -139,10 +139,12 @@ std::vector<std::pair<std::string, double>> Checkpoints(const std::string& exe, 
         Start(exe, rows, "", file);
         std::ifstream in(file);
         std::string line;
+        std::map<std::string, int> seen;  // a step that comes again is numbered
         while (std::getline(in, line)) {
             const auto tab = line.find('\t');
             if (tab == std::string::npos) continue;
-            const std::string name = line.substr(tab + 1);
+            std::string name = line.substr(tab + 1);
+            if (const int n = ++seen[name]; n > 1) name += " (" + std::to_string(n) + ")";
             if (!times.count(name)) order.push_back(name);
             times[name].push_back(std::stod(line.substr(0, tab)));
         }

@@ -174,6 +174,7 @@ void Form::Create() {
     if (def_.topMost) ex |= WS_EX_TOPMOST;
 
     auto tmpl = EmptyTemplate(def_.windowClass, style, ex);
+    PELMARK_CHECKPOINT("form: classes");
     HWND h = CreateDialogIndirectParamA(Application::Instance().InstanceHandle(),
                                         reinterpret_cast<DLGTEMPLATE*>(tmpl.data()), owner_,
                                         &Form::DialogProc, reinterpret_cast<LPARAM>(this));
@@ -189,6 +190,7 @@ void Form::Create() {
                                 DEFAULT_PITCH | FF_DONTCARE, def_.fontName.c_str()));
     }
     SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+    PELMARK_CHECKPOINT("form: window and font");
 
     SetWindowPos(hwnd_, nullptr, def_.place.left, def_.place.top, def_.place.width,
                  def_.place.height, SWP_NOZORDER | SWP_NOACTIVATE);
@@ -202,7 +204,7 @@ void Form::Create() {
                                Application::Instance().InstanceHandle(), nullptr);
     SendMessageA(tooltip_, TTM_SETMAXTIPWIDTH, 0, 600);
 
-    PELMARK_CHECKPOINT("form: window and tooltip");
+    PELMARK_CHECKPOINT("form: tooltip");
     for (const ControlDef& cd : def_.controls) AddControl(cd);
     PELMARK_CHECKPOINT("form: controls");
     ApplyTabOrder();
@@ -440,8 +442,11 @@ void Form::OnClick(const std::string& control, std::function<void()> handler) {
 void Form::Show() {
     if (!created_) Create();
     ShowWindow(hwnd_, showCommand_);
+    PELMARK_CHECKPOINT("form: ShowWindow");
     if (showCommand_ != SW_SHOWMINIMIZED) SetForegroundWindow(hwnd_);
+    PELMARK_CHECKPOINT("form: foreground");
     if (Zooms()) Application::Instance().Placement()->Zoom(*this, true);
+    PELMARK_CHECKPOINT("form: zoom");
     OnShow();
 }
 

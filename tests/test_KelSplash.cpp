@@ -94,9 +94,9 @@ TEST(SplashLayout, PiecesStackCentredAndTheWidthNeverShrinks) {
                             .logoTop = 8, .frame = {2, 2}, .screen = {1280, 1024}};
     shell::SplashPlaces p = shell::SplashLayout(m);
     EXPECT_EQ(p.widest, 321);
-    EXPECT_EQ((std::array{p.logo.left, p.logo.top, p.title.left, p.title.top}), (std::array{10, 8, 111, 107}));
+    EXPECT_EQ((std::array{p.logo.left, p.logo.top, p.title.left, p.title.top}), (std::array{10, 8, 110, 107}));
     EXPECT_EQ((std::array{p.line.left, p.line.top, p.line.width, p.action.left, p.action.top}),
-              (std::array{10, 134, 321, 126, 141}));
+              (std::array{10, 134, 321, 125, 141}));
     EXPECT_EQ((std::array{p.window.left, p.window.top, p.window.width, p.window.height}),
               (std::array{469, 428, 343, 169}));
     m.widest = 400;  // wider before: stays, and everything centres in it
