@@ -111,18 +111,12 @@ namespace {
 
 platform::FormDef AboutFormDef() {
     using namespace platform;
-    FormDef d;
-    d.windowClass = "TFrmKelVersionAbout";
-    d.name = "FrmKelVersionAbout";
-    d.sizeable = false;
-    d.helpButton = false;
-    d.placement = Placement::Centred;
-    d.fontName = "Arial";
-    d.defaultButton = C::BitBtnOK;
-    d.cancelButton = C::BitBtnOK;
     RECT outer{0, 0, 313, 325};
     AdjustWindowRectEx(&outer, WS_POPUP | WS_CAPTION | WS_SYSMENU, FALSE, WS_EX_DLGMODALFRAME);
-    d.place = {0, 0, outer.right - outer.left, outer.bottom - outer.top};
+    FormDef d{.windowClass = "TFrmKelVersionAbout", .name = "FrmKelVersionAbout",
+              .place = {0, 0, outer.right - outer.left, outer.bottom - outer.top}, .sizeable = false,
+              .helpButton = false, .defaultButton = C::BitBtnOK, .cancelButton = C::BitBtnOK,
+              .placement = Placement::Centred, .fontName = "Arial"};
     auto panel = [](const char* name, const char* parent, Rect place) {
         return ControlDef{.name = name, .kind = ControlKind::Panel, .parent = parent, .place = place,
                           .bevel = Bevel::Lowered};

@@ -165,49 +165,23 @@ int Show(const std::string& text, MsgKind kind, MsgButtons buttons, bool glyph) 
     const std::string title =
         kind == MsgKind::Custom ? platform::Application::Instance().Title() : table.titles[k];
 
-    FormDef def;
-    def.windowClass = glyph ? "TxMessageForm" : "TMessageForm";
-    def.name = "MessageForm";
-    def.caption = title;
-    def.sizeable = false;
-    def.helpButton = false;
-    def.keyPreview = true;
-    const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
     RECT outer{0, 0, lay.client.width, lay.client.height};
-    AdjustWindowRectEx(&outer, style, FALSE, WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT);
+    AdjustWindowRectEx(&outer, WS_POPUP | WS_CAPTION | WS_SYSMENU, FALSE, WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT);
     const int ow = outer.right - outer.left, oh = outer.bottom - outer.top;
-    def.place = {(GetSystemMetrics(SM_CXSCREEN) - ow) / 2, (GetSystemMetrics(SM_CYSCREEN) - oh) / 2,
-                 ow, oh};
-    if (m.hasIcon) {
-        ControlDef icon;
-        icon.name = kImage;
-        icon.kind = ControlKind::Icon;
-        icon.place = lay.icon;
-        def.controls.push_back(icon);
-    }
-    {
-        ControlDef label;
-        label.name = kMessage;
-        label.kind = ControlKind::Label;
-        label.place = lay.text;
-        label.caption = text;
-        def.controls.push_back(label);
-    }
+    FormDef def{.windowClass = glyph ? "TxMessageForm" : "TMessageForm", .name = "MessageForm", .caption = title,
+                .place = {(GetSystemMetrics(SM_CXSCREEN) - ow) / 2, (GetSystemMetrics(SM_CYSCREEN) - oh) / 2, ow, oh},
+                .sizeable = false, .helpButton = false, .keyPreview = true};
+    if (m.hasIcon) def.controls.push_back({.name = kImage, .kind = ControlKind::Icon, .place = lay.icon});
+    def.controls.push_back({.name = kMessage, .place = lay.text, .caption = text});
     const int defIdx = DefaultButtonIndex(buttons);
     const int cancelIdx = CancelButtonIndex(buttons);
     std::vector<std::string> captions;
     for (size_t i = 0; i < asked.size(); ++i) {
         const int b = asked[i];
-        ControlDef bd;
-        bd.name = kButtons[b].name;
-        bd.kind = ControlKind::Button;
-        bd.place = lay.buttons[i];
-        bd.caption = table.buttons[b];
-        bd.modalResult = kButtons[b].result;
-        bd.tabOrder = static_cast<int>(i);
-        bd.handCursor = glyph;
-        bd.style = b == defIdx ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
-        def.controls.push_back(bd);
+        def.controls.push_back({.name = kButtons[b].name, .kind = ControlKind::Button, .place = lay.buttons[i],
+                                .caption = table.buttons[b], .tabOrder = static_cast<int>(i),
+                                .modalResult = kButtons[b].result, .handCursor = glyph,
+                                .style = DWORD(b == defIdx ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON)});
         captions.push_back(StripAmpersands(table.buttons[b]));
     }
     if (defIdx >= 0) def.defaultButton = kButtons[defIdx].name;

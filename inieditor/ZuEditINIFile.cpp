@@ -73,9 +73,9 @@ std::vector<IniRow> RowsFromLines(const std::vector<std::string>& lines) {
 platform::FormDef EditINIFileFormDef() {
     using namespace platform;
     // No default or cancel button: Escape belongs to the window's own keys.
-    FormDef d = DialogDef("TFrmZuEditINIFile", "FrmZuEditINIFile", "Edit .INI file", {0, 0, 529, 408}, {429, 260},
-                          {0, 0}, "", "");
-    d.keyPreview = true;
+    FormDef d{.windowClass = "TFrmZuEditINIFile", .name = "FrmZuEditINIFile", .caption = "Edit .INI file",
+              .place = {0, 0, 529, 408}, .minSize = {429, 260}, .keyPreview = true,
+              .placement = Placement::RememberedCentred};
     auto button = [](const char* name, int left, unsigned anchors, const char* caption, const char* hint, int help,
                      int tab) {
         return Button({.name = name, .parent = C::PanelBottom, .place = {left, 4, left < 200 ? 88 : 75, 25},

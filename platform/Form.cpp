@@ -68,23 +68,6 @@ ControlDef Button(ControlDef def) {
     return def;
 }
 
-FormDef DialogDef(const std::string& windowClass, const std::string& name, const std::string& caption, Rect place,
-                  Size minSize, Size maxSize, const std::string& defaultButton, const std::string& cancelButton) {
-    FormDef d;
-    d.windowClass = windowClass;
-    d.name = name;
-    d.caption = caption;
-    d.place = place;
-    d.minSize = minSize;
-    d.maxSize = maxSize;
-    d.sizeable = true;
-    d.helpButton = true;
-    d.defaultButton = defaultButton;
-    d.cancelButton = cancelButton;
-    d.placement = Placement::RememberedCentred;
-    return d;
-}
-
 std::string WindowText(HWND window) {
     std::string s(static_cast<size_t>(GetWindowTextLengthA(window)) + 1, '\0');
     s.resize(static_cast<size_t>(std::max(0, GetWindowTextA(window, s.data(), static_cast<int>(s.size())))));

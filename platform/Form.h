@@ -101,12 +101,12 @@ enum class Placement {
 };
 
 struct FormDef {
-    std::string windowClass;  // e.g. "TFrmZuMain": the class other programs see
-    std::string name;         // e.g. "FrmZuMain": the name placement values use
-    std::string caption;
-    Rect place;               // outer bounds at design time
-    Size minSize;             // 0: no minimum
-    Size maxSize;             // 0: no maximum
+    std::string windowClass{};  // e.g. "TFrmZuMain": the class other programs see
+    std::string name{};         // e.g. "FrmZuMain": the name placement values use
+    std::string caption{};
+    Rect place{};               // outer bounds at design time
+    Size minSize{};             // 0: no minimum
+    Size maxSize{};             // 0: no maximum
     bool sizeable = true;
     bool helpButton = true;   // the "?" in the caption (no minimise/maximise then)
     bool minimizeBox = false;
@@ -115,19 +115,13 @@ struct FormDef {
     bool keyPreview = false;
     bool topMost = false;
     bool popup = false;       // no caption and no border at all
-    std::string defaultButton;
-    std::string cancelButton;
+    std::string defaultButton{};
+    std::string cancelButton{};
     Placement placement = Placement::Free;
     std::string fontName = "MS Sans Serif";
     int fontPoints = 8;
-    std::vector<ControlDef> controls;
+    std::vector<ControlDef> controls{};
 };
-
-// A sizeable dialog with the "?" button that opens where it was left,
-// centred over its owner: class, name, caption, design bounds, limits
-// (0: none) and its default and cancel buttons.
-FormDef DialogDef(const std::string& windowClass, const std::string& name, const std::string& caption, Rect place,
-                  Size minSize, Size maxSize, const std::string& defaultButton, const std::string& cancelButton);
 
 class Form;
 

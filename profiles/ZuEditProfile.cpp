@@ -58,8 +58,9 @@ bool ValidProfileName(const std::string& name) {
 
 platform::FormDef EditProfileFormDef() {
     using namespace platform;
-    FormDef d = DialogDef("TFrmZuEditProfile", "FrmZuEditProfile", "Edit profile", {0, 0, 389, 192}, {313, 192},
-                          {0, 192}, C::BitBtnSave, C::BitBtnCancel);
+    FormDef d{.windowClass = "TFrmZuEditProfile", .name = "FrmZuEditProfile", .caption = "Edit profile",
+              .place = {0, 0, 389, 192}, .minSize = {313, 192}, .maxSize = {0, 192}, .defaultButton = C::BitBtnSave,
+              .cancelButton = C::BitBtnCancel, .placement = Placement::RememberedCentred};
 
     d.controls = {
         {.name = C::Panel1, .kind = ControlKind::Panel, .place = {4, 4, 373, 121}, .anchors = akAll, .tabOrder = 0,

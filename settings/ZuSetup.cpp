@@ -69,9 +69,9 @@ ControlDef BarButton(const char* name, int left, const char* caption, const char
 
 platform::FormDef SetupFormDef() {
     using namespace platform;
-    FormDef d = DialogDef("TFrmZuSetup", "FrmZuSetup", "Pelmark - Setup", {0, 0, 437, 296}, {329, 296}, {0, 296},
-                          C::BitBtnOk, C::BitBtnCancel);
-    d.keyPreview = true;
+    FormDef d{.windowClass = "TFrmZuSetup", .name = "FrmZuSetup", .caption = "Pelmark - Setup", .place = {0, 0, 437, 296},
+              .minSize = {329, 296}, .maxSize = {0, 296}, .keyPreview = true, .defaultButton = C::BitBtnOk,
+              .cancelButton = C::BitBtnCancel, .placement = Placement::RememberedCentred};
     const char* stayHint = "Color for profiles that does not close the Valdrix after profile is launched.";
     const char* closeHint = "Color for profiles that closes the Valdrix after profile is launched.";
     const char* hotHint = "The hotkey for activating Pelmark when not active (minimized, hidden etc.)";

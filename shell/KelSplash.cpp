@@ -26,15 +26,8 @@ std::unique_ptr<TFrmKelSplash> gSplash;
 
 platform::FormDef SplashFormDef() {
     using namespace platform;
-    FormDef d;
-    d.windowClass = "TFrmKelSplash";
-    d.name = "FrmKelSplash";
-    d.popup = true;
-    d.topMost = true;
-    d.helpButton = false;
-    d.sizeable = false;
-    d.toolWindow = true;
-    d.place = {0, 0, 338, 178};
+    FormDef d{.windowClass = "TFrmKelSplash", .name = "FrmKelSplash", .place = {0, 0, 338, 178}, .sizeable = false,
+              .helpButton = false, .toolWindow = true, .topMost = true, .popup = true};
     // Placed by the splash's own layout, which follows the texts.
     auto label = [](const char* name, Rect place, const char* caption, DWORD style) {
         return ControlDef{.name = name, .parent = C::PanelMain, .place = place, .caption = caption, .style = style,

@@ -75,17 +75,9 @@ int LaunchModeValue(const std::string& text) {
 
 platform::FormDef MainFormDef() {
     using namespace platform;
-    FormDef d;
-    d.windowClass = kMainClassName;
-    d.name = "FrmZuMain";
-    d.caption = "";
-    d.place = {193, 123, 517, 388};
-    d.minSize = {481, 156};
-    d.placement = Placement::Remembered;
-    d.sizeable = true;
-    d.helpButton = true;
-    d.keyPreview = true;
-    d.defaultButton = C::BitBtnLaunch;
+    FormDef d{.windowClass = kMainClassName, .name = "FrmZuMain", .place = {193, 123, 517, 388},
+              .minSize = {481, 156}, .keyPreview = true, .defaultButton = C::BitBtnLaunch,
+              .placement = Placement::Remembered};
 
     auto button = [](const char* name, int left, unsigned anchors, const char* caption, const char* hint, int help,
                      int tab) {
