@@ -186,16 +186,9 @@ void TFrmKelVersionAbout::SetColumns(const char* first, const char* second, bool
     RECT rc;
     GetClientRect(list, &rc);
     const int firstWidth = static_cast<int>(SendMessageA(list, LVM_GETSTRINGWIDTHA, 0, reinterpret_cast<LPARAM>(first))) + 16;
-    const char* titles[2] = {first, second};
-    for (int c = 0; c < 2; ++c) {
-        LVCOLUMNA col{};
-        col.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM | LVCF_FMT;
-        col.fmt = c == 1 && rightAligned ? LVCFMT_RIGHT : LVCFMT_LEFT;
-        col.pszText = const_cast<char*>(titles[c]);
-        col.cx = c == 0 ? firstWidth : std::max(40, static_cast<int>(rc.right) - firstWidth);
-        col.iSubItem = c;
-        SendMessageA(list, LVM_INSERTCOLUMNA, c, reinterpret_cast<LPARAM>(&col));
-    }
+    platform::AddListColumn(list, 0, first, firstWidth);
+    platform::AddListColumn(list, 1, second, std::max(40, static_cast<int>(rc.right) - firstWidth),
+                            rightAligned ? LVCFMT_RIGHT : LVCFMT_LEFT);
 }
 
 void TFrmKelVersionAbout::FitColumns() {

@@ -203,15 +203,8 @@ void TFrmZuEditINIFile::EnsureGrid(int n) {
     SetWindowLongA(s.grid, GWL_EXSTYLE, GetWindowLongA(s.grid, GWL_EXSTYLE) & ~WS_EX_CLIENTEDGE);
     SetWindowLongA(s.grid, GWL_STYLE, GetWindowLongA(s.grid, GWL_STYLE) | WS_BORDER);
     ListView_SetExtendedListViewStyle(s.grid, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
-    const char* titles[2] = {"Key", "Value"};
-    for (int c = 0; c < 2; ++c) {
-        LVCOLUMNA col{};
-        col.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-        col.pszText = const_cast<char*>(titles[c]);
-        col.cx = c == 0 ? kKeyColumn : 200;
-        col.iSubItem = c;
-        SendMessageA(s.grid, LVM_INSERTCOLUMNA, c, reinterpret_cast<LPARAM>(&col));
-    }
+    platform::AddListColumn(s.grid, 0, "Key", kKeyColumn);
+    platform::AddListColumn(s.grid, 1, "Value", 200);
     // The row height: a one-pixel-wide image list of 18 pixels.
     HIMAGELIST rows = ImageList_Create(1, 18, ILC_COLOR, 1, 0);
     ListView_SetImageList(s.grid, rows, LVSIL_SMALL);

@@ -40,20 +40,14 @@ std::vector<WORD> EmptyTemplate(const std::string& windowClass, DWORD style, DWO
 void RegisterFormClass(const std::string& name) {
     HINSTANCE inst = Application::Instance().InstanceHandle();
     WNDCLASSEXA wc{};
-    wc.cbSize = sizeof(wc);
-    if (GetClassInfoExA(inst, name.c_str(), &wc)) return;
-    wc = WNDCLASSEXA{};
-    wc.cbSize = sizeof(wc);
     wc.style = CS_DBLCLKS;
     wc.lpfnWndProc = DefDlgProcA;
     wc.cbWndExtra = DLGWINDOWEXTRA;
     wc.hInstance = inst;
     wc.hIcon = LoadIconA(inst, "MAINICON");
     wc.hIconSm = static_cast<HICON>(LoadImageA(inst, "MAINICON", IMAGE_ICON, 16, 16, 0));
-    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.lpszClassName = name.c_str();
-    if (!RegisterClassExA(&wc)) RaiseLastOSError();
+    RegisterClassOnce(wc);
 }
 
 bool Focusable(ControlKind k) {
@@ -72,6 +66,16 @@ std::string WindowText(HWND window) {
     std::string s(static_cast<size_t>(GetWindowTextLengthA(window)) + 1, '\0');
     s.resize(static_cast<size_t>(std::max(0, GetWindowTextA(window, s.data(), static_cast<int>(s.size())))));
     return s;
+}
+
+void RegisterClassOnce(WNDCLASSEXA wc) {
+    WNDCLASSEXA existing{};
+    existing.cbSize = sizeof existing;
+    if (GetClassInfoExA(wc.hInstance, wc.lpszClassName, &existing)) return;
+    wc.cbSize = sizeof wc;
+    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    if (!RegisterClassExA(&wc)) RaiseLastOSError();
 }
 
 LRESULT SelectionColours(HDC dc) {

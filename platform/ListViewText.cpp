@@ -18,6 +18,16 @@ std::string ListViewText(HWND list, int item, int subItem) {
     }
 }
 
+void AddListColumn(HWND list, int index, const char* heading, int width, int format) {
+    LVCOLUMNA col{};
+    col.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM | LVCF_FMT;
+    col.fmt = format;
+    col.cx = width;
+    col.pszText = const_cast<char*>(heading);
+    col.iSubItem = index;
+    SendMessageA(list, LVM_INSERTCOLUMNA, index, reinterpret_cast<LPARAM>(&col));
+}
+
 bool AnswerListViewText(NMHDR* hdr, const std::function<std::string(int, int)>& text) {
     if (hdr->code != LVN_GETDISPINFOA && hdr->code != LVN_GETDISPINFOW) return false;
     auto* di = reinterpret_cast<NMLVDISPINFOA*>(hdr);  // the same layout in both forms

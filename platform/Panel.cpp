@@ -1,7 +1,6 @@
 #include "platform/Panel.h"
 
 #include "platform/Application.h"
-#include "platform/Error.h"
 #include "platform/Form.h"
 
 namespace platform {
@@ -56,16 +55,10 @@ LRESULT CALLBACK PanelProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 
 void RegisterPanelClass(HINSTANCE instance) {
     WNDCLASSEXA wc{};
-    wc.cbSize = sizeof(wc);
-    if (GetClassInfoExA(instance, kPanelClass, &wc)) return;
-    wc = WNDCLASSEXA{};
-    wc.cbSize = sizeof(wc);
     wc.lpfnWndProc = &PanelProc;
     wc.hInstance = instance;
-    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.lpszClassName = kPanelClass;
-    if (!RegisterClassExA(&wc)) RaiseLastOSError();
+    RegisterClassOnce(wc);
 }
 
 }  // namespace platform

@@ -167,14 +167,7 @@ void TFrmZuMain::OnCreate() {
     // The grid only borrows it (it shares image lists): the window owns it.
     rowHeight_.reset(ImageList_Create(1, 18, ILC_COLOR, 1, 0));
     ListView_SetImageList(grid, rowHeight_.get(), LVSIL_SMALL);
-    for (int c = 0; c < kColumns; ++c) {
-        LVCOLUMNA col{};
-        col.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-        col.pszText = const_cast<char*>(kHeaders[c]);
-        col.cx = 64;
-        col.iSubItem = c;
-        SendMessageA(grid, LVM_INSERTCOLUMNA, c, reinterpret_cast<LPARAM>(&col));
-    }
+    for (int c = 0; c < kColumns; ++c) platform::AddListColumn(grid, c, kHeaders[c], 64);
     OnClick(C::BitBtnAdd, [this] { BitBtnAddClick(); });
     OnClick(C::BitBtnEdit, [this] { BitBtnEditClick(); });
     OnClick(C::BitBtnDelete, [this] { BitBtnDeleteClick(); });
