@@ -201,10 +201,11 @@ void Form::Create() {
         }
     }
     created_ = true;
-    ApplyShowHint(Application::Instance().ShowHint());
+    // Opening, in order: the place (restored, then centred), then the hints.
     if (def_.placement != Placement::Free) {
         if (PlacementKeeper* keeper = Application::Instance().Placement()) keeper->Place(*this);
     }
+    ApplyShowHint(Application::Instance().ShowHint());
     OnCreate();
     ready_ = true;
 }

@@ -199,9 +199,9 @@ public:
     // its close check; the main form ends the application.
     void Close();
     // Destroys the window now: OnDestroy runs, then the form stores its place.
-    // The destructor does the same for a window still alive, but by then only
-    // the form layer's own steps can run, so a form whose OnDestroy matters
-    // is destroyed before it goes out of scope.
+    // The destructor does the same for a window still alive, but by then the
+    // derived form is gone and only the form layer's own steps run: a form's
+    // own clean-up that must always happen goes in its own destructor.
     void Destroy();
 
     // Shows a two-image glyph bitmap (normal, disabled) on a button.
