@@ -15,6 +15,7 @@
 #include <sstream>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -195,9 +196,14 @@ void Measure(int count) {
 
 }  // namespace
 
-int main() {
+// With a number, measures that many profiles only.
+int main(int argc, char** argv) {
     settings::KelUtilityStart();
     testing_support::RegistrySandbox registry;
+    if (argc > 1) {
+        Measure(std::atoi(argv[1]));
+        return 0;
+    }
     Measure(20);
     Measure(1000);
     return 0;

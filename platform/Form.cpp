@@ -185,13 +185,6 @@ void Form::Create() {
     GetClientRect(hwnd_, &rc);
     designClient_ = {rc.right - rc.left, rc.bottom - rc.top};
 
-    tooltip_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr,
-                               WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
-                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
-                               Application::Instance().InstanceHandle(), nullptr);
-    SendMessageA(tooltip_, TTM_SETMAXTIPWIDTH, 0, 600);
-
-    PELMARK_CHECKPOINT("form: tooltip");
     for (const ControlDef& cd : def_.controls) AddControl(cd);
     PELMARK_CHECKPOINT("form: controls");
     ApplyTabOrder();
@@ -309,7 +302,16 @@ void Form::RemoveControl(const std::string& name) {
 }
 
 void Form::AddTool(HWND control, const std::string& hint) {
-    if (!tooltip_) return;
+    // The tooltip is made with the first hint: a form with none never pays for one.
+    if (!tooltip_) {
+        tooltip_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr,
+                                   WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
+                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
+                                   Application::Instance().InstanceHandle(), nullptr);
+        if (!tooltip_) return;
+        SendMessageA(tooltip_, TTM_SETMAXTIPWIDTH, 0, 600);
+        SendMessageA(tooltip_, TTM_ACTIVATE, Application::Instance().ShowHint() ? TRUE : FALSE, 0);
+    }
     std::string text = ShortHint(hint);
     TOOLINFOA ti{};
     ti.cbSize = sizeof(ti);

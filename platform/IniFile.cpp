@@ -38,7 +38,9 @@ std::vector<std::string> ReadNameList(const char* section, const std::string& pa
 
 IniFile::IniFile(std::string path) : path_(std::move(path)) {}
 
-IniFile::~IniFile() { Close(); }
+IniFile::~IniFile() {
+    if (written_) Close();
+}
 
 void IniFile::Close() {
     if (closed_) return;
@@ -96,6 +98,7 @@ void IniFile::WriteString(const std::string& section, const std::string& key,
         !WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), path_.c_str())) {
         throw Error(Format("Unable to write to %s", path_.c_str()));
     }
+    written_ = true;
 }
 
 void IniFile::WriteBool(const std::string& section, const std::string& key, bool value) {

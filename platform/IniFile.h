@@ -13,7 +13,9 @@ class IniFile {
 public:
     // Binds the path; touches no file, and the file need not exist.
     explicit IniFile(std::string path);
-    // Asks the service to flush its cache of the file.
+    // Asks the service to flush its cache of the file, if this object wrote
+    // to it: after reads alone there is nothing to flush, and a flush opens
+    // the file for writing, which costs as much again as the reads of a listing.
     ~IniFile();
     IniFile(const IniFile&) = delete;
     IniFile& operator=(const IniFile&) = delete;
@@ -43,6 +45,7 @@ public:
 private:
     std::string path_;
     bool closed_ = false;
+    bool written_ = false;
 };
 
 // The integer reading of an INI value: "0x"/"0X" and at least one more

@@ -4,6 +4,7 @@
 
 #include "about/xDialogs.h"
 #include "platform/Application.h"
+#include "platform/Checkpoints.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
 #include "platform/Form.h"
@@ -41,6 +42,7 @@ std::vector<ProfileEntry> ListProfilesIn(const std::string& profileFolder) {
     if (!platform::DirectoryExists(profileFolder)) return list;
     std::vector<std::string> names = ListFolderEntries(profileFolder);
     SortNamesLocale(names);
+    PELMARK_CHECKPOINT("profiles: folder listed and sorted");
     for (const auto& name : names) {
         if (name == "." || name == "..") continue;
         const std::string file = AgentIniIn(profileFolder + name);

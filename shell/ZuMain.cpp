@@ -229,6 +229,7 @@ void TFrmZuMain::FillProfileGrid() {
     // The grid holds its rows itself and the list view asks for the texts it
     // shows, so a refresh of thousands of profiles costs one call here.
     const auto entries = profiles::ListProfiles();
+    PELMARK_CHECKPOINT("main: profiles read");
     rows_.assign(1, Row{});  // the one empty row of an empty grid
     for (size_t k = 0; k < entries.size(); ++k) {
         if (k > 0) rows_.emplace_back();
@@ -260,6 +261,7 @@ void TFrmZuMain::FillProfileGrid() {
         widest[3] = std::max(widest[3], width(e.NewsServer));
         widest[4] = std::max(widest[4], width(e.MailServer));
     }
+    PELMARK_CHECKPOINT("main: texts measured");
     for (int c = 0; c < kColumns; ++c) SendMessageA(grid, LVM_SETCOLUMNWIDTH, c, widest[c] + 6 + margins);
     SendMessageA(grid, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(grid, nullptr, TRUE);
