@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "platform/Application.h"
+#include "platform/Dpi.h"
 #include "platform/Error.h"
 #include "platform/Handles.h"
 
@@ -185,9 +186,9 @@ void TFrmKelVersionAbout::SetColumns(const char* first, const char* second, bool
     SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
     RECT rc;
     GetClientRect(list, &rc);
-    const int firstWidth = static_cast<int>(SendMessageA(list, LVM_GETSTRINGWIDTHA, 0, reinterpret_cast<LPARAM>(first))) + 16;
+    const int firstWidth = static_cast<int>(SendMessageA(list, LVM_GETSTRINGWIDTHA, 0, reinterpret_cast<LPARAM>(first))) + Scale(16);
     platform::AddListColumn(list, 0, first, firstWidth);
-    platform::AddListColumn(list, 1, second, std::max(40, static_cast<int>(rc.right) - firstWidth),
+    platform::AddListColumn(list, 1, second, std::max(Scale(40), static_cast<int>(rc.right) - firstWidth),
                             rightAligned ? LVCFMT_RIGHT : LVCFMT_LEFT);
 }
 
@@ -202,7 +203,7 @@ void TFrmKelVersionAbout::FitColumns() {
     int room = rc.right;
     if (!(GetWindowLongA(list, GWL_STYLE) & WS_VSCROLL)) room -= GetSystemMetrics(SM_CXVSCROLL);
     const int first = static_cast<int>(SendMessageA(list, LVM_GETCOLUMNWIDTH, 0, 0));
-    SendMessageA(list, LVM_SETCOLUMNWIDTH, 1, std::max(40, room - first));
+    SendMessageA(list, LVM_SETCOLUMNWIDTH, 1, std::max(Scale(40), room - first));
 }
 
 void TFrmKelVersionAbout::AddRow(const std::string& caption, const std::string& value, bool sorted) {
@@ -245,7 +246,13 @@ void TFrmKelVersionAbout::BitBtnVersionClick() {
     }
     if (!icon_) {
         // 1 says "not a program file": no icon to own.
-        HICON icon = ExtractIconA(platform::Application::Instance().InstanceHandle(), exePath_.c_str(), 0);
+        HICON icon = nullptr;
+        if (Dpi() != platform::kDesignDpi) {
+            // The file's own picture nearest the size the DPI asks for.
+            const int size = Scale(32);
+            PrivateExtractIconsA(exePath_.c_str(), 0, size, size, &icon, nullptr, 1, 0);
+        }
+        if (!icon) icon = ExtractIconA(platform::Application::Instance().InstanceHandle(), exePath_.c_str(), 0);
         if (reinterpret_cast<UINT_PTR>(icon) > 1) icon_.reset(icon);
     }
     if (icon_) {

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "platform/Application.h"
+#include "platform/Dpi.h"
 #include "platform/Form.h"
 #include "platform/Handles.h"
 
@@ -54,7 +55,7 @@ bool Has(MsgButtons set, int bit) { return (set & (1u << bit)) != 0; }
 
 // Measured caption widths, per variant, measured once on first use.
 std::array<int, kButtonCount> gWidths[2];
-bool gWidthsMeasured[2] = {false, false};
+int gWidthsDpi[2] = {0, 0};  // the DPI the widths were measured at; 0: not yet
 
 std::string StripAmpersands(const std::string& s) {
     std::string out;
@@ -103,12 +104,24 @@ private:
     std::vector<std::string> captions_;
 };
 
-platform::UniqueFont MakeFont(bool glyph) {
+platform::UniqueFont MakeFont(bool glyph, int dpi) {
     if (glyph) {
-        return platform::UniqueFont(CreateFontA(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+        // The form's own font: 8 points at the dialog's DPI (11 pixels at 96).
+        return platform::UniqueFont(CreateFontA(-MulDiv(8, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
                                                 DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                                                 CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                                                 DEFAULT_PITCH | FF_DONTCARE, "MS Sans Serif"));
+    }
+    // The system's message font at the dialog's DPI, where the system can say.
+    using ForDpi = BOOL(WINAPI*)(UINT, UINT, void*, UINT, UINT);
+    static const auto forDpi = reinterpret_cast<ForDpi>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "SystemParametersInfoForDpi")));
+    if (forDpi && dpi != platform::kDesignDpi) {
+        NONCLIENTMETRICSW ncm{};
+        ncm.cbSize = sizeof(ncm);
+        if (forDpi(SPI_GETNONCLIENTMETRICS, sizeof(ncm), &ncm, 0, static_cast<UINT>(dpi))) {
+            return platform::UniqueFont(CreateFontIndirectW(&ncm.lfMessageFont));
+        }
     }
     NONCLIENTMETRICSA ncm{};
     ncm.cbSize = sizeof(ncm);
@@ -122,13 +135,16 @@ int Show(const std::string& text, MsgKind kind, MsgButtons buttons, bool glyph) 
     const CaptionTable& table = glyph ? DialogCaptions() : plain;
     const int k = static_cast<int>(kind);
 
-    platform::UniqueFont font = MakeFont(glyph);
+    // Laid out at the DPI of the screen the user is working on.
+    const int dpi = platform::WindowDpi(GetActiveWindow());
+    platform::UniqueFont font = MakeFont(glyph, dpi);
     platform::UniqueMemoryDC memory(CreateCompatibleDC(nullptr));
     HDC dc = memory.get();
     platform::SelectGuard selected(dc, font ? font.get() : GetStockObject(DEFAULT_GUI_FONT));
 
     MessageMetrics m;
     m.glyph = glyph;
+    m.dpi = dpi;
     {
         const char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
         SIZE sz{};
@@ -136,13 +152,13 @@ int Show(const std::string& text, MsgKind kind, MsgButtons buttons, bool glyph) 
         m.avgW = sz.cx / 52;
         m.avgH = sz.cy;
     }
-    if (!gWidthsMeasured[v]) {
+    if (gWidthsDpi[v] != dpi) {
         for (int i = 0; i < kButtonCount; ++i) {
             RECT r{0, 0, 0, 0};
             DrawTextA(dc, table.buttons[i].c_str(), -1, &r, DT_CALCRECT | DT_LEFT | DT_SINGLELINE);
-            gWidths[v][i] = r.right - r.left + 8;
+            gWidths[v][i] = r.right - r.left + platform::ScaleForDpi(8, dpi);
         }
-        gWidthsMeasured[v] = true;
+        gWidthsDpi[v] = dpi;
     }
     {
         RECT r{0, 0, GetSystemMetrics(SM_CXSCREEN) / 2, 0};
@@ -170,7 +186,7 @@ int Show(const std::string& text, MsgKind kind, MsgButtons buttons, bool glyph) 
     const int ow = outer.right - outer.left, oh = outer.bottom - outer.top;
     FormDef def{.windowClass = glyph ? "TxMessageForm" : "TMessageForm", .name = "MessageForm", .caption = title,
                 .place = {(GetSystemMetrics(SM_CXSCREEN) - ow) / 2, (GetSystemMetrics(SM_CYSCREEN) - oh) / 2, ow, oh},
-                .sizeable = false, .helpButton = false, .keyPreview = true};
+                .sizeable = false, .helpButton = false, .keyPreview = true, .measuredAtDpi = dpi};
     if (m.hasIcon) def.controls.push_back({.name = kImage, .kind = ControlKind::Icon, .place = lay.icon});
     def.controls.push_back({.name = kMessage, .place = lay.text, .caption = text});
     const int defIdx = DefaultButtonIndex(buttons);
@@ -200,8 +216,11 @@ int Show(const std::string& text, MsgKind kind, MsgButtons buttons, bool glyph) 
         }
     }
     if (HWND icon = form.FindControl(kImage)) {
-        SendMessageA(icon, STM_SETICON, reinterpret_cast<WPARAM>(LoadIconA(nullptr, kIcons[k])), 0);
-        SetWindowPos(icon, nullptr, lay.icon.left, lay.icon.top, 32, 32, SWP_NOZORDER);
+        HICON picture = static_cast<HICON>(
+            LoadImageA(nullptr, kIcons[k], IMAGE_ICON, lay.icon.width, lay.icon.height, LR_SHARED));
+        if (!picture) picture = LoadIconA(nullptr, kIcons[k]);
+        SendMessageA(icon, STM_SETICON, reinterpret_cast<WPARAM>(picture), 0);
+        SetWindowPos(icon, nullptr, lay.icon.left, lay.icon.top, lay.icon.width, lay.icon.height, SWP_NOZORDER);
     }
     if (glyph) {
         for (int b : asked) form.SetGlyph(kButtons[b].name, kButtons[b].glyph);
@@ -244,16 +263,17 @@ MessageLayout LayoutMessageDialog(const MessageMetrics& m) {
     l.buttonHeight = (m.glyph ? 16 : 14) * m.avgH / 8;
     l.buttonSpacing = 4 * m.avgW / 4;
 
+    const int iconSize = platform::ScaleForDpi(32, m.dpi);
     int blockW = m.textW, blockH = m.textH;
     if (m.hasIcon) {
-        blockW = m.textW + 32 + l.hSpacing;
-        blockH = std::max(m.textH, 32);
+        blockW = m.textW + iconSize + l.hSpacing;
+        blockH = std::max(m.textH, iconSize);
     }
     const int rowW =
         m.buttonCount > 0 ? m.buttonCount * l.buttonWidth + (m.buttonCount - 1) * l.buttonSpacing : 0;
     l.client.width = std::max(blockW, rowW) + 2 * l.hMargin;
     l.client.height = blockH + l.buttonHeight + l.vSpacing + 2 * l.vMargin;
-    if (m.hasIcon) l.icon = {l.hMargin, l.vMargin, 32, 32};
+    if (m.hasIcon) l.icon = {l.hMargin, l.vMargin, iconSize, iconSize};
     l.text = {l.hMargin + (blockW - m.textW), l.vMargin, m.textW, m.textH};
     const int top = blockH + l.vMargin + l.vSpacing;
     int left = (l.client.width - rowW) / 2;

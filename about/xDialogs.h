@@ -57,6 +57,7 @@ struct MessageMetrics {
     int buttonCount = 0;
     int widestCaption = 0;  // widest single-line caption of the asked buttons, plus 8
     bool glyph = false;
+    int dpi = 96;           // the icon's size follows it; the rest follows the font
 };
 
 struct MessageLayout {

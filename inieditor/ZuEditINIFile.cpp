@@ -116,10 +116,7 @@ void TFrmZuEditINIFile::OnCreate() {
     SetGlyph(C::BitBtnReload, "BBRETRY");
     SetGlyph(C::BitBtnSave, "BBOK");
     SetGlyph(C::BitBtnCancel, "BBCANCEL");
-    LOGFONTA lf{};
-    GetObjectA(Font(), sizeof lf, &lf);
-    lf.lfWeight = FW_BOLD;
-    bold_.reset(CreateFontIndirectA(&lf));
+    MakeBoldFont();
     OnClick(C::BitBtnCollapseAll, [this] { BitBtnCollapseAllClick(); });
     OnClick(C::BitBtnExpandAll, [this] { BitBtnExpandAllClick(); });
     OnClick(C::BitBtnReload, [this] { BitBtnReloadClick(); });
@@ -203,10 +200,10 @@ void TFrmZuEditINIFile::EnsureGrid(int n) {
     SetWindowLongA(s.grid, GWL_EXSTYLE, GetWindowLongA(s.grid, GWL_EXSTYLE) & ~WS_EX_CLIENTEDGE);
     SetWindowLongA(s.grid, GWL_STYLE, GetWindowLongA(s.grid, GWL_STYLE) | WS_BORDER);
     ListView_SetExtendedListViewStyle(s.grid, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
-    platform::AddListColumn(s.grid, 0, "Key", kKeyColumn);
-    platform::AddListColumn(s.grid, 1, "Value", 200);
+    platform::AddListColumn(s.grid, 0, "Key", Scale(kKeyColumn));
+    platform::AddListColumn(s.grid, 1, "Value", Scale(200));
     // The row height: a one-pixel-wide image list of 18 pixels.
-    HIMAGELIST rows = ImageList_Create(1, 18, ILC_COLOR, 1, 0);
+    HIMAGELIST rows = ImageList_Create(1, Scale(18), ILC_COLOR, 1, 0);
     ListView_SetImageList(s.grid, rows, LVSIL_SMALL);
     s.editor = AddControl({.name = C::AValEdit + tag, .kind = ControlKind::Edit, .parent = panelName,
                            .place = {0, 0, 10, 18}, .helpContext = 2000 + n - 1, .tabOrder = 2, .managed = true});
@@ -234,7 +231,7 @@ bool TFrmZuEditINIFile::Expanded(int n) const { return sections_[n - 1].expanded
 std::vector<int> TFrmZuEditINIFile::BlockTops() const {
     std::vector<bool> expanded(sections_.size());
     for (size_t i = 0; i < sections_.size(); ++i) expanded[i] = sections_[i].expanded;
-    return SectionTops(expanded, kHeaderHeight, kGridHeight);
+    return SectionTops(expanded, Scale(kHeaderHeight), Scale(kGridHeight));
 }
 
 void TFrmZuEditINIFile::LayoutSections() {
@@ -263,14 +260,14 @@ void TFrmZuEditINIFile::LayoutSections() {
         const Section& s = sections_[i];
         SetWindowPos(s.panel, nullptr, 0, tops[i] - scrollPos_, width, tops[i + 1] - tops[i],
                      SWP_NOZORDER | SWP_NOACTIVATE);
-        SetWindowPos(s.header, nullptr, 0, 0, width, kHeaderHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+        SetWindowPos(s.header, nullptr, 0, 0, width, Scale(kHeaderHeight), SWP_NOZORDER | SWP_NOACTIVATE);
         if (!s.grid) continue;
-        SetWindowPos(s.grid, nullptr, 0, kHeaderHeight, width, kGridHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+        SetWindowPos(s.grid, nullptr, 0, Scale(kHeaderHeight), width, Scale(kGridHeight), SWP_NOZORDER | SWP_NOACTIVATE);
         ShowWindow(s.grid, s.expanded ? SW_SHOWNA : SW_HIDE);
         RECT gc;
         GetClientRect(s.grid, &gc);
         const int key = static_cast<int>(SendMessageA(s.grid, LVM_GETCOLUMNWIDTH, 0, 0));
-        SendMessageA(s.grid, LVM_SETCOLUMNWIDTH, 1, std::max(20, static_cast<int>(gc.right) - key));
+        SendMessageA(s.grid, LVM_SETCOLUMNWIDTH, 1, std::max(Scale(20), static_cast<int>(gc.right) - key));
         PlaceEditor(n);
     }
     SCROLLINFO si{};
@@ -281,6 +278,28 @@ void TFrmZuEditINIFile::LayoutSections() {
     si.nPage = static_cast<UINT>(height);
     si.nPos = scrollPos_;
     SetScrollInfo(box, SB_VERT, &si, TRUE);
+}
+
+void TFrmZuEditINIFile::MakeBoldFont() {
+    LOGFONTA lf{};
+    GetObjectA(Font(), sizeof lf, &lf);
+    lf.lfWeight = FW_BOLD;
+    bold_.reset(CreateFontIndirectA(&lf));
+}
+
+void TFrmZuEditINIFile::OnDpiChanged(int oldDpi) {
+    MakeBoldFont();
+    for (const Section& s : sections_) {
+        if (s.header) SendMessageA(s.header, WM_SETFONT, reinterpret_cast<WPARAM>(bold_.get()), FALSE);
+        if (!s.grid) continue;
+        const int key = static_cast<int>(SendMessageA(s.grid, LVM_GETCOLUMNWIDTH, 0, 0));
+        SendMessageA(s.grid, LVM_SETCOLUMNWIDTH, 0, MulDiv(key, Dpi(), oldDpi));
+        // The grid owns its row-height list; the one it gives back is ours to destroy.
+        if (HIMAGELIST old = ListView_SetImageList(s.grid, ImageList_Create(1, Scale(18), ILC_COLOR, 1, 0), LVSIL_SMALL)) {
+            ImageList_Destroy(old);
+        }
+    }
+    LayoutSections();
 }
 
 void TFrmZuEditINIFile::OnResize() {
@@ -651,8 +670,8 @@ bool TFrmZuEditINIFile::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& resul
         si.fMask = SIF_ALL;
         GetScrollInfo(box, SB_VERT, &si);
         switch (LOWORD(wp)) {
-            case SB_LINEUP: scrollPos_ -= 18; break;
-            case SB_LINEDOWN: scrollPos_ += 18; break;
+            case SB_LINEUP: scrollPos_ -= Scale(18); break;
+            case SB_LINEDOWN: scrollPos_ += Scale(18); break;
             case SB_PAGEUP: scrollPos_ -= static_cast<int>(si.nPage); break;
             case SB_PAGEDOWN: scrollPos_ += static_cast<int>(si.nPage); break;
             case SB_THUMBTRACK:

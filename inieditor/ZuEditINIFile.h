@@ -74,6 +74,7 @@ public:
 protected:
     void OnCreate() override;
     void OnResize() override;
+    void OnDpiChanged(int oldDpi) override;
     bool OnKeyDown(WPARAM key, unsigned shift) override;
     void OnHelp(int context) override;
     bool OnNotify(NMHDR* hdr, LRESULT& result) override;
@@ -100,6 +101,7 @@ private:
     std::vector<int> BlockTops() const;  // SectionTops of the sections as they are
     void SetAllSections(bool expanded);
     void LayoutSections();
+    void MakeBoldFont();
     void PlaceEditor(int n);
     void EnterRow(int n, int row);
     void Commit(int n);

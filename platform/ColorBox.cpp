@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "platform/Dpi.h"
 #include "platform/Handles.h"
 
 namespace platform {
@@ -78,21 +79,23 @@ uint32_t ColorBoxValue(HWND combo) {
     return static_cast<uint32_t>(SendMessageA(combo, CB_GETITEMDATA, i, 0));
 }
 
-void MeasureColorBoxItem(MEASUREITEMSTRUCT* mis) { mis->itemHeight = 16; }
+void MeasureColorBoxItem(MEASUREITEMSTRUCT* mis, int dpi) { mis->itemHeight = ScaleForDpi(16, dpi); }
 
-void DrawColorBoxItem(const DRAWITEMSTRUCT* dis) {
+void DrawColorBoxItem(const DRAWITEMSTRUCT* dis, int dpi) {
     if (dis->itemID == static_cast<UINT>(-1)) return;
     HDC dc = dis->hDC;
     const bool selected = (dis->itemState & ODS_SELECTED) != 0;
     FillRect(dc, &dis->rcItem, GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
     const uint32_t value = static_cast<uint32_t>(dis->itemData);
-    RECT swatch{dis->rcItem.left + 2, dis->rcItem.top + 2, dis->rcItem.left + 2 + 20, dis->rcItem.bottom - 2};
+    const int edge = ScaleForDpi(2, dpi);
+    RECT swatch{dis->rcItem.left + edge, dis->rcItem.top + edge, dis->rcItem.left + edge + ScaleForDpi(20, dpi),
+                dis->rcItem.bottom - edge};
     UniqueBrush brush(CreateSolidBrush(ColorToRGB(value)));
     FillRect(dc, &swatch, brush.get());
     FrameRect(dc, &swatch, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
     const std::string label = ColorBoxItemText(dis->hwndItem, static_cast<int>(dis->itemID));
     RECT tr = dis->rcItem;
-    tr.left = swatch.right + 4;
+    tr.left = swatch.right + ScaleForDpi(4, dpi);
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
     DrawTextA(dc, label.c_str(), -1, &tr, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);

@@ -27,8 +27,8 @@ void FillColorBox(HWND combo);
 void SetColorBoxValue(HWND combo, uint32_t value);
 uint32_t ColorBoxValue(HWND combo);
 // For the owner's WM_MEASUREITEM and WM_DRAWITEM.
-void MeasureColorBoxItem(MEASUREITEMSTRUCT* mis);
-void DrawColorBoxItem(const DRAWITEMSTRUCT* dis);
+void MeasureColorBoxItem(MEASUREITEMSTRUCT* mis, int dpi);
+void DrawColorBoxItem(const DRAWITEMSTRUCT* dis, int dpi);
 // The plain name an item is drawn with.
 std::string ColorBoxItemText(HWND combo, int item);
 // For CBN_SELCHANGE: "Custom..." opens the colour picker; a picked colour

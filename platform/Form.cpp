@@ -10,6 +10,7 @@
 
 #include "platform/Application.h"
 #include "platform/Checkpoints.h"
+#include "platform/Dpi.h"
 #include "platform/Error.h"
 #include "platform/Glyphs.h"
 #include "platform/Panel.h"
@@ -17,6 +18,18 @@
 namespace platform {
 
 namespace {
+
+// Where the system would rescale a dialog and its controls by itself on a
+// DPI change, the form does it instead, from its tables.
+void OwnDpiChanges(HWND window, bool control) {
+    using DialogBehavior = BOOL(WINAPI*)(HWND, int, int);
+    static const auto dialog = reinterpret_cast<DialogBehavior>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("user32.dll"), "SetDialogDpiChangeBehavior")));
+    static const auto controlBehavior = reinterpret_cast<DialogBehavior>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("user32.dll"), "SetDialogControlDpiChangeBehavior")));
+    if (control && controlBehavior) controlBehavior(window, 3, 3);  // no font update, no relayout
+    if (!control && dialog) dialog(window, 1, 1);                   // disable all
+}
 
 const char kFormProp[] = "Pelmark.Form";
 
@@ -102,13 +115,14 @@ Form::~Form() {
 void Form::SetGlyph(const std::string& control, const char* bitmapResource) {
     HWND b = Control(control);
     if (!b) return;
-    UniqueImageList images = GlyphImages(Application::Instance().InstanceHandle(), bitmapResource);
+    glyphSources_[control] = bitmapResource;
+    UniqueImageList images = GlyphImages(Application::Instance().InstanceHandle(), bitmapResource, dpi_);
     if (!images) return;
     HIMAGELIST il = images.get();
     glyphs_.push_back(std::move(images));  // the button only borrows it
     // The glyph and the caption stand together, 2 pixels apart, centred in
     // the button's label area (its client less the 2-pixel edge each side).
-    constexpr int kGap = 2, kEdge = 2;
+    const int gap = Scale(2), edge = Scale(2);
     int glyphW = 0, glyphH = 0;
     ImageList_GetIconSize(il, &glyphW, &glyphH);
     const std::string caption = WindowText(b);
@@ -123,7 +137,7 @@ void Form::SetGlyph(const std::string& control, const char* bitmapResource) {
     SetWindowLongA(b, GWL_STYLE, (GetWindowLongA(b, GWL_STYLE) & ~(BS_CENTER | BS_RIGHT)) | BS_LEFT);
     BUTTON_IMAGELIST bil{};
     bil.himl = il;
-    bil.margin = {CentredGlyphMargin(client.right - 2 * kEdge, glyphW, kGap, text.right - text.left), 0, kGap, 0};
+    bil.margin = {CentredGlyphMargin(client.right - 2 * edge, glyphW, gap, text.right - text.left), 0, gap, 0};
     bil.uAlign = BUTTON_IMAGELIST_ALIGN_LEFT;
     SendMessageA(b, BCM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(&bil));
 }
@@ -167,23 +181,18 @@ void Form::Create() {
                                         &Form::DialogProc, reinterpret_cast<LPARAM>(this));
     if (!h) RaiseLastOSError();
     hwnd_ = h;
+    dpi_ = WindowDpi(hwnd_);
+    OwnDpiChanges(hwnd_, false);
     SetWindowTextA(hwnd_, def_.caption.c_str());
 
-    {
-        WindowDC dc(hwnd_);
-        const int height = -MulDiv(def_.fontPoints, GetDeviceCaps(dc.get(), LOGPIXELSY), 72);
-        font_.reset(CreateFontA(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                                OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                DEFAULT_PITCH | FF_DONTCARE, def_.fontName.c_str()));
-    }
+    MakeFont();
     SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
     PELMARK_CHECKPOINT("form: window and font");
 
-    SetWindowPos(hwnd_, nullptr, def_.place.left, def_.place.top, def_.place.width,
-                 def_.place.height, SWP_NOZORDER | SWP_NOACTIVATE);
-    RECT rc;
-    GetClientRect(hwnd_, &rc);
-    designClient_ = {rc.right - rc.left, rc.bottom - rc.top};
+    const Size outer = def_.measuredAtDpi ? Size{def_.place.width, def_.place.height}
+                                          : OuterSizeForDpi({def_.place.width, def_.place.height}, style, ex, dpi_);
+    SetWindowPos(hwnd_, nullptr, def_.place.left, def_.place.top, outer.width, outer.height,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
 
     for (const ControlDef& cd : def_.controls) AddControl(cd);
     PELMARK_CHECKPOINT("form: controls");
@@ -203,6 +212,64 @@ void Form::Create() {
     ready_ = true;
 }
 
+void Form::MakeFont() {
+    // Points follow the DPI as every length does.
+    font_.reset(CreateFontA(-MulDiv(def_.fontPoints, dpi_, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                            DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                            DEFAULT_PITCH | FF_DONTCARE, def_.fontName.c_str()));
+}
+
+int Form::Scale(int value) const { return ScaleForDpi(value, dpi_); }
+
+Size Form::MinimumSize() const {
+    return OuterSizeForDpi(def_.minSize, GetWindowLongA(hwnd_, GWL_STYLE), GetWindowLongA(hwnd_, GWL_EXSTYLE), dpi_);
+}
+
+Size Form::MaximumSize() const {
+    return OuterSizeForDpi(def_.maxSize, GetWindowLongA(hwnd_, GWL_STYLE), GetWindowLongA(hwnd_, GWL_EXSTYLE), dpi_);
+}
+
+Rect Form::TablePlace(const Rect& r) const {
+    if (!def_.measuredAtDpi) return ScaleForDpi(r, dpi_);
+    if (def_.measuredAtDpi == dpi_) return r;
+    auto at = [this](int v) { return MulDiv(v, dpi_, def_.measuredAtDpi); };
+    return {at(r.left), at(r.top), at(r.width), at(r.height)};
+}
+
+void Form::DpiChanged(int dpi, const RECT* suggested) {
+    if (dpi <= 0 || dpi == dpi_) return;
+    const int old = dpi_;
+    dpi_ = dpi;
+    const UniqueFont previous = std::move(font_);
+    MakeFont();
+    SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+    // Every control starts again from its table at the new DPI; the parents'
+    // sizes it was laid out against follow the same ratio. A control in a
+    // font of the form's own keeps it: the form makes that one again.
+    for (const auto& c : controls_) {
+        c->place = TablePlace(c->def.place);
+        c->designParent = {MulDiv(c->designParent.width, dpi_, old), MulDiv(c->designParent.height, dpi_, old)};
+        if (reinterpret_cast<HFONT>(SendMessageA(c->hwnd, WM_GETFONT, 0, 0)) == previous.get()) {
+            SendMessageA(c->hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+        }
+        if (!c->def.managed) {
+            SetWindowPos(c->hwnd, nullptr, c->place.left, c->place.top, c->place.width, c->place.height,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
+        }
+    }
+    if (suggested) {
+        SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    ApplyAnchors();
+    // The glyphs again at the new size; the old lists go once the buttons have the new ones.
+    const auto oldGlyphs = std::move(glyphs_);
+    glyphs_.clear();
+    for (const auto& [control, resource] : glyphSources_) SetGlyph(control, resource);
+    OnDpiChanged(old);
+    InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
 Size Form::ClientSizeOf(const std::string& parent) const {
     HWND p = parent.empty() ? hwnd_ : Control(parent);
     RECT rc{};
@@ -215,6 +282,7 @@ HWND Form::CreateControl(ControlState& c) {
     HWND parent = d.parent.empty() ? hwnd_ : Control(d.parent);
     if (!parent) throw Error("Unknown parent control " + d.parent);
     c.designParent = ClientSizeOf(d.parent);
+    c.place = TablePlace(d.place);
 
     DWORD style = WS_CHILD | WS_VISIBLE | d.style;
     DWORD ex = d.exStyle;
@@ -244,11 +312,12 @@ HWND Form::CreateControl(ControlState& c) {
     }
     if (d.tabOrder >= 0 && Focusable(d.kind)) style |= WS_TABSTOP;
 
-    c.hwnd = CreateWindowExA(ex, cls.c_str(), d.caption.c_str(), style, d.place.left, d.place.top,
-                             d.place.width, d.place.height, parent,
+    c.hwnd = CreateWindowExA(ex, cls.c_str(), d.caption.c_str(), style, c.place.left, c.place.top,
+                             c.place.width, c.place.height, parent,
                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(nextId_++)),
                              Application::Instance().InstanceHandle(), nullptr);
     if (!c.hwnd) RaiseLastOSError();
+    OwnDpiChanges(c.hwnd, true);
     if (d.kind == ControlKind::Panel) {
         SetWindowLongPtrA(c.hwnd, GWLP_USERDATA, static_cast<LONG_PTR>(d.bevel));
     }
@@ -355,7 +424,7 @@ void Form::ApplyAnchors() {
     for (const auto& c : controls_) {
         if (c->def.managed) continue;
         const Size now = ClientSizeOf(c->def.parent);
-        const Rect r = AnchorRect(c->def.place, c->designParent, now, c->def.anchors);
+        const Rect r = AnchorRect(c->place, c->designParent, now, c->def.anchors);
         SetWindowPos(c->hwnd, nullptr, r.left, r.top, r.width, r.height,
                      SWP_NOZORDER | SWP_NOACTIVATE);
     }
@@ -622,12 +691,16 @@ LRESULT Form::Handle(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
     switch (msg) {
         case WM_GETMINMAXINFO: {
             auto* mm = reinterpret_cast<MINMAXINFO*>(lp);
-            if (def_.minSize.width > 0) mm->ptMinTrackSize.x = def_.minSize.width;
-            if (def_.minSize.height > 0) mm->ptMinTrackSize.y = def_.minSize.height;
-            if (def_.maxSize.width > 0) mm->ptMaxTrackSize.x = def_.maxSize.width;
-            if (def_.maxSize.height > 0) mm->ptMaxTrackSize.y = def_.maxSize.height;
+            const Size least = MinimumSize(), most = MaximumSize();
+            if (least.width > 0) mm->ptMinTrackSize.x = least.width;
+            if (least.height > 0) mm->ptMinTrackSize.y = least.height;
+            if (most.width > 0) mm->ptMaxTrackSize.x = most.width;
+            if (most.height > 0) mm->ptMaxTrackSize.y = most.height;
             return 0;
         }
+        case WM_DPICHANGED:
+            DpiChanged(LOWORD(wp), reinterpret_cast<const RECT*>(lp));
+            return 0;
         case WM_SIZE:
             ApplyAnchors();
             if (created_) OnResize();

@@ -125,6 +125,9 @@ struct FormDef {
     std::string fontName = "MS Sans Serif";
     int fontPoints = 8;
     std::vector<ControlDef> controls{};
+    // 0: the sizes above are design pixels, scaled to the window's DPI.
+    // Otherwise they were measured at run time at this DPI and stand as they are.
+    int measuredAtDpi = 0;
 };
 
 class Form;
@@ -176,6 +179,13 @@ public:
     void SetCaption(const std::string& caption);
     std::string Caption() const;
     HFONT Font() const { return font_.get(); }
+    // The DPI the form is laid out at, and a design length (pixels at 96
+    // DPI) at that DPI.
+    int Dpi() const { return dpi_; }
+    int Scale(int value) const;
+    // The outer size limits of the table at the form's DPI; 0: no limit.
+    Size MinimumSize() const;
+    Size MaximumSize() const;
 
     // Adds a control at run time (after Create), placed and anchored like the
     // table's; returns its window.
@@ -233,6 +243,9 @@ protected:
     // A help request for a control with this help context (F1, or "?" then a click).
     virtual void OnHelp(int /*context*/) {}
     virtual void OnResize() {}
+    // After the form and its table's controls were laid out again at a new
+    // DPI: the form's own pieces (fonts, pictures, placed controls) follow.
+    virtual void OnDpiChanged(int /*oldDpi*/) {}
     // Any other message; return true and set `result` to answer it.
     virtual bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
     // A WM_COMMAND from a control that is not a button click.
@@ -245,6 +258,7 @@ private:
         ControlDef def;
         HWND hwnd = nullptr;
         Size designParent;
+        Rect place;  // the table's place at the form's DPI
     };
 
     static INT_PTR CALLBACK DialogProc(HWND, UINT, WPARAM, LPARAM);
@@ -252,6 +266,9 @@ private:
     HWND CreateControl(ControlState& c);
     Size ClientSizeOf(const std::string& parent) const;
     void ApplyAnchors();
+    void MakeFont();
+    Rect TablePlace(const Rect& r) const;  // a table's place at the form's DPI
+    void DpiChanged(int dpi, const RECT* suggested);
     void ApplyTabOrder();
     void AddTool(HWND control, const std::string& hint);
     void HandleCommand(WPARAM wp, LPARAM lp);
@@ -266,7 +283,7 @@ private:
     HWND hwnd_ = nullptr;
     HWND tooltip_ = nullptr;
     UniqueFont font_;
-    Size designClient_;
+    int dpi_ = 96;
     std::vector<std::unique_ptr<ControlState>> controls_;  // in creation order
     // Lookups stay cheap with thousands of controls.
     std::unordered_map<std::string, ControlState*> byName_;
@@ -280,6 +297,7 @@ private:
     int nextId_ = 1000;
     int showCommand_ = SW_SHOW;
     std::vector<UniqueImageList> glyphs_;
+    std::map<std::string, const char*> glyphSources_;  // button name to glyph resource
 };
 
 }  // namespace platform

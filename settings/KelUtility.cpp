@@ -159,11 +159,13 @@ void RestoreFormPlacement(platform::Form& form) {
     if (width > 0) w = width;
     if (height != 0) ht = height;
     // The window's own limits still bound what was stored.
-    const auto& d = form.Definition();
-    if (d.minSize.width > 0 && w < d.minSize.width) w = d.minSize.width;
-    if (d.minSize.height > 0 && ht < d.minSize.height) ht = d.minSize.height;
-    if (d.maxSize.width > 0 && w > d.maxSize.width) w = d.maxSize.width;
-    if (d.maxSize.height > 0 && ht > d.maxSize.height) ht = d.maxSize.height;
+    // The stored place is in pixels of the screen, whatever its DPI: a size
+    // stored at a lower DPI grows to the limits of the form at this one.
+    const platform::Size least = form.MinimumSize(), most = form.MaximumSize();
+    if (least.width > 0 && w < least.width) w = least.width;
+    if (least.height > 0 && ht < least.height) ht = least.height;
+    if (most.width > 0 && w > most.width) w = most.width;
+    if (most.height > 0 && ht > most.height) ht = most.height;
     SetWindowPos(h, nullptr, x, y, w, ht, SWP_NOZORDER | SWP_NOACTIVATE);
     form.SetShowCommand(state == 1 ? SW_SHOWMINIMIZED : state == 2 ? SW_SHOWMAXIMIZED : SW_SHOW);
 }

@@ -384,14 +384,14 @@ void TFrmZuSetup::OnControlCommand(HWND control, WORD code) {
 
 bool TFrmZuSetup::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     if (msg == WM_MEASUREITEM) {
-        platform::MeasureColorBoxItem(reinterpret_cast<MEASUREITEMSTRUCT*>(lp));
+        platform::MeasureColorBoxItem(reinterpret_cast<MEASUREITEMSTRUCT*>(lp), Dpi());
         result = TRUE;
         return true;
     }
     if (msg == WM_DRAWITEM) {
         const auto* dis = reinterpret_cast<const DRAWITEMSTRUCT*>(lp);
         if (dis->CtlType == ODT_COMBOBOX) {
-            platform::DrawColorBoxItem(dis);
+            platform::DrawColorBoxItem(dis, Dpi());
             result = TRUE;
             return true;
         }

@@ -4,6 +4,8 @@
 #include <memory>
 
 #include "platform/Application.h"
+#include "platform/Dpi.h"
+#include "platform/Glyphs.h"
 
 using platform::Application;
 using platform::ControlDef;
@@ -58,8 +60,18 @@ void TFrmKelSplash::OnCreate() {
     SetLayeredWindowAttributes(h, 0, kAlpha, LWA_ALPHA);
     background_.reset(CreateSolidBrush(kBackground));
     // The client area is the design size whatever the frame.
-    SetWindowPos(h, nullptr, 0, 0, 338, 178, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    const int dpi = GetDeviceCaps(platform::WindowDC(h).get(), LOGPIXELSY);
+    SetWindowPos(h, nullptr, 0, 0, Scale(338), Scale(178), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    MakeFonts();
+    SetLogo(platform::ScaledPicture(Application::Instance().InstanceHandle(), "SPLASHLOGO", {321, 94}, Dpi()));
+    busy_.emplace();
+    SetTitle(Application::Instance().Title());
+    wmAction_ = RegisterWindowMessageA("sc_SplashAction");
+    wmTitle_ = RegisterWindowMessageA("sc_SplashTitle");
+    wmLogo_ = RegisterWindowMessageA("sc_SplashLogo");
+}
+
+void TFrmKelSplash::MakeFonts() {
+    const int dpi = Dpi();
     titleFont_.reset(CreateFontA(-MulDiv(14, dpi, 72), 0, 0, 0, FW_BOLD, TRUE, FALSE, FALSE, DEFAULT_CHARSET,
                                  OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH,
                                  "Times New Roman"));
@@ -68,14 +80,13 @@ void TFrmKelSplash::OnCreate() {
                                   "MS Sans Serif"));
     SendMessageA(Control(C::LabelAppTitle), WM_SETFONT, reinterpret_cast<WPARAM>(titleFont_.get()), FALSE);
     SendMessageA(Control(C::LabelAppAction), WM_SETFONT, reinterpret_cast<WPARAM>(actionFont_.get()), FALSE);
-    HBITMAP design = static_cast<HBITMAP>(
-        LoadImageA(Application::Instance().InstanceHandle(), "SPLASHLOGO", IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR));
-    SetLogo(design);
-    busy_.emplace();
-    SetTitle(Application::Instance().Title());
-    wmAction_ = RegisterWindowMessageA("sc_SplashAction");
-    wmTitle_ = RegisterWindowMessageA("sc_SplashTitle");
-    wmLogo_ = RegisterWindowMessageA("sc_SplashLogo");
+}
+
+void TFrmKelSplash::OnDpiChanged(int) {
+    MakeFonts();
+    FitLabel(C::LabelAppTitle, titleFont_.get());
+    FitLabel(C::LabelAppAction, actionFont_.get());
+    UpdateSplashLayout();
 }
 
 void TFrmKelSplash::FitLabel(const char* name, HFONT font) {
@@ -113,16 +124,17 @@ void TFrmKelSplash::SetLogo(HBITMAP logo) {
 
 SplashPlaces SplashLayout(const SplashMeasures& m) {
     SplashPlaces p;
+    auto px = [&](int design) { return platform::ScaleForDpi(design, m.dpi); };
     p.widest = std::max({m.widest, m.logo.width, m.title.width, m.action.width});
-    const int clientW = p.widest + 20;
+    const int clientW = p.widest + px(20);
     auto centred = [&](platform::Size size, int top) {
         return platform::Rect{clientW / 2 - size.width / 2, top, size.width, size.height};
     };
     p.logo = centred(m.logo, m.logoTop);
-    p.title = centred(m.title, p.logo.top + m.logo.height + 5);
-    p.line = centred({p.widest, m.lineHeight}, p.title.top + m.title.height + 5);
-    p.action = centred(m.action, p.line.top + m.lineHeight + 5);
-    const int ww = clientW + m.frame.width, wh = p.action.top + m.action.height + 10 + m.frame.height;
+    p.title = centred(m.title, p.logo.top + m.logo.height + px(5));
+    p.line = centred({p.widest, m.lineHeight}, p.title.top + m.title.height + px(5));
+    p.action = centred(m.action, p.line.top + m.lineHeight + px(5));
+    const int ww = clientW + m.frame.width, wh = p.action.top + m.action.height + px(10) + m.frame.height;
     p.window = {m.screen.width / 2 - ww / 2, m.screen.height / 2 - wh / 2, ww, wh};
     return p;
 }
@@ -144,7 +156,8 @@ void TFrmKelSplash::UpdateSplashLayout() {
     const SplashPlaces p = SplashLayout({.widest = gLayoutWidth, .logo = size(logo), .title = size(title),
                                          .action = size(action), .lineHeight = size(line).height, .logoTop = lr.top,
                                          .frame = {(wr.right - wr.left) - cr.right, (wr.bottom - wr.top) - cr.bottom},
-                                         .screen = {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}});
+                                         .screen = {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)},
+                                         .dpi = Dpi()});
     gLayoutWidth = p.widest;
     LockWindowUpdate(h);
     SetWindowPos(h, nullptr, p.window.left, p.window.top, p.window.width, p.window.height,

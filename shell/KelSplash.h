@@ -29,10 +29,12 @@ public:
 
 protected:
     void OnCreate() override;
+    void OnDpiChanged(int oldDpi) override;
     bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
 
 private:
     void FitLabel(const char* name, HFONT font);
+    void MakeFonts();
     platform::UniqueFont titleFont_, actionFont_;
     platform::UniqueBitmap logo_;
     platform::UniqueBrush background_;
@@ -52,6 +54,7 @@ struct SplashMeasures {
     int lineHeight = 2;
     int logoTop = 8;
     platform::Size frame, screen;
+    int dpi = 96;  // the spacings are design pixels
 };
 // Where everything goes: the new layout width; the window, centred on the
 // screen; and the four pieces, each centred in the client, one below the

@@ -165,9 +165,9 @@ void TFrmZuMain::OnCreate() {
     ListView_SetExtendedListViewStyle(grid, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
     // A one-pixel-wide image list is how a list view is told its row height.
     // The grid only borrows it (it shares image lists): the window owns it.
-    rowHeight_.reset(ImageList_Create(1, 18, ILC_COLOR, 1, 0));
+    rowHeight_.reset(ImageList_Create(1, Scale(18), ILC_COLOR, 1, 0));
     ListView_SetImageList(grid, rowHeight_.get(), LVSIL_SMALL);
-    for (int c = 0; c < kColumns; ++c) platform::AddListColumn(grid, c, kHeaders[c], 64);
+    for (int c = 0; c < kColumns; ++c) platform::AddListColumn(grid, c, kHeaders[c], Scale(64));
     OnClick(C::BitBtnAdd, [this] { BitBtnAddClick(); });
     OnClick(C::BitBtnEdit, [this] { BitBtnEditClick(); });
     OnClick(C::BitBtnDelete, [this] { BitBtnDeleteClick(); });
@@ -192,6 +192,13 @@ void TFrmZuMain::OnCreate() {
 void TFrmZuMain::OnShow() { FocusGrid(); }
 
 void TFrmZuMain::OnDestroy() { ReleaseHotKey(); }
+
+void TFrmZuMain::OnDpiChanged(int oldDpi) {
+    HWND grid = Grid();
+    rowHeight_.reset(ImageList_Create(1, Scale(18), ILC_COLOR, 1, 0));
+    ListView_SetImageList(grid, rowHeight_.get(), LVSIL_SMALL);
+    for (int c = 0; c < kColumns; ++c) SendMessageA(grid, LVM_SETCOLUMNWIDTH, c, MulDiv(ColumnWidth(c), Dpi(), oldDpi));
+}
 
 void TFrmZuMain::ReleaseHotKey() {
     if (!hotKeyId_) return;
@@ -262,7 +269,7 @@ void TFrmZuMain::FillProfileGrid() {
         widest[4] = std::max(widest[4], width(e.MailServer));
     }
     PELMARK_CHECKPOINT("main: texts measured");
-    for (int c = 0; c < kColumns; ++c) SendMessageA(grid, LVM_SETCOLUMNWIDTH, c, widest[c] + 6 + margins);
+    for (int c = 0; c < kColumns; ++c) SendMessageA(grid, LVM_SETCOLUMNWIDTH, c, widest[c] + Scale(6) + margins);
     SendMessageA(grid, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(grid, nullptr, TRUE);
 }

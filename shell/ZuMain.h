@@ -77,6 +77,7 @@ protected:
     void OnCreate() override;
     void OnShow() override;
     void OnDestroy() override;
+    void OnDpiChanged(int oldDpi) override;
     void ReleaseHotKey();
     bool OnKeyDown(WPARAM key, unsigned shift) override;
     void OnHelp(int context) override;

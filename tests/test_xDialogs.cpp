@@ -75,6 +75,26 @@ TEST(MessageLayout, LongTextGlyphButtonsAndNoIcon) {
     EXPECT_EQ(LayoutMessageDialog(m).client.width, 620);
 }
 
+TEST(MessageLayout, AtHalfAgainTheDpiEveryMeasureIsHalfAgain) {
+    // The figures of the first layout above, in a font measured at 144 DPI.
+    MessageMetrics m;
+    m.avgW = 9;
+    m.avgH = 20;
+    m.textW = 150;
+    m.textH = 20;
+    m.buttonCount = 2;
+    m.widestCaption = 45;
+    m.dpi = 144;
+    const MessageLayout l = LayoutMessageDialog(m);
+    EXPECT_EQ(l.icon, (platform::Rect{18, 20, 48, 48}));
+    EXPECT_EQ(l.buttonWidth, 112);  // 75 at 96
+    EXPECT_EQ(l.buttonHeight, 35);  // 22
+    // Icon and text: 150 + 48 + 22 = 220 wide, 48 high; buttons 112 + 9 + 112 = 233.
+    EXPECT_EQ(l.client.width, 233 + 36);
+    EXPECT_EQ(l.client.height, 48 + 35 + 25 + 40);
+    EXPECT_EQ(l.text, (platform::Rect{18 + 70, 20, 150, 20}));
+}
+
 TEST(MessageLayout, DefaultAndCancelButtons) {
     EXPECT_EQ(DefaultButtonIndex(mbOK | mbYes | mbRetry), 2);
     EXPECT_EQ(DefaultButtonIndex(mbYes | mbNo), 0);

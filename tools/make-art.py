@@ -3,7 +3,9 @@
 
 The pictures are committed under resources/; run this again only to change
 them. Each glyph bitmap holds two 16x16 images side by side, the normal and
-the disabled look; its lower left pixel is the transparent colour.
+the disabled look; its lower left pixel is the transparent colour. Every
+picture but the icon comes again at twice the size ("@2x"), for screens of
+high density.
 """
 import math
 import os
@@ -45,67 +47,81 @@ def disc(img, cx, cy, r, c, ring=None):
 GREEN, RED, BLUE = (0, 128, 0), (192, 0, 0), (0, 0, 160)
 
 
-def glyph(kind):
-    g = canvas(16, 16)
+def glyph(kind, s=1):
+    """One 16x16 glyph, drawn at `s` times that size from the same figure."""
+    g = canvas(16 * s, 16 * s)
+
+    def L(x0, y0, x1, y1, c, width=2):
+        line(g, x0 * s, y0 * s, x1 * s, y1 * s, c, width * s)
+
+    def D(cx, cy, r, c, ring=None):
+        disc(g, cx * s, cy * s, r * s, c, None if ring is None else ring * s)
+
+    def P(x, y, c):
+        for dy in range(s):
+            for dx in range(s):
+                g[y * s + dy][x * s + dx] = c
+
     if kind in ("yes", "ok"):
-        line(g, 2, 8, 6, 12, GREEN)
-        line(g, 6, 12, 13, 3, GREEN)
+        L(2, 8, 6, 12, GREEN)
+        L(6, 12, 13, 3, GREEN)
     elif kind == "all":
-        line(g, 1, 7, 4, 10, GREEN)
-        line(g, 4, 10, 9, 3, GREEN)
-        line(g, 5, 10, 8, 13, GREEN)
-        line(g, 8, 13, 14, 5, GREEN)
+        L(1, 7, 4, 10, GREEN)
+        L(4, 10, 9, 3, GREEN)
+        L(5, 10, 8, 13, GREEN)
+        L(8, 13, 14, 5, GREEN)
     elif kind == "no":
-        disc(g, 8, 8, 7, RED, ring=2)
-        line(g, 3, 12, 12, 3, RED)
+        D(8, 8, 7, RED, ring=2)
+        L(3, 12, 12, 3, RED)
     elif kind == "cancel":
-        line(g, 3, 3, 12, 12, RED)
-        line(g, 12, 3, 3, 12, RED)
+        L(3, 3, 12, 12, RED)
+        L(12, 3, 3, 12, RED)
     elif kind == "abort":
-        disc(g, 8, 8, 7, RED)
-        line(g, 4, 7, 11, 7, (255, 255, 255))
+        D(8, 8, 7, RED)
+        L(4, 7, 11, 7, (255, 255, 255))
     elif kind == "retry":
-        disc(g, 8, 8, 6, GREEN, ring=2)
-        for y in range(0, 8):
-            for x in range(9, 16):
+        D(8, 8, 6, GREEN, ring=2)
+        for y in range(0, 8 * s):
+            for x in range(9 * s, 16 * s):
                 if g[y][x] == GREEN:
                     g[y][x] = KEY
-        line(g, 10, 1, 14, 5, GREEN)
-        line(g, 9, 6, 14, 6, GREEN)
+        L(10, 1, 14, 5, GREEN)
+        L(9, 6, 14, 6, GREEN)
     elif kind == "ignore":
         for x in range(2, 15, 4):
-            line(g, x, 7, x + 1, 7, BLUE)
+            L(x, 7, x + 1, 7, BLUE)
     elif kind == "folder":
         # A closed folder with its tab, for the setup dialog's folder buttons.
         edge, fill = (128, 96, 0), (240, 200, 80)
         for y in range(5, 14):
             for x in range(1, 15):
-                g[y][x] = edge if y in (5, 13) or x in (1, 14) else fill
+                P(x, y, edge if y in (5, 13) or x in (1, 14) else fill)
         for x in range(1, 7):
-            g[3][x] = edge
+            P(x, 3, edge)
         for y in range(3, 5):
-            g[y][1] = edge
-            g[y][6] = edge
+            P(1, y, edge)
+            P(6, y, edge)
             for x in range(2, 6):
-                g[y][x] = edge if y == 3 else fill
-        g[4][7] = edge
+                P(x, y, edge if y == 3 else fill)
+        P(7, 4, edge)
     elif kind == "help":
-        line(g, 5, 4, 8, 2, BLUE)
-        line(g, 8, 2, 11, 4, BLUE)
-        line(g, 11, 4, 8, 8, BLUE)
-        line(g, 8, 8, 8, 10, BLUE)
-        line(g, 8, 13, 8, 13, BLUE)
+        L(5, 4, 8, 2, BLUE)
+        L(8, 2, 11, 4, BLUE)
+        L(11, 4, 8, 8, BLUE)
+        L(8, 8, 8, 10, BLUE)
+        L(8, 13, 8, 13, BLUE)
     return g
 
 
-def disabled(g):
-    out = canvas(16, 16)
-    for y in range(16):
-        for x in range(16):
+def disabled(g, s=1):
+    n = len(g)
+    out = canvas(n, n)
+    for y in range(n):
+        for x in range(n):
             if g[y][x] != KEY:
-                put(out, x + 1, y + 1, (255, 255, 255))
-    for y in range(16):
-        for x in range(16):
+                put(out, x + s, y + s, (255, 255, 255))
+    for y in range(n):
+        for x in range(n):
             if g[y][x] != KEY:
                 out[y][x] = (128, 128, 128)
     return out
@@ -186,26 +202,27 @@ def write_ico(path, sizes):
         f.write(out + b"".join(entries))
 
 
-def logo():
+def logo(s=1):
     """The splash screen's 321x94 logo: dark blue, a yellow bookmark, a row of
-    profile cards."""
-    w, h = 321, 94
+    profile cards; at `s` times that size from the same figure."""
+    w, h = 321 * s, 94 * s
     img = [[(0, 0, 0x63) for _ in range(w)] for _ in range(h)]
     for y in range(h):
         for x in range(w):
             img[y][x] = (0, int(20 * y / h), 0x63 + int(40 * x / w))
     for i in range(5):
-        x0 = 24 + i * 52
-        for y in range(22, 72):
-            for x in range(x0, x0 + 40):
-                edge = y in (22, 71) or x in (x0, x0 + 39)
+        x0 = (24 + i * 52) * s
+        for y in range(22 * s, 72 * s):
+            for x in range(x0, x0 + 40 * s):
+                edge = y < 23 * s or y >= 71 * s or x < x0 + s or x >= x0 + 39 * s
                 img[y][x] = (200, 210, 255) if edge else (60, 80, 170)
         for line in (32, 44, 56):
-            for x in range(x0 + 6, x0 + 34):
-                img[line][x] = (235, 240, 255)
-    for y in range(8, 86):
-        for x in range(286, 306):
-            notch = y > 70 and abs(x + 0.5 - 296) < (y - 70)
+            for y in range(line * s, (line + 1) * s):
+                for x in range(x0 + 6 * s, x0 + 34 * s):
+                    img[y][x] = (235, 240, 255)
+    for y in range(8 * s, 86 * s):
+        for x in range(286 * s, 306 * s):
+            notch = y > 70 * s and abs(x + 0.5 - 296 * s) < (y - 70 * s)
             if not notch:
                 img[y][x] = (255, 205, 0)
     return img
@@ -248,12 +265,14 @@ def main():
     root = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "resources")
     os.makedirs(os.path.join(root, "glyphs"), exist_ok=True)
     for kind in ("yes", "no", "ok", "cancel", "abort", "retry", "ignore", "all", "help", "folder"):
-        g = glyph(kind)
-        d = disabled(g)
-        both = [g[y] + d[y] for y in range(16)]
-        write_bmp(os.path.join(root, "glyphs", "bb%s.bmp" % kind), both)
+        for scale, suffix in ((1, ""), (2, "@2x")):
+            g = glyph(kind, scale)
+            d = disabled(g, scale)
+            both = [g[y] + d[y] for y in range(len(g))]
+            write_bmp(os.path.join(root, "glyphs", "bb%s%s.bmp" % (kind, suffix)), both)
     write_ico(os.path.join(root, "Pelmark.ico"), (16, 32, 48))
     write_bmp8(os.path.join(root, "SplashLogo.bmp"), quantise(logo()))
+    write_bmp8(os.path.join(root, "SplashLogo@2x.bmp"), quantise(logo(2)))
     return 0
 
 

@@ -1,0 +1,52 @@
+#include "platform/Dpi.h"
+
+namespace platform {
+
+namespace {
+
+// Newer systems answer per window and per DPI; older ones have one DPI.
+template <typename F>
+F UserFunction(const char* name) {
+    return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), name)));
+}
+
+Size FrameAt(DWORD style, DWORD exStyle, int dpi) {
+    using AdjustForDpi = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
+    static const auto adjust = UserFunction<AdjustForDpi>("AdjustWindowRectExForDpi");
+    RECT r{0, 0, 0, 0};
+    if (adjust) adjust(&r, style, FALSE, exStyle, static_cast<UINT>(dpi));
+    else AdjustWindowRectEx(&r, style, FALSE, exStyle);
+    return {r.right - r.left, r.bottom - r.top};
+}
+
+}  // namespace
+
+int ScaleForDpi(int value, int dpi) { return dpi == kDesignDpi ? value : MulDiv(value, dpi, kDesignDpi); }
+
+Rect ScaleForDpi(const Rect& r, int dpi) {
+    return {ScaleForDpi(r.left, dpi), ScaleForDpi(r.top, dpi), ScaleForDpi(r.width, dpi), ScaleForDpi(r.height, dpi)};
+}
+
+Size ScaleForDpi(Size s, int dpi) { return {ScaleForDpi(s.width, dpi), ScaleForDpi(s.height, dpi)}; }
+
+int WindowDpi(HWND window) {
+    using ForWindow = UINT(WINAPI*)(HWND);
+    static const auto forWindow = UserFunction<ForWindow>("GetDpiForWindow");
+    if (forWindow && window) {
+        if (const UINT dpi = forWindow(window)) return static_cast<int>(dpi);
+    }
+    HDC dc = GetDC(nullptr);
+    const int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSX) : kDesignDpi;
+    if (dc) ReleaseDC(nullptr, dc);
+    return dpi > 0 ? dpi : kDesignDpi;
+}
+
+Size OuterSizeForDpi(Size outer, DWORD style, DWORD exStyle, int dpi) {
+    if (dpi == kDesignDpi) return outer;
+    const Size frame96 = FrameAt(style, exStyle, kDesignDpi);
+    const Size frame = FrameAt(style, exStyle, dpi);
+    auto one = [dpi](int o, int f96, int f) { return o > 0 ? ScaleForDpi(o - f96, dpi) + f : o; };
+    return {one(outer.width, frame96.width, frame.width), one(outer.height, frame96.height, frame.height)};
+}
+
+}  // namespace platform

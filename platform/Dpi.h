@@ -1,0 +1,27 @@
+// Screen density: every length in the program's tables is in pixels at 96
+// DPI, and becomes pixels at the window's DPI here, in one rule.
+#pragma once
+
+#include <windows.h>
+
+#include "platform/Layout.h"
+
+namespace platform {
+
+constexpr int kDesignDpi = 96;
+
+// A design length at `dpi`, rounded to the nearest pixel; exact at 96.
+int ScaleForDpi(int value, int dpi);
+Rect ScaleForDpi(const Rect& r, int dpi);
+Size ScaleForDpi(Size s, int dpi);
+
+// The DPI of the screen a window is on (the system's where the system
+// cannot tell per window).
+int WindowDpi(HWND window);
+
+// The outer size at `dpi` of a window with these styles whose outer size is
+// `outer` at 96 DPI: its client area scales, its frame is the system's at
+// `dpi`. A zero component stays zero ("no limit").
+Size OuterSizeForDpi(Size outer, DWORD style, DWORD exStyle, int dpi);
+
+}  // namespace platform

@@ -1,0 +1,256 @@
+// Every window at the screen's DPI: each caption fits its control, no
+// control lies outside its window, and every place of a table is the
+// design's at this DPI (exactly at 96). The checks run at the DPI this
+// process was started with; the 144 DPI run starts this program again with
+// "LogPixels" set to 144, which each new process reads as it starts.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <string>
+
+#include "about/KelAboutVersion.h"
+#include "about/xDialogs.h"
+#include "inieditor/ZuEditINIFile.h"
+#include "platform/Dpi.h"
+#include "platform/Glyphs.h"
+#include "profiles/ZuEditProfile.h"
+#include "settings/KelUtility.h"
+#include "settings/RegSpecial.h"
+#include "settings/ZuSetup.h"
+#include "shell/KelSplash.h"
+#include "shell/ZuMain.h"
+#include "support/Helpers.h"
+#include "support/ProfileFixture.h"
+#include "support/RegistrySandbox.h"
+#include "support/UiDriver.h"
+
+using platform::ControlKind;
+using testing_support::DriverWindow;
+using testing_support::UiDriver;
+
+namespace {
+
+int ExpectedDpi() {
+    const char* v = std::getenv("PELMARK_TEST_DPI");
+    return v ? std::atoi(v) : 96;
+}
+
+// The room a caption has: the client less a check box's box, or a button's glyph.
+int TextRoom(HWND c, const platform::ControlDef& d, int dpi) {
+    RECT rc;
+    GetClientRect(c, &rc);
+    int room = rc.right;
+    if (d.kind == ControlKind::CheckBox) room -= MulDiv(13, dpi, 96);
+    BUTTON_IMAGELIST bil{};
+    if (d.kind == ControlKind::Button && SendMessageA(c, BCM_GETIMAGELIST, 0, reinterpret_cast<LPARAM>(&bil)) &&
+        bil.himl) {
+        int w = 0, h = 0;
+        ImageList_GetIconSize(bil.himl, &w, &h);
+        EXPECT_EQ(w, MulDiv(16, dpi, 96)) << d.name << ": the glyph follows the DPI";
+        room -= w + MulDiv(2, dpi, 96);
+    }
+    return room;
+}
+
+void ExpectCaptionFits(HWND c, const platform::ControlDef& d, int dpi) {
+    const bool captioned = d.kind == ControlKind::Label || d.kind == ControlKind::Button ||
+                           d.kind == ControlKind::CheckBox;
+    const std::string text = platform::WindowText(c);
+    if (!captioned || text.empty()) return;
+    HDC dc = GetDC(c);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(c, WM_GETFONT, 0, 0)));
+    RECT rc;
+    GetClientRect(c, &rc);
+    UINT format = DT_CALCRECT | DT_EXPANDTABS;
+    if (d.kind == ControlKind::Label && (GetWindowLongA(c, GWL_STYLE) & SS_NOPREFIX)) format |= DT_NOPREFIX;
+    RECT one{0, 0, 0, 0};
+    DrawTextA(dc, "Ag", -1, &one, format | DT_SINGLELINE);
+    // A label with room for more than one line wraps its text at its width.
+    RECT need{0, 0, rc.right, 0};
+    DrawTextA(dc, text.c_str(), -1, &need, format | (rc.bottom >= 2 * one.bottom ? DT_WORDBREAK : DT_SINGLELINE));
+    SelectObject(dc, old);
+    ReleaseDC(c, dc);
+    EXPECT_LE(need.right, TextRoom(c, d, dpi)) << d.name << " \"" << text << "\" is cut";
+    EXPECT_LE(need.bottom, rc.bottom) << d.name << " \"" << text << "\" is cut at the bottom";
+}
+
+// `tablePlaces`: the form stands at its design size, so each control of its
+// table should stand where the table puts it, at this DPI.
+// `at`: the DPI the form was moved to, or 0 for the screen's.
+void CheckForm(const platform::Form& f, bool tablePlaces, int at = 0) {
+    const int dpi = at ? at : platform::WindowDpi(f.Handle());
+    if (!at) EXPECT_EQ(dpi, ExpectedDpi()) << f.Name();
+    EXPECT_EQ(f.Dpi(), dpi) << f.Name();
+    RECT client;
+    GetClientRect(f.Handle(), &client);
+    MapWindowPoints(f.Handle(), nullptr, reinterpret_cast<POINT*>(&client), 2);
+    int checked = 0;
+    for (HWND c : f.Controls()) {
+        const platform::ControlDef* d = f.DefinitionOf(c);
+        if (!d || !(GetWindowLongA(c, GWL_STYLE) & WS_VISIBLE)) continue;  // its own flag: forms are not shown
+        ++checked;
+        RECT r;
+        GetWindowRect(c, &r);
+        EXPECT_TRUE(r.left >= client.left && r.top >= client.top && r.right <= client.right &&
+                    r.bottom <= client.bottom)
+            << f.Name() << "." << d->name << " lies outside its window";
+        ExpectCaptionFits(c, *d, dpi);
+        if (!tablePlaces || d->managed) continue;
+        MapWindowPoints(nullptr, GetParent(c), reinterpret_cast<POINT*>(&r), 2);
+        const double k = dpi / 96.0, slack = dpi == 96 ? 0 : 1;
+        EXPECT_NEAR(r.left, d->place.left * k, slack) << f.Name() << "." << d->name;
+        EXPECT_NEAR(r.top, d->place.top * k, slack) << f.Name() << "." << d->name;
+        if (d->kind != ControlKind::ComboBox) {  // a combo's height is its list's
+            EXPECT_NEAR(r.right - r.left, d->place.width * k, slack) << f.Name() << "." << d->name;
+            EXPECT_NEAR(r.bottom - r.top, d->place.height * k, slack) << f.Name() << "." << d->name;
+        }
+    }
+    EXPECT_GT(checked, 0) << f.Name();
+}
+
+template <typename F>
+void CheckModal(F&& open) {
+    UiDriver d;
+    d.Then([](DriverWindow& w) {
+        ASSERT_NE(w.Form(), nullptr);
+        CheckForm(*w.Form(), false);
+        w.CloseFrame();
+    });
+    d.Run(open);
+}
+
+}  // namespace
+
+TEST(Dpi, EveryWindowFitsItsTextsAndStandsWhereItsTableSays) {
+    testing_support::RegistrySandbox registry;
+    testing_support::ProfileFixture p;
+    p.Profile("Home", "Agent at home", "news.example.org", "mail.example.org", 1);
+    const std::string ini =
+        p.dir.MakeFile("Edit.ini", "[View]\r\nTitle=Agent\r\n[Servers]\r\nNewsServer=news.example.org\r\n");
+
+    shell::ShowSplash("Pelmark", "Initializaing ...", true, nullptr);
+    ASSERT_NE(shell::CurrentSplash(), nullptr);
+    CheckForm(*shell::CurrentSplash(), false);  // it sizes itself to its texts
+    {
+        shell::TFrmZuMain main;
+        main.Create();
+        shell::HideSplash("Pelmark");
+        CheckForm(main, true);
+    }
+    {
+        profiles::TFrmZuEditProfile f(nullptr);
+        f.Create();
+        CheckForm(f, true);
+    }
+    {
+        settings::TFrmZuSetup f(nullptr);
+        f.Create();
+        CheckForm(f, true);
+    }
+    {
+        inieditor::TFrmZuEditINIFile f(nullptr);
+        f.Create();
+        ASSERT_TRUE(f.LoadINIFile(ini));
+        CheckForm(f, true);
+    }
+    {
+        about::TFrmKelVersionAbout f(nullptr);
+        f.Create();
+        CheckForm(f, true);
+    }
+    {
+        // A place stored at 96 DPI reopens within the editor's limits at this
+        // DPI: its fixed height, and at least its least width.
+        RECT design;
+        {
+            profiles::TFrmZuEditProfile f(nullptr);
+            f.Create();
+            GetWindowRect(f.Handle(), &design);
+        }
+        for (const auto& [name, value] : {std::pair{".Width", 389}, {".Height", 192}}) {
+            settings::WriteRegValue(HKEY_CURRENT_USER, settings::SettingsKey, std::string("FrmZuEditProfile") + name,
+                                    int32_t(value));
+        }
+        profiles::TFrmZuEditProfile f(nullptr);
+        f.Create();
+        RECT r;
+        GetWindowRect(f.Handle(), &r);
+        EXPECT_EQ(r.bottom - r.top, design.bottom - design.top);
+        EXPECT_EQ(r.right - r.left, std::max(389, static_cast<int>(f.MinimumSize().width)));
+        CheckForm(f, false);
+    }
+    CheckModal([] { return about::ShowMessageDialog("Delete the profile \"Home\" ?", about::MsgKind::Confirmation,
+                                                    about::mbYes | about::mbNo | about::mbCancel, 0); });
+    CheckModal([] { return about::ShowGlyphMessageDialog("Delete the profile \"Home\" ?", about::MsgKind::Warning,
+                                                         about::mbOK | about::mbHelp, 0); });
+}
+
+TEST(Dpi, EveryWindowAt144) {
+    if (ExpectedDpi() != 96) GTEST_SKIP() << "already the run at another DPI";
+    // The display's DPI for new processes, put back as it was afterwards.
+    constexpr const char* kDesktop = "Control Panel\\Desktop";
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kDesktop, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key,
+                              nullptr),
+              ERROR_SUCCESS);
+    DWORD before = 0, size = sizeof before;
+    const bool had = RegQueryValueExA(key, "LogPixels", nullptr, nullptr, reinterpret_cast<BYTE*>(&before),
+                                      &size) == ERROR_SUCCESS;
+    const DWORD dpi = 144;
+    RegSetValueExA(key, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi);
+
+    char exe[MAX_PATH];
+    GetModuleFileNameA(nullptr, exe, MAX_PATH);
+    std::string cmd = std::string("\"") + exe + "\" --gtest_filter=Dpi.EveryWindowFitsItsTextsAndStandsWhereItsTableSays";
+    SetEnvironmentVariableA("PELMARK_TEST_DPI", "144");
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    const bool started = CreateProcessA(exe, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+    SetEnvironmentVariableA("PELMARK_TEST_DPI", nullptr);
+    DWORD code = 1;
+    if (started) {
+        if (WaitForSingleObject(pi.hProcess, 100000) != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 2);
+        GetExitCodeProcess(pi.hProcess, &code);
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+    }
+    if (had) RegSetValueExA(key, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&before), sizeof before);
+    else RegDeleteValueA(key, "LogPixels");
+    RegCloseKey(key);
+    ASSERT_TRUE(started);
+    EXPECT_EQ(code, 0u) << "the checks at 144 DPI failed (their output is above)";
+}
+
+TEST(Dpi, AFormMovedToAScreenOfAnotherDpiIsLaidOutAgain) {
+    if (ExpectedDpi() != 96) GTEST_SKIP() << "moves from 96 DPI";
+    testing_support::RegistrySandbox registry;
+    inieditor::TFrmZuEditINIFile f(nullptr);  // sizeable, with glyph buttons
+    f.Create();
+    // The system suggests the window with its client scaled; the frame here
+    // stays the one this process draws at 96 DPI.
+    RECT r, c;
+    GetWindowRect(f.Handle(), &r);
+    GetClientRect(f.Handle(), &c);
+    RECT suggested{r.left, r.top, r.right + c.right / 2, r.bottom + c.bottom / 2};
+    SendMessageA(f.Handle(), WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+    CheckForm(f, true, 144);
+    LOGFONTA lf{};
+    GetObjectA(f.Font(), sizeof lf, &lf);
+    EXPECT_EQ(lf.lfHeight, -16);  // 8 points at 144 DPI
+}
+
+TEST(Dpi, PicturesAreResampledByTheAreaEachPixelCovers) {
+    // Premultiplied pixels: two opaque greys and two transparent.
+    const std::vector<uint32_t> four = {0xFF808080, 0x00000000, 0xFF404040, 0x00000000};
+    // Halved: one pixel, the mean of all four.
+    EXPECT_EQ(platform::ResampleArea(four, {2, 2}, {1, 1}), (std::vector<uint32_t>{0x80303030}));
+    // Red, blue, red into two: each takes one red whole and half the blue.
+    const std::vector<uint32_t> row = {0xFFFF0000, 0xFF0000FF, 0xFFFF0000};
+    EXPECT_EQ(platform::ResampleArea(row, {3, 1}, {2, 1}), (std::vector<uint32_t>{0xFFAA0055, 0xFFAA0055}));
+    EXPECT_EQ(platform::ResampleArea(row, {3, 1}, {3, 1}), row);
+}
