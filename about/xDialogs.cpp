@@ -114,8 +114,7 @@ platform::UniqueFont MakeFont(bool glyph, int dpi) {
     }
     // The system's message font at the dialog's DPI, where the system can say.
     using ForDpi = BOOL(WINAPI*)(UINT, UINT, void*, UINT, UINT);
-    static const auto forDpi = reinterpret_cast<ForDpi>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "SystemParametersInfoForDpi")));
+    static const auto forDpi = platform::NewerUserFunction<ForDpi>("SystemParametersInfoForDpi");
     if (forDpi && dpi != platform::kDesignDpi) {
         NONCLIENTMETRICSW ncm{};
         ncm.cbSize = sizeof(ncm);

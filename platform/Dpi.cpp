@@ -4,15 +4,10 @@ namespace platform {
 
 namespace {
 
-// Newer systems answer per window and per DPI; older ones have one DPI.
-template <typename F>
-F UserFunction(const char* name) {
-    return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), name)));
-}
-
+// Newer systems answer per DPI; older ones have one DPI.
 Size FrameAt(DWORD style, DWORD exStyle, int dpi) {
     using AdjustForDpi = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
-    static const auto adjust = UserFunction<AdjustForDpi>("AdjustWindowRectExForDpi");
+    static const auto adjust = NewerUserFunction<AdjustForDpi>("AdjustWindowRectExForDpi");
     RECT r{0, 0, 0, 0};
     if (adjust) adjust(&r, style, FALSE, exStyle, static_cast<UINT>(dpi));
     else AdjustWindowRectEx(&r, style, FALSE, exStyle);
@@ -31,7 +26,7 @@ Size ScaleForDpi(Size s, int dpi) { return {ScaleForDpi(s.width, dpi), ScaleForD
 
 int WindowDpi(HWND window) {
     using ForWindow = UINT(WINAPI*)(HWND);
-    static const auto forWindow = UserFunction<ForWindow>("GetDpiForWindow");
+    static const auto forWindow = NewerUserFunction<ForWindow>("GetDpiForWindow");
     if (forWindow && window) {
         if (const UINT dpi = forWindow(window)) return static_cast<int>(dpi);
     }

@@ -10,6 +10,12 @@ namespace platform {
 
 constexpr int kDesignDpi = 96;
 
+// A function of user32 that only newer systems have; null where it is missing.
+template <typename F>
+F NewerUserFunction(const char* name) {
+    return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), name)));
+}
+
 // A design length at `dpi`, rounded to the nearest pixel; exact at 96.
 int ScaleForDpi(int value, int dpi);
 Rect ScaleForDpi(const Rect& r, int dpi);

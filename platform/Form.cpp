@@ -23,10 +23,8 @@ namespace {
 // DPI change, the form does it instead, from its tables.
 void OwnDpiChanges(HWND window, bool control) {
     using DialogBehavior = BOOL(WINAPI*)(HWND, int, int);
-    static const auto dialog = reinterpret_cast<DialogBehavior>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleA("user32.dll"), "SetDialogDpiChangeBehavior")));
-    static const auto controlBehavior = reinterpret_cast<DialogBehavior>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleA("user32.dll"), "SetDialogControlDpiChangeBehavior")));
+    static const auto dialog = NewerUserFunction<DialogBehavior>("SetDialogDpiChangeBehavior");
+    static const auto controlBehavior = NewerUserFunction<DialogBehavior>("SetDialogControlDpiChangeBehavior");
     if (control && controlBehavior) controlBehavior(window, 3, 3);  // no font update, no relayout
     if (!control && dialog) dialog(window, 1, 1);                   // disable all
 }
