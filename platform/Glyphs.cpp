@@ -123,19 +123,23 @@ std::vector<uint32_t> ResampleArea(const std::vector<uint32_t>& pixels, Size fro
 }
 
 UniqueImageList GlyphImages(HINSTANCE instance, const char* resource, int dpi) {
+    // At the design DPI the pictures are shown as drawn, pixel for pixel.
+    if (dpi == kDesignDpi) {
+        UniqueBitmap bmp(static_cast<HBITMAP>(LoadImageA(instance, resource, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+        if (!bmp) return {};
+        BITMAP bm{};
+        GetObject(bmp.get(), sizeof bm, &bm);
+        if (bm.bmWidth / 2 <= 0 || bm.bmHeight <= 0) return {};
+        return DesignGlyphImages(bmp.get(), bm.bmWidth / 2, bm.bmHeight);
+    }
     constexpr int kDesign = 16;
     const int target = ScaleForDpi(kDesign, dpi);
-    UniqueBitmap bmp = dpi == kDesignDpi
-                           ? UniqueBitmap(static_cast<HBITMAP>(
-                                 LoadImageA(instance, resource, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)))
-                           : NearerSource(instance, resource, kDesign, target);
+    UniqueBitmap bmp = NearerSource(instance, resource, kDesign, target);
     if (!bmp) return {};
     Size size;
     std::vector<uint32_t> px = PixelsOf(bmp.get(), size);
     const int w = size.width / 2, h = size.height;
     if (w <= 0 || h <= 0) return {};
-    // At the design DPI the pictures are shown as drawn, pixel for pixel.
-    if (dpi == kDesignDpi && w == target) return DesignGlyphImages(bmp.get(), w, h);
 
     // Elsewhere the transparent colour becomes transparency before scaling,
     // so that no edge takes on its tint.
