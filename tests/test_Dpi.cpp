@@ -83,7 +83,9 @@ void ExpectCaptionFits(HWND c, const platform::ControlDef& d, int dpi) {
 // `at`: the DPI the form was moved to, or 0 for the screen's.
 void CheckForm(const platform::Form& f, bool tablePlaces, int at = 0) {
     const int dpi = at ? at : platform::WindowDpi(f.Handle());
-    if (!at) EXPECT_EQ(dpi, ExpectedDpi()) << f.Name();
+    if (!at) {
+        EXPECT_EQ(dpi, ExpectedDpi()) << f.Name();
+    }
     EXPECT_EQ(f.Dpi(), dpi) << f.Name();
     RECT client;
     GetClientRect(f.Handle(), &client);
