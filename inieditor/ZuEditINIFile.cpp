@@ -288,6 +288,7 @@ void TFrmZuEditINIFile::MakeBoldFont() {
 }
 
 void TFrmZuEditINIFile::OnDpiChanged(int oldDpi) {
+    const platform::UniqueFont previous = std::move(bold_);  // in use until the headers have the new one
     MakeBoldFont();
     for (const Section& s : sections_) {
         if (s.header) SendMessageA(s.header, WM_SETFONT, reinterpret_cast<WPARAM>(bold_.get()), FALSE);

@@ -83,6 +83,8 @@ void TFrmKelSplash::MakeFonts() {
 }
 
 void TFrmKelSplash::OnDpiChanged(int) {
+    // The labels keep the old fonts until they have the new ones.
+    const platform::UniqueFont title = std::move(titleFont_), action = std::move(actionFont_);
     MakeFonts();
     FitLabel(C::LabelAppTitle, titleFont_.get());
     FitLabel(C::LabelAppAction, actionFont_.get());

@@ -195,8 +195,9 @@ void TFrmZuMain::OnDestroy() { ReleaseHotKey(); }
 
 void TFrmZuMain::OnDpiChanged(int oldDpi) {
     HWND grid = Grid();
-    rowHeight_.reset(ImageList_Create(1, Scale(18), ILC_COLOR, 1, 0));
-    ListView_SetImageList(grid, rowHeight_.get(), LVSIL_SMALL);
+    platform::UniqueImageList rows(ImageList_Create(1, Scale(18), ILC_COLOR, 1, 0));
+    ListView_SetImageList(grid, rows.get(), LVSIL_SMALL);
+    rowHeight_ = std::move(rows);  // the old list goes once the grid has the new one
     for (int c = 0; c < kColumns; ++c) SendMessageA(grid, LVM_SETCOLUMNWIDTH, c, MulDiv(ColumnWidth(c), Dpi(), oldDpi));
 }
 

@@ -231,19 +231,34 @@ TEST(Dpi, EveryWindowAt144) {
 TEST(Dpi, AFormMovedToAScreenOfAnotherDpiIsLaidOutAgain) {
     if (ExpectedDpi() != 96) GTEST_SKIP() << "moves from 96 DPI";
     testing_support::RegistrySandbox registry;
-    inieditor::TFrmZuEditINIFile f(nullptr);  // sizeable, with glyph buttons
-    f.Create();
+    testing_support::ProfileFixture p;
+    p.Profile("Home", "Agent at home", "news.example.org", "mail.example.org", 1);
     // The system suggests the window with its client scaled; the frame here
     // stays the one this process draws at 96 DPI.
-    RECT r, c;
-    GetWindowRect(f.Handle(), &r);
-    GetClientRect(f.Handle(), &c);
-    RECT suggested{r.left, r.top, r.right + c.right / 2, r.bottom + c.bottom / 2};
-    SendMessageA(f.Handle(), WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
-    CheckForm(f, true, 144);
+    auto move = [](platform::Form& f) {
+        RECT r, c;
+        GetWindowRect(f.Handle(), &r);
+        GetClientRect(f.Handle(), &c);
+        RECT suggested{r.left, r.top, r.right + c.right / 2, r.bottom + c.bottom / 2};
+        SendMessageA(f.Handle(), WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+        CheckForm(f, true, 144);
+    };
+    inieditor::TFrmZuEditINIFile editor(nullptr);  // sizeable, with glyph buttons
+    editor.Create();
+    move(editor);
     LOGFONTA lf{};
-    GetObjectA(f.Font(), sizeof lf, &lf);
+    GetObjectA(editor.Font(), sizeof lf, &lf);
     EXPECT_EQ(lf.lfHeight, -16);  // 8 points at 144 DPI
+
+    shell::TFrmZuMain main;
+    main.Create();
+    shell::HideSplash("Pelmark");
+    move(main);
+    // The list that gives the grid its row height: 18 pixels at 144 DPI.
+    int w = 0, h = 0;
+    ImageList_GetIconSize(ListView_GetImageList(main.Control(shell::MainControls::StringGridProfiles), LVSIL_SMALL),
+                          &w, &h);
+    EXPECT_EQ(h, 27);
 }
 
 TEST(Dpi, PicturesAreResampledByTheAreaEachPixelCovers) {
