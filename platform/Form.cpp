@@ -29,6 +29,11 @@ void OwnDpiChanges(HWND window, bool control) {
     if (!control && dialog) dialog(window, 1, 1);                   // disable all
 }
 
+bool RunningUnderWine() {
+    static const bool wine = GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
+    return wine;
+}
+
 const char kFormProp[] = "Pelmark.Form";
 
 bool IsDown(int vk) { return (GetKeyState(vk) & 0x8000) != 0; }
@@ -376,17 +381,37 @@ void Form::AddTool(HWND control, const std::string& hint) {
                                    CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
                                    Application::Instance().InstanceHandle(), nullptr);
         if (!tooltip_) return;
-        SendMessageA(tooltip_, TTM_SETMAXTIPWIDTH, 0, 600);
+        // Under Wine a hint stays inside its window (see KeepTipInside), so it wraps within its width.
+        RECT form;
+        GetWindowRect(hwnd_, &form);
+        SendMessageA(tooltip_, TTM_SETMAXTIPWIDTH, 0, RunningUnderWine() ? std::min(600, int(form.right - form.left) - 8) : 600);
         SendMessageA(tooltip_, TTM_ACTIVATE, Application::Instance().ShowHint() ? TRUE : FALSE, 0);
     }
     std::string text = ShortHint(hint);
     TOOLINFOA ti{};
     ti.cbSize = sizeof(ti);
-    ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    // A hint kept inside its window may come to lie under the pointer: the
+    // pointer's moves then pass through it instead of taking it away.
+    ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS | (RunningUnderWine() ? TTF_TRANSPARENT : 0);
     ti.hwnd = hwnd_;
     ti.uId = reinterpret_cast<UINT_PTR>(control);
     ti.lpszText = text.data();
     SendMessageA(tooltip_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
+}
+
+bool Form::KeepTipInside() {
+    // Under Wine a hint that reaches past the edge of a window leaves that
+    // window's client area black on screen until the hint goes; elsewhere a
+    // hint stands where the system puts it.
+    if (!RunningUnderWine()) return false;
+    RECT tip, form;
+    GetWindowRect(tooltip_, &tip);
+    GetWindowRect(hwnd_, &form);
+    const Rect inside = HintInside({tip.left, tip.top, tip.right - tip.left, tip.bottom - tip.top},
+                                   {form.left, form.top, form.right - form.left, form.bottom - form.top});
+    if (inside.left == tip.left && inside.top == tip.top) return false;
+    SetWindowPos(tooltip_, nullptr, inside.left, inside.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    return true;
 }
 
 void Form::ApplyTabOrder() {
@@ -734,6 +759,10 @@ LRESULT Form::Handle(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
         }
         case WM_NOTIFY: {
             LRESULT r = 0;
+            if (tooltip_ && reinterpret_cast<NMHDR*>(lp)->hwndFrom == tooltip_ &&
+                reinterpret_cast<NMHDR*>(lp)->code == TTN_SHOW) {
+                return KeepTipInside() ? TRUE : FALSE;
+            }
             if (OnNotify(reinterpret_cast<NMHDR*>(lp), r)) return r;
             handled = false;
             return 0;

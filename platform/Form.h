@@ -271,6 +271,7 @@ private:
     void DpiChanged(int dpi, const RECT* suggested);
     void ApplyTabOrder();
     void AddTool(HWND control, const std::string& hint);
+    bool KeepTipInside();  // at a hint's showing: true when it was moved
     void HandleCommand(WPARAM wp, LPARAM lp);
     void HelpRequest(HWND from);
     void ClickButton(const std::string& name);

@@ -1,5 +1,7 @@
 #include "platform/Layout.h"
 
+#include <algorithm>
+
 namespace platform {
 
 namespace {
@@ -47,6 +49,13 @@ std::string LongHint(const std::string& hint) {
 int CentredGlyphMargin(int width, int glyphWidth, int gap, int textWidth) {
     const int margin = (width - glyphWidth - gap - textWidth) / 2;
     return margin > 0 ? margin : 0;
+}
+
+Rect HintInside(const Rect& tip, const Rect& window) {
+    Rect r = tip;
+    r.left = std::max(window.left, std::min(r.left, window.left + window.width - r.width));
+    r.top = std::max(window.top, std::min(r.top, window.top + window.height - r.height));
+    return r;
 }
 
 }  // namespace platform

@@ -33,6 +33,11 @@ Rect AnchorRect(const Rect& design, Size designParent, Size parent, unsigned anc
 // pixels apart, in a label area `width` wide (never below 0).
 int CentredGlyphMargin(int width, int glyphWidth, int gap, int textWidth);
 
+// Where a hint of rectangle `tip` goes to lie inside `window`: moved left
+// and up as far as it reaches past the right and bottom edges, never past
+// the left and top ones.
+Rect HintInside(const Rect& tip, const Rect& window);
+
 // A hint is "short|long"; without "|" both parts are the whole text.
 std::string ShortHint(const std::string& hint);
 std::string LongHint(const std::string& hint);

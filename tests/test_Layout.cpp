@@ -48,3 +48,15 @@ TEST(Hints, ShortAndLongParts) {
     EXPECT_EQ(LongHint("|only long"), "only long");
     EXPECT_EQ(LongHint("a|b|c"), "b|c");
 }
+
+TEST(Hints, AHintReachingPastItsWindowMovesInside) {
+    const platform::Rect window{100, 100, 400, 300};
+    // Past the right edge: moved left until it ends at the edge.
+    EXPECT_EQ(platform::HintInside({450, 200, 100, 18}, window), (platform::Rect{400, 200, 100, 18}));
+    // Past the bottom edge too: moved up as well.
+    EXPECT_EQ(platform::HintInside({450, 390, 100, 18}, window), (platform::Rect{400, 382, 100, 18}));
+    // Wider than the window: its left edge stays at the window's.
+    EXPECT_EQ(platform::HintInside({150, 200, 500, 18}, window), (platform::Rect{100, 200, 500, 18}));
+    // Inside already: where it was.
+    EXPECT_EQ(platform::HintInside({120, 120, 100, 18}, window), (platform::Rect{120, 120, 100, 18}));
+}

@@ -25,6 +25,7 @@ have_packages() {
         command -v wine >/dev/null && [ -x /usr/lib/wine/wine ] &&
         command -v Xvfb >/dev/null && [ -f /usr/src/googletest/CMakeLists.txt ] &&
         command -v openbox >/dev/null && command -v xdotool >/dev/null && command -v xprop >/dev/null &&
+        command -v xwd >/dev/null &&
         [ -d /usr/share/wine/fonts ]
 }
 
@@ -36,7 +37,7 @@ install_packages() {
     "${sudo[@]}" apt-get update -q
     "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
         cmake make g++-mingw-w64-i686-posix binutils-mingw-w64-i686 \
-        wine wine32:i386 fonts-wine fonts-liberation xvfb xauth googletest openbox xdotool x11-utils
+        wine wine32:i386 fonts-wine fonts-liberation xvfb xauth googletest openbox xdotool x11-utils x11-apps
 }
 
 have_packages || install_packages
