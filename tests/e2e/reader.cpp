@@ -11,7 +11,6 @@
 //   reader rows HWND              the rows of the list view in HWND, cells tab-separated, "*" before the selected
 //   reader cell HWND ROW COLUMN   screen centre of a cell of the list view HWND ("top" for ROW: the top row)
 //   reader rect HWND              "x y w h" of the window on screen, and "zoomed" or "normal"
-//   reader dark HWND              how many of 100 points spread over the window's client area show black on screen
 //   reader foreground             class and title of the foreground window
 //   reader close CLASS            asks every window of that class to close (the stand-in Agents a journey started)
 #include <windows.h>
@@ -187,25 +186,6 @@ int main(int argc, char** argv) {
         if (!GetWindowRect(h, &r)) return 1;
         std::printf("%ld %ld %ld %ld %s\n", r.left, r.top, r.right - r.left, r.bottom - r.top,
                     IsZoomed(h) ? "zoomed" : "normal");
-        return 0;
-    }
-    if (cmd == "dark" && argc >= 3) {
-        // Read from the screen, as the user sees it, not from the window's own drawing.
-        HWND h = Parse(argv[2]);
-        RECT r;
-        if (!GetClientRect(h, &r)) return 1;
-        MapWindowPoints(h, nullptr, reinterpret_cast<POINT*>(&r), 2);
-        HDC screen = GetDC(nullptr);
-        int dark = 0;
-        for (int i = 0; i < 10; ++i) {
-            for (int j = 0; j < 10; ++j) {
-                const COLORREF c = GetPixel(screen, r.left + (2 * i + 1) * (r.right - r.left) / 20,
-                                            r.top + (2 * j + 1) * (r.bottom - r.top) / 20);
-                if (c != CLR_INVALID && GetRValue(c) < 16 && GetGValue(c) < 16 && GetBValue(c) < 16) ++dark;
-            }
-        }
-        ReleaseDC(nullptr, screen);
-        std::printf("%d\n", dark);
         return 0;
     }
     if (cmd == "close" && argc >= 3) {
