@@ -381,10 +381,7 @@ void Form::AddTool(HWND control, const std::string& hint) {
                                    CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
                                    Application::Instance().InstanceHandle(), nullptr);
         if (!tooltip_) return;
-        // Under Wine a hint stays inside its window (see KeepTipInside), so it wraps within its width.
-        RECT form;
-        GetWindowRect(hwnd_, &form);
-        SendMessageA(tooltip_, TTM_SETMAXTIPWIDTH, 0, RunningUnderWine() ? std::min(600, int(form.right - form.left) - 8) : 600);
+        FitHintWidth();
         SendMessageA(tooltip_, TTM_ACTIVATE, Application::Instance().ShowHint() ? TRUE : FALSE, 0);
     }
     std::string text = ShortHint(hint);
@@ -397,6 +394,15 @@ void Form::AddTool(HWND control, const std::string& hint) {
     ti.uId = reinterpret_cast<UINT_PTR>(control);
     ti.lpszText = text.data();
     SendMessageA(tooltip_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
+}
+
+void Form::FitHintWidth() {
+    // Under Wine a hint stays inside its window (see KeepTipInside), so it
+    // wraps within the window's width.
+    RECT form{};
+    GetWindowRect(hwnd_, &form);
+    const int width = RunningUnderWine() ? std::min(600, static_cast<int>(form.right - form.left) - 8) : 600;
+    SendMessageA(tooltip_, TTM_SETMAXTIPWIDTH, 0, width);
 }
 
 bool Form::KeepTipInside() {
@@ -725,6 +731,7 @@ LRESULT Form::Handle(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
             DpiChanged(LOWORD(wp), reinterpret_cast<const RECT*>(lp));
             return 0;
         case WM_SIZE:
+            if (tooltip_) FitHintWidth();
             ApplyAnchors();
             if (created_) OnResize();
             return 0;

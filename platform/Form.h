@@ -272,6 +272,7 @@ private:
     void ApplyTabOrder();
     void AddTool(HWND control, const std::string& hint);
     bool KeepTipInside();  // at a hint's showing: true when it was moved
+    void FitHintWidth();
     void HandleCommand(WPARAM wp, LPARAM lp);
     void HelpRequest(HWND from);
     void ClickButton(const std::string& name);
