@@ -107,10 +107,7 @@ private:
 platform::UniqueFont MakeFont(bool glyph, int dpi) {
     if (glyph) {
         // The form's own font: 8 points at the dialog's DPI (11 pixels at 96).
-        return platform::UniqueFont(CreateFontA(-MulDiv(8, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
-                                                DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                                                CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                                DEFAULT_PITCH | FF_DONTCARE, "MS Sans Serif"));
+        return platform::PointFont("MS Sans Serif", 8, dpi);
     }
     // The system's message font at the dialog's DPI, where the system can say.
     using ForDpi = BOOL(WINAPI*)(UINT, UINT, void*, UINT, UINT);

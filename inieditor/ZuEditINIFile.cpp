@@ -7,6 +7,7 @@
 
 #include "about/xDialogs.h"
 #include "platform/Application.h"
+#include "platform/Dpi.h"
 #include "platform/FileSystem.h"
 #include "platform/IniFile.h"
 #include "profiles/ZuGlobal.h"
@@ -294,7 +295,7 @@ void TFrmZuEditINIFile::OnDpiChanged(int oldDpi) {
         if (s.header) SendMessageA(s.header, WM_SETFONT, reinterpret_cast<WPARAM>(bold_.get()), FALSE);
         if (!s.grid) continue;
         const int key = static_cast<int>(SendMessageA(s.grid, LVM_GETCOLUMNWIDTH, 0, 0));
-        SendMessageA(s.grid, LVM_SETCOLUMNWIDTH, 0, MulDiv(key, Dpi(), oldDpi));
+        SendMessageA(s.grid, LVM_SETCOLUMNWIDTH, 0, platform::RescaleDpi(key, oldDpi, Dpi()));
         // The grid owns its row-height list; the one it gives back is ours to destroy.
         if (HIMAGELIST old = ListView_SetImageList(s.grid, ImageList_Create(1, Scale(18), ILC_COLOR, 1, 0), LVSIL_SMALL)) {
             ImageList_Destroy(old);

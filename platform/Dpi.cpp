@@ -16,13 +16,26 @@ Size FrameAt(DWORD style, DWORD exStyle, int dpi) {
 
 }  // namespace
 
-int ScaleForDpi(int value, int dpi) { return dpi == kDesignDpi ? value : MulDiv(value, dpi, kDesignDpi); }
-
-Rect ScaleForDpi(const Rect& r, int dpi) {
-    return {ScaleForDpi(r.left, dpi), ScaleForDpi(r.top, dpi), ScaleForDpi(r.width, dpi), ScaleForDpi(r.height, dpi)};
+int RescaleDpi(int value, int fromDpi, int toDpi) {
+    return fromDpi == toDpi ? value : MulDiv(value, toDpi, fromDpi);
 }
 
+Rect RescaleDpi(const Rect& r, int fromDpi, int toDpi) {
+    return {RescaleDpi(r.left, fromDpi, toDpi), RescaleDpi(r.top, fromDpi, toDpi), RescaleDpi(r.width, fromDpi, toDpi),
+            RescaleDpi(r.height, fromDpi, toDpi)};
+}
+
+int ScaleForDpi(int value, int dpi) { return RescaleDpi(value, kDesignDpi, dpi); }
+
+Rect ScaleForDpi(const Rect& r, int dpi) { return RescaleDpi(r, kDesignDpi, dpi); }
+
 Size ScaleForDpi(Size s, int dpi) { return {ScaleForDpi(s.width, dpi), ScaleForDpi(s.height, dpi)}; }
+
+UniqueFont PointFont(const char* face, int points, int dpi, int weight, bool italic) {
+    return UniqueFont(CreateFontA(-MulDiv(points, dpi, 72), 0, 0, 0, weight, italic, FALSE, FALSE, DEFAULT_CHARSET,
+                                  OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                                  face));
+}
 
 int WindowDpi(HWND window) {
     using ForWindow = UINT(WINAPI*)(HWND);

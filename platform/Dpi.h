@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include "platform/Handles.h"
 #include "platform/Layout.h"
 
 namespace platform {
@@ -16,10 +17,17 @@ F NewerUserFunction(const char* name) {
     return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), name)));
 }
 
-// A design length at `dpi`, rounded to the nearest pixel; exact at 96.
+// A length laid out at `fromDpi`, at `toDpi`, rounded to the nearest
+// pixel; exact when the two are the same.
+int RescaleDpi(int value, int fromDpi, int toDpi);
+Rect RescaleDpi(const Rect& r, int fromDpi, int toDpi);
+// A design length (pixels at 96 DPI) at `dpi`.
 int ScaleForDpi(int value, int dpi);
 Rect ScaleForDpi(const Rect& r, int dpi);
 Size ScaleForDpi(Size s, int dpi);
+
+// A font of `points` at `dpi`.
+UniqueFont PointFont(const char* face, int points, int dpi, int weight = FW_NORMAL, bool italic = false);
 
 // The DPI of the screen a window is on (the system's where the system
 // cannot tell per window).

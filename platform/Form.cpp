@@ -217,9 +217,7 @@ void Form::Create() {
 
 void Form::MakeFont() {
     // Points follow the DPI as every length does.
-    font_.reset(CreateFontA(-MulDiv(def_.fontPoints, dpi_, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
-                            DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                            DEFAULT_PITCH | FF_DONTCARE, def_.fontName.c_str()));
+    font_ = PointFont(def_.fontName.c_str(), def_.fontPoints, dpi_);
 }
 
 int Form::Scale(int value) const { return ScaleForDpi(value, dpi_); }
@@ -233,10 +231,7 @@ Size Form::MaximumSize() const {
 }
 
 Rect Form::TablePlace(const Rect& r) const {
-    if (!def_.measuredAtDpi) return ScaleForDpi(r, dpi_);
-    if (def_.measuredAtDpi == dpi_) return r;
-    auto at = [this](int v) { return MulDiv(v, dpi_, def_.measuredAtDpi); };
-    return {at(r.left), at(r.top), at(r.width), at(r.height)};
+    return RescaleDpi(r, def_.measuredAtDpi ? def_.measuredAtDpi : kDesignDpi, dpi_);
 }
 
 void Form::DpiChanged(int dpi, const RECT* suggested) {
@@ -251,7 +246,7 @@ void Form::DpiChanged(int dpi, const RECT* suggested) {
     // font of the form's own keeps it: the form makes that one again.
     for (const auto& c : controls_) {
         c->place = TablePlace(c->def.place);
-        c->designParent = {MulDiv(c->designParent.width, dpi_, old), MulDiv(c->designParent.height, dpi_, old)};
+        c->designParent = {RescaleDpi(c->designParent.width, old, dpi_), RescaleDpi(c->designParent.height, old, dpi_)};
         if (reinterpret_cast<HFONT>(SendMessageA(c->hwnd, WM_GETFONT, 0, 0)) == previous.get()) {
             SendMessageA(c->hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
         }

@@ -56,37 +56,12 @@ HBITMAP BitmapOf(const std::vector<uint32_t>& px, Size size) {
     return bmp;
 }
 
-// The images of a strip `count` wide, each `from` big, each resampled to `to`.
-std::vector<uint32_t> ResampleStrip(const std::vector<uint32_t>& px, int count, Size from, Size to) {
-    std::vector<uint32_t> out(static_cast<size_t>(to.width) * count * to.height);
-    for (int i = 0; i < count; ++i) {
-        std::vector<uint32_t> one(static_cast<size_t>(from.width) * from.height);
-        for (int y = 0; y < from.height; ++y) {
-            std::copy_n(px.begin() + (static_cast<size_t>(y) * from.width * count + i * from.width), from.width,
-                        one.begin() + static_cast<size_t>(y) * from.width);
-        }
-        const auto scaled = ResampleArea(one, from, to);
-        for (int y = 0; y < to.height; ++y) {
-            std::copy_n(scaled.begin() + static_cast<size_t>(y) * to.width, to.width,
-                        out.begin() + (static_cast<size_t>(y) * to.width * count + i * to.width));
-        }
-    }
-    return out;
-}
-
-UniqueImageList DesignGlyphImages(HBITMAP bmp, int w, int h) {
-    COLORREF key;
-    {
-        UniqueMemoryDC dc(CreateCompatibleDC(nullptr));
-        SelectGuard selected(dc.get(), bmp);
-        key = GetPixel(dc.get(), 0, h - 1);
-    }
-    UniqueImageList two(ImageList_Create(w, h, ILC_COLOR24 | ILC_MASK, 2, 0));
-    ImageList_AddMasked(two.get(), bmp, key);
-    UniqueImageList six(ImageList_Create(w, h, ILC_COLOR24 | ILC_MASK, 6, 0));
+// The six push-button states from a list of two images (normal, disabled).
+UniqueImageList SixStates(HIMAGELIST two, Size size, UINT flags) {
+    UniqueImageList six(ImageList_Create(size.width, size.height, flags, 6, 0));
     // PBS_NORMAL, HOT, PRESSED, DISABLED, DEFAULTED, STYLUSHOT
     for (int i : {0, 0, 0, 1, 0, 0}) {
-        UniqueIcon icon(ImageList_GetIcon(two.get(), i, ILD_NORMAL));
+        UniqueIcon icon(ImageList_GetIcon(two, i, ILD_NORMAL));
         ImageList_AddIcon(six.get(), icon.get());
     }
     return six;
@@ -129,8 +104,17 @@ UniqueImageList GlyphImages(HINSTANCE instance, const char* resource, int dpi) {
         if (!bmp) return {};
         BITMAP bm{};
         GetObject(bmp.get(), sizeof bm, &bm);
-        if (bm.bmWidth / 2 <= 0 || bm.bmHeight <= 0) return {};
-        return DesignGlyphImages(bmp.get(), bm.bmWidth / 2, bm.bmHeight);
+        const Size size{bm.bmWidth / 2, bm.bmHeight};
+        if (size.width <= 0 || size.height <= 0) return {};
+        COLORREF key;
+        {
+            UniqueMemoryDC dc(CreateCompatibleDC(nullptr));
+            SelectGuard selected(dc.get(), bmp.get());
+            key = GetPixel(dc.get(), 0, size.height - 1);
+        }
+        UniqueImageList two(ImageList_Create(size.width, size.height, ILC_COLOR24 | ILC_MASK, 2, 0));
+        ImageList_AddMasked(two.get(), bmp.get(), key);
+        return SixStates(two.get(), size, ILC_COLOR24 | ILC_MASK);
     }
     constexpr int kDesign = 16;
     const int target = ScaleForDpi(kDesign, dpi);
@@ -145,22 +129,12 @@ UniqueImageList GlyphImages(HINSTANCE instance, const char* resource, int dpi) {
     // so that no edge takes on its tint.
     const uint32_t key = px[static_cast<size_t>(h - 1) * size.width] & 0xFFFFFF;
     for (uint32_t& p : px) p = (p & 0xFFFFFF) == key ? 0 : (p | 0xFF000000);
+    // Both images scale as one picture: their boundary falls on a pixel edge.
     const Size to{target, ScaleForDpi(h * kDesign / w, dpi)};
-    const auto scaled = ResampleStrip(px, 2, {w, h}, to);
-    // PBS_NORMAL, HOT, PRESSED, DISABLED, DEFAULTED, STYLUSHOT
-    std::vector<uint32_t> six(static_cast<size_t>(to.width) * 6 * to.height);
-    int slot = 0;
-    for (int i : {0, 0, 0, 1, 0, 0}) {
-        for (int y = 0; y < to.height; ++y) {
-            std::copy_n(scaled.begin() + (static_cast<size_t>(y) * to.width * 2 + i * to.width), to.width,
-                        six.begin() + (static_cast<size_t>(y) * to.width * 6 + slot * to.width));
-        }
-        ++slot;
-    }
-    UniqueBitmap strip(BitmapOf(six, {to.width * 6, to.height}));
-    UniqueImageList list(ImageList_Create(to.width, to.height, ILC_COLOR32, 6, 0));
-    ImageList_Add(list.get(), strip.get(), nullptr);
-    return list;
+    UniqueBitmap strip(BitmapOf(ResampleArea(px, size, {2 * to.width, to.height}), {2 * to.width, to.height}));
+    UniqueImageList two(ImageList_Create(to.width, to.height, ILC_COLOR32, 2, 0));
+    ImageList_Add(two.get(), strip.get(), nullptr);
+    return SixStates(two.get(), to, ILC_COLOR32);
 }
 
 HBITMAP ScaledPicture(HINSTANCE instance, const char* resource, Size design, int dpi) {

@@ -71,13 +71,8 @@ void TFrmKelSplash::OnCreate() {
 }
 
 void TFrmKelSplash::MakeFonts() {
-    const int dpi = Dpi();
-    titleFont_.reset(CreateFontA(-MulDiv(14, dpi, 72), 0, 0, 0, FW_BOLD, TRUE, FALSE, FALSE, DEFAULT_CHARSET,
-                                 OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH,
-                                 "Times New Roman"));
-    actionFont_.reset(CreateFontA(-MulDiv(10, dpi, 72), 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                                  OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH,
-                                  "MS Sans Serif"));
+    titleFont_ = platform::PointFont("Times New Roman", 14, Dpi(), FW_BOLD, true);
+    actionFont_ = platform::PointFont("MS Sans Serif", 10, Dpi(), FW_BOLD);
     SendMessageA(Control(C::LabelAppTitle), WM_SETFONT, reinterpret_cast<WPARAM>(titleFont_.get()), FALSE);
     SendMessageA(Control(C::LabelAppAction), WM_SETFONT, reinterpret_cast<WPARAM>(actionFont_.get()), FALSE);
 }

@@ -11,6 +11,7 @@
 #include "platform/Application.h"
 #include "platform/Checkpoints.h"
 #include "platform/ColorBox.h"
+#include "platform/Dpi.h"
 #include "platform/Error.h"
 #include "platform/IniFile.h"
 #include "profiles/ZuEditProfile.h"
@@ -198,7 +199,7 @@ void TFrmZuMain::OnDpiChanged(int oldDpi) {
     platform::UniqueImageList rows(ImageList_Create(1, Scale(18), ILC_COLOR, 1, 0));
     ListView_SetImageList(grid, rows.get(), LVSIL_SMALL);
     rowHeight_ = std::move(rows);  // the old list goes once the grid has the new one
-    for (int c = 0; c < kColumns; ++c) SendMessageA(grid, LVM_SETCOLUMNWIDTH, c, MulDiv(ColumnWidth(c), Dpi(), oldDpi));
+    for (int c = 0; c < kColumns; ++c) SendMessageA(grid, LVM_SETCOLUMNWIDTH, c, platform::RescaleDpi(ColumnWidth(c), oldDpi, Dpi()));
 }
 
 void TFrmZuMain::ReleaseHotKey() {

@@ -194,16 +194,13 @@ TEST(Dpi, EveryWindowFitsItsTextsAndStandsWhereItsTableSays) {
 TEST(Dpi, EveryWindowAt144) {
     if (ExpectedDpi() != 96) GTEST_SKIP() << "already the run at another DPI";
     // The display's DPI for new processes, put back as it was afterwards.
-    constexpr const char* kDesktop = "Control Panel\\Desktop";
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kDesktop, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key,
-                              nullptr),
-              ERROR_SUCCESS);
-    DWORD before = 0, size = sizeof before;
-    const bool had = RegQueryValueExA(key, "LogPixels", nullptr, nullptr, reinterpret_cast<BYTE*>(&before),
-                                      &size) == ERROR_SUCCESS;
-    const DWORD dpi = 144;
-    RegSetValueExA(key, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi);
+    constexpr const char* kDesktop = "\\Control Panel\\Desktop";
+    struct PutBack {
+        testing_support::ValueSnapshot saved =
+            testing_support::ValueSnapshot::Take(HKEY_CURRENT_USER, kDesktop, "LogPixels");
+        ~PutBack() { saved.Restore(HKEY_CURRENT_USER, kDesktop, "LogPixels"); }
+    } putBack;
+    settings::WriteRegValue(HKEY_CURRENT_USER, kDesktop, "LogPixels", int32_t(144));
 
     char exe[MAX_PATH];
     GetModuleFileNameA(nullptr, exe, MAX_PATH);
@@ -221,9 +218,6 @@ TEST(Dpi, EveryWindowAt144) {
         CloseHandle(pi.hThread);
         CloseHandle(pi.hProcess);
     }
-    if (had) RegSetValueExA(key, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&before), sizeof before);
-    else RegDeleteValueA(key, "LogPixels");
-    RegCloseKey(key);
     ASSERT_TRUE(started);
     EXPECT_EQ(code, 0u) << "the checks at 144 DPI failed (their output is above)";
 }

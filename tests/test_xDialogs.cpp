@@ -26,15 +26,9 @@ int Answer(Shower show, const std::string& text, MsgKind kind, MsgButtons button
 }  // namespace
 
 TEST(MessageLayout, ShortMessageWithIconAndTwoButtons) {
-    MessageMetrics m;
-    m.avgW = 6;
-    m.avgH = 13;
-    m.textW = 100;
-    m.textH = 13;
-    m.hasIcon = true;
-    m.buttonCount = 2;
-    m.widestCaption = 30;  // narrower than the minimum
-    const MessageLayout l = LayoutMessageDialog(m);
+    // The widest caption is narrower than the minimum.
+    const MessageLayout l = LayoutMessageDialog(
+        {.avgW = 6, .avgH = 13, .textW = 100, .textH = 13, .hasIcon = true, .buttonCount = 2, .widestCaption = 30});
     EXPECT_EQ(l.hMargin, 12);
     EXPECT_EQ(l.vMargin, 13);
     EXPECT_EQ(l.hSpacing, 15);
@@ -53,15 +47,9 @@ TEST(MessageLayout, ShortMessageWithIconAndTwoButtons) {
 }
 
 TEST(MessageLayout, LongTextGlyphButtonsAndNoIcon) {
-    MessageMetrics m;
-    m.avgW = 5;
-    m.avgH = 13;
-    m.textW = 600;
-    m.textH = 65;
-    m.hasIcon = false;
-    m.buttonCount = 1;
-    m.widestCaption = 90;  // wider than 50 * 5 / 4 = 62
-    m.glyph = true;
+    // The widest caption is wider than 50 * 5 / 4 = 62.
+    MessageMetrics m{.avgW = 5, .avgH = 13, .textW = 600, .textH = 65, .hasIcon = false, .buttonCount = 1,
+                     .widestCaption = 90, .glyph = true};
     const MessageLayout l = LayoutMessageDialog(m);
     EXPECT_EQ(l.buttonWidth, 90);
     EXPECT_EQ(l.buttonHeight, 26);
@@ -77,15 +65,8 @@ TEST(MessageLayout, LongTextGlyphButtonsAndNoIcon) {
 
 TEST(MessageLayout, AtHalfAgainTheDpiEveryMeasureIsHalfAgain) {
     // The figures of the first layout above, in a font measured at 144 DPI.
-    MessageMetrics m;
-    m.avgW = 9;
-    m.avgH = 20;
-    m.textW = 150;
-    m.textH = 20;
-    m.buttonCount = 2;
-    m.widestCaption = 45;
-    m.dpi = 144;
-    const MessageLayout l = LayoutMessageDialog(m);
+    const MessageLayout l = LayoutMessageDialog(
+        {.avgW = 9, .avgH = 20, .textW = 150, .textH = 20, .buttonCount = 2, .widestCaption = 45, .dpi = 144});
     EXPECT_EQ(l.icon, (platform::Rect{18, 20, 48, 48}));
     EXPECT_EQ(l.buttonWidth, 112);  // 75 at 96
     EXPECT_EQ(l.buttonHeight, 35);  // 22
