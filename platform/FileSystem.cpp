@@ -4,6 +4,26 @@
 
 namespace platform {
 
+bool RunningUnderWine() {
+    static const bool wine = GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
+    return wine;
+}
+
+std::string FinalPath(const std::string& path) {
+    HANDLE h = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return {};
+    std::string out(MAX_PATH, '\0');
+    DWORD n = GetFinalPathNameByHandleA(h, out.data(), static_cast<DWORD>(out.size()), 0);
+    if (n >= out.size()) {
+        out.assign(n + 1, '\0');
+        n = GetFinalPathNameByHandleA(h, out.data(), static_cast<DWORD>(out.size()), 0);
+    }
+    CloseHandle(h);
+    out.resize(n < out.size() ? n : 0);
+    return out;
+}
+
 bool FileExists(const std::string& path) {
     if (path.empty()) return false;
     const DWORD a = GetFileAttributesA(path.c_str());

@@ -15,4 +15,12 @@ std::string ExtractFilePath(const std::string& path);
 // The path with its extension (from the last "." of the file name) replaced.
 std::string ChangeFileExt(const std::string& path, const std::string& ext);
 
+// Whether the program runs under Wine. Its windowing and file system differ
+// from Windows in ways the program must work around (see the callers).
+bool RunningUnderWine();
+
+// The path of the file or folder itself, every link on the way resolved,
+// as the system names it ("" when it cannot be opened).
+std::string FinalPath(const std::string& path);
+
 }  // namespace platform

@@ -12,6 +12,7 @@
 #include "platform/Checkpoints.h"
 #include "platform/Dpi.h"
 #include "platform/Error.h"
+#include "platform/FileSystem.h"
 #include "platform/Glyphs.h"
 #include "platform/Panel.h"
 
@@ -27,11 +28,6 @@ void OwnDpiChanges(HWND window, bool control) {
     static const auto controlBehavior = NewerUserFunction<DialogBehavior>("SetDialogControlDpiChangeBehavior");
     if (control && controlBehavior) controlBehavior(window, 3, 3);  // no font update, no relayout
     if (!control && dialog) dialog(window, 1, 1);                   // disable all
-}
-
-bool RunningUnderWine() {
-    static const bool wine = GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
-    return wine;
 }
 
 const char kFormProp[] = "Pelmark.Form";

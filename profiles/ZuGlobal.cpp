@@ -137,6 +137,48 @@ void UseShellFileOperation(ShellFileOperation* operation) {
     shellFileOperation = operation ? operation : &theShells;
 }
 
+namespace {
+
+bool SamePath(const std::string& a, const std::string& b) {
+    return !a.empty() && CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, a.c_str(), static_cast<int>(a.size()),
+                                        b.c_str(), static_cast<int>(b.size())) == CSTR_EQUAL;
+}
+
+// Removes one link itself, where the system can. Under Wine the removal of
+// a link acts on its target (an empty target folder, a target file): there
+// no link can be removed alone.
+bool RemoveLink(const LinkEntry& link) {
+    if (!link.flagged || platform::RunningUnderWine()) return false;
+    if (link.toFolder) return RemoveDirectoryA(link.path.c_str()) || DeleteFileA(link.path.c_str());
+    return DeleteFileA(link.path.c_str()) != FALSE;
+}
+
+}  // namespace
+
+bool FindLinksBelow(const std::string& folder, std::vector<LinkEntry>& links) {
+    // An entry that is no link has the final path of its folder plus its
+    // name. Windows flags every link as a reparse point; Wine flags links to
+    // folders only, so the final path is what finds a link to a file there.
+    const std::string here = platform::FinalPath(folder);
+    if (here.empty()) return false;
+    WIN32_FIND_DATAA fd;
+    platform::UniqueFind find(FindFirstFileA((folder + "\\*").c_str(), &fd));
+    if (!find) return GetLastError() == ERROR_FILE_NOT_FOUND;
+    do {
+        const std::string name = fd.cFileName;
+        if (name == "." || name == "..") continue;
+        const std::string path = folder + "\\" + name;
+        const bool isFolder = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        const bool flagged = (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+        if (flagged || !SamePath(platform::FinalPath(path), here + "\\" + name)) {
+            links.push_back({path, isFolder, flagged});  // never looked into
+        } else if (isFolder && !FindLinksBelow(path, links)) {
+            return false;
+        }
+    } while (FindNextFileA(find.get(), &fd));
+    return GetLastError() == ERROR_NO_MORE_FILES;
+}
+
 bool DeleteFolder(const std::string& path) {
     if (!platform::DirectoryExists(path)) return false;
     std::string from = path;
@@ -146,9 +188,17 @@ bool DeleteFolder(const std::string& path) {
         // A link (or junction) to a folder elsewhere: the shell would move
         // the target's contents to the recycle bin. Only the link goes, and
         // where the platform cannot remove just the link, nothing does.
-        // (Windows removes a folder link as a folder; a platform that sees it
-        // as a file may take the second call. Neither reaches into the target.)
-        return RemoveDirectoryA(from.c_str()) || DeleteFileA(from.c_str());
+        return RemoveLink({from, true, true});
+    }
+    // A link anywhere inside is just as dangerous: where the recycle bin
+    // cannot take the folder, the shell's permanent delete walks through it
+    // and empties the target. So the links go first, each by itself; a
+    // folder that cannot be searched whole, or a link that cannot be removed
+    // alone, stops the delete before the shell sees anything.
+    std::vector<LinkEntry> links;
+    if (!FindLinksBelow(from, links)) return false;
+    for (const auto& link : links) {
+        if (!RemoveLink(link)) return false;
     }
     from.push_back('\0');
     from.push_back('\0');

@@ -66,6 +66,14 @@ void WriteProfileIni(const std::string& name, const std::string& title,
 // the shell did all of it. The shell asks before anything would be deleted
 // for good (a folder the recycle bin cannot take).
 bool DeleteFolder(const std::string& path);
+// The links (symbolic links, junctions) inside a folder at any depth, not
+// looked into; false when some folder below could not be searched whole.
+struct LinkEntry {
+    std::string path;
+    bool toFolder;
+    bool flagged;  // the system marks it as a reparse point
+};
+bool FindLinksBelow(const std::string& folder, std::vector<LinkEntry>& links);
 // The shell's file operation, through which DeleteFolder hands a folder to
 // the recycle bin. The program uses the shell's own; a test may put another
 // in its place (null: the shell's own again).

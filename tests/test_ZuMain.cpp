@@ -4,8 +4,10 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <set>
 
 #include "platform/Application.h"
+#include "platform/Error.h"
 #include "platform/FileSystem.h"
 #include "profiles/ZuGlobal.h"
 #include "settings/KelUtility.h"
@@ -431,14 +433,16 @@ TEST(MainWindow, PlacementIsRestoredAndSavedUnderItsName) {
 
 namespace {
 
-// The desktop's trash, where Wine's recycle bin puts what it is given:
-// "<home>/.local/share/Trash/files", home as Wine names it ("\??\Z:\root").
+// The desktop's trash, where Wine's recycle bin puts what it is given: the
+// test run's own ("$XDG_DATA_HOME/Trash/files"), as a Windows path.
 std::string TrashFolder() {
-    char home[MAX_PATH] = {};
-    GetEnvironmentVariableA("WINEHOMEDIR", home, MAX_PATH);
-    std::string h = home;
-    if (h.rfind("\\??\\", 0) == 0) h = h.substr(4);
-    return h + "\\.local\\share\\Trash\\files\\";
+    char data[MAX_PATH] = {};
+    GetEnvironmentVariableA("XDG_DATA_HOME", data, MAX_PATH);
+    std::string h = std::string("Z:") + data;
+    for (char& c : h) {
+        if (c == '/') c = '\\';
+    }
+    return h + "\\Trash\\files\\";
 }
 
 SHFILEOPSTRUCTA gRecorded;
@@ -765,38 +769,57 @@ TEST(MainGrid, TheRowHeightImageListHasOneOwner) {
     EXPECT_EQ(h, 18);
 }
 
-TEST(DeleteProfile, AProfileFolderThatIsALinkGoesAloneAndItsTargetStays) {
+TEST(DeleteProfile, NothingIsEverDeletedThroughALinkAtAnyDepth) {
+    ASSERT_NE(TrashFolder(), "Z:\\Trash\\files\\") << "the test run has no recycle bin of its own";
     ProfileFixture p;
-    const std::string target = p.dir.MakeFolder("Elsewhere");
+    const std::string outside = p.dir.MakeFolder("Elsewhere");
     p.dir.MakeFile("Elsewhere\\Agent.ini", "[View]\r\nTitle=linked\r\n");
     p.dir.MakeFile("Elsewhere\\data.txt", "keep me");
-    const std::string link = p.folder + "Linked";
-    ASSERT_TRUE(testing_support::RunUnix("ln -s '" + testing_support::UnixPath(target) + "' '" +
-                                         testing_support::UnixPath(p.folder) + "Linked'"));
-    const DWORD attrs = GetFileAttributesA(link.c_str());
-    ASSERT_TRUE(attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_REPARSE_POINT)) << std::hex << attrs;
+    const std::string empty = p.dir.MakeFolder("Empty elsewhere");
+    p.Profile("beta", "t", "n", "m", 0);
+    p.dir.MakeFolder("Profiles\\beta\\deeper");
+    const std::string out = testing_support::UnixPath(outside), beta = testing_support::UnixPath(p.folder + "beta");
+    // The profile folder itself a link; inside a profile, links to a folder,
+    // to an empty folder and to a file, one of them two levels down.
+    ASSERT_TRUE(testing_support::RunUnix("ln -s '" + out + "' '" + beta + "/../Linked' && ln -s '" + out + "' '" + beta +
+                                         "/deeper/ext' && ln -s '" + testing_support::UnixPath(empty) + "' '" + beta +
+                                         "/empty' && ln -s '" + out + "/data.txt' '" + beta + "/file'"));
+    std::vector<profiles::LinkEntry> links;
+    ASSERT_TRUE(profiles::FindLinksBelow(p.folder + "beta", links));
+    std::set<std::string> found;
+    for (const auto& l : links) found.insert(l.path.substr(p.folder.size()) + (l.toFolder ? "\\" : ""));
+    EXPECT_EQ(found, (std::set<std::string>{"beta\\deeper\\ext\\", "beta\\empty\\", "beta\\file"}));
     MainSession s;
-    ASSERT_EQ(s.main.Cell(1, 1), "Linked");
+    ASSERT_EQ(s.main.RowCount(), 3);  // beta, Linked
     std::vector<std::string> seen;
-    UiDriver d;
-    d.Then([](DriverWindow& w) { w.Press("Yes"); }).ThenMaybe([&](DriverWindow& w) {
-        seen.push_back(w.Text("Message"));
-        w.Press("OK");
-    });
-    d.Run([&] { DriverWindow(s.main.Handle()).Press("BitBtnDelete"); });
-    EXPECT_TRUE(platform::FileExists(target + "data.txt")) << "the link's target was touched";
-    EXPECT_TRUE(platform::FileExists(target + "Agent.ini"));
-    EXPECT_FALSE(platform::DirectoryExists(TrashFolder() + "Linked"));
-    EXPECT_FALSE(platform::DirectoryExists(TrashFolder() + "Elsewhere"));
-    // Windows removes the link alone; Wine cannot, and then nothing is removed
-    // and the user is told so.
-    if (GetFileAttributesA(link.c_str()) == INVALID_FILE_ATTRIBUTES) {
-        EXPECT_TRUE(seen.empty());
-    } else {
-        EXPECT_EQ(seen, std::vector<std::string>{"The system was unable to delete the \"Linked\" profile. !\rYou may "
-                                                 "need to manually delete the files yourself."});
+    for (int row : {1, 2}) {
+        s.main.SetCurrentRow(row);
+        UiDriver d;
+        d.Then([](DriverWindow& w) { w.Press("Yes"); }).ThenMaybe([&](DriverWindow& w) {
+            seen.push_back(w.Text("Message"));
+            w.Press("OK");
+        });
+        d.Run([&] { DriverWindow(s.main.Handle()).Press("BitBtnDelete"); });
+        s.main.BitBtnRefreshClick();
     }
-    testing_support::RunUnix("rm -f '" + testing_support::UnixPath(p.folder) + "Linked'");
+    EXPECT_EQ(testing_support::Slurp(outside + "data.txt"), "keep me") << "a link's target was touched";
+    EXPECT_TRUE(platform::FileExists(outside + "Agent.ini"));
+    EXPECT_TRUE(platform::DirectoryExists(empty));
+    EXPECT_FALSE(platform::DirectoryExists(TrashFolder() + "Elsewhere"));
+    if (platform::RunningUnderWine()) {
+        // Wine cannot remove a link alone: nothing is removed, and the user is told.
+        const auto failed = [](const char* n) {
+            return platform::Format("The system was unable to delete the \"%s\" profile. !\rYou may need to manually "
+                                    "delete the files yourself.", n);
+        };
+        EXPECT_EQ(seen, (std::vector<std::string>{failed("beta"), failed("Linked")}));
+        EXPECT_TRUE(platform::FileExists(p.folder + "beta\\Agent.ini"));
+        EXPECT_EQ(s.main.RowCount(), 3);
+    } else {
+        EXPECT_TRUE(seen.empty());
+        EXPECT_FALSE(platform::DirectoryExists(p.folder + "beta"));
+    }
+    testing_support::RunUnix("rm -rf '" + beta + "' '" + beta + "/../Linked'");
 }
 
 TEST(MainWindow, AStaleRowNeverActsOnAFolderThatDiffersOnlyInCase) {

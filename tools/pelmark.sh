@@ -96,6 +96,9 @@ if [ "$mode" = test ]; then
     start_xvfb
     prepare_prefix Y
     echo "== running the tests (in-process, then the end-to-end journeys)"
+    # The run's own desktop data folder, with its recycle bin, starts empty.
+    rm -rf "$build/desktop-data"
+    mkdir -p "$build/desktop-data/Trash/files" "$build/desktop-data/Trash/info"
     cd "$build"
     ctest --output-on-failure --timeout 180
     exit $?

@@ -5,7 +5,7 @@ demo_profiles
 name="Trashed-$$"
 profile "$name" "To go" "news" "" 0
 echo "agent data" >"$T/Profiles/$name/data.txt"
-trash="$HOME/.local/share/Trash"
+trash="${XDG_DATA_HOME:?the test run has its own desktop data}/Trash"
 start_pelmark
 while [ "$(selected_name)" != "$name" ]; do key Down; done
 
@@ -27,3 +27,26 @@ wait_for "the row to go" 10 eval 'test "$(grid_rows | wc -l)" = 3'
 expect_eq "the trashed file" "$(cat "$trash/files/$name/data.txt")" "agent data"
 [ -f "$trash/files/$name/Agent.ini" ] || fail "Agent.ini is not in the trash"
 rm -rf "${trash:?}/files/$name" "$trash/info/$name.trashinfo"
+kill "$PELMARK"; wait "$PELMARK" 2>/dev/null || true
+
+# A profile holding a link to a folder outside the profile folder, with a
+# recycle bin that cannot be used: the shell would fall back on deleting for
+# good, through the link. Nothing outside may go; under Wine, which cannot
+# remove a link alone, nothing goes and the failure is reported.
+mkdir -p "$T/outside/data" "$T/nobin"
+echo "outside data" >"$T/outside/data/keep.txt"
+profile "beta" "Linked" "news" "" 0
+ln -s "$T/outside" "$T/Profiles/beta/ext"
+touch "$T/nobin/Trash"  # a file where the recycle bin's folder would be
+XDG_DATA_HOME="$T/nobin" start_pelmark
+while [ "$(selected_name)" != "beta" ]; do key Down; done
+step "Delete beta, Yes: only the failure is reported, and nothing outside is touched"
+key alt+minus
+window_of TxMessageForm >/dev/null
+key alt+y
+wait_for "the failure message" 15 R window TxMessageForm Error
+key Return
+wait_for "the message to close" 10 gone TxMessageForm
+expect_eq "the outside file" "$(cat "$T/outside/data/keep.txt")" "outside data"
+[ -f "$T/Profiles/beta/Agent.ini" ] || fail "beta's own files went"
+[ -L "$T/Profiles/beta/ext" ] || fail "the link went"
