@@ -140,7 +140,11 @@ bool TFrmZuEditProfile::SaveProfile() {
         ShowError("NNTP server is not correct !");
         return false;
     }
-    if (AddMode() && !CreateProfileFolder(name)) return false;
+    if (AddMode()) {
+        if (!CreateProfileFolder(name)) return false;
+    } else {
+        RequireListedProfileFolder(name);
+    }
     if (Text(C::EditSMTPServer).empty()) SetText(C::EditSMTPServer, settings::Settings.DefaultSMTPServer);
     WriteProfileIni(name, Text(C::EditTitle), Text(C::EditNNTPServer), Text(C::EditSMTPServer),
                     SendMessageA(Control(C::CheckBoxLaunchMode), BM_GETCHECK, 0, 0) == BST_CHECKED);

@@ -100,8 +100,6 @@ void WriteProfileIni(const std::string& name, const std::string& title,
                      const std::string& newsServer, const std::string& mailServer,
                      bool launchMode) {
     IniFile ini(ProfileIniPath(name));
-    // Only into the folder of exactly this name, never one that differs in case.
-    if (!ProfileFolderExists(name)) throw platform::Error(platform::Format("Unable to write to %s", ini.Path().c_str()));
     ini.WriteString("View", "Title", title);
     ini.WriteString("Servers", "NewsServer", newsServer);
     ini.WriteString("Servers", "MailServer", mailServer);
@@ -126,6 +124,12 @@ bool ProfileFolderExists(const std::string& name) {
         if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name == fd.cFileName) return true;
     } while (FindNextFileA(find.get(), &fd));
     return false;
+}
+
+void RequireListedProfileFolder(const std::string& name) {
+    if (!ProfileFolderExists(name)) {
+        throw platform::Error(platform::Format("Unable to write to %s", ProfileIniPath(name).c_str()));
+    }
 }
 
 namespace {

@@ -51,6 +51,11 @@ std::string AgentIniIn(const std::string& folder);
 // case included. Where names differ only in case, Wine matches another
 // folder when the exact one is gone: a stale row must not act on that one.
 bool ProfileFolderExists(const std::string& name);
+// For a listed profile (a row that may be stale): raises the write error
+// unless its folder is there under exactly its name. A new profile needs no
+// such check: a folder that differs only in case is taken over, as the file
+// system matches names without regard to case.
+void RequireListedProfileFolder(const std::string& name);
 
 // Makes the folder of a new profile and copies the template into it; shows
 // its own message and returns false when it cannot.

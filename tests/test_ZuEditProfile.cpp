@@ -83,6 +83,16 @@ TEST(EditProfile, AddCreatesTheProfileWithTheTemplateAndItsKeys) {
     EXPECT_EQ(Read(file, "Servers", "MailServer"), "mail.x");
     EXPECT_EQ(Read(file, "Profile", "LaunchMode"), "1");
     EXPECT_EQ(Read(file, "Directories", "Home"), "");
+    // A folder without Agent.ini is taken over, also when it differs in case.
+    p.dir.MakeFolder("Profiles\\News");
+    p.dir.MakeFile("Profiles\\News\\keep.txt", "kept");
+    EXPECT_EQ(RunEditor(nullptr, [](DriverWindow& w) {
+                  Fill(w, "news", "Taken over", "news.y", "", false);
+                  w.Press("BitBtnSave");
+              }),
+              1);
+    EXPECT_EQ(Read(p.folder + "News\\Agent.ini", "View", "Title"), "Taken over");
+    EXPECT_EQ(testing_support::Slurp(p.folder + "News\\keep.txt"), "kept");
 }
 
 TEST(EditProfile, RefusedInputShowsItsMessageAndMakesNothing) {
