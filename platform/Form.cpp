@@ -208,7 +208,6 @@ void Form::Create() {
     }
     ApplyShowHint(Application::Instance().ShowHint());
     OnCreate();
-    ready_ = true;
 }
 
 void Form::MakeFont() {

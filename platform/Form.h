@@ -153,9 +153,6 @@ public:
     // Builds the window and its controls and runs OnCreate.
     void Create();
     HWND Handle() const { return hwnd_; }
-    // Whether Create ran to its end: a form whose creation failed was never
-    // the user's, and keeps nothing of itself (its placement, say).
-    bool Ready() const { return ready_; }
     const FormDef& Definition() const { return def_; }
     const std::string& Name() const { return def_.name; }
     HWND Owner() const { return owner_; }
@@ -293,7 +290,6 @@ private:
     std::map<std::string, std::function<void()>> clickHandlers_;
     bool modal_ = false;
     bool created_ = false;
-    bool ready_ = false;
     int modalResult_ = mrNone;
     bool closeApproved_ = false;
     int nextId_ = 1000;

@@ -2,6 +2,7 @@
 
 #include "about/xDialogs.h"
 #include "platform/Application.h"
+#include "platform/Error.h"
 #include "platform/FileSystem.h"
 #include "platform/Form.h"
 #include "platform/Layout.h"
@@ -25,6 +26,20 @@ const std::vector<std::string> VersionKeyCaptions = {
 
 namespace {
 const char kSplash[] = "SplashEnabled";
+
+// A value of the wrong registry type (written by hand, or by another
+// program under a shared key) is reported, then read as absent: one bad
+// value must not keep the program, or one of its windows, from ever opening
+// again. The next save of the value writes it with its right type.
+template <typename T>
+T ReadOrDefault(HKEY root, const std::string& key, const std::string& name, T def) {
+    try {
+        return ReadRegValue(root, key, name, def);
+    } catch (const platform::Error&) {
+        platform::Application::Instance().HandleCurrentException();
+        return def;
+    }
+}
 
 std::string ProductKey() {
     return SettingsKey.empty() ? "\\Software\\" + std::string(CompanyName) + "\\Pelmark"
@@ -53,7 +68,7 @@ void DeriveAgentFolders(const std::string& programFilesDir, TSettings& target) {
 void LoadDefaultSettings(TSettings& target) {
     target = TSettings{};
     const std::string programFiles =
-        ReadRegValue(HKEY_LOCAL_MACHINE, WindowsKey, "ProgramFilesDir", std::string());
+        ReadOrDefault(HKEY_LOCAL_MACHINE, WindowsKey, "ProgramFilesDir", std::string());
     DeriveAgentFolders(programFiles, target);
     target.ShowHint = true;
     target.AppHotKey = 0;
@@ -68,20 +83,20 @@ void LoadSettings(TSettings& target) {
     LoadDefaultSettings(target);
     const HKEY cu = HKEY_CURRENT_USER;
     const std::string key = ProductKey();
-    target.AgentFolder = ReadRegValue(cu, key, "AgentFolder", target.AgentFolder);
-    target.DefaultIniPath = ReadRegValue(cu, key, "DefaultIniPath", target.DefaultIniPath);
-    target.ProfileFolder = ReadRegValue(cu, key, "ProfileFolder", target.ProfileFolder);
-    target.DefaultSMTPServer = ReadRegValue(cu, key, "DefaultSMTPServer", target.DefaultSMTPServer);
-    target.ShowHint = ReadRegValue(cu, key, "ShowHint", target.ShowHint);
+    target.AgentFolder = ReadOrDefault(cu, key, "AgentFolder", target.AgentFolder);
+    target.DefaultIniPath = ReadOrDefault(cu, key, "DefaultIniPath", target.DefaultIniPath);
+    target.ProfileFolder = ReadOrDefault(cu, key, "ProfileFolder", target.ProfileFolder);
+    target.DefaultSMTPServer = ReadOrDefault(cu, key, "DefaultSMTPServer", target.DefaultSMTPServer);
+    target.ShowHint = ReadOrDefault(cu, key, "ShowHint", target.ShowHint);
     target.AppHotKey = static_cast<uint16_t>(
-        ReadRegValue(cu, key, "AppHotKey", static_cast<int32_t>(target.AppHotKey)) & 0xFFFF);
+        ReadOrDefault(cu, key, "AppHotKey", static_cast<int32_t>(target.AppHotKey)) & 0xFFFF);
     target.ColorLaunchStay = static_cast<uint32_t>(
-        ReadRegValue(cu, key, "ColorLaunchStay", static_cast<int32_t>(target.ColorLaunchStay)));
+        ReadOrDefault(cu, key, "ColorLaunchStay", static_cast<int32_t>(target.ColorLaunchStay)));
     target.ColorLaunchClose = static_cast<uint32_t>(
-        ReadRegValue(cu, key, "ColorLaunchClose", static_cast<int32_t>(target.ColorLaunchClose)));
-    target.SplashEnabledThis = ReadRegValue(cu, key, kSplash, target.SplashEnabledThis);
-    target.SplashEnabledComp = ReadRegValue(cu, CompanyKey(), kSplash, target.SplashEnabledComp);
-    target.SplashEnabledAll = ReadRegValue(cu, SharedKey, kSplash, target.SplashEnabledAll);
+        ReadOrDefault(cu, key, "ColorLaunchClose", static_cast<int32_t>(target.ColorLaunchClose)));
+    target.SplashEnabledThis = ReadOrDefault(cu, key, kSplash, target.SplashEnabledThis);
+    target.SplashEnabledComp = ReadOrDefault(cu, CompanyKey(), kSplash, target.SplashEnabledComp);
+    target.SplashEnabledAll = ReadOrDefault(cu, SharedKey, kSplash, target.SplashEnabledAll);
     // Paths are joined onto these folders: one stored without its backslash
     // (by hand) would put "C:\pf2" + "x" next to the folder, not in it. The
     // stored value stays as it is until the next save.
@@ -145,11 +160,11 @@ void RestoreFormPlacement(platform::Form& form) {
     const HKEY cu = HKEY_CURRENT_USER;
     const std::string key = ProductKey();
     const std::string n = form.Name();
-    const int32_t left = ReadRegValue(cu, key, n + ".Left", int32_t(-2));
-    const int32_t top = ReadRegValue(cu, key, n + ".Top", int32_t(-2));
-    const int32_t width = ReadRegValue(cu, key, n + ".Width", int32_t(0));
-    const int32_t height = ReadRegValue(cu, key, n + ".Height", int32_t(0));
-    const int32_t state = ReadRegValue(cu, key, n + ".WindowState", int32_t(0));
+    const int32_t left = ReadOrDefault(cu, key, n + ".Left", int32_t(-2));
+    const int32_t top = ReadOrDefault(cu, key, n + ".Top", int32_t(-2));
+    const int32_t width = ReadOrDefault(cu, key, n + ".Width", int32_t(0));
+    const int32_t height = ReadOrDefault(cu, key, n + ".Height", int32_t(0));
+    const int32_t state = ReadOrDefault(cu, key, n + ".WindowState", int32_t(0));
     HWND h = form.Handle();
     RECT rc;
     GetWindowRect(h, &rc);
@@ -172,7 +187,7 @@ void RestoreFormPlacement(platform::Form& form) {
 
 void SaveFormPlacement(platform::Form& form) {
     HWND h = form.Handle();
-    if (!h || !form.Ready()) return;
+    if (!h) return;
     const HKEY cu = HKEY_CURRENT_USER;
     const std::string key = ProductKey();
     const std::string n = form.Name();

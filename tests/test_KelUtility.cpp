@@ -135,16 +135,39 @@ TEST(KelUtility, StoredValuesOverrideDefaultsEvenWhenEmpty) {
     EXPECT_EQ(ReadRegValue(CU, SettingsKey, "ProfileFolder", ""), "C:\\pf2");
 }
 
-TEST(KelUtility, AValueOfTheWrongTypeStopsLoading) {
+TEST(KelUtility, AValueOfTheWrongTypeIsReportedThenReadAsAbsentAndTheNextSaveMendsIt) {
     RegistrySandbox sandbox;
-    WriteRegValue(CU, SettingsKey, "ShowHint", std::string("1"));
-    TSettings s;
-    try {
-        LoadSettings(s);
-        FAIL() << "no error";
-    } catch (const platform::Error& e) {
-        EXPECT_STREQ(e.what(), "Invalid data type for 'ShowHint'");
+    WriteRegValue(CU, SettingsKey, "ShowHint", std::string("yes"));
+    WriteRegValue(CU, SettingsKey, "AppHotKey", std::string("F5"));
+    WriteRegValue(CU, SettingsKey, "DefaultSMTPServer", int32_t(7));
+    WriteRegValue(CU, SettingsKey, "ColorLaunchStay", int32_t(0x123456));  // right: still read
+    WriteRegValue(CU, SharedKey, "SplashEnabled", std::string("0"));       // other programs write it too
+    WriteRegValue(CU, CompanyKey(), "SplashEnabled", false);
+    std::vector<std::string> reported;
+    UiDriver d;
+    for (int k = 0; k < 4; ++k) {
+        d.Then([&](DriverWindow& w) {
+            reported.push_back(platform::WindowText(GetDlgItem(w.Handle(), 0xFFFF)));  // the box's text
+            w.Press("OK");
+        });
     }
+    TSettings s;
+    s.ShowHint = false;
+    d.Run([&] { LoadSettings(s); });
+    EXPECT_EQ(reported, (std::vector<std::string>{"Invalid data type for 'DefaultSMTPServer'",
+                                                  "Invalid data type for 'ShowHint'",
+                                                  "Invalid data type for 'AppHotKey'",
+                                                  "Invalid data type for 'SplashEnabled'"}));
+    EXPECT_TRUE(s.ShowHint);
+    EXPECT_EQ(s.AppHotKey, 0);
+    EXPECT_EQ(s.DefaultSMTPServer, "");
+    EXPECT_EQ(s.ColorLaunchStay, 0x123456u);
+    EXPECT_FALSE(s.SplashEnabledComp);  // read from the company key
+    EXPECT_TRUE(s.SplashEnabledAll);
+    TSettings saved;
+    SaveSettings(s, saved);
+    EXPECT_TRUE(ReadRegValue(CU, SettingsKey, "ShowHint", false));  // a DWORD again: no error
+    EXPECT_EQ(ReadRegValue(CU, SettingsKey, "DefaultSMTPServer", std::string("x")), "");
 }
 
 TEST(KelUtility, SaveAndLoadRoundTripWithTheSplashAbsenceRule) {

@@ -326,17 +326,37 @@ TEST(Setup, WaitingForTheUserIsNeverBusyAndAltSReachesTheHotKeyControl) {
     EXPECT_EQ(hotKey, MAKEWORD('S', HOTKEYF_ALT));
 }
 
-TEST(Setup, AnUnlistedColourIsTheCustomEntryAloneAndAFailedCreationStoresNoPlacement) {
+TEST(Setup, AnUnlistedColourIsTheCustomEntryAlone) {
     SetupSession s;
     WriteRegValue(HKEY_CURRENT_USER, SettingsKey, "ColorLaunchClose", int32_t(0x00123456));
     s.Run([](DriverWindow& w) {
         EXPECT_EQ(platform::ColorBoxItemText(w.Control("ColorBoxLaunchClose"), 0), "Custom...");
         w.Press("BitBtnCancel");
     });
-    DeleteRegKey(HKEY_CURRENT_USER, SettingsKey);
-    WriteRegValue(HKEY_CURRENT_USER, SettingsKey, "AgentFolder", int32_t(1));  // a registry error
-    EXPECT_EQ(testing_support::ErrorOf([] { RunSetupDialog(nullptr); }), "Invalid data type for 'AgentFolder'");
-    EXPECT_EQ(ReadRegValue(HKEY_CURRENT_USER, SettingsKey, "FrmZuSetup.Width", int32_t(-1)), -1);
+}
+
+TEST(Setup, AValueOfTheWrongTypeIsReportedAndTheDialogStillOpensAndStoresItsPlaceRightly) {
+    SetupSession s;
+    TempFolder noAgent;
+    s.registry.SetProgramFilesDir(noAgent.Path());  // so the default Agent folder is empty
+    WriteRegValue(HKEY_CURRENT_USER, SettingsKey, "AgentFolder", int32_t(1));
+    WriteRegValue(HKEY_CURRENT_USER, SettingsKey, "FrmZuSetup.Width", std::string("500"));
+    std::vector<std::string> reported;
+    auto report = [&](DriverWindow& w) {
+        reported.push_back(platform::WindowText(GetDlgItem(w.Handle(), 0xFFFF)));
+        w.Press("OK");
+    };
+    std::string agentFolder = "(not opened)";
+    UiDriver d;
+    d.Then(report).Then(report).Then([&](DriverWindow& w) {
+        agentFolder = w.Text("EditAgentFolder");
+        w.Press("BitBtnCancel");
+    });
+    d.Run([] { RunSetupDialog(nullptr); });
+    EXPECT_EQ(reported, (std::vector<std::string>{"Invalid data type for 'FrmZuSetup.Width'",
+                                                  "Invalid data type for 'AgentFolder'"}));
+    EXPECT_EQ(agentFolder, "");  // the default
+    EXPECT_GT(ReadRegValue(HKEY_CURRENT_USER, SettingsKey, "FrmZuSetup.Width", int32_t(-1)), 0);
 }
 
 TEST(Setup, TheFolderButtonsShowAPicture) {

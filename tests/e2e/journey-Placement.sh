@@ -16,3 +16,21 @@ wait_for "Pelmark to close" 15 eval '! running'
 start_pelmark
 expect_eq "the bounds" "$(R rect "$MAIN")" "$x $y $w $h normal"
 
+
+step "a place value of the wrong type: reported once, then the window opens and stores it rightly"
+key Escape
+wait_for "Pelmark to close" 15 eval '! running'
+setting FrmZuMain.Left "150"  # a string where a number belongs
+wine "$BIN/Pelmark.exe" &
+PIDS+=($!)
+PELMARK=$!
+box=$(window_of "#32770")
+expect_eq "the report" "$(R controls "$box" | grep -c "Invalid data type for 'FrmZuMain.Left'")" 1
+wait_for "the report to have the keyboard" 10 eval 'R foreground | grep -q "^#32770"'
+key Return
+wait_for "the main window" 30 R window TFrmZuMain
+MAIN=$(R window TFrmZuMain)
+activate "$(xwindow '^Pelmark$')"
+key Escape
+wait_for "Pelmark to close" 15 eval '! running'
+expect_eq "the stored place" "$(reg_value FrmZuMain.Left | grep -c '^0x')" 1
