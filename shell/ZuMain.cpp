@@ -38,10 +38,12 @@ constexpr int kColumns = 5;
 const char* const kHeaders[kColumns] = {"", "Name", "Title", "NNTP server", "SMTP server"};
 // Posted when the list view lost its selection, to select the current row again.
 constexpr UINT kMsgReselect = WM_APP + 1;
+// Sent by the grid for a double click that hits no row.
+constexpr UINT kMsgGridDoubleClick = WM_APP + 2;
 
 // The grid's own handling of a press that hits no row would clear the
-// selection (and a double click there would still be reported), so such a
-// press only takes the focus.
+// selection, so such a press only takes the focus. A double click anywhere
+// in the grid still launches the selected profile, below the rows too.
 LRESULT CALLBACK GridProc(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR) {
     switch (msg) {
         case WM_LBUTTONDOWN: case WM_LBUTTONDBLCLK: case WM_RBUTTONDOWN: case WM_RBUTTONDBLCLK:
@@ -50,6 +52,7 @@ LRESULT CALLBACK GridProc(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWOR
             hit.pt = {static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))};
             if (SendMessageA(w, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)) < 0) {
                 SetFocus(w);
+                if (msg == WM_LBUTTONDBLCLK) SendMessageA(GetAncestor(w, GA_ROOT), kMsgGridDoubleClick, 0, 0);
                 return 0;
             }
             break;
@@ -493,6 +496,11 @@ void TFrmZuMain::OnHelp(int context) { settings::ShowContextHelp(*this, context)
 
 bool TFrmZuMain::OnMessage(UINT msg, WPARAM wp, LPARAM, LRESULT& result) {
     if (msg == 0) return false;
+    if (msg == kMsgGridDoubleClick) {
+        StringGridProfilesDblClick();
+        result = 0;
+        return true;
+    }
     if (msg == kMsgReselect) {
         if (SendMessageA(Grid(), LVM_GETSELECTEDCOUNT, 0, 0) == 0) SetCurrentRow(currentRow_);
         result = 0;

@@ -727,8 +727,6 @@ TEST(MainGrid, ClicksAndKeysAlwaysActOnTheOneSelectedRow) {
     none.Run([&] {
         PostMessageA(grid, WM_LBUTTONDOWN, MK_LBUTTON, below);
         PostMessageA(grid, WM_LBUTTONUP, 0, below);
-        PostMessageA(grid, WM_LBUTTONDBLCLK, MK_LBUTTON, below);
-        PostMessageA(grid, WM_LBUTTONUP, 0, below);
         PostMessageA(grid, WM_CHAR, 'a', 1);  // a letter
         testing_support::PumpFor(std::chrono::milliseconds(100));
         EXPECT_EQ(selected(), std::pair(LRESULT(1), LRESULT(1)));
@@ -746,13 +744,20 @@ TEST(MainGrid, ClicksAndKeysAlwaysActOnTheOneSelectedRow) {
         launched.push_back(w.Text("Message"));
         w.Press("Cancel");
     };
-    d.Then(record).Then(record);
+    d.Then(record).Then(record).Then(record);
     d.Run([&] {
         RealKey(s, VK_RETURN, {});
+        // A double click anywhere in the grid launches, below the rows too.
+        PostMessageA(grid, WM_LBUTTONDOWN, MK_LBUTTON, below);
+        PostMessageA(grid, WM_LBUTTONUP, 0, below);
+        PostMessageA(grid, WM_LBUTTONDBLCLK, MK_LBUTTON, below);
+        PostMessageA(grid, WM_LBUTTONUP, 0, below);
+        testing_support::PumpFor(std::chrono::milliseconds(200));
         testing_support::DoubleClickRow(grid, 2);
         testing_support::PumpFor(std::chrono::milliseconds(200));
     });
     EXPECT_EQ(launched, (std::vector<std::string>{"Failed to execute agent with the \"B\" profile !",
+                                                  "Failed to execute agent with the \"B\" profile !",
                                                   "Failed to execute agent with the \"C\" profile !"}));
 }
 
