@@ -70,12 +70,35 @@ void Application::BringToFront() {
     if (last && IsWindowVisible(last) && IsWindowEnabled(last)) SetForegroundWindow(last);
 }
 
+namespace {
+
+// A hot-key control takes any key combination as its value: F1 and Alt
+// with any key go to it, not to help or to a mnemonic. Tab, Enter and
+// Escape (without Alt) still move on and close the dialog, as in any
+// Windows dialog.
+bool KeyForAHotKeyControl(const MSG& msg) {
+    if (msg.message < WM_KEYFIRST || msg.message > WM_KEYLAST) return false;
+    char cls[32] = {};
+    GetClassNameA(msg.hwnd, cls, sizeof cls);
+    if (lstrcmpiA(cls, HOTKEY_CLASSA) != 0) return false;
+    const bool alt = msg.message == WM_SYSKEYDOWN || msg.message == WM_SYSKEYUP;
+    const bool f1 = (msg.message == WM_KEYDOWN || msg.message == WM_KEYUP) && msg.wParam == VK_F1;
+    return alt || f1;
+}
+
+}  // namespace
+
 void Application::ProcessMessage(MSG& msg) {
     // The system posts this for every F1 the keyboard gives, and the default
     // handling turns it into a help request. The forms answer F1 themselves
     // (and only a plain F1): a second request would show the help twice.
     constexpr UINT kKeyF1 = 0x004D;  // WM_KEYF1
     if (msg.message == kKeyF1) return;
+    if (KeyForAHotKeyControl(msg)) {
+        // Untranslated: no character follows the key to become a mnemonic.
+        DispatchMessageA(&msg);
+        return;
+    }
     if (msg.hwnd && msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST) {
         HWND root = GetAncestor(msg.hwnd, GA_ROOT);
         if (Form* f = Form::FromHandle(root)) {

@@ -70,7 +70,7 @@ ControlDef BarButton(const char* name, int left, const char* caption, const char
 platform::FormDef SetupFormDef() {
     using namespace platform;
     FormDef d{.windowClass = "TFrmZuSetup", .name = "FrmZuSetup", .caption = "Pelmark - Setup", .place = {0, 0, 437, 296},
-              .minSize = {329, 296}, .maxSize = {0, 296}, .keyPreview = true, .defaultButton = C::BitBtnOk,
+              .minSize = {329, 296}, .maxSize = {0, 296}, .defaultButton = C::BitBtnOk,
               .cancelButton = C::BitBtnCancel, .placement = Placement::RememberedCentred};
     const char* stayHint = "Color for profiles that does not close the Valdrix after profile is launched.";
     const char* closeHint = "Color for profiles that closes the Valdrix after profile is launched.";
@@ -92,7 +92,7 @@ platform::FormDef SetupFormDef() {
         Label(C::LabelProfileFolder, 52, "&Profile folder", C::BitBtnProfileFolder, kRootHint, 3),
         FolderEdit(C::EditProfileFolder, 52, "Root folder for all your profiles.", 3),
         FolderButton(C::BitBtnProfileFolder, 52, "Select a root folder for all your profiles.", 3, 2),
-        Label(C::LabelDefaultSMTPServer, 76, "Default &SMTP server", nullptr, "", 4),
+        Label(C::LabelDefaultSMTPServer, 76, "Default &SMTP server", C::EditDefaultSMTPServer, "", 4),
         {.name = C::EditDefaultSMTPServer, .kind = ControlKind::Edit, .parent = C::PanelSettings,
          .place = {112, 76, 305, 21}, .anchors = akLeft | akTop | akRight, .hint = "Default e-mail server",
          .helpContext = 4, .tabOrder = 3},
@@ -368,12 +368,6 @@ void TFrmZuSetup::BitBtnEditINIFileClick() {
 }
 
 void TFrmZuSetup::OnHelp(int context) { ShowContextHelp(*this, context); }
-
-bool TFrmZuSetup::OnKeyDown(WPARAM key, unsigned shift) {
-    // "Default &SMTP server" has no control to focus: its mnemonic does
-    // nothing, except in the hot-key control, where Alt+S is a hot key.
-    return key == 'S' && shift == platform::ssAlt && GetFocus() != Control(C::HotKeyAppHotKey);
-}
 
 void TFrmZuSetup::OnControlCommand(HWND control, WORD code) {
     if (code == CBN_SELCHANGE &&

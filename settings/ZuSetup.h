@@ -72,7 +72,6 @@ protected:
     void OnCreate() override;
     bool OnCloseQuery() override;
     void OnHelp(int context) override;
-    bool OnKeyDown(WPARAM key, unsigned shift) override;
     void OnControlCommand(HWND control, WORD code) override;
     bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
 

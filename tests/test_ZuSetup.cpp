@@ -218,7 +218,7 @@ TEST(Setup, TheAgentFolderBrowserAcceptsOnlyAgentsFolder) {
     EXPECT_TRUE(okForAgent);
 }
 
-TEST(Setup, CustomColourCancelledKeepsTheColourAndAltSDoesNothing) {
+TEST(Setup, CustomColourCancelledKeepsTheColourAndAltSFocusesTheSmtpField) {
     SetupSession s;
     bool pickerSeen = false;
     s.Run([&](DriverWindow& w) {
@@ -228,10 +228,9 @@ TEST(Setup, CustomColourCancelledKeepsTheColourAndAltSDoesNothing) {
         SendMessageA(GetParent(box), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(box), CBN_SELCHANGE),
                      reinterpret_cast<LPARAM>(box));
         EXPECT_EQ(platform::ColorBoxValue(box), before);
-        w.FocusOn("EditDefaultSMTPServer");
         w.FocusOn("BitBtnRestore");
         w.Key('S', platform::ssAlt);
-        EXPECT_EQ(GetFocus(), w.Control("BitBtnRestore"));
+        EXPECT_EQ(GetFocus(), w.Control("EditDefaultSMTPServer"));
         w.Press("BitBtnCancel");
     }, {[&](DriverWindow& picker) {
             pickerSeen = true;
@@ -317,13 +316,25 @@ TEST(Setup, WaitingForTheUserIsNeverBusyAndAltSReachesTheHotKeyControl) {
             UiDriver::Settle();
         }
         hotKey = static_cast<WORD>(SendMessageA(w.Control("HotKeyAppHotKey"), HKM_GETHOTKEY, 0, 0));
-        w.Press("BitBtnCancel");
+        EXPECT_EQ(w.Focused(), w.Control("HotKeyAppHotKey"));  // no mnemonic took it away
+        // F1 is a key like any other there: no help pops up.
+        testing_support::KeyboardKey(VK_F1);
+        testing_support::PumpUntil([&] { return SendMessageA(w.Control("HotKeyAppHotKey"), HKM_GETHOTKEY, 0, 0) == VK_F1; });
+        // Elsewhere Alt+S goes to the default SMTP server's field.
+        w.FocusOn("CheckBoxSplashEnabledAll");
+        testing_support::KeyboardKey('S', {VK_MENU});
+        testing_support::PumpUntil([&] { return w.Focused() == w.Control("EditDefaultSMTPServer"); });
+        testing_support::KeyboardKey('Q');
+        testing_support::PumpUntil([&] { return w.Text("EditDefaultSMTPServer") == "q"; });
+        w.Press("BitBtnOk");
     }, {[&](DriverWindow& editor) {
             busyInEditor = platform::Application::Instance().Busy();
             editor.Press("BitBtnCancel");
         }});
     EXPECT_FALSE(busyInEditor);
     EXPECT_EQ(hotKey, MAKEWORD('S', HOTKEYF_ALT));
+    EXPECT_EQ(ReadRegValue(HKEY_CURRENT_USER, SettingsKey, "AppHotKey", int32_t(0)), VK_F1);
+    EXPECT_EQ(ReadRegValue(HKEY_CURRENT_USER, SettingsKey, "DefaultSMTPServer", std::string()), "q");
 }
 
 TEST(Setup, AnUnlistedColourIsTheCustomEntryAlone) {
