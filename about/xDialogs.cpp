@@ -9,6 +9,7 @@
 #include "platform/Dpi.h"
 #include "platform/Form.h"
 #include "platform/Handles.h"
+#include "platform/TextInk.h"
 
 using platform::ControlDef;
 using platform::ControlKind;
@@ -157,10 +158,20 @@ int Show(const std::string& text, MsgKind kind, MsgButtons buttons, bool glyph) 
         gWidthsDpi[v] = dpi;
     }
     {
-        RECT r{0, 0, GetSystemMetrics(SM_CXSCREEN) / 2, 0};
-        DrawTextA(dc, text.c_str(), -1, &r, DT_EXPANDTABS | DT_CALCRECT | DT_WORDBREAK);
-        m.textW = r.right - r.left;
-        m.textH = r.bottom - r.top;
+        // The text wraps at half the screen's width, measured as it is
+        // drawn: a last letter's ink may reach past the advance widths.
+        const int half = GetSystemMetrics(SM_CXSCREEN) / 2;
+        constexpr UINT kFormat = DT_EXPANDTABS | DT_WORDBREAK;
+        auto measure = [&](int limit) {
+            RECT r{0, 0, limit, 0};
+            DrawTextA(dc, text.c_str(), -1, &r, kFormat | DT_CALCRECT);
+            m.textW = r.right - r.left;
+            m.textH = r.bottom - r.top;
+            return std::max(m.textW, platform::InkRight(dc, text, kFormat, m.textW, m.textH));
+        };
+        int drawn = measure(half);
+        if (drawn > half) drawn = measure(half - (drawn - m.textW));
+        m.textW = drawn;
     }
 
     m.hasIcon = kIcons[k] != nullptr;

@@ -6,6 +6,7 @@
 #include "platform/Application.h"
 #include "platform/Dpi.h"
 #include "platform/Glyphs.h"
+#include "platform/TextInk.h"
 
 using platform::Application;
 using platform::ControlDef;
@@ -94,6 +95,7 @@ void TFrmKelSplash::FitLabel(const char* name, HFONT font) {
     {
         platform::SelectGuard selected(dc.get(), font);
         GetTextExtentPoint32A(dc.get(), text.c_str(), static_cast<int>(text.size()), &sz);
+        sz.cx = std::max<LONG>(sz.cx, platform::InkRight(dc.get(), text, DT_SINGLELINE | DT_NOPREFIX, sz.cx, sz.cy));
     }
     SetWindowPos(label, nullptr, 0, 0, sz.cx, sz.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }

@@ -72,9 +72,34 @@ void ExpectCaptionFits(HWND c, const platform::ControlDef& d, int dpi) {
     // A label with room for more than one line wraps its text at its width.
     RECT need{0, 0, rc.right, 0};
     DrawTextA(dc, text.c_str(), -1, &need, format | (rc.bottom >= 2 * one.bottom ? DT_WORDBREAK : DT_SINGLELINE));
+    // A label's text as it is drawn: the ink of the last letter may reach
+    // past the advance widths that measured it.
+    int inkRight = 0;
+    if (d.kind == ControlKind::Label) {
+        const int w = rc.right + 32, h = std::max<int>(rc.bottom, need.bottom);
+        HDC mem = CreateCompatibleDC(dc);
+        HBITMAP bm = CreateCompatibleBitmap(dc, w, h);
+        HGDIOBJ oldBm = SelectObject(mem, bm);
+        HGDIOBJ oldFont = SelectObject(mem, reinterpret_cast<HFONT>(SendMessageA(c, WM_GETFONT, 0, 0)));
+        RECT all{0, 0, w, h};
+        FillRect(mem, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        SetBkMode(mem, TRANSPARENT);
+        RECT at{0, 0, rc.right, h};
+        DrawTextA(mem, text.c_str(), -1, &at, (format & ~DT_CALCRECT) | DT_NOCLIP | (rc.bottom >= 2 * one.bottom ? DT_WORDBREAK : DT_SINGLELINE));
+        for (int x = 0; x < w; ++x) {
+            for (int y = 0; y < h; ++y) {
+                if (GetPixel(mem, x, y) != RGB(255, 255, 255)) inkRight = x + 1;
+            }
+        }
+        SelectObject(mem, oldFont);
+        SelectObject(mem, oldBm);
+        DeleteObject(bm);
+        DeleteDC(mem);
+    }
     SelectObject(dc, old);
     ReleaseDC(c, dc);
     EXPECT_LE(need.right, TextRoom(c, d, dpi)) << d.name << " \"" << text << "\" is cut";
+    EXPECT_LE(inkRight, rc.right) << d.name << " \"" << text << "\" is cut as drawn";
     EXPECT_LE(need.bottom, rc.bottom) << d.name << " \"" << text << "\" is cut at the bottom";
 }
 
@@ -114,6 +139,47 @@ void CheckForm(const platform::Form& f, bool tablePlaces, int at = 0) {
     EXPECT_GT(checked, 0) << f.Name();
 }
 
+// A help request on every control of the form, as F1 on it or "?" then a
+// click gives: the information box shows the hint of the first control with
+// that help context, whole, or nothing comes when there is none.
+void CheckHelp(platform::Form& f) {
+    std::vector<std::pair<HWND, std::string>> asks;
+    for (HWND c : f.Controls()) {
+        int context = 0;
+        for (HWND h = c; h && h != f.Handle() && !context; h = GetParent(h)) {
+            if (const auto* d = f.DefinitionOf(h)) context = d->helpContext;
+        }
+        std::string text;
+        for (HWND first : f.Controls()) {
+            const auto* d = f.DefinitionOf(first);
+            if (context && d->helpContext == context) {
+                const std::string s = platform::ShortHint(d->hint), l = platform::LongHint(d->hint);
+                text = s == l ? s : s + "\r" + l;
+                break;
+            }
+        }
+        asks.emplace_back(c, text);
+    }
+    UiDriver d;
+    std::vector<std::string> expected, shown;
+    for (const auto& [c, text] : asks) {
+        if (text.empty()) continue;
+        expected.push_back(text);
+        d.Then([&](DriverWindow& w) {
+            shown.push_back(w.Text("Message"));
+            CheckForm(*w.Form(), false);
+            w.Press("OK");
+        });
+    }
+    d.Run([&] {
+        for (const auto& [c, text] : asks) {
+            HELPINFO hi{sizeof hi, HELPINFO_WINDOW, 0, c, 0, {}};
+            SendMessageA(f.Handle(), WM_HELP, 0, reinterpret_cast<LPARAM>(&hi));
+        }
+    });
+    EXPECT_EQ(shown, expected) << f.Name();
+}
+
 template <typename F>
 void CheckModal(F&& open) {
     UiDriver d;
@@ -142,27 +208,32 @@ TEST(Dpi, EveryWindowFitsItsTextsAndStandsWhereItsTableSays) {
         main.Create();
         shell::HideSplash("Pelmark");
         CheckForm(main, true);
+        CheckHelp(main);
     }
     {
         profiles::TFrmZuEditProfile f(nullptr);
         f.Create();
         CheckForm(f, true);
+        CheckHelp(f);
     }
     {
         settings::TFrmZuSetup f(nullptr);
         f.Create();
         CheckForm(f, true);
+        CheckHelp(f);
     }
     {
         inieditor::TFrmZuEditINIFile f(nullptr);
         f.Create();
         ASSERT_TRUE(f.LoadINIFile(ini));
         CheckForm(f, true);
+        CheckHelp(f);
     }
     {
         about::TFrmKelVersionAbout f(nullptr);
         f.Create();
         CheckForm(f, true);
+        CheckHelp(f);
     }
     {
         // A place stored at 96 DPI reopens within the editor's limits at this

@@ -1,0 +1,17 @@
+// Text as it is drawn. Under some fonts (Wine's stand-ins for the classic
+// bitmap fonts among them) the ink of a line's last letter reaches a pixel
+// or two past the advance widths that GetTextExtent and DrawText measure,
+// so a control exactly as wide as the measure cuts the letter off.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace platform {
+
+// How far right the ink of `text` reaches when drawn with `format` (DrawText
+// flags) in a rectangle `width` by `height`, in the font selected into `dc`.
+int InkRight(HDC dc, const std::string& text, UINT format, int width, int height);
+
+}  // namespace platform
