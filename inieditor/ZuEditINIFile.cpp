@@ -260,7 +260,7 @@ void TFrmZuEditINIFile::LayoutSections() {
         live_.insert(i);
         const Section& s = sections_[i];
         SetWindowPos(s.panel, nullptr, 0, tops[i] - scrollPos_, width, tops[i + 1] - tops[i],
-                     SWP_NOZORDER | SWP_NOACTIVATE);
+                     SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS);
         SetWindowPos(s.header, nullptr, 0, 0, width, Scale(kHeaderHeight), SWP_NOZORDER | SWP_NOACTIVATE);
         if (!s.grid) continue;
         SetWindowPos(s.grid, nullptr, 0, Scale(kHeaderHeight), width, Scale(kGridHeight), SWP_NOZORDER | SWP_NOACTIVATE);
@@ -279,6 +279,9 @@ void TFrmZuEditINIFile::LayoutSections() {
     si.nPage = static_cast<UINT>(height);
     si.nPos = scrollPos_;
     SetScrollInfo(box, SB_VERT, &si, TRUE);
+    // Blocks made for the view and blocks moved within it are drawn anew:
+    // the pixels a move would carry along are those of another block.
+    RedrawWindow(box, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 void TFrmZuEditINIFile::MakeBoldFont() {

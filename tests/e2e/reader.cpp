@@ -195,11 +195,16 @@ int main(int argc, char** argv) {
         std::printf("%zu\n", s.found.size());
         return 0;
     }
+    if (cmd == "redraw" && argc >= 3) {  // the whole window drawn again, as any uncovering would
+        return RedrawWindow(Parse(argv[2]), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN)
+                   ? 0
+                   : 1;
+    }
     if (cmd == "foreground") {
         HWND f = GetForegroundWindow();
         std::printf("%s\t%s\n", f ? Class(f).c_str() : "", f ? Text(f).c_str() : "");
         return 0;
     }
-    std::fprintf(stderr, "usage: reader window|count|controls|where|text|rows|foreground ...\n");
+    std::fprintf(stderr, "usage: reader window|count|controls|where|text|rows|redraw|foreground ...\n");
     return 2;
 }
