@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+#include <windowsx.h>
+
 #include "about/xDialogs.h"
 #include "platform/Application.h"
 #include "platform/Dpi.h"
@@ -358,6 +360,9 @@ bool TFrmZuEditINIFile::ReadOnlyRow(const Section& s) const {
 
 LRESULT CALLBACK TFrmZuEditINIFile::GridProc(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR n, DWORD_PTR self) {
     if (msg == WM_NCDESTROY) RemoveWindowSubclass(w, &GridProc, n);
+    // The form decides what the wheel scrolls: the grid under the pointer,
+    // or the section list when that grid has nothing left that way.
+    if (msg == WM_MOUSEWHEEL) return SendMessageA(reinterpret_cast<TFrmZuEditINIFile*>(self)->Handle(), msg, wp, lp);
     const LRESULT r = DefSubclassProc(w, msg, wp, lp);
     try {
         // The list view scrolls itself (wheel, scroll bar, keys, a resize);
@@ -377,11 +382,7 @@ LRESULT CALLBACK TFrmZuEditINIFile::GridProc(HWND w, UINT msg, WPARAM wp, LPARAM
 
 LRESULT CALLBACK TFrmZuEditINIFile::EditorProc(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR n, DWORD_PTR self) {
     if (msg == WM_NCDESTROY) RemoveWindowSubclass(w, &EditorProc, n);
-    if (msg == WM_MOUSEWHEEL) {
-        // The wheel over the value editor scrolls its grid.
-        const auto* form = reinterpret_cast<TFrmZuEditINIFile*>(self);
-        return SendMessageA(form->sections_[n - 1].grid, msg, wp, lp);
-    }
+    if (msg == WM_MOUSEWHEEL) return SendMessageA(reinterpret_cast<TFrmZuEditINIFile*>(self)->Handle(), msg, wp, lp);
     return DefSubclassProc(w, msg, wp, lp);
 }
 
@@ -668,6 +669,11 @@ bool TFrmZuEditINIFile::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& resul
             return true;
         }
     }
+    if (msg == WM_MOUSEWHEEL) {
+        Wheel(GET_WHEEL_DELTA_WPARAM(wp), POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});
+        result = 0;
+        return true;
+    }
     if (msg == WM_VSCROLL && lp == 0) {
         HWND box = Control(C::ScrollBoxINIFile);
         SCROLLINFO si{};
@@ -690,6 +696,46 @@ bool TFrmZuEditINIFile::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& resul
         return true;
     }
     return false;
+}
+
+namespace {
+
+// Whether a list view has more rows to show in that direction.
+bool GridCanScroll(HWND grid, bool down) {
+    if (!(GetWindowLongA(grid, GWL_STYLE) & WS_VSCROLL)) return false;
+    SCROLLINFO si{};
+    si.cbSize = sizeof si;
+    si.fMask = SIF_ALL;
+    if (!GetScrollInfo(grid, SB_VERT, &si)) return false;
+    return down ? si.nPos + static_cast<int>(si.nPage) <= si.nMax : si.nPos > si.nMin;
+}
+
+}  // namespace
+
+void TFrmZuEditINIFile::Wheel(int delta, POINT at) {
+    UINT perNotch = 3;
+    SystemParametersInfoA(SPI_GETWHEELSCROLLLINES, 0, &perNotch, 0);
+    if (perNotch == WHEEL_PAGESCROLL) perNotch = 7;
+    const int lines = -delta * static_cast<int>(perNotch) / WHEEL_DELTA;
+    if (lines == 0) return;
+    // The section whose block lies under the pointer, if it shows its grid.
+    int n = 0;
+    for (HWND h = WindowFromPoint(at); h && h != Handle() && !n; h = GetParent(h)) {
+        for (int i : live_) {
+            if (sections_[i].panel == h) n = i + 1;
+        }
+    }
+    if (n && sections_[n - 1].grid && Expanded(n) && GridCanScroll(sections_[n - 1].grid, lines > 0)) {
+        const Section& s = sections_[n - 1];
+        RECT item{};
+        item.left = LVIR_BOUNDS;
+        SendMessageA(s.grid, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&item));
+        SendMessageA(s.grid, LVM_SCROLL, 0, lines * (item.bottom - item.top));
+        PlaceEditor(n);
+        return;
+    }
+    scrollPos_ += lines * Scale(18);
+    LayoutSections();
 }
 
 void EditIniFileButton(platform::Form& owner, const std::string& path, bool exists) {

@@ -108,6 +108,8 @@ private:
     void CommitAll();
     void FillGrid(int n);
     void FocusScrollArea();
+    // The wheel turned by `delta` with the pointer at `at` (screen).
+    void Wheel(int delta, POINT at);
     bool ReadOnlyRow(const Section& s) const;
     static LRESULT CALLBACK GridProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
     static LRESULT CALLBACK EditorProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);

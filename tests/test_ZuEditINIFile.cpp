@@ -459,10 +459,44 @@ TEST(IniEditor, AFileOfThousandsOfSectionsKeepsWindowsOnlyForTheView) {
         w.Key(VK_TAB, platform::ssCtrl);  // the first section, scrolled back into view
         EXPECT_NE(s.editor->FindControl("AValList1"), nullptr);
         EXPECT_EQ(GetFocus(), s.editor->ValueEditor(1));
+        EXPECT_EQ(windows(), expandedAll);  // the blocks at the end, now far below the view, went
         w.Press("BitBtnSave");
     });
     EXPECT_LT(opened, 300);
     EXPECT_LT(expandedAll, 300);
     EXPECT_EQ(platform::IniFile(s.path).ReadString("S11499", "k", ""), "last");
     EXPECT_EQ(platform::IniFile(s.path).ReadString("S10000", "k", ""), "v");
+}
+
+TEST(IniEditor, TheWheelScrollsTheSectionsWhereTheGridUnderThePointerHasNoMore) {
+    std::string text = "[A Big]\r\n";
+    for (int i = 0; i < 40; ++i) text += "key" + std::to_string(100 + i) + "=v\r\n";
+    for (int i = 10; i < 40; ++i) text += "[S" + std::to_string(i) + "]\r\nk=v\r\nq=w\r\n";
+    Session s(text);
+    s.Run([&](DriverWindow& w) {
+        w.Press("BitBtnExpandAll");
+        SetForegroundWindow(w.Handle());
+        auto top = [&](const char* control) {
+            RECT r;
+            GetWindowRect(s.editor->Control(control), &r);
+            return r.top;
+        };
+        auto wheelOver = [&](const char* control) {
+            RECT r;
+            GetWindowRect(s.editor->Control(control), &r);
+            SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+            mouse_event(MOUSEEVENTF_WHEEL, 0, 0, static_cast<DWORD>(-WHEEL_DELTA), 0);
+        };
+        HWND big = s.editor->Control("AValList1");
+        const int bigTop = top("AValList1");
+        wheelOver("AValList1");  // a grid with more rows below: it scrolls, the sections stay
+        EXPECT_TRUE(SettleUntil([&] { return ListView_GetTopIndex(big) > 0; }));
+        EXPECT_EQ(top("AValList1"), bigTop);
+        for (const char* over : {"AButton2", "AValList2"}) {  // a header; a grid with nothing more
+            const int before = top("AButton3");
+            wheelOver(over);
+            EXPECT_TRUE(SettleUntil([&] { return top("AButton3") < before; })) << over;
+        }
+        w.Press("BitBtnCancel");
+    });
 }
