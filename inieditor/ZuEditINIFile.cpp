@@ -195,7 +195,7 @@ void TFrmZuEditINIFile::EnsureGrid(int n) {
     s.grid = AddControl({.name = C::AValList + tag, .kind = ControlKind::ListView, .parent = panelName,
                          .place = {0, kHeaderHeight, 10, kGridHeight},
                          .hint = "|This grid contains the keys and values that are defined in the .INI file.",
-                         .helpContext = 2000 + n - 1, .tabOrder = 1,
+                         .helpContext = 2000 + n - 1,
                          .style = LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER | LVS_OWNERDATA |
                                   WS_CLIPSIBLINGS,
                          .managed = true});
@@ -544,20 +544,45 @@ void TFrmZuEditINIFile::MoveToSection(bool forward) {
     // block is scrolled into view (which gives it its windows) and focused.
     SetExpanded(target, true);
     if (t) SetExpanded(t, false);
+    ScrollIntoView(target);
+    SetFocus(sections_[target - 1].editor);
+}
+
+void TFrmZuEditINIFile::ScrollIntoView(int n) {
     const std::vector<int> tops = BlockTops();
     RECT br;
     GetClientRect(Control(C::ScrollBoxINIFile), &br);
-    const int top = tops[target - 1], bottom = tops[target];
+    const int top = tops[n - 1], bottom = tops[n];
     if (top < scrollPos_) scrollPos_ = top;
     else if (bottom > scrollPos_ + br.bottom) scrollPos_ = std::min(top, bottom - static_cast<int>(br.bottom));
     LayoutSections();
-    SetFocus(sections_[target - 1].editor);
+}
+
+bool TFrmZuEditINIFile::TabToSection(int from, bool forward) {
+    // Tab goes from the value field of one open section to that of the
+    // next, as the dialog manager cannot: most blocks have no windows.
+    int target = from;
+    do {
+        target += forward ? 1 : -1;
+    } while (target >= 1 && target <= SectionCount() && !Expanded(target));
+    if (target < 1 || target > SectionCount()) return false;  // on to the buttons
+    Commit(from);
+    ScrollIntoView(target);
+    Section& s = sections_[target - 1];
+    EnterRow(target, s.current);  // its cell in view, the field over it
+    SetFocus(s.editor);
+    SendMessageA(s.editor, EM_SETSEL, 0, -1);
+    return true;
 }
 
 bool TFrmZuEditINIFile::OnKeyDown(WPARAM key, unsigned shift) {
     if (key == VK_TAB && (shift == platform::ssCtrl || shift == (platform::ssCtrl | platform::ssShift))) {
         MoveToSection(shift == platform::ssCtrl);
         return true;
+    }
+    if (key == VK_TAB && (shift == platform::ssNone || shift == platform::ssShift)) {
+        const int n = FocusedSection();
+        if (n && TabToSection(n, shift == platform::ssNone)) return true;
     }
     if (key == VK_ESCAPE && shift == platform::ssNone) {
         const int n = FocusedSection();

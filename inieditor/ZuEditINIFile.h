@@ -108,6 +108,8 @@ private:
     void CommitAll();
     void FillGrid(int n);
     void FocusScrollArea();
+    void ScrollIntoView(int n);
+    bool TabToSection(int from, bool forward);
     // The wheel turned by `delta` with the pointer at `at` (screen).
     void Wheel(int delta, POINT at);
     bool ReadOnlyRow(const Section& s) const;

@@ -500,3 +500,31 @@ TEST(IniEditor, TheWheelScrollsTheSectionsWhereTheGridUnderThePointerHasNoMore) 
         w.Press("BitBtnCancel");
     });
 }
+
+TEST(IniEditor, TabMovesFromSectionToSectionAndWhatIsTypedAfterItIsKept) {
+    std::string text;
+    for (int i = 10; i < 40; ++i) text += "[S" + std::to_string(i) + "]\r\nk=v\r\n";
+    Session s(text);
+    s.Run([&](DriverWindow& w) {
+        w.Press("BitBtnExpandAll");
+        SetForegroundWindow(w.Handle());
+        SetFocus(s.editor->ValueEditor(1));
+        for (int i = 1; i <= 10; ++i) {
+            testing_support::KeyboardKey(VK_TAB);
+            EXPECT_TRUE(SettleUntil([&] { return GetFocus() == s.editor->ValueEditor(i + 1); })) << "Tab " << i;
+            EXPECT_TRUE(IsWindowVisible(GetFocus())) << "Tab " << i;
+            testing_support::KeyboardKey(static_cast<WORD>('0' + i % 10));
+            SettleUntil([&] { return platform::WindowText(GetFocus()).find(char('0' + i % 10)) != std::string::npos; });
+        }
+        testing_support::KeyboardKey(VK_TAB, {VK_SHIFT});  // and back
+        EXPECT_TRUE(SettleUntil([&] { return GetFocus() == s.editor->ValueEditor(10); }));
+        w.Press("BitBtnSave");
+    });
+    const platform::IniFile ini(s.path);
+    for (int i = 1; i <= 10; ++i) {
+        EXPECT_NE(ini.ReadString("S" + std::to_string(10 + i), "k", "").find(char('0' + i % 10)), std::string::npos)
+            << "what was typed after Tab " << i;
+    }
+    EXPECT_EQ(ini.ReadString("S10", "k", ""), "v");
+    EXPECT_EQ(ini.ReadString("S21", "k", ""), "v");
+}
