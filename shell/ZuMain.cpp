@@ -13,6 +13,7 @@
 #include "platform/ColorBox.h"
 #include "platform/Dpi.h"
 #include "platform/Error.h"
+#include "platform/FileSystem.h"
 #include "platform/IniFile.h"
 #include "profiles/ZuEditProfile.h"
 #include "profiles/ZuGlobal.h"
@@ -159,6 +160,14 @@ TFrmZuMain::~TFrmZuMain() {
 HWND TFrmZuMain::Grid() const { return Control(C::StringGridProfiles); }
 
 void TFrmZuMain::OnCreate() {
+    if (platform::RunningUnderWine()) {
+        // The window manager draws the frame under Wine, and offers to
+        // minimise any window; Wine follows it only for a window that may be
+        // minimised. Without the style the window would stay minimised on
+        // screen while the program took it for shown, and a second start
+        // could not restore it. (The frame's buttons are the manager's.)
+        SetWindowLongA(Handle(), GWL_STYLE, GetWindowLongA(Handle(), GWL_STYLE) | WS_MINIMIZEBOX);
+    }
     HMENU sys = GetSystemMenu(Handle(), FALSE);
     AppendMenuA(sys, MF_STRING, kCmdAbout, "&About ...\tShift+F1");
     AppendMenuA(sys, MF_STRING, kCmdToggleHints, "&Toggle hints\tCtrl+F1");

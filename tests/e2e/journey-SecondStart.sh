@@ -20,3 +20,13 @@ key alt+r
 timeout 60 wine "$BIN/Pelmark.exe" a b c && code=0 || code=$?
 expect_eq "the second start's exit code" "$code" 0
 expect_eq "main windows" "$(R count TFrmZuMain)" 1
+
+step "minimised by the window manager, then started again: the running copy is restored"
+wait_for "the refresh to end" 60 eval 'test "$(grid_rows | wc -l)" -gt 4000'
+xdotool windowminimize "$XMAIN"
+wait_for "Pelmark minimised" 10 eval 'R rect "$MAIN" | grep -q iconic'
+timeout 60 wine "$BIN/Pelmark.exe" && code=0 || code=$?
+expect_eq "the second start's exit code" "$code" 0
+wait_for "Pelmark restored" 10 eval 'R rect "$MAIN" | grep -q normal'
+wait_for "Pelmark in front" 10 eval 'R foreground | grep -q ^TFrmZuMain'
+wait_for "the X window shown" 10 eval 'xdotool search --onlyvisible --name "^Pelmark$" | grep -qx "$XMAIN"'

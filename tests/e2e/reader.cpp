@@ -185,7 +185,7 @@ int main(int argc, char** argv) {
         RECT r;
         if (!GetWindowRect(h, &r)) return 1;
         std::printf("%ld %ld %ld %ld %s\n", r.left, r.top, r.right - r.left, r.bottom - r.top,
-                    IsZoomed(h) ? "zoomed" : "normal");
+                    IsIconic(h) ? "iconic" : IsZoomed(h) ? "zoomed" : "normal");
         return 0;
     }
     if (cmd == "close" && argc >= 3) {
