@@ -584,9 +584,28 @@ int Form::ShowModal() {
     for (HWND w : st.disabled) {
         if (IsWindow(w)) EnableWindow(w, TRUE);
     }
-    if (active && IsWindow(active) && active != hwnd_) SetActiveWindow(active);
-    else if (owner_) SetActiveWindow(owner_);
+    // The window that was active comes back, after this one is hidden: a
+    // window manager that moves the focus as a window goes must not take it
+    // from the one handed it. (Under Wine that left the owner active with
+    // no key reaching it.)
+    HWND back = active && IsWindow(active) && active != hwnd_ ? active : owner_;
     ShowWindow(hwnd_, SW_HIDE);
+    if (back) {
+        SetActiveWindow(back);
+        if (RunningUnderWine()) {
+            // The window manager hands the focus on as this window goes; Wine
+            // takes it for `back` only while `back` is still there to take
+            // it. Let that happen now, before a caller closes `back` too.
+            // (Until the window manager has been quiet for a moment, at most
+            // a quarter of a second; Wine handles its events as it peeks.)
+            const DWORD start = GetTickCount();
+            MSG peek;
+            while (GetTickCount() - start < 250 &&
+                   MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT) != WAIT_TIMEOUT) {
+                PeekMessageA(&peek, nullptr, 0, 0, PM_NOREMOVE);
+            }
+        }
+    }
     modal_ = false;
     return modalResult_;
 }

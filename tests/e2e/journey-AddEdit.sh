@@ -50,3 +50,23 @@ for name in '..\x' 'a\b' '.'; do
 done
 [ ! -e "$T/x" ] && [ ! -e "$T/Profiles/a" ] || fail "something was made outside the profiles"
 expect_eq "what the profile folder holds" "$(ls "$T/Profiles" | tr '\n' ,)" "Fresh,Home,Work news,archive,"
+
+step "the editor's close box, Return to \"Cancel all changes ?\": the grid has the keyboard again"
+activate "$XMAIN"
+key alt+asterisk
+window_of TFrmZuEditProfile >/dev/null
+XEDITOR=$(xwindow '^Edit profile$')
+activate "$XEDITOR"
+ax=$(xwininfo -id "$XEDITOR" | awk '/Absolute upper-left X/ { print $NF }')
+ay=$(xwininfo -id "$XEDITOR" | awk '/Absolute upper-left Y/ { print $NF }')
+aw=$(xwininfo -id "$XEDITOR" | awk '/Width:/ { print $NF }')
+click_at $((ax + aw - 8)) $((ay - 10))  # the close box on the window manager's title bar
+wait_for "the question" 10 R window TMessageForm
+activate "$(xwindow '^Confirm$')"
+key Return
+wait_for "the editor to close" 10 gone TFrmZuEditProfile
+wait_for "Pelmark in front" 10 eval 'R foreground | grep -q ^TFrmZuMain'
+wait_for "the grid to have the keyboard" 10 eval 'R focus | grep -q ^SysListView32'
+row=$(selected_name)
+key Down
+wait_for "Down to move the selection" 5 eval 'test "$(selected_name)" != "$row"'

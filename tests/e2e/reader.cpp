@@ -200,11 +200,18 @@ int main(int argc, char** argv) {
                    ? 0
                    : 1;
     }
+    if (cmd == "focus") {  // the control with the keyboard, in the foreground window's thread
+        GUITHREADINFO gi{};
+        gi.cbSize = sizeof gi;
+        if (!GetGUIThreadInfo(0, &gi) || !gi.hwndFocus) return 1;
+        std::printf("%s\t%s\n", Class(gi.hwndFocus).c_str(), Text(gi.hwndFocus).c_str());
+        return 0;
+    }
     if (cmd == "foreground") {
         HWND f = GetForegroundWindow();
         std::printf("%s\t%s\n", f ? Class(f).c_str() : "", f ? Text(f).c_str() : "");
         return 0;
     }
-    std::fprintf(stderr, "usage: reader window|count|controls|where|text|rows|redraw|foreground ...\n");
+    std::fprintf(stderr, "usage: reader window|count|controls|where|text|rows|redraw|focus|foreground ...\n");
     return 2;
 }
