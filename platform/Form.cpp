@@ -584,20 +584,18 @@ int Form::ShowModal() {
     for (HWND w : st.disabled) {
         if (IsWindow(w)) EnableWindow(w, TRUE);
     }
-    // The window that was active comes back, after this one is hidden: a
-    // window manager that moves the focus as a window goes must not take it
-    // from the one handed it. (Under Wine that left the owner active with
-    // no key reaching it.)
+    // The window that was active before comes back once this one is hidden.
     HWND back = active && IsWindow(active) && active != hwnd_ ? active : owner_;
     ShowWindow(hwnd_, SW_HIDE);
     if (back) {
         SetActiveWindow(back);
         if (RunningUnderWine()) {
-            // The window manager hands the focus on as this window goes; Wine
-            // takes it for `back` only while `back` is still there to take
-            // it. Let that happen now, before a caller closes `back` too.
-            // (Until the window manager has been quiet for a moment, at most
-            // a quarter of a second; Wine handles its events as it peeks.)
+            // The window manager hands the keyboard on as this window goes,
+            // and Wine takes it for `back` only while `back` is still there.
+            // Let that happen now, before a caller closes `back` too (as a
+            // close box answered in a question does); otherwise the keys go
+            // nowhere. Wine handles the manager's events as it peeks; this
+            // waits until they have been quiet for a moment, at most 250 ms.
             const DWORD start = GetTickCount();
             MSG peek;
             while (GetTickCount() - start < 250 &&
