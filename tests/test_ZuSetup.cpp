@@ -7,6 +7,7 @@
 
 #include "platform/Application.h"
 #include "platform/ColorBox.h"
+#include "profiles/ZuEditProfile.h"
 #include "settings/KelUtility.h"
 #include "settings/RegSpecial.h"
 #include "settings/ZuSetup.h"
@@ -381,4 +382,34 @@ TEST(Setup, TheFolderButtonsShowAPicture) {
         }
         w.Press("BitBtnCancel");
     });
+}
+
+TEST(Mnemonics, EveryLabelsKeyFromTheKeyboardFocusesItsControl) {
+    SetupSession s;
+    auto check = [](DriverWindow& w) {
+        SetForegroundWindow(w.Handle());
+        int labels = 0;
+        for (HWND c : w.Form()->Controls()) {
+            const platform::ControlDef* d = w.Form()->DefinitionOf(c);
+            const auto amp = d->caption.find('&');
+            if (d->kind != platform::ControlKind::Label || amp == std::string::npos) continue;
+            ++labels;
+            EXPECT_FALSE(d->focusControl.empty()) << d->caption << " shows a key that focuses nothing";
+            if (d->focusControl.empty()) continue;
+            const WORD letter = static_cast<WORD>(VkKeyScanA(d->caption[amp + 1]) & 0xFF);
+            w.FocusOn(w.Form()->Definition().cancelButton);
+            testing_support::KeyboardKey(letter, {VK_MENU});
+            HWND target = w.Control(d->focusControl);
+            EXPECT_TRUE(testing_support::PumpUntil([&] { return GetFocus() == target; })) << d->caption;
+        }
+        EXPECT_GT(labels, 3) << w.Title();
+        w.Press(w.Form()->Definition().cancelButton);
+    };
+    s.Run(check);
+    profiles::TFrmZuEditProfile editor(nullptr);
+    editor.Create();
+    editor.LoadProfile("", "", "", "", "");  // add mode: the name is a field
+    UiDriver d;
+    d.Then(check);
+    d.Run([&] { return editor.ShowModal(); });
 }
