@@ -15,6 +15,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Glyphs.h"
 #include "platform/Panel.h"
+#include "platform/TextInk.h"
 
 namespace platform {
 
@@ -371,6 +372,7 @@ void Form::AddTool(HWND control, const std::string& hint) {
                                    CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
                                    Application::Instance().InstanceHandle(), nullptr);
         if (!tooltip_) return;
+        SetWindowSubclass(tooltip_, &Form::TipProc, 0, reinterpret_cast<DWORD_PTR>(this));
         FitHintWidth();
         SendMessageA(tooltip_, TTM_ACTIVATE, Application::Instance().ShowHint() ? TRUE : FALSE, 0);
     }
@@ -395,19 +397,67 @@ void Form::FitHintWidth() {
     SendMessageA(tooltip_, TTM_SETMAXTIPWIDTH, 0, width);
 }
 
-bool Form::KeepTipInside() {
+LRESULT CALLBACK Form::TipProc(HWND tip, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR self) {
+    if (msg == WM_NCDESTROY) RemoveWindowSubclass(tip, &Form::TipProc, 0);
+    if (msg == WM_WINDOWPOSCHANGING) {
+        try {
+            reinterpret_cast<Form*>(self)->KeepTipInside(*reinterpret_cast<WINDOWPOS*>(lp));
+        } catch (...) {
+            Application::Instance().HandleCurrentException();
+        }
+    }
+    return DefSubclassProc(tip, msg, wp, lp);
+}
+
+void Form::KeepTipInside(WINDOWPOS& pos) {
     // Under Wine a hint that reaches past the edge of a window leaves that
     // window's client area black on screen until the hint goes; elsewhere a
-    // hint stands where the system puts it.
-    if (!RunningUnderWine()) return false;
-    RECT tip, form;
-    GetWindowRect(tooltip_, &tip);
+    // hint stands where the system puts it. The hint is caught as it takes
+    // its place and size, whatever the tooltip did before.
+    if (!RunningUnderWine() || (pos.flags & SWP_HIDEWINDOW)) return;
+    if ((pos.flags & SWP_NOSIZE) && (pos.flags & SWP_NOMOVE)) return;
+    RECT now;
+    GetWindowRect(tooltip_, &now);
+    Rect tip{pos.flags & SWP_NOMOVE ? static_cast<int>(now.left) : pos.x,
+             pos.flags & SWP_NOMOVE ? static_cast<int>(now.top) : pos.y,
+             pos.flags & SWP_NOSIZE ? static_cast<int>(now.right - now.left) : pos.cx,
+             pos.flags & SWP_NOSIZE ? static_cast<int>(now.bottom - now.top) : pos.cy};
+    // The tooltip sizes its text by advance widths; a last letter's ink
+    // may reach past them, so it gets the room it is drawn in.
+    if (!(pos.flags & SWP_NOSIZE)) tip.width += TipOverhang();
+    RECT form;
     GetWindowRect(hwnd_, &form);
-    const Rect inside = HintInside({tip.left, tip.top, tip.right - tip.left, tip.bottom - tip.top},
-                                   {form.left, form.top, form.right - form.left, form.bottom - form.top});
-    if (inside.left == tip.left && inside.top == tip.top) return false;
-    SetWindowPos(tooltip_, nullptr, inside.left, inside.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    return true;
+    const Rect inside = HintInside(tip, {form.left, form.top, form.right - form.left, form.bottom - form.top});
+    pos.x = inside.left;
+    pos.y = inside.top;
+    pos.cx = inside.width;
+    pos.cy = inside.height;
+    pos.flags &= ~static_cast<UINT>(SWP_NOMOVE | SWP_NOSIZE);
+}
+
+int Form::TipOverhang() {
+    // The current hint's text as the tooltip lays it out (wrapped at its
+    // greatest width), and how far its ink reaches past that.
+    TOOLINFOA ti{};
+    ti.cbSize = sizeof ti;
+    if (!SendMessageA(tooltip_, TTM_GETCURRENTTOOLA, 0, reinterpret_cast<LPARAM>(&ti))) return 0;
+    const ControlDef* d = DefinitionOf(reinterpret_cast<HWND>(ti.uId));
+    if (!d) return 0;
+    const std::string text = ShortHint(d->hint);
+    const int most = static_cast<int>(SendMessageA(tooltip_, TTM_GETMAXTIPWIDTH, 0, 0));
+    const UINT format = DT_EXPANDTABS | DT_NOPREFIX | DT_EXTERNALLEADING | (most > 0 ? DT_WORDBREAK : DT_SINGLELINE);
+    HDC screen = GetDC(nullptr);
+    int extra = 0;
+    {
+        UniqueMemoryDC dc(CreateCompatibleDC(screen));
+        HFONT font = reinterpret_cast<HFONT>(SendMessageA(tooltip_, WM_GETFONT, 0, 0));
+        SelectGuard withFont(dc.get(), font ? font : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)));
+        RECT r{0, 0, most > 0 ? most : 0, 0};
+        DrawTextA(dc.get(), text.c_str(), -1, &r, format | DT_CALCRECT);
+        extra = std::max(0, InkRight(dc.get(), text, format, r.right, r.bottom) - static_cast<int>(r.right));
+    }
+    ReleaseDC(nullptr, screen);
+    return extra;
 }
 
 void Form::ApplyTabOrder() {
@@ -773,10 +823,6 @@ LRESULT Form::Handle(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
         }
         case WM_NOTIFY: {
             LRESULT r = 0;
-            if (tooltip_ && reinterpret_cast<NMHDR*>(lp)->hwndFrom == tooltip_ &&
-                reinterpret_cast<NMHDR*>(lp)->code == TTN_SHOW) {
-                return KeepTipInside() ? TRUE : FALSE;
-            }
             if (OnNotify(reinterpret_cast<NMHDR*>(lp), r)) return r;
             handled = false;
             return 0;

@@ -268,7 +268,9 @@ private:
     void DpiChanged(int dpi, const RECT* suggested);
     void ApplyTabOrder();
     void AddTool(HWND control, const std::string& hint);
-    bool KeepTipInside();  // at a hint's showing: true when it was moved
+    static LRESULT CALLBACK TipProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+    void KeepTipInside(WINDOWPOS& pos);  // as the hint takes its place
+    int TipOverhang();
     void FitHintWidth();
     void HandleCommand(WPARAM wp, LPARAM lp);
     void HelpRequest(HWND from);

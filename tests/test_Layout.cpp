@@ -59,4 +59,7 @@ TEST(Hints, AHintReachingPastItsWindowMovesInside) {
     EXPECT_EQ(platform::HintInside({150, 200, 500, 18}, window), (platform::Rect{100, 200, 500, 18}));
     // Inside already: where it was.
     EXPECT_EQ(platform::HintInside({120, 120, 100, 18}, window), (platform::Rect{120, 120, 100, 18}));
+    // Above the window, or taller than it: its top at the window's.
+    EXPECT_EQ(platform::HintInside({120, 60, 100, 18}, window), (platform::Rect{120, 100, 100, 18}));
+    EXPECT_EQ(platform::HintInside({120, 150, 100, 400}, window), (platform::Rect{120, 100, 100, 400}));
 }

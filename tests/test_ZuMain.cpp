@@ -872,3 +872,70 @@ TEST(MainWindow, AStaleRowNeverActsOnAFolderThatDiffersOnlyInCase) {
     EXPECT_EQ(testing_support::Slurp(mixedIni), before);
     EXPECT_FALSE(platform::DirectoryExists(TrashFolder() + "Mixed"));
 }
+
+namespace {
+// The leftmost and one past the rightmost column with ink darker than mid-grey.
+std::pair<int, int> InkColumns(HDC dc, int width, int height) {
+    int left = width, right = 0;
+    for (int x = 0; x < width; ++x) {
+        for (int y = 0; y < height; ++y) {
+            const COLORREF c = GetPixel(dc, x, y);
+            if (GetRValue(c) + GetGValue(c) + GetBValue(c) < 3 * 128) {
+                left = std::min(left, x);
+                right = x + 1;
+            }
+        }
+    }
+    return {left, right};
+}
+}  // namespace
+
+TEST(Hints, AHintShowsItsWholeTextInsideItsWindow) {
+    ProfileFixture p;
+    MainSession s;
+    settings::Settings.ShowHint = true;
+    Application::Instance().SetShowHint(true);
+    SetForegroundWindow(s.main.Handle());
+    RECT b;
+    GetWindowRect(s.main.Control("BitBtnAdd"), &b);
+    SetCursorPos((b.left + b.right) / 2, (b.top + b.bottom) / 2);
+    HWND tip = nullptr;
+    ASSERT_TRUE(testing_support::PumpUntil([&] {
+        tip = FindWindowExA(nullptr, nullptr, TOOLTIPS_CLASSA, nullptr);
+        while (tip && !(IsWindowVisible(tip) && GetWindow(tip, GW_OWNER) == s.main.Handle())) {
+            tip = FindWindowExA(nullptr, tip, TOOLTIPS_CLASSA, nullptr);
+        }
+        return tip != nullptr;
+    }, std::chrono::seconds(8))) << "no hint showed";
+    testing_support::PumpFor(std::chrono::milliseconds(100));
+    RECT t, w;
+    GetWindowRect(tip, &t);
+    GetWindowRect(s.main.Handle(), &w);
+    if (platform::RunningUnderWine()) {
+        EXPECT_TRUE(t.left >= w.left && t.top >= w.top && t.right <= w.right && t.bottom <= w.bottom)
+            << "the hint reaches past its window";
+    }
+    // Every column of the text's ink is on the hint: none is cut at its edge.
+    RECT c;
+    GetClientRect(tip, &c);
+    HDC screen = GetDC(tip);
+    HDC shown = CreateCompatibleDC(screen), alone = CreateCompatibleDC(screen);
+    HBITMAP a = CreateCompatibleBitmap(screen, c.right, c.bottom), z = CreateCompatibleBitmap(screen, 2 * c.right, c.bottom);
+    SelectObject(shown, a);
+    SendMessageA(tip, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(shown), PRF_CLIENT | PRF_ERASEBKGND);
+    SelectObject(alone, z);
+    RECT all{0, 0, 2 * c.right, c.bottom};
+    FillRect(alone, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    SelectObject(alone, reinterpret_cast<HFONT>(SendMessageA(tip, WM_GETFONT, 0, 0)));
+    SetBkMode(alone, TRANSPARENT);
+    DrawTextA(alone, "Add a new profile", -1, &all, DT_SINGLELINE | DT_NOPREFIX | DT_NOCLIP);
+    const auto [l1, r1] = InkColumns(shown, c.right, c.bottom);
+    const auto [l2, r2] = InkColumns(alone, 2 * c.right, c.bottom);
+    EXPECT_EQ(r1 - l1, r2 - l2) << "the hint's text is cut";
+    DeleteDC(shown);
+    DeleteDC(alone);
+    DeleteObject(a);
+    DeleteObject(z);
+    ReleaseDC(tip, screen);
+    SetCursorPos(0, 0);
+}
