@@ -739,6 +739,11 @@ void Form::HandleCommand(WPARAM wp, LPARAM lp) {
     }
     const ControlDef* d = from ? DefinitionOf(from) : nullptr;
     if (!d) return;
+    if (d->kind == ControlKind::ComboBox && tooltip_ && (code == CBN_DROPDOWN || code == CBN_CLOSEUP)) {
+        // No hint covers an open list: the hints rest while it is open.
+        SendMessageA(tooltip_, TTM_POP, 0, 0);
+        ApplyShowHint(code == CBN_CLOSEUP && Application::Instance().ShowHint());
+    }
     if ((d->kind == ControlKind::Button || d->kind == ControlKind::CheckBox) && code == BN_CLICKED) {
         ClickButton(d->name);
         return;

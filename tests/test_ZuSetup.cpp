@@ -413,3 +413,30 @@ TEST(Mnemonics, EveryLabelsKeyFromTheKeyboardFocusesItsControl) {
     d.Then(check);
     d.Run([&] { return editor.ShowModal(); });
 }
+
+TEST(Setup, NoHintCoversAnOpenColourList) {
+    SetupSession s;
+    platform::Application::Instance().SetShowHint(true);
+    s.Run([](DriverWindow& w) {
+        SetForegroundWindow(w.Handle());
+        HWND box = w.Control("ColorBoxLaunchStay");
+        RECT r;
+        GetWindowRect(box, &r);
+        SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+        auto hintShown = [&] {
+            for (HWND t = FindWindowExA(nullptr, nullptr, TOOLTIPS_CLASSA, nullptr); t;
+                 t = FindWindowExA(nullptr, t, TOOLTIPS_CLASSA, nullptr)) {
+                if (IsWindowVisible(t) && GetWindow(t, GW_OWNER) == w.Handle()) return true;
+            }
+            return false;
+        };
+        ASSERT_TRUE(testing_support::PumpUntil(hintShown, std::chrono::seconds(8))) << "the box shows no hint at all";
+        SendMessageA(box, CB_SHOWDROPDOWN, TRUE, 0);
+        EXPECT_FALSE(hintShown()) << "the hint stays over the open list";
+        // Long after a hint's delay, with the pointer still on the box.
+        EXPECT_FALSE(testing_support::PumpUntil(hintShown, std::chrono::seconds(3))) << "a hint covers the open list";
+        SendMessageA(box, CB_SHOWDROPDOWN, FALSE, 0);
+        SetCursorPos(0, 0);
+        w.Press("BitBtnCancel");
+    });
+}
