@@ -12,6 +12,8 @@ namespace platform {
 namespace {
 
 const char kLastProp[] = "Pelmark.ColorBox.Last";
+const char kStateProp[] = "Pelmark.ColorBox.State";  // while its list is open
+constexpr UINT_PTR kListOpen = 1, kItemChosen = 2;
 
 }  // namespace
 
@@ -120,6 +122,35 @@ void ColorBoxSelChange(HWND owner, HWND combo) {
     } else {
         const int last = static_cast<int>(reinterpret_cast<UINT_PTR>(GetPropA(combo, kLastProp)));
         SendMessageA(combo, CB_SETCURSEL, last, 0);
+    }
+}
+
+void ColorBoxCommand(HWND owner, HWND combo, WORD code) {
+    // In an open list the keys only move through it: a colour is taken when
+    // it is chosen (Enter, or a click), as the list closes.
+    const auto state = reinterpret_cast<UINT_PTR>(GetPropA(combo, kStateProp));
+    auto setState = [combo](UINT_PTR s) { SetPropA(combo, kStateProp, reinterpret_cast<HANDLE>(s)); };
+    switch (code) {
+        case CBN_DROPDOWN:
+            setState(kListOpen);
+            break;
+        case CBN_SELENDOK:
+            if (state & kListOpen) setState(state | kItemChosen);
+            break;
+        case CBN_SELCHANGE:
+            if (!(state & kListOpen)) ColorBoxSelChange(owner, combo);  // a closed box takes it at once
+            break;
+        case CBN_CLOSEUP:
+            setState(0);
+            if (state & kItemChosen) {
+                ColorBoxSelChange(owner, combo);
+            } else {
+                // Closed without a choice: the colour it had.
+                SendMessageA(combo, CB_SETCURSEL, reinterpret_cast<UINT_PTR>(GetPropA(combo, kLastProp)), 0);
+            }
+            break;
+        default:
+            break;
     }
 }
 

@@ -34,5 +34,9 @@ std::string ColorBoxItemText(HWND combo, int item);
 // For CBN_SELCHANGE: "Custom..." opens the colour picker; a picked colour
 // becomes the custom entry's value, a cancelled one restores the last value.
 void ColorBoxSelChange(HWND owner, HWND combo);
+// A colour box's notifications: in its open list the keys only move, and
+// the choice (Enter, or a click) is taken as it closes; in a closed box a
+// change is a choice at once.
+void ColorBoxCommand(HWND owner, HWND combo, WORD code);
 
 }  // namespace platform

@@ -370,9 +370,8 @@ void TFrmZuSetup::BitBtnEditINIFileClick() {
 void TFrmZuSetup::OnHelp(int context) { ShowContextHelp(*this, context); }
 
 void TFrmZuSetup::OnControlCommand(HWND control, WORD code) {
-    if (code == CBN_SELCHANGE &&
-        (control == Control(C::ColorBoxLaunchStay) || control == Control(C::ColorBoxLaunchClose))) {
-        platform::ColorBoxSelChange(Handle(), control);
+    if (control == Control(C::ColorBoxLaunchStay) || control == Control(C::ColorBoxLaunchClose)) {
+        platform::ColorBoxCommand(Handle(), control, code);
     }
 }
 

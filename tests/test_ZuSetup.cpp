@@ -440,3 +440,38 @@ TEST(Setup, NoHintCoversAnOpenColourList) {
         w.Press("BitBtnCancel");
     });
 }
+
+TEST(Setup, KeysMoveThroughAnOpenColourListAndOnlyAChosenCustomOpensThePicker) {
+    SetupSession s;
+    int pickers = 0;
+    uint32_t before = 0, afterMoving = 1, afterChoosing = 1;
+    s.Run([&](DriverWindow& w) {
+        SetForegroundWindow(w.Handle());
+        HWND box = w.Control("ColorBoxLaunchStay");
+        before = platform::ColorBoxValue(box);
+        w.FocusOn("ColorBoxLaunchStay");
+        auto key = [&](WORD vk, std::initializer_list<WORD> mods = {}) {
+            testing_support::KeyboardKey(vk, mods);
+            testing_support::PumpFor(std::chrono::milliseconds(150));
+        };
+        key(VK_DOWN, {VK_MENU});  // open the list
+        EXPECT_TRUE(SendMessageA(box, CB_GETDROPPEDSTATE, 0, 0));
+        key(VK_HOME);  // "Custom..." is the first entry
+        key(VK_END);
+        key(VK_HOME);
+        key(VK_ESCAPE);  // closed without a choice
+        afterMoving = platform::ColorBoxValue(box);
+        key(VK_DOWN, {VK_MENU});
+        key(VK_HOME);
+        testing_support::KeyboardKey(VK_RETURN);  // chosen: the picker opens
+        EXPECT_TRUE(testing_support::PumpUntil([&] { return pickers == 1; }));
+        afterChoosing = platform::ColorBoxValue(box);
+        w.Press("BitBtnCancel");
+    }, {[&](DriverWindow& picker) {
+            ++pickers;
+            PostMessageA(picker.Handle(), WM_COMMAND, IDCANCEL, 0);
+        }});
+    EXPECT_EQ(pickers, 1);
+    EXPECT_EQ(afterMoving, before);
+    EXPECT_EQ(afterChoosing, before);  // the picker was cancelled
+}
