@@ -763,12 +763,14 @@ void TFrmZuEditINIFile::Wheel(int delta, POINT at) {
     LayoutSections();
 }
 
-void EditIniFileButton(platform::Form& owner, const std::string& path, bool exists) {
+bool EditIniFileButton(platform::Form& owner, const std::string& path, bool exists) {
+    bool saved = false;
     if (!exists) about::ShowError(".INI file not created yet!\rSave changes and try again.");
-    else if (!EditIniFile(owner, path)) about::ShowError(kProblemsLoading);
+    else if (!EditIniFile(owner, path, &saved)) about::ShowError(kProblemsLoading);
+    return saved;
 }
 
-bool EditIniFile(platform::Form& owner, const std::string& path) {
+bool EditIniFile(platform::Form& owner, const std::string& path, bool* saved) {
     TFrmZuEditINIFile editor(owner.Handle());
     editor.Create();
     bool loaded;
@@ -776,7 +778,8 @@ bool EditIniFile(platform::Form& owner, const std::string& path) {
         platform::BusyCursor busy;
         loaded = editor.LoadINIFile(path);
     }
-    if (loaded) editor.ShowModal();
+    const bool ok = loaded && editor.ShowModal() == platform::mrOk;
+    if (saved) *saved = ok;
     return loaded;
 }
 

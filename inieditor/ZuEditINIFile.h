@@ -128,10 +128,12 @@ private:
 
 // Opens the editor on a file, owned by `owner`, as both callers do: false
 // (and nothing shown) when the file cannot be loaded.
-bool EditIniFile(platform::Form& owner, const std::string& path);
+// `saved` (when given) tells whether the user saved the file.
+bool EditIniFile(platform::Form& owner, const std::string& path, bool* saved = nullptr);
 // What an ".INI file" button does: says so when the file is not there yet
 // (`exists` false), otherwise opens the editor on it, and says so when the
 // file cannot be loaded.
-void EditIniFileButton(platform::Form& owner, const std::string& path, bool exists);
+// True when the user saved the file in the editor.
+bool EditIniFileButton(platform::Form& owner, const std::string& path, bool exists);
 
 }  // namespace inieditor

@@ -119,6 +119,7 @@ void TFrmZuEditProfile::LoadProfile(const std::string& launchModeText, const std
     SetText(C::EditSMTPServer, mailServer);
     SendMessageA(Control(C::CheckBoxLaunchMode), BM_SETCHECK,
                  platform::IniTextToInt(launchModeText, 0) != 0 ? BST_CHECKED : BST_UNCHECKED, 0);
+    shown_ = {title, newsServer, mailServer, LaunchModeChecked()};
     const bool edit = !name.empty();
     SendMessageA(Control(C::EditName), EM_SETREADONLY, edit ? TRUE : FALSE, 0);
     SetTabStop(C::EditName, !edit);
@@ -146,8 +147,7 @@ bool TFrmZuEditProfile::SaveProfile() {
         RequireListedProfileFolder(name);
     }
     if (Text(C::EditSMTPServer).empty()) SetText(C::EditSMTPServer, settings::Settings.DefaultSMTPServer);
-    WriteProfileIni(name, Text(C::EditTitle), Text(C::EditNNTPServer), Text(C::EditSMTPServer),
-                    SendMessageA(Control(C::CheckBoxLaunchMode), BM_GETCHECK, 0, 0) == BST_CHECKED);
+    WriteProfileIni(name, Text(C::EditTitle), Text(C::EditNNTPServer), Text(C::EditSMTPServer), LaunchModeChecked());
     return true;
 }
 
@@ -169,9 +169,28 @@ bool TFrmZuEditProfile::OnCloseQuery() {
     }
 }
 
+bool TFrmZuEditProfile::LaunchModeChecked() const {
+    return SendMessageA(Control(C::CheckBoxLaunchMode), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
 void TFrmZuEditProfile::BitBtnEditIniFileClick() {
     const std::string file = ProfileIniPath(Text(C::EditName));
-    inieditor::EditIniFileButton(*this, file, platform::FileExists(file));
+    if (!inieditor::EditIniFileButton(*this, file, platform::FileExists(file))) return;
+    // The user saved the file there: each field not changed here shows what
+    // the file now holds, so that this dialog's Save never undoes that edit.
+    const platform::IniFile ini(file);
+    const Shown now{ini.ReadString("View", "Title", "Agent"), ini.ReadString("Servers", "NewsServer", ""),
+                    ini.ReadString("Servers", "MailServer", ""), ini.ReadBool("Profile", "LaunchMode", false)};
+    auto follow = [this](const char* control, const std::string& was, const std::string& file) {
+        if (Text(control) == was) SetText(control, file);
+    };
+    follow(C::EditTitle, shown_.title, now.title);
+    follow(C::EditNNTPServer, shown_.newsServer, now.newsServer);
+    follow(C::EditSMTPServer, shown_.mailServer, now.mailServer);
+    if (LaunchModeChecked() == shown_.launchMode) {
+        SendMessageA(Control(C::CheckBoxLaunchMode), BM_SETCHECK, now.launchMode ? BST_CHECKED : BST_UNCHECKED, 0);
+    }
+    shown_ = now;
 }
 
 void TFrmZuEditProfile::OnHelp(int context) { settings::ShowContextHelp(*this, context); }

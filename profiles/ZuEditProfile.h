@@ -38,6 +38,15 @@ protected:
     bool OnCloseQuery() override;
     void OnHelp(int context) override;
     bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
+
+private:
+    // The fields as last filled from the profile: a field that still holds
+    // its value is one the user has not changed.
+    struct Shown {
+        std::string title, newsServer, mailServer;
+        bool launchMode = false;
+    } shown_;
+    bool LaunchModeChecked() const;
 };
 
 }  // namespace profiles

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "inieditor/ZuEditINIFile.h"
 #include "platform/Application.h"
 #include "platform/FileSystem.h"
 #include "platform/IniFile.h"
@@ -406,4 +407,36 @@ TEST(Placement, ADialogKeepsItsSizeAndIsCentredOverItsOwnerAgain) {
     EXPECT_EQ(second.bottom - second.top, 192);                 // the fixed height
     EXPECT_EQ(settings::ContextHelpText("|only the long part"), "\ronly the long part");
     EXPECT_EQ(settings::ContextHelpText("same"), "same");
+}
+
+TEST(EditProfile, AValueSavedInTheIniEditorIsShownAndKeptUnlessChangedHere) {
+    ProfileFixture p;
+    p.Profile("Craft", "Craft title", "news.old", "mail.old", 0);
+    const ProfileEntry entry{"0", "Craft", "Craft title", "news.old", "mail.old"};
+    std::string titleAfter, newsAfter;
+    const int r = RunEditor(&entry, [&](DriverWindow& w) {
+        Type(w, "EditNNTPServer", "news.typed");  // changed here first
+        w.Press("BitBtnEditIniFile");
+        titleAfter = w.Text("EditTitle");
+        newsAfter = w.Text("EditNNTPServer");
+        w.Press("BitBtnSave");
+    }, {[](DriverWindow& ini) {
+            auto& editor = static_cast<inieditor::TFrmZuEditINIFile&>(*ini.Form());
+            for (int n = 1; n <= editor.SectionCount(); ++n) {
+                const std::string section = editor.SectionName(n);
+                if (section != "View" && section != "Servers") continue;
+                if (!editor.Expanded(n)) ini.Press("AButton" + std::to_string(n));
+                editor.SetCurrentRow(n, 0);  // Title; NewsServer
+                SetFocus(editor.ValueEditor(n));
+                SetWindowTextA(editor.ValueEditor(n), section == "View" ? "Edited title" : "news.ini");
+                ini.FocusOn("BitBtnReload");
+            }
+            ini.Press("BitBtnSave");
+        }});
+    EXPECT_EQ(r, 1);
+    EXPECT_EQ(titleAfter, "Edited title");
+    EXPECT_EQ(newsAfter, "news.typed");
+    const std::string file = p.folder + "Craft\\Agent.ini";
+    EXPECT_EQ(Read(file, "View", "Title"), "Edited title");
+    EXPECT_EQ(Read(file, "Servers", "NewsServer"), "news.typed");
 }
