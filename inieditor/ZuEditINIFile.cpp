@@ -34,6 +34,17 @@ constexpr int kBlocksAroundView = 4;
 
 const char kProblemsLoading[] = "Problems loading .INI file !";
 
+std::string ReadWholeFile(const std::string& path) {
+    std::string text;
+    platform::UniqueKernelHandle f(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                               OPEN_EXISTING, 0, nullptr));
+    if (f.get() == INVALID_HANDLE_VALUE || !f) return text;
+    char buffer[65536];
+    DWORD got = 0;
+    while (ReadFile(f.get(), buffer, sizeof buffer, &got, nullptr) && got > 0) text.append(buffer, got);
+    return text;
+}
+
 }  // namespace
 
 std::vector<std::pair<std::string, std::string>> ChangedValues(const std::vector<IniRow>& rows) {
@@ -58,6 +69,33 @@ std::pair<int, int> SectionsInView(const std::vector<int>& tops, int scrollPos, 
     const int first = static_cast<int>(std::upper_bound(tops.begin() + 1, tops.end(), scrollPos) - tops.begin()) - 1;
     const int last = static_cast<int>(std::lower_bound(tops.begin(), tops.end() - 1, scrollPos + height) - tops.begin());
     return {std::max(0, first - margin), std::min(count, std::max(last, first + 1) + margin)};
+}
+
+std::vector<std::string> LaterSectionLines(const std::string& text, const std::string& name, int occurrence) {
+    std::vector<std::string> lines;
+    int seen = -1;
+    bool inside = false;
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t end = text.find_first_of("\r\n", at);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(at, end - at);
+        at = end + 1;
+        const auto first = line.find_first_not_of(" \t");
+        if (first == std::string::npos) continue;
+        line.erase(0, first);
+        line.erase(line.find_last_not_of(" \t") + 1);
+        if (line.front() == '[') {
+            const auto close = line.find(']');
+            std::string section = line.substr(1, close == std::string::npos ? std::string::npos : close - 1);
+            section.erase(0, section.find_first_not_of(" \t"));
+            section.erase(section.find_last_not_of(" \t") + 1);
+            inside = lstrcmpiA(section.c_str(), name.c_str()) == 0 && ++seen == occurrence;
+            continue;
+        }
+        if (inside && line.front() != ';') lines.push_back(line);
+    }
+    return lines;
 }
 
 std::vector<IniRow> RowsFromLines(const std::vector<std::string>& lines) {
@@ -138,14 +176,31 @@ bool TFrmZuEditINIFile::LoadINIFile(const std::string& path) {
     for (size_t i = 0; i < names.size(); ++i) {
         Section s;
         s.name = names[i];
-        std::vector<std::string> lines;
-        ini.ReadSectionValues(s.name, lines);
-        s.rows = RowsFromLines(lines);
+        for (size_t k = 0; k < i; ++k) s.occurrence += lstrcmpiA(names[k].c_str(), s.name.c_str()) == 0 ? 1 : 0;
         s.expanded = i == 0;
         sections_.push_back(std::move(s));
     }
+    ReadRows(ini);
     LayoutSections();
     return true;
+}
+
+void TFrmZuEditINIFile::ReadRows(const platform::IniFile& ini) {
+    std::string text;
+    for (Section& s : sections_) {
+        if (s.occurrence == 0) {
+            std::vector<std::string> lines;
+            ini.ReadSectionValues(s.name, lines);
+            s.rows = RowsFromLines(lines);
+            continue;
+        }
+        // A later section of a name already seen: the file service reads and
+        // writes only the first, so this one is read from the file itself
+        // and shown read-only.
+        if (text.empty()) text = ReadWholeFile(path_);
+        s.rows = RowsFromLines(LaterSectionLines(text, s.name, s.occurrence));
+        for (IniRow& r : s.rows) r.duplicate = true;
+    }
 }
 
 void TFrmZuEditINIFile::EnsureBlock(int n) {
@@ -194,7 +249,11 @@ void TFrmZuEditINIFile::EnsureGrid(int n) {
     loading_ = true;
     s.grid = AddControl({.name = C::AValList + tag, .kind = ControlKind::ListView, .parent = panelName,
                          .place = {0, kHeaderHeight, 10, kGridHeight},
-                         .hint = "|This grid contains the keys and values that are defined in the .INI file.",
+                         .hint = s.occurrence == 0
+                                     ? "|This grid contains the keys and values that are defined in the .INI file."
+                                     : "|This grid contains the keys and values of a later section of the same name "
+                                       "in the .INI file. Only the first section of a name can be changed, so these "
+                                       "are read-only.",
                          .helpContext = 2000 + n - 1,
                          .style = LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER | LVS_OWNERDATA |
                                   WS_CLIPSIBLINGS,
@@ -499,13 +558,9 @@ void TFrmZuEditINIFile::BitBtnReloadClick() {
     }
     platform::BusyCursor busy;
     platform::IniFile ini(path_);
+    ReadRows(ini);
     for (int n = 1; n <= SectionCount(); ++n) {
-        Section& s = sections_[n - 1];
-        if (s.name.empty()) continue;
-        std::vector<std::string> lines;
-        ini.ReadSectionValues(s.name, lines);
-        s.rows = RowsFromLines(lines);
-        s.current = 0;
+        sections_[n - 1].current = 0;
         FillGrid(n);
     }
     FocusScrollArea();
@@ -524,7 +579,7 @@ void TFrmZuEditINIFile::BitBtnSaveClick() {
     platform::BusyCursor busy;
     platform::IniFile ini(path_);
     for (const Section& s : sections_) {
-        if (s.name.empty()) continue;
+        if (s.name.empty() || s.occurrence > 0) continue;
         // Each changed row with its own value: of two changed rows with one
         // key, the later one is what the file keeps.
         for (const auto& [key, value] : ChangedValues(s.rows)) ini.WriteString(s.name, key, value);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/Form.h"
+#include "platform/IniFile.h"
 
 namespace inieditor {
 
@@ -38,6 +39,10 @@ std::vector<std::pair<std::string, std::string>> ChangedValues(const std::vector
 // Rows from "key=value" lines, later rows of a key marked as duplicates; a
 // section without keys gets one empty row.
 std::vector<IniRow> RowsFromLines(const std::vector<std::string>& lines);
+
+// The lines of the `occurrence`-th section named `name` (0: the first;
+// letter case aside) in an INI file's text, comments left out.
+std::vector<std::string> LaterSectionLines(const std::string& text, const std::string& name, int occurrence);
 
 // Where each section's block starts in the scroll area, from the top: a block
 // is its header, and its grid while expanded. One entry more than there are
@@ -88,6 +93,9 @@ private:
         std::vector<IniRow> rows;
         int current = 0;
         bool expanded = false;
+        // How many sections of the same name come before it in the list: a
+        // later one is read-only, as the file service sees only the first.
+        int occurrence = 0;
         std::string entered;  // the value when the cell was entered
         bool typed = false;
     };
@@ -107,6 +115,7 @@ private:
     void Commit(int n);
     void CommitAll();
     void FillGrid(int n);
+    void ReadRows(const platform::IniFile& ini);
     void FocusScrollArea();
     void ScrollIntoView(int n);
     bool TabToSection(int from, bool forward);

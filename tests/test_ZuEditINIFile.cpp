@@ -184,6 +184,33 @@ TEST(IniEditor, ALaterRowOfADuplicateKeyIsReadOnlySoNoEditIsLost) {
     EXPECT_EQ(platform::IniFile(s.path).ReadString("A", "k", ""), "edited");
 }
 
+TEST(IniEditor, ALaterSectionOfANameShowsItsOwnKeysReadOnly) {
+    Session s("[Servers]\r\nNewsServer=a\r\n[View]\r\nTitle=t\r\n[servers]\r\n; note\r\nNewsServer=b\r\nExtra=c\r\n");
+    ASSERT_EQ(s.editor->SectionCount(), 3) << "this private-profile service lists a section name once";
+    ASSERT_EQ(s.editor->Rows(1).size(), 1u);
+    EXPECT_EQ(s.editor->Rows(1)[0].value, "a");
+    EXPECT_FALSE(s.editor->Rows(1)[0].duplicate);
+    ASSERT_EQ(s.editor->Rows(2).size(), 2u);
+    EXPECT_EQ(s.editor->Rows(2)[0].value, "b");
+    EXPECT_EQ(s.editor->Rows(2)[1].key, "Extra");
+    EXPECT_TRUE(s.editor->Rows(2)[0].duplicate && s.editor->Rows(2)[1].duplicate);
+    s.Run([&](DriverWindow& w) {
+        s.Type(w, 2, 0, "typed where it is refused");
+        EXPECT_TRUE(GetWindowLongA(s.editor->ValueEditor(2), GWL_STYLE) & ES_READONLY);
+        s.Type(w, 1, 0, "edited");
+        w.Press("BitBtnReload");  // reads both again, each its own
+        EXPECT_EQ(s.editor->Rows(2)[0].value, "b");
+        s.Type(w, 1, 0, "edited");
+        w.Press("BitBtnSave");
+    });
+    const std::string text = Slurp(s.path);
+    EXPECT_NE(text.find("NewsServer=edited"), std::string::npos) << text;
+    EXPECT_NE(text.find("NewsServer=b"), std::string::npos) << text;
+    EXPECT_EQ(text.find("typed"), std::string::npos) << text;
+    EXPECT_EQ(inieditor::LaterSectionLines("[a]\r\nx=1\r\n [ A ] \r\n y = 2 \r\n[b]\r\nz=3", "A", 1),
+              std::vector<std::string>{"y = 2"});
+}
+
 TEST(IniEditor, ReloadDiscardsEditsAndASaveThenWritesNothing) {
     Session s("[A]\r\nk=1\r\nj=2\r\n");
     s.Run([&](DriverWindow& w) {
