@@ -58,7 +58,8 @@ void RegisterFormClass(const std::string& name) {
     wc.cbWndExtra = DLGWINDOWEXTRA;
     wc.hInstance = inst;
     wc.hIcon = LoadIconA(inst, "MAINICON");
-    wc.hIconSm = static_cast<HICON>(LoadImageA(inst, "MAINICON", IMAGE_ICON, 16, 16, 0));
+    // Shared: made once for the process, however many forms are opened.
+    wc.hIconSm = static_cast<HICON>(LoadImageA(inst, "MAINICON", IMAGE_ICON, 16, 16, LR_SHARED));
     wc.lpszClassName = name.c_str();
     RegisterClassOnce(wc);
 }

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "about/xDialogs.h"
 #include "inieditor/ZuEditINIFile.h"
 #include "platform/Application.h"
 #include "platform/FileSystem.h"
@@ -11,6 +12,7 @@
 #include "profiles/ZuEditProfile.h"
 #include "profiles/ZuGlobal.h"
 #include "settings/KelUtility.h"
+#include "settings/ZuSetup.h"
 #include "support/Helpers.h"
 #include "support/ProfileFixture.h"
 #include "support/RegistrySandbox.h"
@@ -439,4 +441,41 @@ TEST(EditProfile, AValueSavedInTheIniEditorIsShownAndKeptUnlessChangedHere) {
     const std::string file = p.folder + "Craft\\Agent.ini";
     EXPECT_EQ(Read(file, "View", "Title"), "Edited title");
     EXPECT_EQ(Read(file, "Servers", "NewsServer"), "news.typed");
+}
+
+TEST(Dialogs, OpeningAndClosingLeavesNoGdiObjectBehind) {
+    ProfileFixture p;
+    testing_support::RegistrySandbox registry;
+    p.Profile("Cycle", "t", "n", "m", 0);
+    const std::string ini = p.folder + "Cycle\\Agent.ini";
+    const std::vector<std::pair<const char*, std::function<void()>>> dialogs = {
+        {"profile editor", [] { RunEditor(nullptr, [](DriverWindow& w) { w.Press("BitBtnCancel"); }); }},
+        {"setup", [] {
+             settings::TFrmZuSetup f(nullptr);
+             f.Create();
+             UiDriver d;
+             d.Then([](DriverWindow& w) { w.Press("BitBtnCancel"); });
+             d.Run([&] { return f.ShowModal(); });
+         }},
+        {"INI editor", [&] {
+             inieditor::TFrmZuEditINIFile f(nullptr);
+             f.Create();
+             f.LoadINIFile(ini);
+             UiDriver d;
+             d.Then([](DriverWindow& w) { w.Press("BitBtnCancel"); });
+             d.Run([&] { return f.ShowModal(); });
+         }},
+        {"delete confirmation", [] {
+             UiDriver d;
+             d.Then([](DriverWindow& w) { w.Press("No"); });
+             d.Run([] { return about::ShowGlyphMessageDialog("Delete?", about::MsgKind::Confirmation,
+                                                             about::mbYes | about::mbNo, 0); });
+         }},
+    };
+    for (const auto& [name, open] : dialogs) {
+        open();  // what a first opening makes once for the process
+        const int before = testing_support::GdiObjectCount();
+        for (int i = 0; i < 20; ++i) open();
+        EXPECT_LE(testing_support::GdiObjectCount(), before + 2) << name;
+    }
 }

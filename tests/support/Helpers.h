@@ -99,4 +99,14 @@ inline bool RunUnix(const std::string& command) {
     return DeleteFileA(windowsMarker.c_str()) != FALSE;
 }
 
+// The GDI objects the process holds. Wine does not count them for
+// GetGuiResources; there a handle's table index alone names the live object.
+inline int GdiObjectCount() {
+    const int counted = static_cast<int>(GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS));
+    if (counted > 0) return counted;
+    int n = 0;
+    for (UINT_PTR index = 1; index < 0x10000; ++index) n += GetObjectType(reinterpret_cast<HGDIOBJ>(index)) != 0;
+    return n;
+}
+
 }  // namespace testing_support
