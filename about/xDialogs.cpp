@@ -161,7 +161,7 @@ int Show(const std::string& text, MsgKind kind, MsgButtons buttons, bool glyph) 
         // The text wraps at half the screen's width, measured as it is
         // drawn: a last letter's ink may reach past the advance widths.
         const int half = GetSystemMetrics(SM_CXSCREEN) / 2;
-        constexpr UINT kFormat = DT_EXPANDTABS | DT_WORDBREAK;
+        constexpr UINT kFormat = DT_EXPANDTABS | DT_WORDBREAK | DT_NOPREFIX;
         auto measure = [&](int limit) {
             RECT r{0, 0, limit, 0};
             DrawTextA(dc, text.c_str(), -1, &r, kFormat | DT_CALCRECT);
@@ -195,7 +195,8 @@ int Show(const std::string& text, MsgKind kind, MsgButtons buttons, bool glyph) 
                 .place = {(GetSystemMetrics(SM_CXSCREEN) - ow) / 2, (GetSystemMetrics(SM_CYSCREEN) - oh) / 2, ow, oh},
                 .sizeable = false, .helpButton = false, .keyPreview = true, .measuredAtDpi = dpi};
     if (m.hasIcon) def.controls.push_back({.name = kImage, .kind = ControlKind::Icon, .place = lay.icon});
-    def.controls.push_back({.name = kMessage, .place = lay.text, .caption = text});
+    // Shown as written: an "&" in a message (a profile's name, say) is a letter.
+    def.controls.push_back({.name = kMessage, .place = lay.text, .caption = text, .style = SS_NOPREFIX});
     const int defIdx = DefaultButtonIndex(buttons);
     const int cancelIdx = CancelButtonIndex(buttons);
     std::vector<std::string> captions;

@@ -263,3 +263,46 @@ TEST(MessageDialogs, GlyphVariantTakesItsCaptionsFromTheTable) {
     });
     table = saved;
 }
+
+TEST(MessageDialogs, AnAmpersandInTheTextIsShownAsWritten) {
+    int shownInk = 0, writtenInk = 0, withoutInk = 0;
+    UiDriver d;
+    d.Then([&](DriverWindow& w) {
+        HWND label = w.Control("Message");
+        RECT c;
+        GetClientRect(label, &c);
+        HDC screen = GetDC(label);
+        HDC dc = CreateCompatibleDC(screen);
+        HBITMAP bm = CreateCompatibleBitmap(screen, c.right, c.bottom);
+        HGDIOBJ oldBm = SelectObject(dc, bm);
+        // The ink's width in the picture of the label, and of the text drawn alone each way.
+        auto ink = [&] {
+            int left = c.right, right = 0;
+            for (int x = 0; x < c.right; ++x) {
+                for (int y = 0; y < c.bottom; ++y) {
+                    const COLORREF p = GetPixel(dc, x, y);
+                    if (GetRValue(p) + GetGValue(p) + GetBValue(p) < 3 * 128) left = std::min(left, x), right = x + 1;
+                }
+            }
+            return right - left;
+        };
+        SendMessageA(label, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT | PRF_ERASEBKGND);
+        shownInk = ink();
+        HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(label, WM_GETFONT, 0, 0)));
+        for (auto [format, out] : {std::pair{UINT(DT_NOPREFIX), &writtenInk}, std::pair{UINT(0), &withoutInk}}) {
+            FillRect(dc, &c, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+            RECT r = c;
+            DrawTextA(dc, "Profile \"a&b\"", -1, &r, DT_SINGLELINE | format);
+            *out = ink();
+        }
+        SelectObject(dc, oldFont);
+        SelectObject(dc, oldBm);
+        DeleteObject(bm);
+        DeleteDC(dc);
+        ReleaseDC(label, screen);
+        w.Press("OK");
+    });
+    d.Run([] { return ShowGlyphMessageDialog("Profile \"a&b\"", MsgKind::Error, mbOK, 0); });
+    EXPECT_NE(writtenInk, withoutInk);
+    EXPECT_EQ(shownInk, writtenInk) << "the \"&\" was taken for a mnemonic";
+}
