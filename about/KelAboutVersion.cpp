@@ -96,7 +96,7 @@ std::vector<std::string> ReadVersionStrings(const std::string& path) {
     return WalkVersionResource(copy.data(), copy.size());
 }
 
-std::string FormatByteCount(uint32_t bytes) {
+std::string FormatByteCount(uint64_t bytes) {
     char sep[8] = ",";
     GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND, sep, sizeof sep);
     std::string digits = std::to_string(bytes);
@@ -298,12 +298,13 @@ void TFrmKelVersionAbout::BitBtnMemoryClick() {
     if (hadFocus) SetFocus(Control(C::BitBtnVersion));
     ShowWindow(Control(C::BitBtnMemory), SW_HIDE);
     SetColumns("Memory", "Bytes", true);
-    MEMORYSTATUS ms{};
+    // The 64-bit status: the 32-bit one caps every figure at 2 GB (and so
+    // shows less total than available on a machine with more).
+    MEMORYSTATUSEX ms{};
     ms.dwLength = sizeof ms;
-    GlobalMemoryStatus(&ms);
-    const uint32_t values[6] = {static_cast<uint32_t>(ms.dwTotalPhys),     static_cast<uint32_t>(ms.dwAvailPhys),
-                                static_cast<uint32_t>(ms.dwTotalPageFile), static_cast<uint32_t>(ms.dwAvailPageFile),
-                                static_cast<uint32_t>(ms.dwTotalVirtual),  static_cast<uint32_t>(ms.dwAvailVirtual)};
+    GlobalMemoryStatusEx(&ms);
+    const uint64_t values[6] = {ms.ullTotalPhys,     ms.ullAvailPhys,     ms.ullTotalPageFile,
+                                ms.ullAvailPageFile, ms.ullTotalVirtual,  ms.ullAvailVirtual};
     for (int i = 0; i < 6; ++i) AddRow(kMemoryRows[i], FormatByteCount(values[i]), false);
     FitColumns();
 }

@@ -30,7 +30,7 @@ std::vector<std::string> WalkVersionResource(const uint8_t* data, size_t size);
 std::vector<std::string> ReadVersionStrings(const std::string& path);
 
 // A byte count with the user's thousands separators and no decimals.
-std::string FormatByteCount(uint32_t bytes);
+std::string FormatByteCount(uint64_t bytes);
 
 class TFrmKelVersionAbout : public platform::Form {
 public:

@@ -195,6 +195,13 @@ TEST(AboutWindow, VersionPageWithExtraCaptionsAndMemoryPage) {
         EXPECT_EQ(memoryRows[i].substr(0, memoryRows[i].find('=')), rows[i]);
         EXPECT_EQ(memoryRows[i].find('.'), std::string::npos);
     }
+    // The machine's own figures, uncapped: on a machine with more than 2 GB
+    // the 32-bit status would say 2,147,483,647.
+    MEMORYSTATUSEX ms{};
+    ms.dwLength = sizeof ms;
+    ASSERT_TRUE(GlobalMemoryStatusEx(&ms));
+    EXPECT_EQ(memoryRows[0], "Total physical=" + FormatByteCount(ms.ullTotalPhys));
+    EXPECT_EQ(memoryRows[2], "Total pagefile=" + FormatByteCount(ms.ullTotalPageFile));
     EXPECT_TRUE(focusStayed);
     EXPECT_EQ(againRows, versionRows);
     EXPECT_EQ(versionFits, "fits");
@@ -208,4 +215,5 @@ TEST(AboutWindow, ByteCountsUseTheLocalesSeparator) {
     EXPECT_EQ(FormatByteCount(999), "999");
     EXPECT_EQ(FormatByteCount(0), "0");
     EXPECT_EQ(FormatByteCount(4294967295u), std::string("4") + sep + "294" + sep + "967" + sep + "295");
+    EXPECT_EQ(FormatByteCount(25769803776ull), std::string("25") + sep + "769" + sep + "803" + sep + "776");
 }
