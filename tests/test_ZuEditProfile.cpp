@@ -140,7 +140,7 @@ TEST(EditProfile, RefusedInputShowsItsMessageAndMakesNothing) {
 
 TEST(ProfileNames, OnlyNamesThatAreOneFolderAsTyped) {
     for (const char* bad : {"a*b", "a?b", "a\"b", "a<b", "a>b", "a|b", "tab\tname", "x.", "x ", "PRN", "aux",
-                            "Nul.dat", "COM1", "lpt9.x", "con .txt"}) {
+                            "Nul.dat", "COM1", "lpt9.x", "con .txt", "nul.tar.gz", "COM1.a.b"}) {
         EXPECT_FALSE(ValidProfileName(bad)) << bad;
     }
     for (const char* good : {"COM10", "LPT0", "Console", "con-x", "my.profile", " lead", "Work news"}) {
@@ -245,6 +245,22 @@ TEST(EditProfile, SaveAndNewTwiceThenCancelKeepsBoth) {
     EXPECT_EQ(list[0], (ProfileEntry{"0", "First", "t1", "n1", "m1"}));
     EXPECT_EQ(list[1], (ProfileEntry{"0", "Old", "edited", "n", "m"}));
     EXPECT_EQ(list[2], (ProfileEntry{"1", "Second", "t2", "n2", "m2"}));
+}
+
+TEST(EditProfile, ARefusedSaveAndNewKeepsWhatWasTyped) {
+    ProfileFixture p;
+    std::vector<std::string> seen;
+    std::string name, title;
+    RunEditor(nullptr, [&](DriverWindow& w) {
+        Fill(w, "a*b", "kept title", "news.x", "", false);
+        w.Press("BitBtnSaveNew");
+        name = w.Text("EditName");
+        title = w.Text("EditTitle");
+        w.Press("BitBtnCancel");
+    }, {Answer(seen, "Cancel")});
+    EXPECT_EQ(seen, std::vector<std::string>{"You must enter a valid profile name !"});
+    EXPECT_EQ(name, "a*b");
+    EXPECT_EQ(title, "kept title");
 }
 
 TEST(EditProfile, TheFrameAsksBeforeClosing) {
