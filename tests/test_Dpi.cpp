@@ -307,18 +307,34 @@ TEST(Dpi, AFormMovedToAScreenOfAnotherDpiIsLaidOutAgain) {
         RECT suggested{r.left, r.top, r.right + c.right / 2, r.bottom + c.bottom / 2};
         SendMessageA(f.Handle(), WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
         CheckForm(f, true, 144);
+        // Every control speaks in a font that is still there, at 8 points at 144 DPI.
+        for (HWND c : f.Controls()) {
+            LOGFONTA lf{};
+            HGDIOBJ font = reinterpret_cast<HGDIOBJ>(SendMessageA(c, WM_GETFONT, 0, 0));
+            if (!font) continue;  // a panel draws no text
+            ASSERT_EQ(GetObjectA(font, sizeof lf, &lf), static_cast<int>(sizeof lf)) << f.DefinitionOf(c)->name;
+            EXPECT_EQ(lf.lfHeight, -16) << f.DefinitionOf(c)->name;
+        }
     };
     inieditor::TFrmZuEditINIFile editor(nullptr);  // sizeable, with glyph buttons
     editor.Create();
+    ASSERT_TRUE(editor.LoadINIFile(p.folder + "Home\\Agent.ini"));
     move(editor);
     LOGFONTA lf{};
     GetObjectA(editor.Font(), sizeof lf, &lf);
     EXPECT_EQ(lf.lfHeight, -16);  // 8 points at 144 DPI
+    // The section headers: bold at the new size.
+    GetObjectA(reinterpret_cast<HGDIOBJ>(SendMessageA(editor.Control("AButton1"), WM_GETFONT, 0, 0)), sizeof lf, &lf);
+    EXPECT_EQ(lf.lfHeight, -16);
+    EXPECT_EQ(lf.lfWeight, FW_BOLD);
 
     shell::TFrmZuMain main;
     main.Create();
     shell::HideSplash("Pelmark");
+    std::vector<int> columns;
+    for (int c = 0; c < 5; ++c) columns.push_back(main.ColumnWidth(c));
     move(main);
+    for (int c = 0; c < 5; ++c) EXPECT_NEAR(main.ColumnWidth(c), columns[c] * 1.5, 1) << "column " << c;
     // The list that gives the grid its row height: 18 pixels at 144 DPI.
     int w = 0, h = 0;
     ImageList_GetIconSize(ListView_GetImageList(main.Control(shell::MainControls::StringGridProfiles), LVSIL_SMALL),
