@@ -143,21 +143,33 @@ TEST(IniFile, AValueTheServiceCannotHoldIsRefusedBeforeItIsWritten) {
     EXPECT_EQ(IniFile(huge).ReadString("S", "k", "").size(), 40000u);  // read whole all the same
 }
 
-TEST(IniFile, WritingAReadOnlyFileRaises) {
+TEST(IniFile, AWriteTheSystemRefusesRaises) {
     TempFolder dir;
-    const std::string ro = dir.MakeFile("ro.ini", "[S]\r\nk=old\r\n");
-    SetFileAttributesA(ro.c_str(), FILE_ATTRIBUTE_READONLY);
-    HANDLE probe = CreateFileA(ro.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (probe != INVALID_HANDLE_VALUE) {
-        // The superuser on Wine may write anything: nothing to refuse here.
-        CloseHandle(probe);
-        SetFileAttributesA(ro.c_str(), FILE_ATTRIBUTE_NORMAL);
-        GTEST_SKIP() << "this account can write read-only files";
+    const std::string path = dir.MakeFile("held.ini", "[S]\r\nk=old\r\n");
+    {
+        // Held open by another handle that shares nothing: every account is
+        // refused, the superuser too.
+        HANDLE held = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(held, INVALID_HANDLE_VALUE);
+        {
+            IniFile ini(path);
+            EXPECT_EQ(ErrorOf([&] { ini.WriteBool("S", "k", true); }), "Unable to write to " + path);
+        }
+        CloseHandle(held);
     }
-    IniFile readOnly(ro);
-    EXPECT_EQ(ErrorOf([&] { readOnly.WriteBool("S", "k", true); }), "Unable to write to " + ro);
-    EXPECT_EQ(readOnly.ReadString("S", "k", ""), "old");
-    SetFileAttributesA(ro.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(IniFile(path).ReadString("S", "k", ""), "old");
+    // A read-only file, where the account honours the attribute (Wine's
+    // superuser writes it all the same).
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY);
+    HANDLE probe = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (probe == INVALID_HANDLE_VALUE) {
+        IniFile readOnly(path);
+        EXPECT_EQ(ErrorOf([&] { readOnly.WriteBool("S", "k", true); }), "Unable to write to " + path);
+        EXPECT_EQ(readOnly.ReadString("S", "k", ""), "old");
+    } else {
+        CloseHandle(probe);
+    }
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 TEST(IniFile, LongValuesAndLongNameListsAreReadWhole) {
