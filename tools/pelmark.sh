@@ -109,7 +109,9 @@ if [ -z "${DISPLAY:-}" ]; then
     start_xvfb
     echo "== no display: Pelmark runs on the virtual display $DISPLAY"
     echo "   look at it with:  DISPLAY=$DISPLAY import -window root pelmark.png"
+    echo "                     (import comes with: ${sudo[*]:+${sudo[*]} }apt-get install imagemagick)"
     echo "   or share it with: x11vnc -display $DISPLAY  (then any VNC viewer)"
+    echo "                     (x11vnc comes with: ${sudo[*]:+${sudo[*]} }apt-get install x11vnc)"
 fi
 prepare_prefix Y
 # A demo Agent where Pelmark looks for it on first start: the stand-in and the
