@@ -873,23 +873,6 @@ TEST(MainWindow, AStaleRowNeverActsOnAFolderThatDiffersOnlyInCase) {
     EXPECT_FALSE(platform::DirectoryExists(TrashFolder() + "Mixed"));
 }
 
-namespace {
-// The leftmost and one past the rightmost column with ink darker than mid-grey.
-std::pair<int, int> InkColumns(HDC dc, int width, int height) {
-    int left = width, right = 0;
-    for (int x = 0; x < width; ++x) {
-        for (int y = 0; y < height; ++y) {
-            const COLORREF c = GetPixel(dc, x, y);
-            if (GetRValue(c) + GetGValue(c) + GetBValue(c) < 3 * 128) {
-                left = std::min(left, x);
-                right = x + 1;
-            }
-        }
-    }
-    return {left, right};
-}
-}  // namespace
-
 TEST(Hints, AHintShowsItsWholeTextInsideItsWindow) {
     ProfileFixture p;
     MainSession s;
@@ -929,8 +912,8 @@ TEST(Hints, AHintShowsItsWholeTextInsideItsWindow) {
     SelectObject(alone, reinterpret_cast<HFONT>(SendMessageA(tip, WM_GETFONT, 0, 0)));
     SetBkMode(alone, TRANSPARENT);
     DrawTextA(alone, "Add a new profile", -1, &all, DT_SINGLELINE | DT_NOPREFIX | DT_NOCLIP);
-    const auto [l1, r1] = InkColumns(shown, c.right, c.bottom);
-    const auto [l2, r2] = InkColumns(alone, 2 * c.right, c.bottom);
+    const auto [l1, r1] = testing_support::InkColumns(shown, c.right, c.bottom);
+    const auto [l2, r2] = testing_support::InkColumns(alone, 2 * c.right, c.bottom);
     EXPECT_EQ(r1 - l1, r2 - l2) << "the hint's text is cut";
     DeleteDC(shown);
     DeleteDC(alone);

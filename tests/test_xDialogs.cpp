@@ -277,13 +277,7 @@ TEST(MessageDialogs, AnAmpersandInTheTextIsShownAsWritten) {
         HGDIOBJ oldBm = SelectObject(dc, bm);
         // The ink's width in the picture of the label, and of the text drawn alone each way.
         auto ink = [&] {
-            int left = c.right, right = 0;
-            for (int x = 0; x < c.right; ++x) {
-                for (int y = 0; y < c.bottom; ++y) {
-                    const COLORREF p = GetPixel(dc, x, y);
-                    if (GetRValue(p) + GetGValue(p) + GetBValue(p) < 3 * 128) left = std::min(left, x), right = x + 1;
-                }
-            }
+            const auto [left, right] = testing_support::InkColumns(dc, c.right, c.bottom);
             return right - left;
         };
         SendMessageA(label, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT | PRF_ERASEBKGND);

@@ -8,6 +8,8 @@
 #include <functional>
 #include <sstream>
 #include <string>
+#include <utility>
+#include <algorithm>
 
 #include "platform/Error.h"
 
@@ -97,6 +99,22 @@ inline bool RunUnix(const std::string& command) {
     CloseHandle(pi.hProcess);
     for (int i = 0; i < 200 && GetFileAttributesA(windowsMarker.c_str()) == INVALID_FILE_ATTRIBUTES; ++i) Sleep(50);
     return DeleteFileA(windowsMarker.c_str()) != FALSE;
+}
+
+// The leftmost and one past the rightmost column of a picture in `dc` with
+// ink darker than mid-grey.
+inline std::pair<int, int> InkColumns(HDC dc, int width, int height) {
+    int left = width, right = 0;
+    for (int x = 0; x < width; ++x) {
+        for (int y = 0; y < height; ++y) {
+            const COLORREF c = GetPixel(dc, x, y);
+            if (GetRValue(c) + GetGValue(c) + GetBValue(c) < 3 * 128) {
+                left = std::min(left, x);
+                right = x + 1;
+            }
+        }
+    }
+    return {left, right};
 }
 
 // The GDI objects the process holds. Wine does not count them for
