@@ -1,7 +1,5 @@
 #include "platform/Application.h"
 
-#include <commctrl.h>
-
 #include "platform/Checkpoints.h"
 #include "platform/Form.h"
 
@@ -76,11 +74,9 @@ namespace {
 // with any key go to it, not to help or to a mnemonic. Tab, Enter and
 // Escape (without Alt) still move on and close the dialog, as in any
 // Windows dialog.
-bool KeyForAHotKeyControl(const MSG& msg) {
-    if (msg.message < WM_KEYFIRST || msg.message > WM_KEYLAST) return false;
-    char cls[32] = {};
-    GetClassNameA(msg.hwnd, cls, sizeof cls);
-    if (lstrcmpiA(cls, HOTKEY_CLASSA) != 0) return false;
+bool KeyForAHotKeyControl(const Form& form, const MSG& msg) {
+    const ControlDef* d = form.DefinitionOf(msg.hwnd);
+    if (!d || d->kind != ControlKind::HotKey) return false;
     const bool alt = msg.message == WM_SYSKEYDOWN || msg.message == WM_SYSKEYUP;
     const bool f1 = (msg.message == WM_KEYDOWN || msg.message == WM_KEYUP) && msg.wParam == VK_F1;
     return alt || f1;
@@ -94,14 +90,14 @@ void Application::ProcessMessage(MSG& msg) {
     // (and only a plain F1): a second request would show the help twice.
     constexpr UINT kKeyF1 = 0x004D;  // WM_KEYF1
     if (msg.message == kKeyF1) return;
-    if (KeyForAHotKeyControl(msg)) {
-        // Untranslated: no character follows the key to become a mnemonic.
-        DispatchMessageA(&msg);
-        return;
-    }
     if (msg.hwnd && msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST) {
         HWND root = GetAncestor(msg.hwnd, GA_ROOT);
         if (Form* f = Form::FromHandle(root)) {
+            if (KeyForAHotKeyControl(*f, msg)) {
+                // Untranslated: no character follows the key to become a mnemonic.
+                DispatchMessageA(&msg);
+                return;
+            }
             bool consumed = false;
             try {
                 consumed = f->PreviewKey(msg);
