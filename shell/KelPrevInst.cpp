@@ -105,4 +105,38 @@ void CheckPrevInstance(const char* className, LRESULT appID) {
     ExitProcess(0);
 }
 
+std::string StartLockName() {
+    std::string desktop = "Default";
+    HDESK d = GetThreadDesktop(GetCurrentThreadId());
+    DWORD needed = 0;
+    GetUserObjectInformationA(d, UOI_NAME, nullptr, 0, &needed);
+    if (needed > 0) {
+        std::string name(needed, '\0');
+        if (GetUserObjectInformationA(d, UOI_NAME, name.data(), needed, &needed)) {
+            name.resize(name.find('\0') == std::string::npos ? name.size() : name.find('\0'));
+            if (!name.empty()) desktop = name;
+        }
+    }
+    for (char& c : desktop) {
+        if (c == '\\') c = '_';  // a backslash would name a namespace
+    }
+    return "Local\\Pelmark.Start." + desktop;
+}
+
+StartLock::StartLock() : mutex_(CreateMutexA(nullptr, FALSE, StartLockName().c_str())) {
+    if (!mutex_) return;  // no lock to be had: the guard as it always was
+    const DWORD r = WaitForSingleObject(mutex_, kStartLockWaitMs);
+    owned_ = r == WAIT_OBJECT_0 || r == WAIT_ABANDONED;  // abandoned: that start ended
+}
+
+StartLock::~StartLock() {
+    Release();
+    if (mutex_) CloseHandle(mutex_);
+}
+
+void StartLock::Release() {
+    if (owned_) ReleaseMutex(mutex_);
+    owned_ = false;
+}
+
 }  // namespace shell

@@ -44,4 +44,25 @@ void HandOver(HWND running, const std::vector<std::string>& params);
 // Returns when no copy runs; otherwise hands over and ends the process with 0.
 void CheckPrevInstance(const char* className, LRESULT appID);
 
+// Starts on one desktop one at a time: held from before the guard looks for a
+// running copy until the main window exists, so that two starts at the same
+// moment cannot both find none. A start that finds it held waits (at most
+// kStartLockWaitMs, then goes on regardless) and then finds the window.
+class StartLock {
+public:
+    static constexpr DWORD kStartLockWaitMs = 15000;
+    StartLock();
+    ~StartLock();
+    StartLock(const StartLock&) = delete;
+    StartLock& operator=(const StartLock&) = delete;
+    void Release();
+
+private:
+    HANDLE mutex_ = nullptr;
+    bool owned_ = false;
+};
+
+// The lock's name: one per desktop of the session.
+std::string StartLockName();
+
 }  // namespace shell

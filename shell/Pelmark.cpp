@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <string>
 
 #include "platform/Application.h"
 #include "platform/Checkpoints.h"
@@ -14,6 +15,33 @@
 
 using platform::Application;
 
+namespace {
+
+// A seam for the tests of the start lock: with PELMARK_TEST_MARKERS naming a
+// path P, a start makes the file P.at-lock as it comes to the lock, and one
+// that passed the guard makes P.held and waits (at most a minute) until that
+// file is gone before it makes its main window.
+std::string TestMarkers() {
+    const DWORD size = GetEnvironmentVariableA("PELMARK_TEST_MARKERS", nullptr, 0);
+    if (size == 0) return {};
+    std::string p(size, '\0');
+    p.resize(GetEnvironmentVariableA("PELMARK_TEST_MARKERS", p.data(), size));
+    return p;
+}
+
+void Mark(const std::string& file) {
+    CloseHandle(CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+}
+
+void HoldForTests(const std::string& markers) {
+    if (markers.empty()) return;
+    const std::string held = markers + ".held";
+    Mark(held);
+    for (int i = 0; i < 1200 && GetFileAttributesA(held.c_str()) != INVALID_FILE_ATTRIBUTES; ++i) Sleep(50);
+}
+
+}  // namespace
+
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     PELMARK_CHECKPOINT("WinMain");
     Application& app = Application::Instance();
@@ -23,8 +51,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         if (!settings::CheckPlatform()) return 0;
         settings::KelUtilityStart();
         PELMARK_CHECKPOINT("settings read");
+        const std::string markers = TestMarkers();
+        if (!markers.empty()) Mark(markers + ".at-lock");
+        shell::StartLock startLock;
         shell::CheckPrevInstance(shell::kMainClassName, shell::kAppID);
         PELMARK_CHECKPOINT("single-instance guard");
+        HoldForTests(markers);
 
         if (settings::SplashAllowed()) shell::ShowSplash("Pelmark", "Initializaing ...", true, nullptr);
         PELMARK_CHECKPOINT("splash shown");
@@ -35,6 +67,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
             shell::HideSplash("Pelmark");
             throw;
         }
+        startLock.Release();  // the window a later start looks for is there
         PELMARK_CHECKPOINT("main window made");
         shell::HideSplash("Pelmark");
         PELMARK_CHECKPOINT("splash hidden");

@@ -3,10 +3,12 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/Error.h"
+#include "platform/FileSystem.h"
 #include "shell/KelPrevInst.h"
 #include "support/Helpers.h"
 #include "support/RegistrySandbox.h"
@@ -257,4 +259,33 @@ TEST(PrevInstance, RealSecondStartRestoresAMinimisedFirstCopy) {
     // Escape in the main window ends the program normally.
     PostMessageA(main, WM_KEYDOWN, VK_ESCAPE, 0);
     EXPECT_EQ(first.Wait(), 0);
+}
+
+TEST(PrevInstance, TwoStartsAtOnceLeaveOneCopy) {
+    testing_support::RegistrySandbox sandbox;
+    testing_support::TempFolder dir;
+    auto start = [&](const char* name) {
+        SetEnvironmentVariableA("PELMARK_TEST_MARKERS", (dir.Path() + name).c_str());
+        auto p = std::make_unique<Process>("");
+        SetEnvironmentVariableA("PELMARK_TEST_MARKERS", nullptr);
+        return p;
+    };
+    auto marked = [&](const std::string& file) {
+        return testing_support::PumpUntil([&] { return platform::FileExists(dir.Path() + file); },
+                                          std::chrono::seconds(30));
+    };
+    // The first start is held between the guard and its main window, where a
+    // second start finds no running copy; the second comes to the lock then.
+    auto first = start("first");
+    ASSERT_TRUE(marked("first.held"));
+    auto second = start("second");
+    ASSERT_TRUE(marked("second.at-lock"));
+    DeleteFileA((dir.Path() + "first.held").c_str());
+    HWND main = WaitForWindow(first->pi.dwProcessId, kMainClassName);
+    ASSERT_NE(main, nullptr);
+    EXPECT_EQ(second->Wait(15000), 0) << "the second start went on as a copy of its own";
+    EXPECT_FALSE(platform::FileExists(dir.Path() + "second.held"));
+    DeleteFileA((dir.Path() + "second.held").c_str());
+    PostMessageA(main, WM_KEYDOWN, VK_ESCAPE, 0);
+    EXPECT_EQ(first->Wait(), 0);
 }
