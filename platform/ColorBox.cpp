@@ -154,4 +154,19 @@ void ColorBoxCommand(HWND owner, HWND combo, WORD code) {
     }
 }
 
+void SetColorBoxHeight(HWND combo, int height) {
+    // An owner-drawn box is as tall as its selection field plus a frame of
+    // its own (and Wine reads the field back larger than it was set): the
+    // field is set once, the box measured, and the field set again by the
+    // difference.
+    auto tall = [combo] {
+        RECT r;
+        GetWindowRect(combo, &r);
+        return static_cast<int>(r.bottom - r.top);
+    };
+    SendMessageA(combo, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), height);
+    const int got = tall();
+    if (got != height) SendMessageA(combo, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), std::max(1, 2 * height - got));
+}
+
 }  // namespace platform

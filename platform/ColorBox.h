@@ -38,5 +38,7 @@ void ColorBoxSelChange(HWND owner, HWND combo);
 // the choice (Enter, or a click) is taken as it closes; in a closed box a
 // change is a choice at once.
 void ColorBoxCommand(HWND owner, HWND combo, WORD code);
+// Makes a closed colour box `height` pixels high, frame included.
+void SetColorBoxHeight(HWND combo, int height);
 
 }  // namespace platform

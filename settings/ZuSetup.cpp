@@ -45,6 +45,8 @@ ControlDef FolderButton(const char* name, int y, const char* hint, int help, int
                    .hint = hint, .helpContext = help, .tabOrder = tab});
 }
 
+constexpr int kColorBoxHeight = 22;  // closed; the table's height is its open list's
+
 ControlDef ColorBox(const char* name, int y, const char* hint, int help, int tab) {
     using namespace platform;
     return {.name = name, .kind = ControlKind::ComboBox, .parent = C::PanelSettings, .place = {112, y, 305, 220},
@@ -235,6 +237,7 @@ TFrmZuSetup::TFrmZuSetup(HWND owner) : Form(SetupFormDef(), owner) {}
 void TFrmZuSetup::OnCreate() {
     platform::FillColorBox(Control(C::ColorBoxLaunchStay));
     platform::FillColorBox(Control(C::ColorBoxLaunchClose));
+    FitColorBoxes();
     for (const char* folder : {C::BitBtnAgentFolder, C::BitBtnDefaultIniPath, C::BitBtnProfileFolder}) {
         SetGlyph(folder, "BBFOLDER");
     }
@@ -250,6 +253,15 @@ void TFrmZuSetup::OnCreate() {
     OnClick(C::BitBtnOk, [this] { BitBtnOkClick(); });
     Restore();
 }
+
+void TFrmZuSetup::FitColorBoxes() {
+    // A colour box is 22 pixels high at 96 DPI, as tall as the edits beside it.
+    for (const char* box : {C::ColorBoxLaunchStay, C::ColorBoxLaunchClose}) {
+        platform::SetColorBoxHeight(Control(box), Scale(kColorBoxHeight));
+    }
+}
+
+void TFrmZuSetup::OnDpiChanged(int) { FitColorBoxes(); }
 
 void TFrmZuSetup::ShowSettingsInControls() {
     SetText(C::EditAgentFolder, working_.AgentFolder);

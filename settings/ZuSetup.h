@@ -74,8 +74,10 @@ protected:
     void OnHelp(int context) override;
     void OnControlCommand(HWND control, WORD code) override;
     bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
+    void OnDpiChanged(int oldDpi) override;
 
 private:
+    void FitColorBoxes();
     void Restore();
     void Defaults();
     void Store();

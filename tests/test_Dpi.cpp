@@ -131,10 +131,11 @@ void CheckForm(const platform::Form& f, bool tablePlaces, int at = 0) {
         const double k = dpi / 96.0, slack = dpi == 96 ? 0 : 1;
         EXPECT_NEAR(r.left, d->place.left * k, slack) << f.Name() << "." << d->name;
         EXPECT_NEAR(r.top, d->place.top * k, slack) << f.Name() << "." << d->name;
-        if (d->kind != ControlKind::ComboBox) {  // a combo's height is its list's
-            EXPECT_NEAR(r.right - r.left, d->place.width * k, slack) << f.Name() << "." << d->name;
-            EXPECT_NEAR(r.bottom - r.top, d->place.height * k, slack) << f.Name() << "." << d->name;
-        }
+        EXPECT_NEAR(r.right - r.left, d->place.width * k, slack) << f.Name() << "." << d->name;
+        // A colour box's table height is its open list's; closed, it is 22
+        // pixels at 96 DPI, as tall as the edits beside it.
+        EXPECT_NEAR(r.bottom - r.top, (d->kind == ControlKind::ComboBox ? 22 : d->place.height) * k, slack)
+            << f.Name() << "." << d->name;
     }
     EXPECT_GT(checked, 0) << f.Name();
 }
