@@ -2,6 +2,7 @@
 
 #include "about/xDialogs.h"
 #include "platform/Application.h"
+#include "platform/Dpi.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
 #include "platform/Form.h"
@@ -165,17 +166,19 @@ void RestoreFormPlacement(platform::Form& form) {
     const int32_t width = ReadOrDefault(cu, key, n + ".Width", int32_t(0));
     const int32_t height = ReadOrDefault(cu, key, n + ".Height", int32_t(0));
     const int32_t state = ReadOrDefault(cu, key, n + ".WindowState", int32_t(0));
+    // The DPI the place was stored at (none: places of earlier versions, at
+    // 96): a size stored on a screen of another DPI is scaled to this one.
+    const int32_t storedDpi = ReadOrDefault(cu, key, n + ".PixelsPerInch", int32_t(platform::kDesignDpi));
     HWND h = form.Handle();
     RECT rc;
     GetWindowRect(h, &rc);
     int x = rc.left, y = rc.top, w = rc.right - rc.left, ht = rc.bottom - rc.top;
     if (left != -2) x = left;
     if (top != -2) y = top;
-    if (width > 0) w = width;
-    if (height != 0) ht = height;
+    const bool scale = storedDpi > 0 && storedDpi != form.Dpi();
+    if (width > 0) w = scale ? platform::RescaleDpi(width, storedDpi, form.Dpi()) : width;
+    if (height != 0) ht = scale ? platform::RescaleDpi(height, storedDpi, form.Dpi()) : height;
     // The window's own limits still bound what was stored.
-    // The stored place is in pixels of the screen, whatever its DPI: a size
-    // stored at a lower DPI grows to the limits of the form at this one.
     const platform::Size least = form.MinimumSize(), most = form.MaximumSize();
     if (least.width > 0 && w < least.width) w = least.width;
     if (least.height > 0 && ht < least.height) ht = least.height;
@@ -199,6 +202,7 @@ void SaveFormPlacement(platform::Form& form) {
         WriteRegValue(cu, key, n + ".Top", int32_t(rc.top));
         WriteRegValue(cu, key, n + ".Width", int32_t(rc.right - rc.left));
         WriteRegValue(cu, key, n + ".Height", int32_t(rc.bottom - rc.top));
+        WriteRegValue(cu, key, n + ".PixelsPerInch", int32_t(form.Dpi()));
     }
     WriteRegValue(cu, key, n + ".WindowState", state);
 }

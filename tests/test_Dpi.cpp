@@ -181,6 +181,52 @@ void CheckHelp(platform::Form& f) {
     EXPECT_EQ(shown, expected) << f.Name();
 }
 
+// Every visible control at least its design size at the form's DPI (less a
+// little for rounding), and no two siblings overlapping (the design lets
+// the splash check boxes share one pixel row, so a sliver does not count).
+void CheckWhole(const platform::Form& f) {
+    const double k = f.Dpi() / 96.0;
+    std::vector<std::pair<HWND, RECT>> seen;
+    for (HWND c : f.Controls()) {
+        const platform::ControlDef* d = f.DefinitionOf(c);
+        if (!(GetWindowLongA(c, GWL_STYLE) & WS_VISIBLE)) continue;
+        RECT r;
+        GetWindowRect(c, &r);
+        EXPECT_GE(r.right - r.left, d->place.width * k * 0.95) << f.Name() << "." << d->name << " is squeezed";
+        if (d->kind != ControlKind::ComboBox) {
+            EXPECT_GE(r.bottom - r.top, d->place.height * k * 0.95) << f.Name() << "." << d->name << " is squeezed";
+        }
+        for (const auto& [other, o] : seen) {
+            RECT both;
+            if (GetParent(other) == GetParent(c) && IntersectRect(&both, &r, &o) &&
+                std::min(both.right - both.left, both.bottom - both.top) >= 2 * k) {
+                ADD_FAILURE() << f.Name() << "." << d->name << " overlaps " << f.DefinitionOf(other)->name;
+            }
+        }
+        seen.emplace_back(c, r);
+    }
+}
+
+template <typename T>
+void CheckStoredPlace(const char* name, platform::Size design, int storedDpi) {
+    const std::string n = name;
+    settings::DeleteRegKey(HKEY_CURRENT_USER, settings::SettingsKey);
+    settings::WriteRegValue(HKEY_CURRENT_USER, settings::SettingsKey, n + ".Width", int32_t(design.width * storedDpi / 96));
+    settings::WriteRegValue(HKEY_CURRENT_USER, settings::SettingsKey, n + ".Height", int32_t(design.height * storedDpi / 96));
+    if (storedDpi != 96) {
+        settings::WriteRegValue(HKEY_CURRENT_USER, settings::SettingsKey, n + ".PixelsPerInch", int32_t(storedDpi));
+    }
+    T f(nullptr);
+    f.Create();
+    RECT r;
+    GetWindowRect(f.Handle(), &r);
+    const int expected = std::max(platform::RescaleDpi(design.width * storedDpi / 96, storedDpi, f.Dpi()),
+                                  static_cast<int>(f.MinimumSize().width));
+    EXPECT_NEAR(r.right - r.left, expected, 1) << name << " stored at " << storedDpi;
+    CheckForm(f, false);
+    CheckWhole(f);
+}
+
 template <typename F>
 void CheckModal(F&& open) {
     UiDriver d;
@@ -236,26 +282,12 @@ TEST(Dpi, EveryWindowFitsItsTextsAndStandsWhereItsTableSays) {
         CheckForm(f, true);
         CheckHelp(f);
     }
-    {
-        // A place stored at 96 DPI reopens within the editor's limits at this
-        // DPI: its fixed height, and at least its least width.
-        RECT design;
-        {
-            profiles::TFrmZuEditProfile f(nullptr);
-            f.Create();
-            GetWindowRect(f.Handle(), &design);
-        }
-        for (const auto& [name, value] : {std::pair{".Width", 389}, {".Height", 192}}) {
-            settings::WriteRegValue(HKEY_CURRENT_USER, settings::SettingsKey, std::string("FrmZuEditProfile") + name,
-                                    int32_t(value));
-        }
-        profiles::TFrmZuEditProfile f(nullptr);
-        f.Create();
-        RECT r;
-        GetWindowRect(f.Handle(), &r);
-        EXPECT_EQ(r.bottom - r.top, design.bottom - design.top);
-        EXPECT_EQ(r.right - r.left, std::max(389, static_cast<int>(f.MinimumSize().width)));
-        CheckForm(f, false);
+    // A place stored at 96 or at 144 DPI reopens at this DPI scaled by the
+    // ratio (no stored DPI: 96), then bounded by the window's limits, with
+    // every control whole.
+    for (int stored : {96, 144}) {
+        CheckStoredPlace<profiles::TFrmZuEditProfile>("FrmZuEditProfile", {389, 192}, stored);
+        CheckStoredPlace<settings::TFrmZuSetup>("FrmZuSetup", {437, 296}, stored);
     }
     CheckModal([] { return about::ShowMessageDialog("Delete the profile \"Home\" ?", about::MsgKind::Confirmation,
                                                     about::mbYes | about::mbNo | about::mbCancel, 0); });
