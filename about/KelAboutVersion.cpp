@@ -184,6 +184,7 @@ void TFrmKelVersionAbout::SetColumns(const char* first, const char* second, bool
     while (SendMessageA(list, LVM_DELETECOLUMN, 0, 0)) {
     }
     SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+    SetWindowTextA(list, first);  // its name for a screen reader: the page's heading
     RECT rc;
     GetClientRect(list, &rc);
     const int firstWidth = static_cast<int>(SendMessageA(list, LVM_GETSTRINGWIDTHA, 0, reinterpret_cast<LPARAM>(first))) + Scale(16);

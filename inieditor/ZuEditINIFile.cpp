@@ -235,7 +235,7 @@ void TFrmZuEditINIFile::ReleaseBlock(int n) {
     for (HWND w : {s.grid, s.editor}) windowSection_.erase(w);
     if (s.grid) windowSection_.erase(reinterpret_cast<HWND>(SendMessageA(s.grid, LVM_GETHEADER, 0, 0)));
     RemoveControl(C::PanelSection + std::to_string(n));
-    s.panel = s.header = s.grid = s.editor = nullptr;
+    s.panel = s.header = s.grid = s.editor = s.label = nullptr;
 }
 
 void TFrmZuEditINIFile::EnsureGrid(int n) {
@@ -257,7 +257,7 @@ void TFrmZuEditINIFile::EnsureGrid(int n) {
                          .helpContext = 2000 + n - 1,
                          .style = LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER | LVS_OWNERDATA |
                                   WS_CLIPSIBLINGS,
-                         .managed = true});
+                         .spoken = s.name, .managed = true});
     SetWindowSubclass(s.grid, &TFrmZuEditINIFile::GridProc, n, reinterpret_cast<DWORD_PTR>(this));
     SetWindowLongA(s.grid, GWL_EXSTYLE, GetWindowLongA(s.grid, GWL_EXSTYLE) & ~WS_EX_CLIENTEDGE);
     SetWindowLongA(s.grid, GWL_STYLE, GetWindowLongA(s.grid, GWL_STYLE) | WS_BORDER);
@@ -272,6 +272,11 @@ void TFrmZuEditINIFile::EnsureGrid(int n) {
     SetWindowSubclass(s.editor, &TFrmZuEditINIFile::EditorProc, n, reinterpret_cast<DWORD_PTR>(this));
     SetWindowLongA(s.editor, GWL_EXSTYLE, GetWindowLongA(s.editor, GWL_EXSTYLE) & ~WS_EX_CLIENTEDGE);
     SetWindowPos(s.editor, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    // The field's name for a screen reader, "Value of <key>": a hidden label
+    // just before it in the z-order, where a field's label stands.
+    s.label = AddControl({.name = C::AValName + tag, .parent = panelName, .place = {0, 0, 0, 0},
+                          .style = SS_NOPREFIX, .managed = true});
+    SetWindowPos(s.label, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_HIDEWINDOW);  // the editor comes next
     windowSection_[s.grid] = n;
     windowSection_[s.editor] = n;
     windowSection_[reinterpret_cast<HWND>(SendMessageA(s.grid, LVM_GETHEADER, 0, 0))] = n;
@@ -390,7 +395,7 @@ void TFrmZuEditINIFile::PlaceEditor(int n) {
         return;
     }
     MapWindowPoints(s.grid, s.panel, reinterpret_cast<POINT*>(&cell), 2);
-    SetWindowPos(s.editor, HWND_TOP, cell.left + 2, cell.top + 1, cell.right - cell.left - 3, cell.bottom - cell.top - 2,
+    SetWindowPos(s.editor, s.label ? s.label : HWND_TOP, cell.left + 2, cell.top + 1, cell.right - cell.left - 3, cell.bottom - cell.top - 2,
                  SWP_NOACTIVATE | SWP_SHOWWINDOW);
 }
 
@@ -403,6 +408,7 @@ void TFrmZuEditINIFile::EnterRow(int n, int row) {
     loading_ = true;
     SetWindowTextA(s.editor, s.entered.c_str());
     loading_ = false;
+    SetWindowTextA(s.label, ("Value of " + s.rows[s.current].key).c_str());
     SendMessageA(s.editor, EM_SETREADONLY, ReadOnlyRow(s) ? TRUE : FALSE, 0);
     ListView_SetItemState(s.grid, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
     ListView_SetItemState(s.grid, s.current, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);

@@ -17,7 +17,7 @@ namespace inieditor {
 // The INI file editor's controls, by the names its table and its code use; a section's own controls take its number after the name.
 struct EditINIFileControls {
     CONTROL_NAMES(ScrollBoxINIFile, PanelBottom, BitBtnCancel, BitBtnCollapseAll, BitBtnExpandAll, BitBtnReload,
-                  BitBtnSave, PanelSection, AButton, AValList, AValEdit)
+                  BitBtnSave, PanelSection, AButton, AValList, AValEdit, AValName)
 };
 
 platform::FormDef EditINIFileFormDef();
@@ -90,6 +90,7 @@ private:
     struct Section {
         std::string name;
         HWND panel = nullptr, header = nullptr, grid = nullptr, editor = nullptr;
+        HWND label = nullptr;  // names the value field for a screen reader
         std::vector<IniRow> rows;
         int current = 0;
         bool expanded = false;

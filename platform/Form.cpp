@@ -64,6 +64,18 @@ void RegisterFormClass(const std::string& name) {
     RegisterClassOnce(wc);
 }
 
+// Controls that never draw their window text: it is theirs to name them by.
+bool ShowsNoText(ControlKind k) { return k == ControlKind::ListView || k == ControlKind::HotKey; }
+
+std::string NoMnemonic(const std::string& caption) {
+    std::string out;
+    for (size_t i = 0; i < caption.size(); ++i) {
+        if (caption[i] == '&' && i + 1 < caption.size()) ++i;
+        out += caption[i];
+    }
+    return out;
+}
+
 bool Focusable(ControlKind k) {
     return k != ControlKind::Panel && k != ControlKind::Label && k != ControlKind::Icon;
 }
@@ -121,6 +133,17 @@ void Form::SetGlyph(const std::string& control, const char* bitmapResource) {
     if (!images) return;
     HIMAGELIST il = images.get();
     glyphs_.push_back(std::move(images));  // the button only borrows it
+    const ControlDef* d = DefinitionOf(b);
+    if (d && d->caption.empty()) {
+        // A picture alone: an image-only button, whose window text is never
+        // drawn and names it for a screen reader (the short part of its hint).
+        UniqueIcon icon(ImageList_GetIcon(il, 0, ILD_NORMAL));
+        SetWindowLongA(b, GWL_STYLE, GetWindowLongA(b, GWL_STYLE) | BS_ICON);
+        SendMessageA(b, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(icon.get()));
+        glyphIcons_.push_back(std::move(icon));
+        SetWindowTextA(b, ShortHint(d->hint).c_str());
+        return;
+    }
     // The glyph and the caption stand together, 2 pixels apart, centred in
     // the button's label area (its client less the 2-pixel edge each side).
     const int gap = Scale(2), edge = Scale(2);
@@ -259,7 +282,9 @@ void Form::DpiChanged(int dpi, const RECT* suggested) {
     ApplyAnchors();
     // The glyphs again at the new size; the old lists go once the buttons have the new ones.
     const auto oldGlyphs = std::move(glyphs_);
+    const auto oldIcons = std::move(glyphIcons_);
     glyphs_.clear();
+    glyphIcons_.clear();
     for (const auto& [control, resource] : glyphSources_) SetGlyph(control, resource);
     OnDpiChanged(old);
     InvalidateRect(hwnd_, nullptr, TRUE);
@@ -317,6 +342,7 @@ HWND Form::CreateControl(ControlState& c) {
         SetWindowLongPtrA(c.hwnd, GWLP_USERDATA, static_cast<LONG_PTR>(d.bevel));
     }
     SendMessageA(c.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+    if (ShowsNoText(d.kind) && !d.spoken.empty()) SetWindowTextA(c.hwnd, d.spoken.c_str());
     // An edit holds any value whole: its default limit would cut a long one
     // without a word, and a save would then write it back shortened.
     if (d.kind == ControlKind::Edit) SendMessageA(c.hwnd, EM_SETLIMITTEXT, 0x7FFFFFFE, 0);
@@ -483,6 +509,8 @@ void Form::ApplyTabOrder() {
         if (c->def.focusControl.empty()) continue;
         HWND target = Control(c->def.focusControl);
         if (!target) continue;
+        const ControlDef* t = DefinitionOf(target);
+        if (t && ShowsNoText(t->kind) && t->spoken.empty()) SetWindowTextA(target, NoMnemonic(c->def.caption).c_str());
         HWND before = GetWindow(target, GW_HWNDPREV);
         if (before == c->hwnd) continue;
         SetWindowPos(c->hwnd, before ? before : HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);

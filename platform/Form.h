@@ -90,6 +90,10 @@ struct ControlDef {
     DWORD exStyle = 0;
     std::string windowClass{};  // ControlKind::Custom
     std::string focusControl{};  // labels: the control their mnemonic focuses
+    // What a screen reader says for a control that shows no text of its own
+    // (a list view, a hot-key field): its window text, never drawn. Empty:
+    // the caption of the label that focuses it.
+    std::string spoken{};
     bool managed = false;       // placed by the form's own code, not by its anchors
 };
 
@@ -297,6 +301,7 @@ private:
     int nextId_ = 1000;
     int showCommand_ = SW_SHOW;
     std::vector<UniqueImageList> glyphs_;
+    std::vector<UniqueIcon> glyphIcons_;  // of picture-only buttons
     std::map<std::string, const char*> glyphSources_;  // button name to glyph resource
 };
 

@@ -98,7 +98,8 @@ platform::FormDef MainFormDef() {
         {.name = C::StringGridProfiles, .kind = ControlKind::ListView, .parent = C::PanelProfiles,
          .place = {4, 20, 493, 293}, .anchors = akAll, .hint = kGridHint, .helpContext = 1, .tabOrder = 0,
          .style = LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER | LVS_OWNERDATA |
-                  LVS_SHAREIMAGELISTS},
+                  LVS_SHAREIMAGELISTS,
+         .spoken = "Profiles"},
         {.name = C::PanelButtons, .kind = ControlKind::Panel, .place = {4, 324, 501, 33},
          .anchors = akLeft | akRight | akBottom, .tabOrder = 1, .bevel = Bevel::Lowered},
         button(C::BitBtnAdd, 4, akLeft | akTop, "&+ Add", "Add a new profile", 2, 0),

@@ -1,14 +1,17 @@
 // Every window at the screen's DPI: each caption fits its control, no
-// control lies outside its window, and every place of a table is the
-// design's at this DPI (exactly at 96). The checks run at the DPI this
+// control lies outside its window, every place of a table is the design's
+// at this DPI (exactly at 96), and every control that takes the focus has
+// an accessible name. The checks run at the DPI this
 // process was started with; the 144 DPI run starts this program again with
 // "LogPixels" set to 144, which each new process reads as it starts.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 #include <commctrl.h>
+#include <oleacc.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -60,6 +63,17 @@ void ExpectCaptionFits(HWND c, const platform::ControlDef& d, int dpi) {
     const bool captioned = d.kind == ControlKind::Label || d.kind == ControlKind::Button ||
                            d.kind == ControlKind::CheckBox;
     const std::string text = platform::WindowText(c);
+    if (d.kind == ControlKind::Button && (GetWindowLongA(c, GWL_STYLE) & BS_ICON)) {
+        // A picture alone: its text is a name, never drawn; the picture follows the DPI.
+        ICONINFO ii{};
+        ASSERT_TRUE(GetIconInfo(reinterpret_cast<HICON>(SendMessageA(c, BM_GETIMAGE, IMAGE_ICON, 0)), &ii)) << d.name;
+        BITMAP bm{};
+        GetObject(ii.hbmColor ? ii.hbmColor : ii.hbmMask, sizeof bm, &bm);
+        EXPECT_EQ(bm.bmWidth, MulDiv(16, dpi, 96)) << d.name;
+        if (ii.hbmColor) DeleteObject(ii.hbmColor);
+        if (ii.hbmMask) DeleteObject(ii.hbmMask);
+        return;
+    }
     if (!captioned || text.empty()) return;
     HDC dc = GetDC(c);
     HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(c, WM_GETFONT, 0, 0)));
@@ -103,6 +117,31 @@ void ExpectCaptionFits(HWND c, const platform::ControlDef& d, int dpi) {
     EXPECT_LE(need.bottom, rc.bottom) << d.name << " \"" << text << "\" is cut at the bottom";
 }
 
+// What a screen reader says for a control: the name the platform's
+// accessibility layer gives it.
+std::string AccessibleName(HWND control) {
+    IAccessible* acc = nullptr;
+    if (FAILED(AccessibleObjectFromWindow(control, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+                                          reinterpret_cast<void**>(&acc))) ||
+        !acc) {
+        return {};
+    }
+    VARIANT self;
+    VariantInit(&self);
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    BSTR name = nullptr;
+    std::string out;
+    if (SUCCEEDED(acc->get_accName(self, &name)) && name) {
+        const int n = WideCharToMultiByte(CP_ACP, 0, name, -1, nullptr, 0, nullptr, nullptr);
+        out.assign(static_cast<size_t>(std::max(0, n - 1)), '\0');
+        WideCharToMultiByte(CP_ACP, 0, name, -1, out.data(), n, nullptr, nullptr);
+        SysFreeString(name);
+    }
+    acc->Release();
+    return out;
+}
+
 // `tablePlaces`: the form stands at its design size, so each control of its
 // table should stand where the table puts it, at this DPI.
 // `at`: the DPI the form was moved to, or 0 for the screen's.
@@ -120,6 +159,12 @@ void CheckForm(const platform::Form& f, bool tablePlaces, int at = 0) {
         const platform::ControlDef* d = f.DefinitionOf(c);
         if (!d || !(GetWindowLongA(c, GWL_STYLE) & WS_VISIBLE)) continue;  // its own flag: forms are not shown
         ++checked;
+        if ((GetWindowLongA(c, GWL_STYLE) & WS_TABSTOP) && IsWindowEnabled(c)) {
+            // Every control that takes the focus has a name a screen reader says.
+            const std::string name = AccessibleName(c);
+            std::printf("name: %s.%s = \"%s\"\n", f.Name().c_str(), d->name.c_str(), name.c_str());
+            EXPECT_FALSE(name.empty()) << f.Name() << "." << d->name << " has no accessible name";
+        }
         RECT r;
         GetWindowRect(c, &r);
         EXPECT_TRUE(r.left >= client.left && r.top >= client.top && r.right <= client.right &&
@@ -241,6 +286,10 @@ void CheckModal(F&& open) {
 }  // namespace
 
 TEST(Dpi, EveryWindowFitsItsTextsAndStandsWhereItsTableSays) {
+    struct Com {
+        Com() { CoInitialize(nullptr); }
+        ~Com() { CoUninitialize(); }
+    } com;  // for the accessibility layer
     testing_support::RegistrySandbox registry;
     testing_support::ProfileFixture p;
     p.Profile("Home", "Agent at home", "news.example.org", "mail.example.org", 1);

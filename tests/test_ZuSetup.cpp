@@ -374,12 +374,12 @@ TEST(Setup, AValueOfTheWrongTypeIsReportedAndTheDialogStillOpensAndStoresItsPlac
 TEST(Setup, TheFolderButtonsShowAPicture) {
     SetupSession s;
     s.Run([](DriverWindow& w) {
+        // A picture alone; the window text, never drawn, names the button.
         for (const char* b : {"BitBtnAgentFolder", "BitBtnDefaultIniPath", "BitBtnProfileFolder"}) {
-            BUTTON_IMAGELIST bil{};
-            SendMessageA(w.Control(b), BCM_GETIMAGELIST, 0, reinterpret_cast<LPARAM>(&bil));
-            EXPECT_NE(bil.himl, nullptr) << b;
-            EXPECT_EQ(w.Text(b), "") << b;
+            EXPECT_TRUE(GetWindowLongA(w.Control(b), GWL_STYLE) & BS_ICON) << b;
+            EXPECT_NE(SendMessageA(w.Control(b), BM_GETIMAGE, IMAGE_ICON, 0), 0) << b;
         }
+        EXPECT_EQ(w.Text("BitBtnAgentFolder"), "Select the folder where the Agent.exe program is located.");
         w.Press("BitBtnCancel");
     });
 }
