@@ -226,8 +226,8 @@ void CheckHelp(platform::Form& f) {
     EXPECT_EQ(shown, expected) << f.Name();
 }
 
-// Every visible control at least its design size at the form's DPI (less a
-// little for rounding), and no two siblings overlapping (the design lets
+// Every visible control inside its panel, at least its design size at the
+// form's DPI (less a little for rounding), and no two siblings overlapping (the design lets
 // the splash check boxes share one pixel row, so a sliver does not count).
 void CheckWhole(const platform::Form& f) {
     const double k = f.Dpi() / 96.0;
@@ -241,6 +241,11 @@ void CheckWhole(const platform::Form& f) {
         if (d->kind != ControlKind::ComboBox) {
             EXPECT_GE(r.bottom - r.top, d->place.height * k * 0.95) << f.Name() << "." << d->name << " is squeezed";
         }
+        RECT inside;
+        GetClientRect(GetParent(c), &inside);
+        MapWindowPoints(GetParent(c), nullptr, reinterpret_cast<POINT*>(&inside), 2);
+        EXPECT_TRUE(r.left >= inside.left && r.top >= inside.top && r.right <= inside.right && r.bottom <= inside.bottom)
+            << f.Name() << "." << d->name << " reaches out of its panel";
         for (const auto& [other, o] : seen) {
             RECT both;
             if (GetParent(other) == GetParent(c) && IntersectRect(&both, &r, &o) &&
