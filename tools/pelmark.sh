@@ -1,17 +1,18 @@
 #!/usr/bin/env bash
 # Builds Pelmark with Debian's mingw-w64 cross compiler and either starts it
-# under Wine ("run") or runs every test under Wine ("test"). Installs what is
-# missing first; works as root or through sudo. Everything it makes stays in
-# the build folder, the Wine prefix included.
+# under Wine ("run"), runs every test under Wine ("test"), or makes the
+# download for Windows users in dist/ ("dist"). Installs what is missing
+# first; works as root or through sudo. Everything it makes stays in the
+# build folder (the Wine prefix included), or in build-dist/ and dist/.
 set -euo pipefail
 
 usage() {
-    echo "usage: $0 run|test" >&2
+    echo "usage: $0 run|test|dist" >&2
     exit 2
 }
 [ $# -eq 1 ] || usage
 mode=$1
-case "$mode" in run|test) ;; *) usage ;; esac
+case "$mode" in run|test|dist) ;; *) usage ;; esac
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${PELMARK_BUILD_DIR:-$root/build}
@@ -25,7 +26,7 @@ have_packages() {
         command -v wine >/dev/null && [ -x /usr/lib/wine/wine ] &&
         command -v Xvfb >/dev/null && [ -f /usr/src/googletest/CMakeLists.txt ] &&
         command -v openbox >/dev/null && command -v xdotool >/dev/null && command -v xprop >/dev/null &&
-        command -v xwd >/dev/null &&
+        command -v xwd >/dev/null && command -v python3 >/dev/null && command -v sha256sum >/dev/null &&
         [ -d /usr/share/wine/fonts ]
 }
 
@@ -37,10 +38,28 @@ install_packages() {
     "${sudo[@]}" apt-get update -q
     "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
         cmake make g++-mingw-w64-i686-posix binutils-mingw-w64-i686 \
-        wine wine32:i386 fonts-wine fonts-liberation xvfb xauth googletest openbox xdotool x11-utils x11-apps
+        wine wine32:i386 fonts-wine fonts-liberation xvfb xauth googletest openbox xdotool x11-utils x11-apps \
+        python3 coreutils
 }
 
 have_packages || install_packages
+
+if [ "$mode" = dist ]; then
+    # The release program alone, in a build folder of its own, packed into
+    # a zip whose bytes depend only on the commit; its checksum beside it.
+    build=${PELMARK_BUILD_DIR:-$root/build-dist}
+    echo "== building the download in $build"
+    cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
+        -DCMAKE_BUILD_TYPE=Release -DPELMARK_TESTS=OFF >/dev/null
+    cmake --build "$build" -j"$(nproc)" --target dist
+    mkdir -p "$root/dist"
+    rm -f "$root"/dist/Pelmark-*-win32.zip "$root/dist/SHA256SUMS"
+    cp "$build"/dist/Pelmark-*-win32.zip "$root/dist/"
+    (cd "$root/dist" && sha256sum Pelmark-*-win32.zip >SHA256SUMS)
+    echo "== made:"
+    (cd "$root/dist" && ls -l Pelmark-*-win32.zip && cat SHA256SUMS)
+    exit 0
+fi
 
 echo "== building in $build"
 cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \

@@ -59,6 +59,8 @@ reg_value() { # NAME: the value's data as reg query prints it, or nothing
 
 cleanup() {
     local rc=$?
+    # A journey's own last step, such as ending a Wine server it started.
+    if [ -n "${ON_EXIT:-}" ]; then eval "$ON_EXIT" || true; fi
     R close AgentStandIn >/dev/null || true
     for pid in "${PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
     for pid in "${PIDS[@]}"; do wait "$pid" 2>/dev/null || true; done
