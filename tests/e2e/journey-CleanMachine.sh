@@ -17,13 +17,7 @@ wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d Y /f >/dev/null 2>&1
 ON_EXIT='wineserver -k 2>/dev/null'  # the new prefix's server is ours to end
 
 step "the unpacked Pelmark.exe started: the main window with the one empty row"
-wine "$T/Pelmark/Pelmark.exe" &
-PIDS+=($!)
-PELMARK=$!
-wait_for "the main window" 60 R window TFrmZuMain
-MAIN=$(R window TFrmZuMain)
-XMAIN=$(xwindow '^Pelmark$')
-activate "$XMAIN"
+PELMARK_EXE="$T/Pelmark/Pelmark.exe" start_pelmark
 expect_eq "the grid" "$(grid_rows | tr -d '\t*')" ""
 [ "$(grid_rows | wc -l)" = 1 ] || fail "the grid shows rows: $(grid_rows)"
 

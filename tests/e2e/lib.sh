@@ -94,10 +94,11 @@ profile() { # NAME TITLE NEWS MAIL LAUNCHMODE
         "$T/template.ini" >"$T/Profiles/$1/Agent.ini"
 }
 
-# Starts Pelmark (with any arguments) and waits for its main window: MAIN is
-# its handle for the reader, XMAIN its X window.
+# Starts Pelmark (with any arguments; PELMARK_EXE, when set, is the program
+# to start) and waits for its main window: MAIN is its handle for the
+# reader, XMAIN its X window.
 start_pelmark() {
-    wine "$BIN/Pelmark.exe" "$@" &
+    wine "${PELMARK_EXE:-$BIN/Pelmark.exe}" "$@" &
     PIDS+=($!)
     PELMARK=$!
     wait_for "the main window" 30 R window TFrmZuMain
