@@ -34,16 +34,6 @@ constexpr int kBlocksAroundView = 4;
 
 const char kProblemsLoading[] = "Problems loading .INI file !";
 
-std::string ReadWholeFile(const std::string& path) {
-    std::string text;
-    platform::UniqueKernelHandle f(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                               OPEN_EXISTING, 0, nullptr));
-    if (f.get() == INVALID_HANDLE_VALUE || !f) return text;
-    char buffer[65536];
-    DWORD got = 0;
-    while (ReadFile(f.get(), buffer, sizeof buffer, &got, nullptr) && got > 0) text.append(buffer, got);
-    return text;
-}
 
 }  // namespace
 
@@ -69,33 +59,6 @@ std::pair<int, int> SectionsInView(const std::vector<int>& tops, int scrollPos, 
     const int first = static_cast<int>(std::upper_bound(tops.begin() + 1, tops.end(), scrollPos) - tops.begin()) - 1;
     const int last = static_cast<int>(std::lower_bound(tops.begin(), tops.end() - 1, scrollPos + height) - tops.begin());
     return {std::max(0, first - margin), std::min(count, std::max(last, first + 1) + margin)};
-}
-
-std::vector<std::string> LaterSectionLines(const std::string& text, const std::string& name, int occurrence) {
-    std::vector<std::string> lines;
-    int seen = -1;
-    bool inside = false;
-    size_t at = 0;
-    while (at < text.size()) {
-        size_t end = text.find_first_of("\r\n", at);
-        if (end == std::string::npos) end = text.size();
-        std::string line = text.substr(at, end - at);
-        at = end + 1;
-        const auto first = line.find_first_not_of(" \t");
-        if (first == std::string::npos) continue;
-        line.erase(0, first);
-        line.erase(line.find_last_not_of(" \t") + 1);
-        if (line.front() == '[') {
-            const auto close = line.find(']');
-            std::string section = line.substr(1, close == std::string::npos ? std::string::npos : close - 1);
-            section.erase(0, section.find_first_not_of(" \t"));
-            section.erase(section.find_last_not_of(" \t") + 1);
-            inside = lstrcmpiA(section.c_str(), name.c_str()) == 0 && ++seen == occurrence;
-            continue;
-        }
-        if (inside && line.front() != ';') lines.push_back(line);
-    }
-    return lines;
 }
 
 std::vector<IniRow> RowsFromLines(const std::vector<std::string>& lines) {
@@ -186,19 +149,17 @@ bool TFrmZuEditINIFile::LoadINIFile(const std::string& path) {
 }
 
 void TFrmZuEditINIFile::ReadRows(const platform::IniFile& ini) {
-    std::string text;
     for (Section& s : sections_) {
+        std::vector<std::string> lines;
         if (s.occurrence == 0) {
-            std::vector<std::string> lines;
             ini.ReadSectionValues(s.name, lines);
             s.rows = RowsFromLines(lines);
             continue;
         }
         // A later section of a name already seen: the file service reads and
-        // writes only the first, so this one is read from the file itself
-        // and shown read-only.
-        if (text.empty()) text = ReadWholeFile(path_);
-        s.rows = RowsFromLines(LaterSectionLines(text, s.name, s.occurrence));
+        // writes only the first, so this one is shown read-only.
+        ini.ReadLaterSectionValues(s.name, s.occurrence, lines);
+        s.rows = RowsFromLines(lines);
         for (IniRow& r : s.rows) r.duplicate = true;
     }
 }

@@ -40,10 +40,6 @@ std::vector<std::pair<std::string, std::string>> ChangedValues(const std::vector
 // section without keys gets one empty row.
 std::vector<IniRow> RowsFromLines(const std::vector<std::string>& lines);
 
-// The lines of the `occurrence`-th section named `name` (0: the first;
-// letter case aside) in an INI file's text, comments left out.
-std::vector<std::string> LaterSectionLines(const std::string& text, const std::string& name, int occurrence);
-
 // Where each section's block starts in the scroll area, from the top: a block
 // is its header, and its grid while expanded. One entry more than there are
 // sections: the last is the height of them all.

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "platform/Error.h"
+#include "platform/Handles.h"
 
 namespace platform {
 
@@ -118,6 +119,49 @@ void IniFile::ReadSectionValues(const std::string& section, std::vector<std::str
     ReadSection(section, keys);
     list.clear();
     for (const auto& k : keys) list.push_back(k + "=" + ReadString(section, k, ""));
+}
+
+void IniFile::ReadLaterSectionValues(const std::string& section, int occurrence,
+                                     std::vector<std::string>& list) const {
+    std::string text;
+    HANDLE opened = CreateFileA(path_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    if (opened != INVALID_HANDLE_VALUE) {
+        UniqueKernelHandle f(opened);
+        std::vector<char> buffer(65536);
+        DWORD got = 0;
+        while (ReadFile(f.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr) && got > 0) {
+            text.append(buffer.data(), got);
+        }
+    }
+    list = SectionLinesIn(text, section, occurrence);
+}
+
+std::vector<std::string> SectionLinesIn(const std::string& text, const std::string& name, int occurrence) {
+    auto trim = [](std::string& s) {
+        s.erase(0, s.find_first_not_of(" \t"));
+        s.erase(s.find_last_not_of(" \t") + 1);
+    };
+    std::vector<std::string> lines;
+    int seen = -1;
+    bool inside = false;
+    for (size_t at = 0; at < text.size();) {
+        size_t end = text.find_first_of("\r\n", at);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(at, end - at);
+        at = end + 1;
+        trim(line);
+        if (line.empty()) continue;
+        if (line.front() == '[') {
+            const auto close = line.find(']');
+            std::string section = line.substr(1, close == std::string::npos ? std::string::npos : close - 1);
+            trim(section);
+            inside = lstrcmpiA(section.c_str(), name.c_str()) == 0 && ++seen == occurrence;
+        } else if (inside && line.front() != ';') {
+            lines.push_back(line);
+        }
+    }
+    return lines;
 }
 
 }  // namespace platform

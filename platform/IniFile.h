@@ -1,6 +1,8 @@
 // The INI file object: one file path, read and written through the system's
 // private-profile service. Nothing else in the program parses or writes INI
-// text. Values and name lists are read whole, however long they are.
+// text. Values and name lists are read whole, however long they are. The
+// one thing it reads past the service is a later section of a name already
+// used, which the service never reads.
 #pragma once
 
 #include <cstdint>
@@ -39,6 +41,9 @@ public:
     void ReadSections(std::vector<std::string>& list) const;
     void ReadSection(const std::string& section, std::vector<std::string>& list) const;
     void ReadSectionValues(const std::string& section, std::vector<std::string>& list) const;
+    // The lines of the `occurrence`-th section of that name (1: the second),
+    // read from the file's own text, comments left out.
+    void ReadLaterSectionValues(const std::string& section, int occurrence, std::vector<std::string>& list) const;
 
     void Close();
 
@@ -51,5 +56,9 @@ private:
 // The integer reading of an INI value: "0x"/"0X" and at least one more
 // character is hexadecimal, anything else decimal; `def` when it does not convert.
 int32_t IniTextToInt(const std::string& text, int32_t def);
+
+// The lines of the `occurrence`-th section named `name` (0: the first;
+// letter case aside) in INI text, comments and blank lines left out.
+std::vector<std::string> SectionLinesIn(const std::string& text, const std::string& name, int occurrence);
 
 }  // namespace platform

@@ -207,7 +207,7 @@ TEST(IniEditor, ALaterSectionOfANameShowsItsOwnKeysReadOnly) {
     EXPECT_NE(text.find("NewsServer=edited"), std::string::npos) << text;
     EXPECT_NE(text.find("NewsServer=b"), std::string::npos) << text;
     EXPECT_EQ(text.find("typed"), std::string::npos) << text;
-    EXPECT_EQ(inieditor::LaterSectionLines("[a]\r\nx=1\r\n [ A ] \r\n y = 2 \r\n[b]\r\nz=3", "A", 1),
+    EXPECT_EQ(platform::SectionLinesIn("[a]\r\nx=1\r\n [ A ] \r\n y = 2 \r\n[b]\r\nz=3", "A", 1),
               std::vector<std::string>{"y = 2"});
 }
 
