@@ -4,6 +4,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "about/KelAboutVersion.h"
 #include "about/xDialogs.h"
 #include "inieditor/ZuEditINIFile.h"
 #include "platform/Application.h"
@@ -487,11 +488,31 @@ TEST(Dialogs, OpeningAndClosingLeavesNoGdiObjectBehind) {
              d.Run([] { return about::ShowGlyphMessageDialog("Delete?", about::MsgKind::Confirmation,
                                                              about::mbYes | about::mbNo, 0); });
          }},
+        {"About", [] {
+             UiDriver d;
+             d.Then([](DriverWindow& w) {
+                 w.Press("BitBtnMemory");
+                 w.Press("BitBtnOK");
+             });
+             d.Run([] { about::ShowAboutWindow(nullptr, {}); });
+         }},
+    };
+    auto windows = [] {
+        struct Count {
+            static BOOL CALLBACK One(HWND, LPARAM p) {
+                ++*reinterpret_cast<int*>(p);
+                return TRUE;
+            }
+        };
+        int n = 0;
+        EnumThreadWindows(GetCurrentThreadId(), &Count::One, reinterpret_cast<LPARAM>(&n));
+        return n;
     };
     for (const auto& [name, open] : dialogs) {
         open();  // what a first opening makes once for the process
-        const int before = testing_support::GdiObjectCount();
+        const int before = testing_support::GdiObjectCount(), windowsBefore = windows();
         for (int i = 0; i < 20; ++i) open();
         EXPECT_LE(testing_support::GdiObjectCount(), before + 2) << name;
+        EXPECT_EQ(windows(), windowsBefore) << name;
     }
 }
