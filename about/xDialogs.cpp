@@ -132,8 +132,12 @@ int Show(const std::string& text, MsgKind kind, MsgButtons buttons, bool glyph) 
     const CaptionTable& table = glyph ? DialogCaptions() : plain;
     const int k = static_cast<int>(kind);
 
-    // Laid out at the DPI of the screen the user is working on.
-    const int dpi = platform::WindowDpi(GetActiveWindow());
+    // Laid out at the DPI of the screen the user is working on, and shown
+    // in the middle of that screen.
+    HWND owner = GetActiveWindow();
+    const int dpi = platform::WindowDpi(owner);
+    const RECT screen = platform::MonitorBounds(owner);
+    const int screenW = screen.right - screen.left, screenH = screen.bottom - screen.top;
     platform::UniqueFont font = MakeFont(glyph, dpi);
     platform::UniqueMemoryDC memory(CreateCompatibleDC(nullptr));
     HDC dc = memory.get();
@@ -160,7 +164,7 @@ int Show(const std::string& text, MsgKind kind, MsgButtons buttons, bool glyph) 
     {
         // The text wraps at half the screen's width, measured as it is
         // drawn: a last letter's ink may reach past the advance widths.
-        const int half = GetSystemMetrics(SM_CXSCREEN) / 2;
+        const int half = screenW / 2;
         constexpr UINT kFormat = DT_EXPANDTABS | DT_WORDBREAK | DT_NOPREFIX;
         auto measure = [&](int limit) {
             RECT r{0, 0, limit, 0};
@@ -188,11 +192,12 @@ int Show(const std::string& text, MsgKind kind, MsgButtons buttons, bool glyph) 
     const std::string title =
         kind == MsgKind::Custom ? platform::Application::Instance().Title() : table.titles[k];
 
-    RECT outer{0, 0, lay.client.width, lay.client.height};
-    AdjustWindowRectEx(&outer, WS_POPUP | WS_CAPTION | WS_SYSMENU, FALSE, WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT);
-    const int ow = outer.right - outer.left, oh = outer.bottom - outer.top;
+    // The frame as the system draws it on that screen, at its DPI.
+    const platform::Size outer = platform::OuterSizeForClient(
+        lay.client, WS_POPUP | WS_CAPTION | WS_SYSMENU, WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, dpi);
+    const int ow = outer.width, oh = outer.height;
     FormDef def{.windowClass = glyph ? "TxMessageForm" : "TMessageForm", .name = "MessageForm", .caption = title,
-                .place = {(GetSystemMetrics(SM_CXSCREEN) - ow) / 2, (GetSystemMetrics(SM_CYSCREEN) - oh) / 2, ow, oh},
+                .place = {screen.left + (screenW - ow) / 2, screen.top + (screenH - oh) / 2, ow, oh},
                 .sizeable = false, .helpButton = false, .keyPreview = true, .measuredAtDpi = dpi};
     if (m.hasIcon) def.controls.push_back({.name = kImage, .kind = ControlKind::Icon, .place = lay.icon});
     // Shown as written: an "&" in a message (a profile's name, say) is a letter.

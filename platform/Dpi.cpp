@@ -37,6 +37,15 @@ UniqueFont PointFont(const char* face, int points, int dpi, int weight, bool ita
                                   face));
 }
 
+RECT MonitorBounds(HWND window) {
+    HMONITOR monitor = window ? MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST)
+                              : MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    if (monitor && GetMonitorInfoA(monitor, &info)) return info.rcMonitor;
+    return RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+}
+
 int WindowDpi(HWND window) {
     using ForWindow = UINT(WINAPI*)(HWND);
     static const auto forWindow = NewerUserFunction<ForWindow>("GetDpiForWindow");
@@ -55,6 +64,17 @@ Size OuterSizeForDpi(Size outer, DWORD style, DWORD exStyle, int dpi) {
     const Size frame = FrameAt(style, exStyle, dpi);
     auto one = [dpi](int o, int f96, int f) { return o > 0 ? ScaleForDpi(o - f96, dpi) + f : o; };
     return {one(outer.width, frame96.width, frame.width), one(outer.height, frame96.height, frame.height)};
+}
+
+int SystemMetricForDpi(int index, int dpi) {
+    using ForDpi = int(WINAPI*)(int, UINT);
+    static const auto forDpi = NewerUserFunction<ForDpi>("GetSystemMetricsForDpi");
+    return forDpi ? forDpi(index, static_cast<UINT>(dpi)) : GetSystemMetrics(index);
+}
+
+Size OuterSizeForClient(Size client, DWORD style, DWORD exStyle, int dpi) {
+    const Size frame = FrameAt(style, exStyle, dpi);
+    return {client.width + frame.width, client.height + frame.height};
 }
 
 }  // namespace platform

@@ -7,6 +7,12 @@
 #include "platform/Handles.h"
 #include "platform/Layout.h"
 
+// Sent by systems from Windows 10 on, before a window moves to a screen of
+// another DPI; the headers show it only to builds for those systems.
+#ifndef WM_GETDPISCALEDSIZE
+#define WM_GETDPISCALEDSIZE 0x02E4
+#endif
+
 namespace platform {
 
 constexpr int kDesignDpi = 96;
@@ -29,6 +35,10 @@ Size ScaleForDpi(Size s, int dpi);
 // A font of `points` at `dpi`.
 UniqueFont PointFont(const char* face, int points, int dpi, int weight = FW_NORMAL, bool italic = false);
 
+// The bounds of the screen (monitor) that holds most of a window, in
+// virtual-screen pixels; the primary screen's for no window.
+RECT MonitorBounds(HWND window);
+
 // The DPI of the screen a window is on (the system's where the system
 // cannot tell per window).
 int WindowDpi(HWND window);
@@ -37,5 +47,13 @@ int WindowDpi(HWND window);
 // `outer` at 96 DPI: its client area scales, its frame is the system's at
 // `dpi`. A zero component stays zero ("no limit").
 Size OuterSizeForDpi(Size outer, DWORD style, DWORD exStyle, int dpi);
+
+// A system metric (SM_...) at `dpi`, where the system can answer per DPI;
+// at the system's DPI elsewhere.
+int SystemMetricForDpi(int index, int dpi);
+
+// The outer size of a window with these styles whose client area is
+// `client`, its frame as the system draws it at `dpi`.
+Size OuterSizeForClient(Size client, DWORD style, DWORD exStyle, int dpi);
 
 }  // namespace platform

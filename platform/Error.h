@@ -10,7 +10,13 @@ namespace platform {
 
 class Error : public std::runtime_error {
 public:
-    explicit Error(const std::string& message) : std::runtime_error(message) {}
+    explicit Error(const std::string& message, DWORD systemCode = 0)
+        : std::runtime_error(message), systemCode_(systemCode) {}
+    // The system's error code behind the failure, where one is known (0: none).
+    DWORD SystemCode() const { return systemCode_; }
+
+private:
+    DWORD systemCode_;
 };
 
 // printf-style formatting into a std::string (the user-visible texts carry %s/%d).

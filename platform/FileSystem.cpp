@@ -1,12 +1,36 @@
 #include "platform/FileSystem.h"
 
 #include <windows.h>
+#include <shlobj.h>
+
+#include <string>
 
 namespace platform {
 
 bool RunningUnderWine() {
     static const bool wine = GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
     return wine;
+}
+
+bool FolderIsWritable(const std::string& folder) {
+    if (!DirectoryExists(folder)) return false;
+    const std::string base = IncludeTrailingBackslash(folder) + "Pelmark-write-test-" +
+                             std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount());
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string probe = base + "-" + std::to_string(attempt);
+        if (CreateDirectoryA(probe.c_str(), nullptr)) {
+            RemoveDirectoryA(probe.c_str());
+            return true;
+        }
+        if (GetLastError() != ERROR_ALREADY_EXISTS) return false;
+    }
+    return false;
+}
+
+std::string LocalAppDataFolder() {
+    char path[MAX_PATH] = {};
+    if (FAILED(SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, path))) return {};
+    return path;
 }
 
 std::string FinalPath(const std::string& path) {

@@ -15,6 +15,14 @@ std::string ExtractFilePath(const std::string& path);
 // The path with its extension (from the last "." of the file name) replaced.
 std::string ChangeFileExt(const std::string& path, const std::string& ext);
 
+// Whether this user may make things in an existing folder: found out by
+// making, and removing again, a sub-folder of a name nobody else uses.
+bool FolderIsWritable(const std::string& folder);
+
+// The user's local application data folder, not synced or roamed by
+// default ("" where the system cannot say).
+std::string LocalAppDataFolder();
+
 // Whether the program runs under Wine. Its windowing and file system differ
 // from Windows in ways the program must work around (see the callers).
 bool RunningUnderWine();

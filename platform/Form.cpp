@@ -250,6 +250,19 @@ Size Form::MaximumSize() const {
     return OuterSizeForDpi(def_.maxSize, GetWindowLongA(hwnd_, GWL_STYLE), GetWindowLongA(hwnd_, GWL_EXSTYLE), dpi_);
 }
 
+Size Form::ScaledOuterSize(int dpi) const {
+    const DWORD style = GetWindowLongA(hwnd_, GWL_STYLE), ex = GetWindowLongA(hwnd_, GWL_EXSTYLE);
+    RECT c{};
+    GetClientRect(hwnd_, &c);
+    Size outer = OuterSizeForClient({RescaleDpi(c.right, dpi_, dpi), RescaleDpi(c.bottom, dpi_, dpi)}, style, ex, dpi);
+    const Size least = OuterSizeForDpi(def_.minSize, style, ex, dpi), most = OuterSizeForDpi(def_.maxSize, style, ex, dpi);
+    if (least.width > 0) outer.width = std::max(outer.width, least.width);
+    if (least.height > 0) outer.height = std::max(outer.height, least.height);
+    if (most.width > 0) outer.width = std::min(outer.width, most.width);
+    if (most.height > 0) outer.height = std::min(outer.height, most.height);
+    return outer;
+}
+
 Rect Form::TablePlace(const Rect& r) const {
     return RescaleDpi(r, def_.measuredAtDpi ? def_.measuredAtDpi : kDesignDpi, dpi_);
 }
@@ -420,7 +433,8 @@ void Form::FitHintWidth() {
     // wraps within the window's width.
     RECT form{};
     GetWindowRect(hwnd_, &form);
-    const int width = RunningUnderWine() ? std::min(600, static_cast<int>(form.right - form.left) - 8) : 600;
+    const int most = Scale(600);
+    const int width = RunningUnderWine() ? std::min(most, static_cast<int>(form.right - form.left) - 8) : most;
     SendMessageA(tooltip_, TTM_SETMAXTIPWIDTH, 0, width);
 }
 
@@ -818,8 +832,18 @@ LRESULT Form::Handle(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
             if (most.height > 0) mm->ptMaxTrackSize.y = most.height;
             return 0;
         }
+        case WM_GETDPISCALEDSIZE: {
+            // The system then suggests the size this form lays itself out
+            // at, not its own linear guess.
+            const Size size = ScaledOuterSize(static_cast<int>(wp));
+            auto* answer = reinterpret_cast<SIZE*>(lp);
+            answer->cx = size.width;
+            answer->cy = size.height;
+            return TRUE;
+        }
         case WM_DPICHANGED:
             DpiChanged(LOWORD(wp), reinterpret_cast<const RECT*>(lp));
+            if (tooltip_) FitHintWidth();
             return 0;
         case WM_SIZE:
             if (tooltip_) FitHintWidth();

@@ -187,6 +187,9 @@ public:
     // The outer size limits of the table at the form's DPI; 0: no limit.
     Size MinimumSize() const;
     Size MaximumSize() const;
+    // The outer size the form takes at another DPI: its client area scaled,
+    // the frame at that DPI, its limits there bounding it.
+    Size ScaledOuterSize(int dpi) const;
 
     // Adds a control at run time (after Create), placed and anchored like the
     // table's; returns its window.

@@ -95,9 +95,10 @@ void IniFile::WriteString(const std::string& section, const std::string& key,
                           const std::string& value) {
     // The service deletes the key (and says it succeeded), or crashes, for
     // a value of this length or more: such a value is never handed to it.
-    if (value.size() >= kMaxWrittenValue ||
-        !WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), path_.c_str())) {
-        throw Error(Format("Unable to write to %s", path_.c_str()));
+    if (value.size() >= kMaxWrittenValue) throw Error(Format("Unable to write to %s", path_.c_str()));
+    if (!WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), path_.c_str())) {
+        const DWORD code = GetLastError();
+        throw Error(Format("Unable to write to %s", path_.c_str()), code);
     }
     written_ = true;
 }

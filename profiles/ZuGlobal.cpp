@@ -5,6 +5,7 @@
 #include "about/xDialogs.h"
 #include "platform/Application.h"
 #include "platform/Checkpoints.h"
+#include "platform/Dpi.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
 #include "platform/Form.h"
@@ -65,18 +66,33 @@ namespace {
 
 using about::ShowError;
 
-// Creates a folder and every missing folder above it, outermost first.
-void ForceDirectories(const std::string& path) {
+// Creates a folder and every missing folder above it, outermost first;
+// the system's error of the last folder it could not make (0: none).
+DWORD ForceDirectories(const std::string& path) {
     std::string p = path;
     while (!p.empty() && (p.back() == '\\' || p.back() == '/')) p.pop_back();
-    if (p.empty() || platform::DirectoryExists(p)) return;
+    if (p.empty() || platform::DirectoryExists(p)) return 0;
     const std::string parent = platform::ExtractFilePath(p);
     // Stop at a drive ("C:\") or a share root: those are never made.
-    if (!parent.empty() && parent != p && parent.size() > 3) ForceDirectories(parent);
-    CreateDirectoryA(p.c_str(), nullptr);
+    DWORD error = 0;
+    if (!parent.empty() && parent != p && parent.size() > 3) error = ForceDirectories(parent);
+    if (CreateDirectoryA(p.c_str(), nullptr)) return 0;
+    const DWORD own = GetLastError();
+    return error ? error : own;
 }
 
+// A failure the user can mend in Setup: one line after the message says how.
+std::string WithAccessHint(const std::string& message, DWORD systemCode) {
+    return systemCode == ERROR_ACCESS_DENIED ? message + "\r" + kNotWritableHint : message;
+}
+
+void WriteProfileKeys(const std::string& name, const std::string& title, const std::string& newsServer,
+                      const std::string& mailServer, bool launchMode);
+
 }  // namespace
+
+const char* const kNotWritableHint =
+    "You may not write in this folder: choose another \"Profile folder\" in Setup.";
 
 bool CreateProfileFolder(const std::string& name) {
     const std::string folder = ProfileFolderPath(name);
@@ -84,13 +100,14 @@ bool CreateProfileFolder(const std::string& name) {
         ShowError(Format("Profile \"%s\" allready exist, try again !", name.c_str()));
         return false;
     }
-    ForceDirectories(folder);
+    const DWORD made = ForceDirectories(folder);
     if (!platform::DirectoryExists(folder)) {
-        ShowError(Format("Could not create the profile \"%s\" !", name.c_str()));
+        ShowError(WithAccessHint(Format("Could not create the profile \"%s\" !", name.c_str()), made));
         return false;
     }
     if (!CopyFileA(settings::Settings.DefaultIniPath.c_str(), ProfileIniPath(name).c_str(), FALSE)) {
-        ShowError(Format("Could not copy default profile to \"%s\" !", name.c_str()));
+        const DWORD code = GetLastError();
+        ShowError(WithAccessHint(Format("Could not copy default profile to \"%s\" !", name.c_str()), code));
         return false;
     }
     return true;
@@ -99,6 +116,16 @@ bool CreateProfileFolder(const std::string& name) {
 void WriteProfileIni(const std::string& name, const std::string& title,
                      const std::string& newsServer, const std::string& mailServer,
                      bool launchMode) {
+    try {
+        WriteProfileKeys(name, title, newsServer, mailServer, launchMode);
+    } catch (const platform::Error& e) {
+        throw platform::Error(WithAccessHint(e.what(), e.SystemCode()), e.SystemCode());
+    }
+}
+
+namespace {
+void WriteProfileKeys(const std::string& name, const std::string& title, const std::string& newsServer,
+                      const std::string& mailServer, bool launchMode) {
     IniFile ini(ProfileIniPath(name));
     ini.WriteString("View", "Title", title);
     ini.WriteString("Servers", "NewsServer", newsServer);
@@ -107,6 +134,7 @@ void WriteProfileIni(const std::string& name, const std::string& title,
     const std::string home = ini.ReadString("Directories", "Home", "");
     if (!platform::DirectoryExists(home)) ini.WriteString("Directories", "Home", "");
 }
+}  // namespace
 
 std::string ProfileFolderPath(const std::string& name) { return settings::Settings.ProfileFolder + name; }
 
@@ -159,10 +187,18 @@ bool RemoveLink(const LinkEntry& link) {
 
 }  // namespace
 
+bool IsLinkEntry(DWORD attributes, DWORD reparseTag) {
+    // Many ordinary files and folders carry a reparse point (cloud files and
+    // folders, deduplicated or system-compressed files): only a tag that
+    // names another place makes a link.
+    return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) && IsReparseTagNameSurrogate(reparseTag);
+}
+
 bool FindLinksBelow(const std::string& folder, std::vector<LinkEntry>& links) {
     // An entry that is no link has the final path of its folder plus its
-    // name. Windows flags every link as a reparse point; Wine flags links to
-    // folders only, so the final path is what finds a link to a file there.
+    // name. Windows marks every link with a link's reparse tag; Wine marks
+    // links to folders only, so the final path is what finds a link to a
+    // file there.
     const std::string here = platform::FinalPath(folder);
     if (here.empty()) return false;
     WIN32_FIND_DATAA fd;
@@ -173,7 +209,7 @@ bool FindLinksBelow(const std::string& folder, std::vector<LinkEntry>& links) {
         if (name == "." || name == "..") continue;
         const std::string path = folder + "\\" + name;
         const bool isFolder = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        const bool flagged = (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+        const bool flagged = IsLinkEntry(fd.dwFileAttributes, fd.dwReserved0);
         if (flagged || !SamePath(platform::FinalPath(path), here + "\\" + name)) {
             links.push_back({path, isFolder, flagged});  // never looked into
         } else if (isFolder && !FindLinksBelow(path, links)) {
@@ -187,12 +223,19 @@ bool DeleteFolder(const std::string& path) {
     if (!platform::DirectoryExists(path)) return false;
     std::string from = path;
     if (!from.empty() && from.back() == '\\') from.pop_back();
-    const DWORD attrs = GetFileAttributesA(from.c_str());
-    if (attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    WIN32_FIND_DATAA self;
+    {
+        platform::UniqueFind find(FindFirstFileA(from.c_str(), &self));
+        if (!find) return false;
+    }
+    std::string parent = platform::FinalPath(platform::ExtractFilePath(from));
+    if (!parent.empty() && parent.back() == '\\') parent.pop_back();
+    const bool tagged = IsLinkEntry(self.dwFileAttributes, self.dwReserved0);
+    if (tagged || !SamePath(platform::FinalPath(from), parent + "\\" + self.cFileName)) {
         // A link (or junction) to a folder elsewhere: the shell would move
         // the target's contents to the recycle bin. Only the link goes, and
         // where the platform cannot remove just the link, nothing does.
-        return RemoveLink({from, true, true});
+        return RemoveLink({from, true, tagged});
     }
     // A link anywhere inside is just as dangerous: where the recycle bin
     // cannot take the folder, the shell's permanent delete walks through it
@@ -212,20 +255,24 @@ bool DeleteFolder(const std::string& path) {
     op.pFrom = from.c_str();
     op.pTo = nullptr;
     op.fFlags = kDeleteFolderFlags;
-    return shellFileOperation->Run(op) == 0 && !op.fAnyOperationsAborted;
+    if (shellFileOperation->Run(op) != 0 || op.fAnyOperationsAborted) return false;
+    // The shell reports success also when the user skipped a file in use:
+    // the delete succeeded only when the folder is gone.
+    return !platform::DirectoryExists(path);
 }
 
-POINT CenterPosition(platform::Size size, const RECT* reference, platform::Size screen) {
-    POINT p{screen.width / 2 - size.width / 2, screen.height / 2 - size.height / 2};
+POINT CenterPosition(platform::Size size, const RECT* reference, const RECT& monitor) {
+    const int mw = monitor.right - monitor.left, mh = monitor.bottom - monitor.top;
+    POINT p{monitor.left + mw / 2 - size.width / 2, monitor.top + mh / 2 - size.height / 2};
     if (!reference) return p;
     const int rw = reference->right - reference->left;
     const int rh = reference->bottom - reference->top;
     p.x = reference->left + rw / 2 - size.width / 2;
     p.y = reference->top + rh / 2 - size.height / 2;
-    if (p.x < 0) p.x = 0;
-    else if (p.x + size.width > screen.width) p.x = screen.width - size.width;
-    if (p.y < 0) p.y = 0;
-    else if (p.y + size.height > screen.height) p.y = screen.height - size.height;
+    if (p.x < monitor.left) p.x = monitor.left;
+    else if (p.x + size.width > monitor.right) p.x = monitor.right - size.width;
+    if (p.y < monitor.top) p.y = monitor.top;
+    else if (p.y + size.height > monitor.bottom) p.y = monitor.bottom - size.height;
     return p;
 }
 
@@ -236,7 +283,6 @@ void CenterForm(platform::Form* form) {
         RECT rc;
         GetWindowRect(h, &rc);
         const platform::Size size{rc.right - rc.left, rc.bottom - rc.top};
-        const platform::Size screen{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
 
         HWND reference = nullptr;
         if (GetWindowLongA(h, GWL_STYLE) & WS_CHILD) reference = GetParent(h);
@@ -251,6 +297,9 @@ void CenterForm(platform::Form* form) {
         }
         RECT ref;
         const bool haveRef = reference && GetWindowRect(reference, &ref);
+        // Kept on the screen that holds the reference window (the primary
+        // one without a reference), wherever that screen stands.
+        const RECT screen = platform::MonitorBounds(haveRef ? reference : nullptr);
         const POINT p = CenterPosition(size, haveRef ? &ref : nullptr, screen);
         SetWindowPos(h, nullptr, p.x, p.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     } catch (...) {

@@ -57,6 +57,10 @@ bool ProfileFolderExists(const std::string& name);
 // system matches names without regard to case.
 void RequireListedProfileFolder(const std::string& name);
 
+// The line added after a message when a profile could not be made or
+// written because this user may not write in the folder.
+extern const char* const kNotWritableHint;
+
 // Makes the folder of a new profile and copies the template into it; shows
 // its own message and returns false when it cannot.
 bool CreateProfileFolder(const std::string& name);
@@ -71,6 +75,10 @@ void WriteProfileIni(const std::string& name, const std::string& title,
 // the shell did all of it. The shell asks before anything would be deleted
 // for good (a folder the recycle bin cannot take).
 bool DeleteFolder(const std::string& path);
+// Whether a directory entry with these attributes and reparse tag (the
+// find data's dwReserved0) is a link: a symbolic link, a junction or a mount
+// point. Other reparse points are ordinary files and folders.
+bool IsLinkEntry(DWORD attributes, DWORD reparseTag);
 // The links (symbolic links, junctions) inside a folder at any depth, not
 // looked into; false when some folder below could not be searched whole.
 struct LinkEntry {
@@ -90,9 +98,10 @@ public:
 void UseShellFileOperation(ShellFileOperation* operation);
 constexpr FILEOP_FLAGS kDeleteFolderFlags = FOF_NOCONFIRMATION | FOF_ALLOWUNDO | FOF_WANTNUKEWARNING;
 
-// Where a form of `size` goes: centred over `reference` and kept on the
-// screen, or centred on the screen without a reference.
-POINT CenterPosition(platform::Size size, const RECT* reference, platform::Size screen);
+// Where a form of `size` goes: centred over `reference` and kept within
+// `monitor` (the bounds of the screen that holds the reference), or centred
+// on `monitor` without a reference.
+POINT CenterPosition(platform::Size size, const RECT* reference, const RECT& monitor);
 
 // Centres a dialog over the window it belongs to, kept on the screen.
 void CenterForm(platform::Form* form);

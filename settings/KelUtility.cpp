@@ -63,7 +63,18 @@ void DeriveAgentFolders(const std::string& programFilesDir, TSettings& target) {
     const std::string ini = platform::ChangeFileExt(candidate, ".ini");
     if (platform::FileExists(ini)) target.DefaultIniPath = ini;
     target.AgentFolder = platform::ExtractFilePath(candidate);
-    target.ProfileFolder = target.AgentFolder;
+    const bool writable = platform::FolderIsWritable(target.AgentFolder);
+    target.ProfileFolder =
+        DefaultProfileFolder(target.AgentFolder, writable, writable ? std::string() : platform::LocalAppDataFolder());
+}
+
+std::string DefaultProfileFolder(const std::string& agentFolder, bool agentFolderWritable,
+                                 const std::string& localAppData) {
+    // Agent lives under Program Files, which a standard user (or an
+    // administrator without elevation) cannot write to; and the program's
+    // manifest turns off the system's quiet redirection of such writes.
+    if (agentFolderWritable || localAppData.empty()) return agentFolder;
+    return platform::IncludeTrailingBackslash(localAppData) + "Pelmark\\Profiles\\";
 }
 
 void LoadDefaultSettings(TSettings& target) {

@@ -48,6 +48,11 @@ extern const char* const WindowsKey; // under HKEY_LOCAL_MACHINE
 // Fills in what follows from Agent installed as "Agent\Agent.exe" under
 // `programFilesDir` (empty: nothing is found).
 void DeriveAgentFolders(const std::string& programFilesDir, TSettings& target);
+// The default profile folder: Agent's own folder where this user can write
+// in it; otherwise "Pelmark\Profiles\" in the user's local application
+// data (made when the first profile is), unless that is unknown too.
+std::string DefaultProfileFolder(const std::string& agentFolder, bool agentFolderWritable,
+                                 const std::string& localAppData);
 
 void LoadDefaultSettings(TSettings& target);
 void LoadSettings(TSettings& target);

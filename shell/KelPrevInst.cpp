@@ -87,7 +87,16 @@ HWND FindRunningCopy(const char* className, LRESULT appID) {
     return s.found;
 }
 
+BOOL(WINAPI* AllowForeground)(DWORD processId) = &AllowSetForegroundWindow;
+
 void HandOver(HWND running, const std::vector<std::string>& params) {
+    // The system lets a process take the foreground only under its rules,
+    // which the start the user just made meets and the running copy, asked
+    // from outside, does not: this start passes its right on, or the copy
+    // could only flash its taskbar button.
+    DWORD runningProcess = 0;
+    GetWindowThreadProcessId(running, &runningProcess);
+    if (runningProcess) AllowForeground(runningProcess);
     PostMessageA(running, MsgAppRestore(), 0, 0);
     if (params.empty()) return;
     const std::string text = JoinParameters(params, CommandLineSeparator);

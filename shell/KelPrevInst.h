@@ -38,8 +38,11 @@ std::string JoinParameters(const std::vector<std::string>& params, const std::st
 HWND FindRunningCopy(const char* className, LRESULT appID);
 
 // Brings `running` forward and hands over `params`; raises the system's error
-// when the joined text cannot be stored as an atom.
+// when the joined text cannot be stored as an atom. First lets the running
+// copy's process take the foreground, through AllowForeground (the system's
+// AllowSetForegroundWindow; a test may record the call instead).
 void HandOver(HWND running, const std::vector<std::string>& params);
+extern BOOL(WINAPI* AllowForeground)(DWORD processId);
 
 // Returns when no copy runs; otherwise hands over and ends the process with 0.
 void CheckPrevInstance(const char* className, LRESULT appID);

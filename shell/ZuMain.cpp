@@ -265,7 +265,7 @@ void TFrmZuMain::FillProfileGrid() {
     // Each column as wide as its widest text, header included, plus 6; the
     // list view's own cell margins come on top so that no text is cut. The
     // texts are measured once, in one device context with the grid's font.
-    const int margins = 4 * GetSystemMetrics(SM_CXEDGE) + 4;
+    const int margins = 4 * platform::SystemMetricForDpi(SM_CXEDGE, Dpi()) + 4;
     platform::UniqueMemoryDC memory(CreateCompatibleDC(nullptr));
     HDC dc = memory.get();
     platform::SelectGuard selected(dc, reinterpret_cast<HFONT>(SendMessageA(grid, WM_GETFONT, 0, 0)));

@@ -388,6 +388,14 @@ TEST(Dpi, AFormMovedToAScreenOfAnotherDpiIsLaidOutAgain) {
     // The system suggests the window with its client scaled; the frame here
     // stays the one this process draws at 96 DPI.
     auto move = [](platform::Form& f) {
+        // Asked first, the form names the size its table gives at 144 DPI.
+        SIZE answer{};
+        EXPECT_TRUE(SendMessageA(f.Handle(), WM_GETDPISCALEDSIZE, 144, reinterpret_cast<LPARAM>(&answer)));
+        const platform::Size table = platform::OuterSizeForDpi(
+            {f.Definition().place.width, f.Definition().place.height}, GetWindowLongA(f.Handle(), GWL_STYLE),
+            GetWindowLongA(f.Handle(), GWL_EXSTYLE), 144);
+        EXPECT_EQ(answer.cx, table.width) << f.Name();
+        EXPECT_EQ(answer.cy, table.height) << f.Name();
         RECT r, c;
         GetWindowRect(f.Handle(), &r);
         GetClientRect(f.Handle(), &c);

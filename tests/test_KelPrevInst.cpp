@@ -70,6 +70,16 @@ private:
     std::string className_;
 };
 
+DWORD gAllowed = 0;
+int gRestoresWhenAllowed = -1;
+StandIn* gAllowedBeforeRestore = nullptr;
+BOOL WINAPI RecordAllowForeground(DWORD pid) {
+    gAllowed = pid;
+    testing_support::PumpFor(std::chrono::milliseconds(50));  // a restore posted already would arrive now
+    gRestoresWhenAllowed = gAllowedBeforeRestore->restores;
+    return TRUE;
+}
+
 std::string PelmarkPath() {
     char path[MAX_PATH];
     GetModuleFileNameA(nullptr, path, MAX_PATH);
@@ -203,6 +213,16 @@ TEST(PrevInstance, SecondStartWithoutParametersOnlyAsksToRestore) {
     testing_support::PumpFor(std::chrono::milliseconds(100));
     EXPECT_EQ(running.restores, 1);
     EXPECT_TRUE(running.handedOver.empty());
+    // The running copy is let take the foreground before it is asked to come forward.
+    gAllowed = 0;
+    gAllowedBeforeRestore = &running;
+    AllowForeground = &RecordAllowForeground;
+    HandOver(running.Handle(), {});
+    AllowForeground = &AllowSetForegroundWindow;
+    testing_support::PumpFor(std::chrono::milliseconds(100));
+    EXPECT_EQ(gAllowed, GetCurrentProcessId());
+    EXPECT_EQ(gRestoresWhenAllowed, 1);  // the restore was not posted yet
+    EXPECT_EQ(running.restores, 2);
 }
 
 TEST(PrevInstance, OverlongParametersEndWithExitCodeOneAfterTheRestore) {

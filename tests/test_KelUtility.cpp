@@ -3,6 +3,8 @@
 #include "about/xDialogs.h"
 #include "platform/Application.h"
 #include "platform/Error.h"
+#include "platform/FileSystem.h"
+#include "profiles/ZuGlobal.h"
 #include "settings/KelUtility.h"
 #include "settings/RegSpecial.h"
 #include "support/Helpers.h"
@@ -87,6 +89,18 @@ TEST(KelUtility, DefaultsFollowWhereAgentIsInstalled) {
     TSettings s;
     DeriveAgentFolders("", s);
     EXPECT_EQ(s.AgentFolder, "");
+    // Where this user cannot write beside Agent (Program Files, for a
+    // standard user), profiles go to a folder of the user's own.
+    const std::string agent = "C:\\Program Files (x86)\\Agent\\", local = "C:\\Users\\u\\AppData\\Local";
+    EXPECT_EQ(DefaultProfileFolder(agent, true, local), agent);
+    EXPECT_EQ(DefaultProfileFolder(agent, false, local), local + "\\Pelmark\\Profiles\\");
+    EXPECT_EQ(DefaultProfileFolder(agent, false, local + "\\"), local + "\\Pelmark\\Profiles\\");
+    EXPECT_EQ(DefaultProfileFolder(agent, false, ""), agent);
+    ProgramFiles pf(true, true);
+    EXPECT_TRUE(platform::FolderIsWritable(pf.dir.Path() + "Agent"));
+    EXPECT_EQ(profiles::ListFolderEntries(pf.dir.Path() + "Agent").size(), 4u);  // ".", "..", the two files: no probe left
+    EXPECT_FALSE(platform::FolderIsWritable(pf.dir.Path() + "Agent\\Agent.exe"));
+    EXPECT_FALSE(platform::FolderIsWritable(pf.dir.Path() + "none"));
 }
 
 TEST(KelUtility, FreshInstallationLoadsDerivedDefaults) {

@@ -168,8 +168,29 @@ TEST(WriteProfileIni, ARefusedWriteRaises) {
     EXPECT_THROW(WriteProfileIni("no\\such", "t", "n", "m", false), platform::Error);
 }
 
+TEST(DeleteFolder, OnlyAReparsePointThatNamesAnotherPlaceIsALink) {
+    // Cloud files and folders, deduplicated and system-compressed files are
+    // ordinary entries that go to the recycle bin with the rest.
+    const DWORD rp = FILE_ATTRIBUTE_REPARSE_POINT, dir = FILE_ATTRIBUTE_DIRECTORY;
+    const struct {
+        DWORD attributes, tag;
+        bool link;
+    } cases[] = {
+        {rp, IO_REPARSE_TAG_SYMLINK, true},      {rp | dir, IO_REPARSE_TAG_SYMLINK, true},
+        {rp | dir, IO_REPARSE_TAG_MOUNT_POINT, true},  // a junction or a mounted volume
+        {rp | dir, 0x9000701A, false},           // a OneDrive folder (cloud tag)
+        {rp, 0x9000001A, false},                 // a cloud file
+        {rp, 0x80000013, false},                 // deduplicated
+        {rp, 0x80000017, false},                 // compressed by the system (WOF)
+        {dir, 0, false},                         {FILE_ATTRIBUTE_ARCHIVE, IO_REPARSE_TAG_SYMLINK, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(IsLinkEntry(c.attributes, c.tag), c.link) << std::hex << c.attributes << " " << c.tag;
+    }
+}
+
 TEST(CenterForm, KeepsTheFormOnTheScreen) {
-    const platform::Size screen{1280, 1024};
+    const RECT screen{0, 0, 1280, 1024};
     const platform::Size form{300, 200};
     POINT p = CenterPosition(form, nullptr, screen);
     EXPECT_EQ(p.x, 490);
@@ -187,6 +208,24 @@ TEST(CenterForm, KeepsTheFormOnTheScreen) {
     EXPECT_EQ(p.y, 0);
     RECT bottom{500, 950, 700, 1100};
     EXPECT_EQ(CenterPosition(form, &bottom, screen).y, 1024 - 200);
+    // A second screen left of and above the primary one: the form stays on
+    // the screen of its owner, negative coordinates and all.
+    const RECT second{-1920, -200, 0, 880};
+    p = CenterPosition(form, nullptr, second);
+    EXPECT_EQ(p.x, -1920 + 960 - 150);
+    EXPECT_EQ(p.y, -200 + 540 - 100);
+    RECT there{-1000, 100, -500, 400};
+    p = CenterPosition(form, &there, second);
+    EXPECT_EQ(p.x, -1000 + 250 - 150);
+    EXPECT_EQ(p.y, 100 + 150 - 100);
+    RECT nearRight{-200, 700, 100, 1000};  // reaching onto the primary screen
+    p = CenterPosition(form, &nearRight, second);
+    EXPECT_EQ(p.x, -300);
+    EXPECT_EQ(p.y, 880 - 200);
+    RECT nearLeft{-2000, -300, -1800, -100};
+    p = CenterPosition(form, &nearLeft, second);
+    EXPECT_EQ(p.x, -1920);
+    EXPECT_EQ(p.y, -200);
 }
 
 TEST(CenterForm, CentresOverTheOwnerWindow) {

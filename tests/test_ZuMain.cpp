@@ -451,6 +451,7 @@ SHFILEOPSTRUCTA gRecorded;
 std::string gRecordedFrom;
 int gRecordedReturn = 0;
 BOOL gRecordedAbort = FALSE;
+bool gRecordedRemoves = true;  // a success takes the folder away, as the shell's own does
 // Records the shell call instead of making it, while alive.
 struct ShellRecorder : profiles::ShellFileOperation {
     ShellRecorder() { profiles::UseShellFileOperation(this); }
@@ -459,6 +460,7 @@ struct ShellRecorder : profiles::ShellFileOperation {
         gRecorded = op;
         gRecordedFrom.assign(op.pFrom, strlen(op.pFrom) + 2);  // the name and the empty name after it
         op.fAnyOperationsAborted = gRecordedAbort;
+        if (gRecordedRemoves && gRecordedReturn == 0 && !gRecordedAbort) testing_support::RemoveFolder(std::string(op.pFrom));
         return gRecordedReturn;
     }
 };
@@ -544,6 +546,8 @@ TEST(DeleteProfile, TheShellIsAskedForTheRecycleBinAndAWarningBeforeAnyPermanent
     gRecordedReturn = 0;
     gRecordedAbort = FALSE;
     EXPECT_TRUE(profiles::DeleteFolder(folder));  // with its trailing backslash
+    EXPECT_FALSE(platform::DirectoryExists(folder));
+    ASSERT_EQ(p.dir.MakeFolder("Victim"), folder);
     EXPECT_EQ(gRecorded.wFunc, UINT(FO_DELETE));
     EXPECT_EQ(gRecorded.fFlags, FILEOP_FLAGS(FOF_NOCONFIRMATION | FOF_ALLOWUNDO | FOF_WANTNUKEWARNING));
     EXPECT_EQ(gRecorded.hwnd, nullptr);
@@ -554,6 +558,11 @@ TEST(DeleteProfile, TheShellIsAskedForTheRecycleBinAndAWarningBeforeAnyPermanent
     gRecordedAbort = FALSE;
     gRecordedReturn = 0x78;
     EXPECT_FALSE(profiles::DeleteFolder(folder));
+    // Success said, but a file in use was skipped and the folder is still there.
+    gRecordedReturn = 0;
+    gRecordedRemoves = false;
+    EXPECT_FALSE(profiles::DeleteFolder(folder));
+    gRecordedRemoves = true;
     recorder.reset();
     EXPECT_FALSE(profiles::DeleteFolder(p.folder + "nothing here"));
 }

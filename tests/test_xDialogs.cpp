@@ -159,6 +159,8 @@ TEST(MessageDialogs, GeometryFollowsTheLayoutRules) {
             const int row = no.right - yes.left;
             const int block = text.right - icon.left;
             EXPECT_EQ(client.right, std::max(row, block) + 2 * hMargin);
+            // The frame is the one the window has: its client area is the layout's.
+            EXPECT_EQ(client.bottom, yes.bottom + icon.top);
             w.Press("No");
         });
     }
