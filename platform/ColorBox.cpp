@@ -1,5 +1,8 @@
 #include "platform/ColorBox.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include <commdlg.h>
 
 #include <algorithm>
@@ -49,6 +52,29 @@ const std::vector<NamedColor>& ListedColors() {
 COLORREF ColorToRGB(uint32_t value) {
     if ((value & 0xFF000000u) == 0x80000000u) return GetSysColor(static_cast<int>(value & 0xFF));
     return static_cast<COLORREF>(value & 0x00FFFFFFu);
+}
+
+namespace {
+double Luminance(COLORREF c) {
+    auto channel = [](BYTE v) {
+        const double x = v / 255.0;
+        return x <= 0.03928 ? x / 12.92 : std::pow((x + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(GetRValue(c)) + 0.7152 * channel(GetGValue(c)) + 0.0722 * channel(GetBValue(c));
+}
+}  // namespace
+
+double ContrastRatio(COLORREF a, COLORREF b) {
+    const double la = Luminance(a), lb = Luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+COLORREF MarkerColor(COLORREF cell, COLORREF text) {
+    // 3:1 is what a graphical mark needs to be told apart from its ground.
+    constexpr double kEnough = 3.0;
+    if (ContrastRatio(cell, text) >= kEnough) return text;
+    const COLORREF black = RGB(0, 0, 0), white = RGB(255, 255, 255);
+    return ContrastRatio(cell, black) >= ContrastRatio(cell, white) ? black : white;
 }
 
 void FillColorBox(HWND combo) {

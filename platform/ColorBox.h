@@ -23,6 +23,15 @@ const std::vector<NamedColor>& ListedColors();
 // The colour a value stands for on this desktop.
 COLORREF ColorToRGB(uint32_t value);
 
+// How far apart two colours are to the eye: the ratio of their relative
+// luminances (each plus 0.05), from 1 (the same) to 21 (black and white).
+double ContrastRatio(COLORREF a, COLORREF b);
+// A mark drawn on a cell of colour `cell`: `text`, the colour it would
+// have, where that stands out well enough; otherwise black or white,
+// whichever stands out more (high-contrast themes put dark text colours
+// on dark cells).
+COLORREF MarkerColor(COLORREF cell, COLORREF text);
+
 void FillColorBox(HWND combo);
 void SetColorBoxValue(HWND combo, uint32_t value);
 uint32_t ColorBoxValue(HWND combo);

@@ -50,6 +50,18 @@ std::vector<WORD> EmptyTemplate(const std::string& windowClass, DWORD style, DWO
     return t;
 }
 
+// The program's icon at one size, made once for the process however many
+// forms are opened: the icon file holds every size the shell asks for.
+HICON ProgramIcon(int size) {
+    static std::map<int, HICON> icons;
+    HICON& icon = icons[size];
+    if (!icon) {
+        icon = static_cast<HICON>(
+            LoadImageA(Application::Instance().InstanceHandle(), "MAINICON", IMAGE_ICON, size, size, 0));
+    }
+    return icon;
+}
+
 void RegisterFormClass(const std::string& name) {
     HINSTANCE inst = Application::Instance().InstanceHandle();
     WNDCLASSEXA wc{};
@@ -57,9 +69,8 @@ void RegisterFormClass(const std::string& name) {
     wc.lpfnWndProc = DefDlgProcA;
     wc.cbWndExtra = DLGWINDOWEXTRA;
     wc.hInstance = inst;
-    wc.hIcon = LoadIconA(inst, "MAINICON");
-    // Shared: made once for the process, however many forms are opened.
-    wc.hIconSm = static_cast<HICON>(LoadImageA(inst, "MAINICON", IMAGE_ICON, 16, 16, LR_SHARED));
+    wc.hIcon = ProgramIcon(GetSystemMetrics(SM_CXICON));
+    wc.hIconSm = ProgramIcon(GetSystemMetrics(SM_CXSMICON));
     wc.lpszClassName = name.c_str();
     RegisterClassOnce(wc);
 }
@@ -211,6 +222,7 @@ void Form::Create() {
 
     MakeFont();
     SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+    SetIcons();
     PELMARK_CHECKPOINT("form: window and font");
 
     const Size outer = def_.measuredAtDpi ? Size{def_.place.width, def_.place.height}
@@ -233,6 +245,13 @@ void Form::Create() {
     }
     ApplyShowHint(Application::Instance().ShowHint());
     OnCreate();
+}
+
+void Form::SetIcons() {
+    // At the window's DPI, so that the title bar and the taskbar are sharp.
+    if (def_.popup) return;
+    SendMessageA(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(ProgramIcon(SystemMetricForDpi(SM_CXSMICON, dpi_))));
+    SendMessageA(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(ProgramIcon(SystemMetricForDpi(SM_CXICON, dpi_))));
 }
 
 void Form::MakeFont() {
@@ -274,6 +293,7 @@ void Form::DpiChanged(int dpi, const RECT* suggested) {
     const UniqueFont previous = std::move(font_);
     MakeFont();
     SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+    SetIcons();
     // Every control starts again from its table at the new DPI; the parents'
     // sizes it was laid out against follow the same ratio. A control in a
     // font of the form's own keeps it: the form makes that one again.

@@ -271,6 +271,7 @@ private:
     Size ClientSizeOf(const std::string& parent) const;
     void ApplyAnchors();
     void MakeFont();
+    void SetIcons();
     Rect TablePlace(const Rect& r) const;  // a table's place at the form's DPI
     void DpiChanged(int dpi, const RECT* suggested);
     void ApplyTabOrder();

@@ -101,4 +101,34 @@ private:
     HGDIOBJ old_;
 };
 
+// A single-threaded COM apartment for the calling thread, for a scope: the
+// shell's folder browser needs one to show OneDrive, libraries and network
+// places. COM is loaded only here, so a start that never browses never pays
+// for it; a thread already in an apartment keeps it.
+class ComApartment {
+public:
+    ComApartment() noexcept {
+        ole_ = LoadLibraryA("ole32.dll");
+        if (!ole_) return;
+        using Init = HRESULT(WINAPI*)(void*, DWORD);
+        const auto init = reinterpret_cast<Init>(reinterpret_cast<void*>(GetProcAddress(ole_, "CoInitializeEx")));
+        uninit_ = reinterpret_cast<Uninit>(reinterpret_cast<void*>(GetProcAddress(ole_, "CoUninitialize")));
+        // COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE
+        initialised_ = init && uninit_ && SUCCEEDED(init(nullptr, 0x2 | 0x4));
+    }
+    ~ComApartment() {
+        if (initialised_) uninit_();
+        if (ole_) FreeLibrary(ole_);
+    }
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+    bool Initialised() const noexcept { return initialised_; }
+
+private:
+    using Uninit = void(WINAPI*)();
+    HMODULE ole_ = nullptr;
+    Uninit uninit_ = nullptr;
+    bool initialised_ = false;
+};
+
 }  // namespace platform

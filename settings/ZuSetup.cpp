@@ -212,6 +212,7 @@ void TFolderDialog::EnableOK(bool enable) {
 
 bool TFolderDialog::Execute(HWND owner) {
     owner_ = owner;
+    const platform::ComApartment com;
     char display[MAX_PATH] = {};
     BROWSEINFOA bi{};
     bi.hwndOwner = owner;

@@ -311,7 +311,7 @@ void TFrmZuMain::DrawLaunchCell(NMLVCUSTOMDRAW* cd) {
     if (selected) {
         InflateRect(&rc, -1, -1);
         platform::UniquePen pen(CreatePen(PS_SOLID, 1, fill));
-        platform::UniqueBrush marker(CreateSolidBrush(GetSysColor(COLOR_WINDOWTEXT)));
+        platform::UniqueBrush marker(CreateSolidBrush(platform::MarkerColor(fill, GetSysColor(COLOR_WINDOWTEXT))));
         platform::SelectGuard withPen(dc, pen.get());
         platform::SelectGuard withBrush(dc, marker.get());
         const POINT tri[3] = {{rc.left, rc.top}, {rc.right, rc.top + (rc.bottom - rc.top) / 2}, {rc.left, rc.bottom}};

@@ -151,6 +151,18 @@ void CheckForm(const platform::Form& f, bool tablePlaces, int at = 0) {
         EXPECT_EQ(dpi, ExpectedDpi()) << f.Name();
     }
     EXPECT_EQ(f.Dpi(), dpi) << f.Name();
+    // The title bar's icon is drawn from an image of its own size at this DPI.
+    if (HICON small = reinterpret_cast<HICON>(SendMessageA(f.Handle(), WM_GETICON, ICON_SMALL, 0))) {
+        ICONINFO ii{};
+        ASSERT_TRUE(GetIconInfo(small, &ii));
+        BITMAP bm{};
+        GetObjectA(ii.hbmColor, sizeof bm, &bm);
+        DeleteObject(ii.hbmColor);
+        DeleteObject(ii.hbmMask);
+        EXPECT_EQ(bm.bmWidth, platform::SystemMetricForDpi(SM_CXSMICON, dpi)) << f.Name();
+    } else {
+        EXPECT_TRUE(f.Definition().popup) << f.Name() << " has no small icon";
+    }
     RECT client;
     GetClientRect(f.Handle(), &client);
     MapWindowPoints(f.Handle(), nullptr, reinterpret_cast<POINT*>(&client), 2);

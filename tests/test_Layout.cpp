@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "platform/ColorBox.h"
 #include "platform/Layout.h"
 
 using namespace platform;
@@ -62,4 +63,20 @@ TEST(Hints, AHintReachingPastItsWindowMovesInside) {
     // Above the window, or taller than it: its top at the window's.
     EXPECT_EQ(platform::HintInside({120, 60, 100, 18}, window), (platform::Rect{120, 100, 100, 18}));
     EXPECT_EQ(platform::HintInside({120, 150, 100, 400}, window), (platform::Rect{120, 100, 100, 400}));
+}
+
+TEST(Colors, TheLaunchMarkerStandsOutOnEveryCell) {
+    const COLORREF black = RGB(0, 0, 0), white = RGB(255, 255, 255);
+    EXPECT_NEAR(platform::ContrastRatio(black, white), 21.0, 0.01);
+    EXPECT_NEAR(platform::ContrastRatio(RGB(0x77, 0x77, 0x77), RGB(0x77, 0x77, 0x77)), 1.0, 0.01);
+    // The usual themes keep the text colour: black on the tool-tip yellow
+    // and on the link blue.
+    EXPECT_EQ(platform::MarkerColor(RGB(255, 255, 225), black), black);
+    EXPECT_EQ(platform::MarkerColor(RGB(0, 102, 204), black), black);
+    // High contrast: black text on dark blue gives white, white text on
+    // yellow gives black; a light text on a dark cell stays.
+    EXPECT_EQ(platform::MarkerColor(RGB(0, 0, 128), black), white);
+    EXPECT_EQ(platform::MarkerColor(RGB(255, 255, 0), white), black);
+    EXPECT_EQ(platform::MarkerColor(RGB(0, 0, 0), RGB(255, 255, 0)), RGB(255, 255, 0));
+    EXPECT_EQ(platform::MarkerColor(RGB(0x80, 0x80, 0x80), RGB(0x90, 0x90, 0x90)), black);
 }

@@ -226,8 +226,14 @@ TEST(MainGrid, ColoursTheFirstColumnByLaunchMode) {
     EXPECT_EQ(CellPixel(s.main, 2, false), RGB(255, 0, 0));
     EXPECT_EQ(CellPixel(s.main, 3, false), RGB(0, 0, 255));
     EXPECT_EQ(CellPixel(s.main, 1, true), RGB(0, 0, 255));  // beside the selection marker
-    // The marker: the window-text colour at the middle of the cell's left part.
-    EXPECT_EQ(CellPixel(s.main, 1, false), GetSysColor(COLOR_WINDOWTEXT));
+    // The marker, at the middle of the cell's left part: the window-text
+    // colour where it stands out, else black or white. Black on this blue
+    // does not (as in high-contrast themes): white does.
+    EXPECT_EQ(GetSysColor(COLOR_WINDOWTEXT), RGB(0, 0, 0));
+    EXPECT_EQ(CellPixel(s.main, 1, false), RGB(255, 255, 255));
+    settings::Settings.ColorLaunchClose = 0x0000FFFF;  // yellow
+    s.main.FillProfileGrid();
+    EXPECT_EQ(CellPixel(s.main, 1, false), RGB(0, 0, 0));
 }
 
 TEST(MainGrid, AnEmptyGridHasOneEmptyRowInTheStayColour) {

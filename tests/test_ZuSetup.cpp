@@ -1,12 +1,15 @@
 // The setup dialog, driven through its window.
 #include <gtest/gtest.h>
 
+#include <objbase.h>
+
 #include <windows.h>
 #include <commctrl.h>
 #include <shlobj.h>
 
 #include "platform/Application.h"
 #include "platform/ColorBox.h"
+#include "platform/Handles.h"
 #include "profiles/ZuEditProfile.h"
 #include "settings/KelUtility.h"
 #include "settings/RegSpecial.h"
@@ -178,7 +181,7 @@ TEST(Setup, TheAgentFolderBrowserAcceptsOnlyAgentsFolder) {
     const std::string other = dir.MakeFolder("Other");
     WriteRegValue(HKEY_CURRENT_USER, SettingsKey, "AgentFolder", other);  // the browser starts here
     WriteRegValue(HKEY_CURRENT_USER, SettingsKey, "DefaultIniPath", std::string());
-    bool okForOther = true, okForAgent = false;
+    bool okForOther = true, okForAgent = false, inApartment = false;
     std::string title;
     TFrmZuSetup* setup = nullptr;
     s.Run([&](DriverWindow& w) {
@@ -189,6 +192,10 @@ TEST(Setup, TheAgentFolderBrowserAcceptsOnlyAgentsFolder) {
         w.Press("BitBtnCancel");
     }, {[&](DriverWindow& b) {
             title = b.Title();
+            // The browser runs in a single-threaded COM apartment.
+            const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+            inApartment = com == S_FALSE;
+            if (SUCCEEDED(com)) CoUninitialize();
             HWND ok = GetDlgItem(b.Handle(), IDOK);
             // Each selection as the browser reports it; the verdict must hold
             // once the browser's own loop has run (Wine's re-enables OK).
@@ -215,6 +222,17 @@ TEST(Setup, TheAgentFolderBrowserAcceptsOnlyAgentsFolder) {
             PostMessageA(b.Handle(), WM_COMMAND, IDOK, reinterpret_cast<LPARAM>(ok));
         }});
     EXPECT_EQ(title, "Select Agent program folder.");
+    EXPECT_TRUE(inApartment);
+    // (Wine's browser enters one by itself; Windows' does not.) The owner of
+    // the apartment enters it for its scope and leaves it again.
+    {
+        const platform::ComApartment com;
+        EXPECT_TRUE(com.Initialised());
+        EXPECT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_FALSE);
+        CoUninitialize();
+    }
+    EXPECT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK);  // no apartment left behind
+    CoUninitialize();
     EXPECT_FALSE(okForOther);
     EXPECT_TRUE(okForAgent);
 }

@@ -11,6 +11,7 @@ import math
 import os
 import struct
 import sys
+import zlib
 
 KEY = (255, 0, 255)
 
@@ -191,12 +192,27 @@ def ico_entry(img):
     return header + xor + andmask
 
 
+ICON_SIZES = (16, 20, 24, 32, 40, 48, 64, 256)
+
+
+def png_entry(img):
+    """The picture as a PNG (RGBA), as icons hold their largest image."""
+    size = len(img)
+    raw = b"".join(b"\0" + bytes(v for px in row for v in px) for row in img)
+
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)) +
+            chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b""))
+
+
 def write_ico(path, sizes):
-    entries = [ico_entry(icon_image(s)) for s in sizes]
+    entries = [png_entry(icon_image(s)) if s >= 256 else ico_entry(icon_image(s)) for s in sizes]
     out = struct.pack("<HHH", 0, 1, len(sizes))
     offset = 6 + 16 * len(sizes)
     for s, e in zip(sizes, entries):
-        out += struct.pack("<BBBBHHII", s, s, 0, 0, 1, 32, len(e), offset)
+        out += struct.pack("<BBBBHHII", s % 256, s % 256, 0, 0, 1, 32, len(e), offset)
         offset += len(e)
     with open(path, "wb") as f:
         f.write(out + b"".join(entries))
@@ -270,7 +286,8 @@ def main():
             d = disabled(g, scale)
             both = [g[y] + d[y] for y in range(len(g))]
             write_bmp(os.path.join(root, "glyphs", "bb%s%s.bmp" % (kind, suffix)), both)
-    write_ico(os.path.join(root, "Pelmark.ico"), (16, 32, 48))
+    # Every size the shell asks for, at 100% to 200% and for large views.
+    write_ico(os.path.join(root, "Pelmark.ico"), ICON_SIZES)
     write_bmp8(os.path.join(root, "SplashLogo.bmp"), quantise(logo()))
     write_bmp8(os.path.join(root, "SplashLogo@2x.bmp"), quantise(logo(2)))
     return 0
