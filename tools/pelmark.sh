@@ -23,7 +23,8 @@ have_packages() {
     command -v i686-w64-mingw32-g++-posix >/dev/null &&
         command -v i686-w64-mingw32-windres >/dev/null &&
         command -v cmake >/dev/null && command -v make >/dev/null &&
-        command -v wine >/dev/null && [ -x /usr/lib/wine/wine ] &&
+        command -v wine >/dev/null && [ -x /usr/lib/wine/wine ] && [ -x /usr/lib/wine/wine64 ] &&
+        command -v setpriv >/dev/null &&
         command -v Xvfb >/dev/null && [ -f /usr/src/googletest/CMakeLists.txt ] &&
         command -v openbox >/dev/null && command -v xdotool >/dev/null && command -v xprop >/dev/null &&
         command -v xwd >/dev/null && command -v python3 >/dev/null && command -v sha256sum >/dev/null &&
@@ -31,14 +32,14 @@ have_packages() {
 }
 
 install_packages() {
-    echo "== installing the cross compiler, Wine, Xvfb and GoogleTest"
+    echo "== installing the cross compiler, Wine (32- and 64-bit), Xvfb and GoogleTest"
     if ! dpkg --print-foreign-architectures | grep -qx i386; then
         "${sudo[@]}" dpkg --add-architecture i386
     fi
     "${sudo[@]}" apt-get update -q
     "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
         cmake make g++-mingw-w64-i686-posix binutils-mingw-w64-i686 \
-        wine wine32:i386 fonts-wine fonts-liberation xvfb xauth googletest openbox xdotool x11-utils x11-apps \
+        wine wine32:i386 wine64 util-linux fonts-wine fonts-liberation xvfb xauth googletest openbox xdotool x11-utils x11-apps \
         python3 coreutils
 }
 

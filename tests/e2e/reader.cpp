@@ -23,9 +23,11 @@
 
 namespace {
 
+// Asked of the window itself: the system answers GetWindowText for another
+// process's window from its caption, which an edit field never changes.
 std::string Text(HWND h) {
-    std::string s(static_cast<size_t>(GetWindowTextLengthA(h)) + 1, '\0');
-    s.resize(static_cast<size_t>(GetWindowTextA(h, s.data(), static_cast<int>(s.size()))));
+    std::string s(static_cast<size_t>(SendMessageA(h, WM_GETTEXTLENGTH, 0, 0)) + 1, '\0');
+    s.resize(static_cast<size_t>(SendMessageA(h, WM_GETTEXT, s.size(), reinterpret_cast<LPARAM>(s.data()))));
     return s;
 }
 
