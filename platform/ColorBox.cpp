@@ -1,11 +1,9 @@
 #include "platform/ColorBox.h"
 
-#include <algorithm>
-#include <cmath>
-
 #include <commdlg.h>
 
 #include <algorithm>
+#include <cmath>
 
 #include "platform/Dpi.h"
 #include "platform/Handles.h"

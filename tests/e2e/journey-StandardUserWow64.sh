@@ -20,6 +20,7 @@ as_user() {
         WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" XDG_DATA_HOME="$home/data" \
         PELMARK_AGENT_LOG="Z:${home//\//\\}\\agent.log" "$@"
 }
+run_wine() { as_user wine "$@"; }
 R() { as_user timeout 30 wine "$home/e2e_reader.exe" "$@" 2>/dev/null | tr -d '\r'; }
 message_text() { R controls "$1" | awk -F'\t' '$2 == "Static" && $5 != "" { print $5 }'; }
 if [ "$(id -u)" -eq 0 ]; then chmod 711 "$T" && chown -R 65534:65534 "$home"; fi
@@ -43,13 +44,7 @@ unix_profiles=$(as_user wine winepath -u "$profiles" 2>/dev/null | tr -d '\r')
 [ -n "$unix_profiles" ] || fail "no local application data folder"
 
 step "the first start: the derived folders are the 32-bit Program Files ones, profiles the user's own"
-as_user wine "$home/Pelmark.exe" &
-PIDS+=($!)
-PELMARK=$!
-wait_for "the main window" 30 R window TFrmZuMain
-MAIN=$(R window TFrmZuMain)
-XMAIN=$(xwindow '^Pelmark$')
-activate "$XMAIN"
+PELMARK_EXE="$home/Pelmark.exe" start_pelmark
 key alt+s
 SETUP=$(window_of TFrmZuSetup)
 fields=$(R controls "$SETUP" | awk -F'\t' '$2 == "Edit" { split($3, at, " "); print at[2] "\t" $5 }' | sort -n | cut -f2)
@@ -80,7 +75,7 @@ activate "$XMAIN"
 key ctrl+Return  # First stays on launch; Ctrl makes this launch close Pelmark
 wait_for "the stand-in Agent's log" 15 eval 'test -s "$home/agent.log"'
 expect_eq "where Agent started, and its arguments" "$(tr -d '\r' <"$home/agent.log" | tail -1)" "${profiles}First|"
-wait_for "Pelmark to close" 15 eval '! kill -0 $PELMARK 2>/dev/null'
+wait_for "Pelmark to close" 15 eval '! running'
 R close AgentStandIn >/dev/null
 
 step "the settings are the user's own, not redirected"
@@ -90,13 +85,7 @@ as_user /usr/lib/wine/wine64 reg query 'HKCU\Software\Wow6432Node\Brennvik' >/de
     fail "settings under Wow6432Node"
 
 step "Delete sends the profile to the user's recycle bin"
-as_user wine "$home/Pelmark.exe" &
-PIDS+=($!)
-PELMARK=$!
-wait_for "the main window" 30 R window TFrmZuMain
-MAIN=$(R window TFrmZuMain)
-XMAIN=$(xwindow '^Pelmark$')
-activate "$XMAIN"
+PELMARK_EXE="$home/Pelmark.exe" start_pelmark
 wait_for "First to be selected" 10 eval 'test "$(selected_name)" = First'
 key alt+minus
 window_of TxMessageForm >/dev/null
@@ -107,14 +96,9 @@ wait_for "the folder to go" 15 eval 'test ! -e "$unix_profiles/First"'
 step "a profile folder the user may not write to: the failure says where to choose another"
 activate "$XMAIN"
 key Escape
-wait_for "Pelmark to close" 15 eval '! kill -0 $PELMARK 2>/dev/null'
+wait_for "Pelmark to close" 15 eval '! running'
 as_user wine reg add 'HKCU\Software\Brennvik\Pelmark' /v ProfileFolder /d 'C:\Program Files (x86)\Agent\' /f >/dev/null 2>&1
-as_user wine "$home/Pelmark.exe" &
-PIDS+=($!)
-PELMARK=$!
-wait_for "the main window" 30 R window TFrmZuMain
-XMAIN=$(xwindow '^Pelmark$')
-activate "$XMAIN"
+PELMARK_EXE="$home/Pelmark.exe" start_pelmark
 key alt+plus
 window_of TFrmZuEditProfile >/dev/null
 activate "$(xwindow '^Edit profile$')"

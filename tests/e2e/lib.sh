@@ -24,6 +24,10 @@ step() {
     echo "-- [${SECONDS}s] $*"
 }
 
+# A Windows program under Wine, as the journey's user (a journey may run its
+# programs as another account).
+run_wine() { wine "$@"; }
+
 R() { timeout 30 wine "$BIN/e2e_reader.exe" "$@" 2>/dev/null | tr -d '\r'; }
 
 # wait_for DESCRIPTION SECONDS COMMAND...: until the command succeeds. (An
@@ -98,7 +102,7 @@ profile() { # NAME TITLE NEWS MAIL LAUNCHMODE
 # to start) and waits for its main window: MAIN is its handle for the
 # reader, XMAIN its X window.
 start_pelmark() {
-    wine "${PELMARK_EXE:-$BIN/Pelmark.exe}" "$@" &
+    run_wine "${PELMARK_EXE:-$BIN/Pelmark.exe}" "$@" &
     PIDS+=($!)
     PELMARK=$!
     wait_for "the main window" 30 R window TFrmZuMain
