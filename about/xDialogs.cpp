@@ -70,7 +70,7 @@ class MessageForm : public Form {
 public:
     MessageForm(FormDef def, std::string title, std::string message,
                 std::vector<std::string> captions)
-        : Form(std::move(def), GetActiveWindow()),
+        : Form(std::move(def), platform::Application::Instance().MessageOwner()),
           title_(std::move(title)),
           message_(std::move(message)),
           captions_(std::move(captions)) {}
@@ -134,7 +134,7 @@ int Show(const std::string& text, MsgKind kind, MsgButtons buttons, bool glyph) 
 
     // Laid out at the DPI of the screen the user is working on, and shown
     // in the middle of that screen.
-    HWND owner = GetActiveWindow();
+    HWND owner = platform::Application::Instance().MessageOwner();
     const int dpi = platform::WindowDpi(owner);
     const RECT screen = platform::MonitorBounds(owner);
     const int screenW = screen.right - screen.left, screenH = screen.bottom - screen.top;
@@ -165,7 +165,7 @@ int Show(const std::string& text, MsgKind kind, MsgButtons buttons, bool glyph) 
         // The text wraps at half the screen's width, measured as it is
         // drawn: a last letter's ink may reach past the advance widths.
         const int half = screenW / 2;
-        constexpr UINT kFormat = DT_EXPANDTABS | DT_WORDBREAK | DT_NOPREFIX;
+        constexpr UINT kFormat = DT_EXPANDTABS | DT_WORDBREAK;
         auto measure = [&](int limit) {
             RECT r{0, 0, limit, 0};
             DrawTextA(dc, text.c_str(), -1, &r, kFormat | DT_CALCRECT);
@@ -200,8 +200,9 @@ int Show(const std::string& text, MsgKind kind, MsgButtons buttons, bool glyph) 
                 .place = {screen.left + (screenW - ow) / 2, screen.top + (screenH - oh) / 2, ow, oh},
                 .sizeable = false, .helpButton = false, .keyPreview = true, .measuredAtDpi = dpi};
     if (m.hasIcon) def.controls.push_back({.name = kImage, .kind = ControlKind::Icon, .place = lay.icon});
-    // Shown as written: an "&" in a message (a profile's name, say) is a letter.
-    def.controls.push_back({.name = kMessage, .place = lay.text, .caption = text, .style = SS_NOPREFIX});
+    // An "&" marks the letter after it (a caption quoted in the text); the
+    // callers double the "&" of every name or path they put in.
+    def.controls.push_back({.name = kMessage, .place = lay.text, .caption = text});
     const int defIdx = DefaultButtonIndex(buttons);
     const int cancelIdx = CancelButtonIndex(buttons);
     std::vector<std::string> captions;
@@ -311,6 +312,15 @@ int CancelButtonIndex(MsgButtons buttons) {
     return -1;
 }
 
+std::string Literal(const std::string& value) {
+    std::string out;
+    for (char c : value) {
+        out += c;
+        if (c == '&') out += '&';
+    }
+    return out;
+}
+
 std::string MessageCopyText(const std::string& title, const std::string& message,
                             const std::vector<std::string>& captions) {
     const std::string dashes(27, '-');
@@ -323,6 +333,9 @@ std::string MessageCopyText(const std::string& title, const std::string& message
         if (c == '\r' || c == '\n') {
             text += nl;
             if (c == '\r' && i + 1 < message.size() && message[i + 1] == '\n') ++i;
+        } else if (c == '&' && i + 1 < message.size() && message[i + 1] == '&') {
+            text += c;  // a value's "&", doubled to be shown as written
+            ++i;
         } else {
             text += c;
         }

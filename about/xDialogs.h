@@ -84,6 +84,11 @@ extern BOOL(WINAPI* Beeper)(UINT type);
 std::string MessageCopyText(const std::string& title, const std::string& message,
                             const std::vector<std::string>& captions);
 
+// A value (a name, a path, text of the user or the file system) to put
+// into a message: every "&" doubled, so that it is shown as written and
+// not taken as a mnemonic.
+std::string Literal(const std::string& value);
+
 int ShowMessageDialog(const std::string& text, MsgKind kind, MsgButtons buttons, int helpContext);
 // An error the user can only acknowledge: the error kind with Cancel alone.
 void ShowError(const std::string& text);

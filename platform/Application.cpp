@@ -144,9 +144,15 @@ int Application::Run() {
     return 0;
 }
 
+HWND Application::MessageOwner() const {
+    HWND active = GetActiveWindow();
+    if (active) return active;
+    return startupWindow_ && IsWindowVisible(startupWindow_) ? startupWindow_ : nullptr;
+}
+
 void Application::ShowException(const char* message) {
-    HWND owner = GetActiveWindow();
-    MessageBoxA(owner, message, title_.c_str(), MB_OK | MB_ICONSTOP);
+    HWND owner = MessageOwner();
+    MessageBoxA(owner, message, title_.c_str(), MB_OK | MB_ICONSTOP | (owner ? MB_SETFOREGROUND : 0));
 }
 
 void Application::ShowException(const std::exception& e) { ShowException(e.what()); }

@@ -35,6 +35,13 @@ public:
     PlacementKeeper* Placement() const { return placement_; }
     void SetPlacement(PlacementKeeper* keeper) { placement_ = keeper; }
 
+    // A window shown while the program starts (the splash screen), or none.
+    // A message with no active window to belong to belongs to it: owned by
+    // a window that stays on top, the message stands in front of it.
+    void SetStartupWindow(HWND window) { startupWindow_ = window; }
+    // The window a message belongs to: the active one, else the start-up one.
+    HWND MessageOwner() const;
+
     Form* MainForm() const { return mainForm_; }
     HWND MainWindow() const;
     void SetMainForm(Form* form) { mainForm_ = form; }
@@ -82,6 +89,7 @@ private:
     bool terminated_ = false;
     int busy_ = 0;
     Form* mainForm_ = nullptr;
+    HWND startupWindow_ = nullptr;
     PlacementKeeper* placement_ = nullptr;
 };
 

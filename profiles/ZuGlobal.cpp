@@ -97,17 +97,17 @@ const char* const kNotWritableHint =
 bool CreateProfileFolder(const std::string& name) {
     const std::string folder = ProfileFolderPath(name);
     if (platform::DirectoryExists(folder) && platform::FileExists(ProfileIniPath(name))) {
-        ShowError(Format("Profile \"%s\" allready exist, try again !", name.c_str()));
+        ShowError(Format("Profile \"%s\" allready exist, try again !", about::Literal(name).c_str()));
         return false;
     }
     const DWORD made = ForceDirectories(folder);
     if (!platform::DirectoryExists(folder)) {
-        ShowError(WithAccessHint(Format("Could not create the profile \"%s\" !", name.c_str()), made));
+        ShowError(WithAccessHint(Format("Could not create the profile \"%s\" !", about::Literal(name).c_str()), made));
         return false;
     }
     if (!CopyFileA(settings::Settings.DefaultIniPath.c_str(), ProfileIniPath(name).c_str(), FALSE)) {
         const DWORD code = GetLastError();
-        ShowError(WithAccessHint(Format("Could not copy default profile to \"%s\" !", name.c_str()), code));
+        ShowError(WithAccessHint(Format("Could not copy default profile to \"%s\" !", about::Literal(name).c_str()), code));
         return false;
     }
     return true;
@@ -194,32 +194,93 @@ bool IsLinkEntry(DWORD attributes, DWORD reparseTag) {
     return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) && IsReparseTagNameSurrogate(reparseTag);
 }
 
-bool FindLinksBelow(const std::string& folder, std::vector<LinkEntry>& links) {
+namespace {
+
+// What stops the search of a folder: a path the system's ANSI calls cannot
+// reach, or a name they cannot hold (the search shows "?" for each letter
+// the code page lacks, a letter no real name has).
+DeleteRefusal SearchStop(const std::string& path) {
+    if (path.size() + 2 >= MAX_PATH) return {path, DeleteRefusal::PathTooLong};
+    if (path.find('?') != std::string::npos) return {path, DeleteRefusal::NameNotHeld};
+    return {path, DeleteRefusal::NotSearchable};
+}
+
+}  // namespace
+
+bool FindLinksBelow(const std::string& folder, std::vector<LinkEntry>& links, DeleteRefusal* stop) {
     // An entry that is no link has the final path of its folder plus its
     // name. Windows marks every link with a link's reparse tag; Wine marks
     // links to folders only, so the final path is what finds a link to a
     // file there.
+    DeleteRefusal ignored;
+    DeleteRefusal& why = stop ? *stop : ignored;
     const std::string here = platform::FinalPath(folder);
-    if (here.empty()) return false;
+    if (here.empty()) {
+        why = SearchStop(folder);
+        return false;
+    }
     WIN32_FIND_DATAA fd;
     platform::UniqueFind find(FindFirstFileA((folder + "\\*").c_str(), &fd));
-    if (!find) return GetLastError() == ERROR_FILE_NOT_FOUND;
+    if (!find) {
+        if (GetLastError() == ERROR_FILE_NOT_FOUND) return true;
+        why = SearchStop(folder + "\\*");
+        why.entry = folder;
+        return false;
+    }
     do {
         const std::string name = fd.cFileName;
         if (name == "." || name == "..") continue;
         const std::string path = folder + "\\" + name;
+        if (name.find('?') != std::string::npos) {
+            why = {path, DeleteRefusal::NameNotHeld};
+            return false;
+        }
         const bool isFolder = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         const bool flagged = IsLinkEntry(fd.dwFileAttributes, fd.dwReserved0);
         if (flagged || !SamePath(platform::FinalPath(path), here + "\\" + name)) {
+            if (!flagged && path.size() + 1 >= MAX_PATH) {
+                why = {path, DeleteRefusal::PathTooLong};
+                return false;
+            }
             links.push_back({path, isFolder, flagged});  // never looked into
-        } else if (isFolder && !FindLinksBelow(path, links)) {
+        } else if (isFolder && !FindLinksBelow(path, links, stop)) {
             return false;
         }
     } while (FindNextFileA(find.get(), &fd));
-    return GetLastError() == ERROR_NO_MORE_FILES;
+    if (GetLastError() == ERROR_NO_MORE_FILES) return true;
+    why = SearchStop(folder);
+    return false;
 }
 
-bool DeleteFolder(const std::string& path) {
+std::string DeleteRefusalText(const DeleteRefusal& refusal, const std::string& folder) {
+    // Named below the folder; the folder itself by its own name.
+    std::string entry = refusal.entry;
+    const std::string base = folder.empty() || folder.back() == '\\' ? folder : folder + "\\";
+    if (entry.size() > base.size() && entry.compare(0, base.size(), base) == 0) {
+        entry.erase(0, base.size());
+    } else if (entry + "\\" == base) {
+        entry.erase(0, entry.find_last_of('\\') + 1);
+    }
+    switch (refusal.why) {
+        case DeleteRefusal::Link:
+            return Format("\"%s\" is a link (a symbolic link or a junction): nothing is deleted through one.",
+                          entry.c_str());
+        case DeleteRefusal::NameNotHeld:
+            return Format("\"%s\" has a name this system's code page cannot hold.", entry.c_str());
+        case DeleteRefusal::PathTooLong:
+            return Format("\"%s\" has a path too long for the system.", entry.c_str());
+        case DeleteRefusal::NotSearchable:
+            return Format("\"%s\" could not be searched.", entry.c_str());
+        case DeleteRefusal::None:
+            break;
+    }
+    return {};
+}
+
+bool DeleteFolder(const std::string& path, HWND owner, DeleteRefusal* refusal) {
+    DeleteRefusal ignored;
+    DeleteRefusal& why = refusal ? *refusal : ignored;
+    why = {};
     if (!platform::DirectoryExists(path)) return false;
     std::string from = path;
     if (!from.empty() && from.back() == '\\') from.pop_back();
@@ -235,7 +296,9 @@ bool DeleteFolder(const std::string& path) {
         // A link (or junction) to a folder elsewhere: the shell would move
         // the target's contents to the recycle bin. Only the link goes, and
         // where the platform cannot remove just the link, nothing does.
-        return RemoveLink({from, true, tagged});
+        if (RemoveLink({from, true, tagged})) return true;
+        why = {from, DeleteRefusal::Link};
+        return false;
     }
     // A link anywhere inside is just as dangerous: where the recycle bin
     // cannot take the folder, the shell's permanent delete walks through it
@@ -243,14 +306,19 @@ bool DeleteFolder(const std::string& path) {
     // folder that cannot be searched whole, or a link that cannot be removed
     // alone, stops the delete before the shell sees anything.
     std::vector<LinkEntry> links;
-    if (!FindLinksBelow(from, links)) return false;
+    if (!FindLinksBelow(from, links, &why)) return false;
     for (const auto& link : links) {
-        if (!RemoveLink(link)) return false;
+        if (!RemoveLink(link)) {
+            why = {link.path, DeleteRefusal::Link};
+            return false;
+        }
     }
     from.push_back('\0');
     from.push_back('\0');
     SHFILEOPSTRUCTA op{};
-    op.hwnd = nullptr;
+    // Any question the shell asks belongs to the window the delete came
+    // from, and stays in front of it.
+    op.hwnd = owner;
     op.wFunc = FO_DELETE;
     op.pFrom = from.c_str();
     op.pTo = nullptr;

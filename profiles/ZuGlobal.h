@@ -71,22 +71,35 @@ void WriteProfileIni(const std::string& name, const std::string& title,
                      const std::string& newsServer, const std::string& mailServer,
                      bool launchMode);
 
+// Why a delete was refused before anything was touched: the first entry
+// (a full path) that stopped it, and what it is.
+struct DeleteRefusal {
+    enum Why { None, Link, NameNotHeld, PathTooLong, NotSearchable };
+    std::string entry;
+    Why why = None;
+};
+// One line for the user: the entry, named below `folder`, and why.
+std::string DeleteRefusalText(const DeleteRefusal& refusal, const std::string& folder);
+
 // Moves a folder with everything in it to the recycle bin; true only when
-// the shell did all of it. The shell asks before anything would be deleted
-// for good (a folder the recycle bin cannot take).
-bool DeleteFolder(const std::string& path);
+// the shell did all of it and the folder is gone. The shell asks before
+// anything would be deleted for good (a folder the recycle bin cannot
+// take); its questions belong to `owner`. A refusal before the shell is
+// asked says why in `refusal`.
+bool DeleteFolder(const std::string& path, HWND owner = nullptr, DeleteRefusal* refusal = nullptr);
 // Whether a directory entry with these attributes and reparse tag (the
 // find data's dwReserved0) is a link: a symbolic link, a junction or a mount
 // point. Other reparse points are ordinary files and folders.
 bool IsLinkEntry(DWORD attributes, DWORD reparseTag);
 // The links (symbolic links, junctions) inside a folder at any depth, not
-// looked into; false when some folder below could not be searched whole.
+// looked into; false when some folder below could not be searched whole, or
+// holds an entry the system's ANSI calls cannot name (then `stop` says which).
 struct LinkEntry {
     std::string path;
     bool toFolder;
     bool flagged;  // the system marks it as a reparse point
 };
-bool FindLinksBelow(const std::string& folder, std::vector<LinkEntry>& links);
+bool FindLinksBelow(const std::string& folder, std::vector<LinkEntry>& links, DeleteRefusal* stop = nullptr);
 // The shell's file operation, through which DeleteFolder hands a folder to
 // the recycle bin. The program uses the shell's own; a test may put another
 // in its place (null: the shell's own again).

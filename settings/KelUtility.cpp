@@ -179,14 +179,17 @@ void RestoreFormPlacement(platform::Form& form) {
     const int32_t state = ReadOrDefault(cu, key, n + ".WindowState", int32_t(0));
     // The DPI the place was stored at (none: places of earlier versions, at
     // 96): a size stored on a screen of another DPI is scaled to this one.
-    const int32_t storedDpi = ReadOrDefault(cu, key, n + ".PixelsPerInch", int32_t(platform::kDesignDpi));
+    int32_t storedDpi = ReadOrDefault(cu, key, n + ".PixelsPerInch", int32_t(platform::kDesignDpi));
+    // A DPI no screen has (written by hand, or by another program) would
+    // scale the place to nothing or to a window of the whole screen.
+    if (!PlausibleDpi(storedDpi)) storedDpi = platform::kDesignDpi;
     HWND h = form.Handle();
     RECT rc;
     GetWindowRect(h, &rc);
     int x = rc.left, y = rc.top, w = rc.right - rc.left, ht = rc.bottom - rc.top;
     if (left != -2) x = left;
     if (top != -2) y = top;
-    const bool scale = storedDpi > 0 && storedDpi != form.Dpi();
+    const bool scale = storedDpi != form.Dpi();
     if (width > 0) w = scale ? platform::RescaleDpi(width, storedDpi, form.Dpi()) : width;
     if (height != 0) ht = scale ? platform::RescaleDpi(height, storedDpi, form.Dpi()) : height;
     // The window's own limits still bound what was stored.
@@ -198,6 +201,8 @@ void RestoreFormPlacement(platform::Form& form) {
     SetWindowPos(h, nullptr, x, y, w, ht, SWP_NOZORDER | SWP_NOACTIVATE);
     form.SetShowCommand(state == 1 ? SW_SHOWMINIMIZED : state == 2 ? SW_SHOWMAXIMIZED : SW_SHOW);
 }
+
+bool PlausibleDpi(int32_t dpi) { return dpi >= 48 && dpi <= 480; }
 
 void SaveFormPlacement(platform::Form& form) {
     HWND h = form.Handle();

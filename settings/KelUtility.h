@@ -68,6 +68,9 @@ void ClearAllSettings();
 // key as "<window name>.Left", ".Top", ".Width", ".Height", ".WindowState".
 void RestoreFormPlacement(platform::Form& form);
 void SaveFormPlacement(platform::Form& form);
+// Whether a stored DPI is one a screen may have (48 to 480); a place stored
+// with any other counts as stored at 96.
+bool PlausibleDpi(int32_t dpi);
 void AnimateFormZoom(platform::Form& form, bool opening);
 // A window rectangle moved, its size kept, so that it lies within `work` as
 // far as it fits (from the left and top when it is larger).

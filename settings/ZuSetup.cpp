@@ -72,7 +72,7 @@ ControlDef BarButton(const char* name, int left, const char* caption, const char
 platform::FormDef SetupFormDef() {
     using namespace platform;
     FormDef d{.windowClass = "TFrmZuSetup", .name = "FrmZuSetup", .caption = "Pelmark - Setup", .place = {0, 0, 437, 296},
-              .minSize = {329, 296}, .maxSize = {0, 296}, .defaultButton = C::BitBtnOk,
+              .minSize = {329, 296}, .maxSize = {0, 296}, .keyPreview = true, .defaultButton = C::BitBtnOk,
               .cancelButton = C::BitBtnCancel, .placement = Placement::RememberedCentred};
     const char* stayHint = "Color for profiles that does not close the Valdrix after profile is launched.";
     const char* closeHint = "Color for profiles that closes the Valdrix after profile is launched.";
@@ -94,6 +94,8 @@ platform::FormDef SetupFormDef() {
         Label(C::LabelProfileFolder, 52, "&Profile folder", C::BitBtnProfileFolder, kRootHint, 3),
         FolderEdit(C::EditProfileFolder, 52, "Root folder for all your profiles.", 3),
         FolderButton(C::BitBtnProfileFolder, 52, "Select a root folder for all your profiles.", 3, 2),
+        // It stands just before its field, which it names for screen
+        // readers; its key, Alt+S, focuses nothing (see OnKeyDown).
         Label(C::LabelDefaultSMTPServer, 76, "Default &SMTP server", C::EditDefaultSMTPServer, "", 4),
         {.name = C::EditDefaultSMTPServer, .kind = ControlKind::Edit, .parent = C::PanelSettings,
          .place = {112, 76, 305, 21}, .anchors = akLeft | akTop | akRight, .hint = "Default e-mail server",
@@ -234,6 +236,13 @@ bool TFolderDialog::Execute(HWND owner) {
 // --- the dialog ---
 
 TFrmZuSetup::TFrmZuSetup(HWND owner) : Form(SetupFormDef(), owner) {}
+
+bool TFrmZuSetup::OnKeyDown(WPARAM key, unsigned shift) {
+    // The SMTP server label shows its S but has no control to focus: its
+    // key is taken here, before the dialog manager would pass the focus on
+    // to the control after it.
+    return key == 'S' && shift == platform::ssAlt;
+}
 
 void TFrmZuSetup::OnCreate() {
     platform::FillColorBox(Control(C::ColorBoxLaunchStay));

@@ -70,6 +70,7 @@ public:
 
 protected:
     void OnCreate() override;
+    bool OnKeyDown(WPARAM key, unsigned shift) override;
     bool OnCloseQuery() override;
     void OnHelp(int context) override;
     void OnControlCommand(HWND control, WORD code) override;

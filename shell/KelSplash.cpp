@@ -220,12 +220,14 @@ void ShowSplash(const std::string& title, const std::string& action, bool setApp
     ShowWindow(gSplash->Handle(), SW_SHOWNOACTIVATE);
     UpdateWindow(gSplash->Handle());
     gSplash->UpdateSplashLayout();
+    Application::Instance().SetStartupWindow(gSplash->Handle());
 }
 
 void HideSplash(const std::string& caption) {
     HWND main = Application::Instance().MainWindow();
     if (!caption.empty() && main) SetWindowTextA(main, caption.c_str());
     if (gSplash) {
+        Application::Instance().SetStartupWindow(nullptr);
         ShowWindow(gSplash->Handle(), SW_HIDE);
         gSplash.reset();
     }

@@ -198,9 +198,6 @@ void TFrmZuMain::OnCreate() {
     hotKeyId_ = GlobalAddAtomA("ValdrixHotkey");
     RegisterAppHotKey(settings::Settings.AppHotKey);
 
-    wmGetID_ = MsgAppGetID();
-    wmRestore_ = MsgAppRestore();
-    wmPrevInstParm_ = MsgAppPrevInstParm();
 }
 
 void TFrmZuMain::OnShow() { FocusGrid(); }
@@ -410,16 +407,22 @@ void TFrmZuMain::BitBtnDeleteClick() {
             "Are you sure that you want to delete the profile \"%s\" ?\r\rNOTE:\rThe profile will not be able to be "
             "restored,\rbut it will be transfered to your recycle bin !\rBe sure to exit any program that is "
             "monitoring/using the profiles folder,\rbefore answering this question.",
-            name.c_str());
+            about::Literal(name).c_str());
         if (about::ShowGlyphMessageDialog(question, about::MsgKind::Confirmation, about::mbYes | about::mbNo, 0) ==
             IDYES) {
             platform::BusyCursor busy;
-            if (!profiles::ProfileFolderExists(name) || !profiles::DeleteFolder(profiles::ProfileFolderPath(name))) {
-                about::ShowGlyphMessageDialog(
-                    platform::Format("The system was unable to delete the \"%s\" profile. !\rYou may need to manually "
-                                     "delete the files yourself.",
-                                     name.c_str()),
-                    about::MsgKind::Error, about::mbOK, 0);
+            const std::string folder = profiles::ProfileFolderPath(name);
+            profiles::DeleteRefusal refusal;
+            if (!profiles::ProfileFolderExists(name) || !profiles::DeleteFolder(folder, Handle(), &refusal)) {
+                std::string text = platform::Format(
+                    "The system was unable to delete the \"%s\" profile. !\rYou may need to manually delete the "
+                    "files yourself.",
+                    about::Literal(name).c_str());
+                // What stopped it, where nothing was touched, so that the
+                // user can mend it.
+                const std::string why = profiles::DeleteRefusalText(refusal, folder);
+                if (!why.empty()) text += "\r" + about::Literal(why);
+                about::ShowGlyphMessageDialog(text, about::MsgKind::Error, about::mbOK, 0);
             }
             BitBtnRefreshClick();
         }
@@ -461,7 +464,7 @@ void TFrmZuMain::LaunchSelectedProfile() {
         if (!CreateProcessA(program.c_str(), nullptr, nullptr, nullptr, FALSE,
                             CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS, nullptr, folder.c_str(), &si, &pi)) {
             about::ShowGlyphMessageDialog(
-                platform::Format("Failed to execute agent with the \"%s\" profile !", name.c_str()),
+                platform::Format("Failed to execute agent with the \"%s\" profile !", about::Literal(name).c_str()),
                 about::MsgKind::Error, about::mbCancel, 0);
         } else {
             // The program never watches Agent.

@@ -14,6 +14,7 @@
 
 #include "platform/Form.h"
 #include "profiles/ZuGlobal.h"
+#include "shell/KelPrevInst.h"
 
 namespace shell {
 
@@ -92,9 +93,11 @@ private:
     void LaunchSelectedProfile();
 
     MainDialogs& dialogs_;
-    UINT wmGetID_ = 0;
-    UINT wmRestore_ = 0;
-    UINT wmPrevInstParm_ = 0;
+    // Known before the window exists: a second start may ask who it is from
+    // the moment it does, while a message of its creation is still open.
+    UINT wmGetID_ = MsgAppGetID();
+    UINT wmRestore_ = MsgAppRestore();
+    UINT wmPrevInstParm_ = MsgAppPrevInstParm();
     ATOM hotKeyId_ = 0;
     platform::UniqueImageList rowHeight_;
     int currentRow_ = 1;  // the one selected row, whatever the list view did

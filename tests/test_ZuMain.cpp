@@ -691,12 +691,41 @@ TEST(Placement, AMainWindowStoredOffEveryScreenComesBackOnOne) {
     settings::WriteRegValue(HKEY_CURRENT_USER, settings::SettingsKey, "FrmZuMain.Left", int32_t(-6000));
     settings::WriteRegValue(HKEY_CURRENT_USER, settings::SettingsKey, "FrmZuMain.Top", int32_t(-4000));
     settings::WriteRegValue(HKEY_CURRENT_USER, settings::SettingsKey, "FrmZuMain.Width", int32_t(600));
-    shell::TFrmZuMain m;
-    m.Create();
-    RECT rc;
-    GetWindowRect(m.Handle(), &rc);
-    EXPECT_NE(MonitorFromRect(&rc, MONITOR_DEFAULTTONULL), nullptr);
-    EXPECT_EQ(rc.right - rc.left, 600);
+    {
+        shell::TFrmZuMain m;
+        m.Create();
+        RECT rc;
+        GetWindowRect(m.Handle(), &rc);
+        EXPECT_NE(MonitorFromRect(&rc, MONITOR_DEFAULTTONULL), nullptr);
+        EXPECT_EQ(rc.right - rc.left, 600);
+    }
+    // A stored DPI no screen has counts as 96: the window opens as stored,
+    // within the screen, and nothing absurd is stored as it closes.
+    const RECT screen{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    for (int32_t dpi : {0, 1, 2, 100000, -1}) {
+        settings::WriteRegValue(HKEY_CURRENT_USER, settings::SettingsKey, "FrmZuMain.Left", int32_t(100));
+        settings::WriteRegValue(HKEY_CURRENT_USER, settings::SettingsKey, "FrmZuMain.Top", int32_t(100));
+        settings::WriteRegValue(HKEY_CURRENT_USER, settings::SettingsKey, "FrmZuMain.Height", int32_t(400));
+        settings::WriteRegValue(HKEY_CURRENT_USER, settings::SettingsKey, "FrmZuMain.PixelsPerInch", dpi);
+        {
+            shell::TFrmZuMain m;
+            m.Create();
+            m.Show();
+            RECT rc;
+            GetWindowRect(m.Handle(), &rc);
+            EXPECT_EQ(rc.right - rc.left, 600) << dpi;
+            EXPECT_EQ(rc.bottom - rc.top, 400) << dpi;
+            EXPECT_TRUE(rc.left >= screen.left && rc.top >= screen.top && rc.right <= screen.right &&
+                        rc.bottom <= screen.bottom) << dpi;
+        }
+        auto stored = [](const char* v) {
+            return settings::ReadRegValue(HKEY_CURRENT_USER, settings::SettingsKey, std::string("FrmZuMain.") + v, 0);
+        };
+        EXPECT_EQ(stored("Width"), 600) << dpi;
+        EXPECT_EQ(stored("Height"), 400) << dpi;
+        EXPECT_TRUE(settings::PlausibleDpi(stored("PixelsPerInch"))) << dpi;
+    }
+    Application::Instance().ResetTerminated();
 }
 
 // A key pressed with modifiers through the system's input queue, as the
@@ -834,7 +863,12 @@ TEST(DeleteProfile, NothingIsEverDeletedThroughALinkAtAnyDepth) {
             return platform::Format("The system was unable to delete the \"%s\" profile. !\rYou may need to manually "
                                     "delete the files yourself.", n);
         };
-        EXPECT_EQ(seen, (std::vector<std::string>{failed("beta"), failed("Linked")}));
+        ASSERT_EQ(seen.size(), 2u);
+        EXPECT_EQ(seen[0].substr(0, failed("beta").size() + 2), failed("beta") + "\r\"");
+        EXPECT_NE(seen[0].find("\" is a link (a symbolic link or a junction): nothing is deleted through one."),
+                  std::string::npos) << seen[0];
+        EXPECT_EQ(seen[1], failed("Linked") + "\r\"Linked\" is a link (a symbolic link or a junction): nothing is "
+                                              "deleted through one.");
         EXPECT_TRUE(platform::FileExists(p.folder + "beta\\Agent.ini"));
         EXPECT_EQ(s.main.RowCount(), 3);
     } else {
@@ -842,6 +876,40 @@ TEST(DeleteProfile, NothingIsEverDeletedThroughALinkAtAnyDepth) {
         EXPECT_FALSE(platform::DirectoryExists(p.folder + "beta"));
     }
     testing_support::RunUnix("rm -rf '" + beta + "' '" + beta + "/../Linked'");
+}
+
+TEST(DeleteProfile, ARefusalNamesTheFirstEntryThatStoppedItAndWhy) {
+    ProfileFixture p;
+    const std::string outside = p.dir.MakeFolder("Elsewhere");
+    for (const char* name : {"link", "loop", "long", "name"}) p.Profile(name, "t", "n", "m", 0);
+    const std::string root = testing_support::UnixPath(p.folder);
+    const std::string a(90, 'a'), b(90, 'b'), c(90, 'c');
+    ASSERT_TRUE(testing_support::RunUnix(
+        "cd '" + root + "' && ln -s '" + testing_support::UnixPath(outside) + "' link/ext && ln -s ../loop loop/again && " +
+        "mkdir -p long/" + a + "/" + b + "/" + c + " && echo kept >long/" + a + "/" + b + "/" + c + "/data.txt && " +
+        "echo kept >name/$(printf '\\320\\237\\320\\265\\320\\273').txt"));
+    const struct {
+        const char* profile;
+        profiles::DeleteRefusal::Why why;
+        std::string line;
+    } cases[] = {
+        {"link", profiles::DeleteRefusal::Link,
+         "\"ext\" is a link (a symbolic link or a junction): nothing is deleted through one."},
+        {"loop", profiles::DeleteRefusal::Link,
+         "\"again\" is a link (a symbolic link or a junction): nothing is deleted through one."},
+        {"long", profiles::DeleteRefusal::PathTooLong,
+         "\"" + a + "\\" + b + "\\" + c + "\" has a path too long for the system."},
+        {"name", profiles::DeleteRefusal::NameNotHeld, "\"???.txt\" has a name this system's code page cannot hold."},
+    };
+    for (const auto& k : cases) {
+        profiles::DeleteRefusal refusal;
+        const std::string folder = p.folder + k.profile;
+        EXPECT_FALSE(profiles::DeleteFolder(folder, nullptr, &refusal)) << k.profile;
+        EXPECT_EQ(refusal.why, k.why) << k.profile;
+        EXPECT_EQ(profiles::DeleteRefusalText(refusal, folder), k.line) << k.profile;
+        EXPECT_TRUE(platform::FileExists(folder + "\\Agent.ini")) << k.profile << ": nothing is lost";
+    }
+    testing_support::RunUnix("rm -rf '" + root + "'*");
 }
 
 TEST(MainWindow, AStaleRowNeverActsOnAFolderThatDiffersOnlyInCase) {
