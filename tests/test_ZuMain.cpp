@@ -492,6 +492,21 @@ TEST(DeleteProfile, AsksFirstAndNoKeepsEverything) {
               "monitoring/using the profiles folder,\rbefore answering this question.");
     EXPECT_TRUE(platform::DirectoryExists(p.folder + "Keep me"));
     EXPECT_EQ(s.main.RowCount(), 2);  // no refresh
+    // A name's "&" is shown as written.
+    p.Profile("a&b", "t", "n", "m", 0);
+    s.main.BitBtnRefreshClick();
+    s.main.SetCurrentRow(1);
+    ASSERT_EQ(s.main.Cell(1, 1), "a&b");
+    int mnemonics = -2;
+    UiDriver named;
+    named.Then([&](DriverWindow& w) {
+        text = w.Text("Message");
+        mnemonics = testing_support::LabelDrawsMnemonics(w.Control("Message"));
+        w.Press("No");
+    });
+    named.Run([&] { DriverWindow(s.main.Handle()).Press("BitBtnDelete"); });
+    EXPECT_EQ(text.substr(0, 55), "Are you sure that you want to delete the profile \"a&&b\"");
+    EXPECT_EQ(mnemonics, 1);
 }
 
 TEST(DeleteProfile, YesMovesTheWholeFolderToTheTrashAndRefreshes) {

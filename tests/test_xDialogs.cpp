@@ -2,6 +2,7 @@
 
 #include "about/xDialogs.h"
 #include "platform/Application.h"
+#include "settings/KelUtility.h"
 #include "support/Helpers.h"
 #include "support/UiDriver.h"
 
@@ -266,39 +267,26 @@ TEST(MessageDialogs, GlyphVariantTakesItsCaptionsFromTheTable) {
     table = saved;
 }
 
-TEST(MessageDialogs, AnAmpersandInTheTextIsShownAsWritten) {
-    int shownInk = 0, writtenInk = 0, withoutInk = 0;
+TEST(MessageDialogs, AnAmpersandOfAValueIsShownAsWrittenAndACaptionsMarksItsLetter) {
+    // The clear-registry question quotes the button captions: "&Yes" shows
+    // an underlined Y. A name put into a message ("a&b") shows its "&".
+    int question = -2, named = -2;
+    std::string copied;
     UiDriver d;
     d.Then([&](DriverWindow& w) {
-        HWND label = w.Control("Message");
-        RECT c;
-        GetClientRect(label, &c);
-        HDC screen = GetDC(label);
-        HDC dc = CreateCompatibleDC(screen);
-        HBITMAP bm = CreateCompatibleBitmap(screen, c.right, c.bottom);
-        HGDIOBJ oldBm = SelectObject(dc, bm);
-        // The ink's width in the picture of the label, and of the text drawn alone each way.
-        auto ink = [&] {
-            const auto [left, right] = testing_support::InkColumns(dc, c.right, c.bottom);
-            return right - left;
-        };
-        SendMessageA(label, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT | PRF_ERASEBKGND);
-        shownInk = ink();
-        HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(label, WM_GETFONT, 0, 0)));
-        for (auto [format, out] : {std::pair{UINT(DT_NOPREFIX), &writtenInk}, std::pair{UINT(0), &withoutInk}}) {
-            FillRect(dc, &c, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-            RECT r = c;
-            DrawTextA(dc, "Profile \"a&b\"", -1, &r, DT_SINGLELINE | format);
-            *out = ink();
-        }
-        SelectObject(dc, oldFont);
-        SelectObject(dc, oldBm);
-        DeleteObject(bm);
-        DeleteDC(dc);
-        ReleaseDC(label, screen);
+         question = testing_support::LabelDrawsMnemonics(w.Control("Message"));
+         w.Press("Cancel");
+     }).Then([&](DriverWindow& w) {
+        named = testing_support::LabelDrawsMnemonics(w.Control("Message"));
+        EXPECT_EQ(w.Text("Message"), "Profile \"a&&b\"");
         w.Press("OK");
     });
-    d.Run([] { return ShowGlyphMessageDialog("Profile \"a&b\"", MsgKind::Error, mbOK, 0); });
-    EXPECT_NE(writtenInk, withoutInk);
-    EXPECT_EQ(shownInk, writtenInk) << "the \"&\" was taken for a mnemonic";
+    d.Run([] {
+        settings::ClearAllSettings();
+        return ShowGlyphMessageDialog("Profile \"" + Literal("a&b") + "\"", MsgKind::Error, mbOK, 0);
+    });
+    EXPECT_EQ(question, 1) << "\"&Yes\" was shown as written";
+    EXPECT_EQ(named, 1);
+    EXPECT_NE(MessageCopyText("Error", "Profile \"" + Literal("a&b") + "\"", {"OK"}).find("\r\nProfile \"a&b\"\r\n"),
+              std::string::npos);
 }

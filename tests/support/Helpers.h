@@ -117,6 +117,47 @@ inline std::pair<int, int> InkColumns(HDC dc, int width, int height) {
     return {left, right};
 }
 
+// How a label shows its text: 1 when its picture is the text drawn with
+// "&" taken as a mnemonic, 0 when drawn as written, -1 when neither (each
+// compared by its dark pixels, in the label's font and width).
+inline int LabelDrawsMnemonics(HWND label) {
+    RECT c;
+    GetClientRect(label, &c);
+    HDC screen = GetDC(label);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP bm = CreateCompatibleBitmap(screen, c.right, c.bottom);
+    HGDIOBJ oldBm = SelectObject(dc, bm);
+    auto picture = [&] {
+        std::vector<bool> ink;
+        for (int y = 0; y < c.bottom; ++y) {
+            for (int x = 0; x < c.right; ++x) {
+                const COLORREF p = GetPixel(dc, x, y);
+                ink.push_back(GetRValue(p) + GetGValue(p) + GetBValue(p) < 3 * 128);
+            }
+        }
+        return ink;
+    };
+    SendMessageA(label, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT | PRF_ERASEBKGND);
+    const auto shown = picture();
+    const std::string text(static_cast<size_t>(GetWindowTextLengthA(label)) + 1, '\0');
+    GetWindowTextA(label, const_cast<char*>(text.data()), static_cast<int>(text.size()));
+    HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(label, WM_GETFONT, 0, 0)));
+    SetBkMode(dc, TRANSPARENT);
+    int answer = -1;
+    for (auto [format, verdict] : {std::pair{UINT(0), 1}, std::pair{UINT(DT_NOPREFIX), 0}}) {
+        FillRect(dc, &c, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        RECT r = c;
+        DrawTextA(dc, text.c_str(), -1, &r, DT_EXPANDTABS | DT_WORDBREAK | format);
+        if (picture() == shown) answer = verdict;
+    }
+    SelectObject(dc, oldFont);
+    SelectObject(dc, oldBm);
+    DeleteObject(bm);
+    DeleteDC(dc);
+    ReleaseDC(label, screen);
+    return answer;
+}
+
 // The GDI objects the process holds. Wine does not count them for
 // GetGuiResources; there a handle's table index alone names the live object.
 inline int GdiObjectCount() {
