@@ -1,5 +1,6 @@
 #include "shell/KelPrevInst.h"
 
+#include "about/xDialogs.h"
 #include "platform/Error.h"
 
 namespace shell {
@@ -56,6 +57,7 @@ struct Search {
     const char* className;
     LRESULT appID;
     HWND found;
+    HWND silent;  // of the class, but gave no answer in time
 };
 
 BOOL CALLBACK Examine(HWND w, LPARAM lp) {
@@ -65,11 +67,16 @@ BOOL CALLBACK Examine(HWND w, LPARAM lp) {
         char cls[30] = {};
         GetClassNameA(w, cls, sizeof cls);
         // The class is compared first, so only a window that could be the
-        // running copy is asked; it is then waited for, however busy it is,
-        // or a busy copy would be taken for a stranger and a second copy start.
+        // running copy is asked; it is then waited for while it is busy, or
+        // a busy copy would be taken for a stranger and a second copy start,
+        // but not for ever: a copy that hangs must not hang this start too.
         if (lstrcmpiA(cls, s->className) != 0) return TRUE;
-        const LRESULT reply = SendMessageA(w, getId, 0, 0);
-        if (reply == s->appID) {
+        DWORD_PTR reply = 0;
+        if (!SendMessageTimeoutA(w, getId, 0, 0, SMTO_ABORTIFHUNG, kAnswerWaitMs, &reply)) {
+            if (!s->silent) s->silent = w;
+            return TRUE;
+        }
+        if (static_cast<LRESULT>(reply) == s->appID) {
             s->found = w;
             return FALSE;
         }
@@ -81,9 +88,10 @@ BOOL CALLBACK Examine(HWND w, LPARAM lp) {
 
 }  // namespace
 
-HWND FindRunningCopy(const char* className, LRESULT appID) {
-    Search s{className, appID, nullptr};
+HWND FindRunningCopy(const char* className, LRESULT appID, HWND* silent) {
+    Search s{className, appID, nullptr, nullptr};
     EnumWindows(&Examine, reinterpret_cast<LPARAM>(&s));
+    if (silent) *silent = s.found ? nullptr : s.silent;
     return s.found;
 }
 
@@ -102,13 +110,24 @@ void HandOver(HWND running, const std::vector<std::string>& params) {
     const std::string text = JoinParameters(params, CommandLineSeparator);
     const ATOM atom = GlobalAddAtomA(text.c_str());
     if (!atom) platform::RaiseLastOSError();
-    SendMessageA(running, MsgAppPrevInstParm(), atom, 0);
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutA(running, MsgAppPrevInstParm(), atom, 0, SMTO_ABORTIFHUNG, kAnswerWaitMs, &ignored);
     GlobalDeleteAtom(atom);
 }
 
+const char* const kNotAnswering =
+    "Pelmark is already running, but it does not answer.\rWait for it, or end it, and start Pelmark again.";
+
 void CheckPrevInstance(const char* className, LRESULT appID) {
     ValidateSeparator(CommandLineSeparator);
-    HWND running = FindRunningCopy(className, appID);
+    HWND silent = nullptr;
+    HWND running = FindRunningCopy(className, appID, &silent);
+    if (!running && silent) {
+        // A second copy beside one that hangs would only add to the trouble:
+        // the user is told, and this start ends as a hand-over would.
+        about::ShowMessageDialog(kNotAnswering, about::MsgKind::Warning, about::mbOK, 0);
+        ExitProcess(0);
+    }
     if (!running) return;
     HandOver(running, SplitCommandLine(GetCommandLineA()));
     ExitProcess(0);

@@ -32,10 +32,19 @@ std::vector<std::string> SplitCommandLine(const std::string& commandLine);
 // code 32 at both ends.
 std::string JoinParameters(const std::vector<std::string>& params, const std::string& separator);
 
+// How long a start waits for the running copy to answer, at most.
+constexpr UINT kAnswerWaitMs = 15000;
+
 // The top-level window of class `className` (ignoring case) that answers the
 // identification query with `appID`, or null. Only windows of that class are
-// asked, and each is waited for until it answers.
-HWND FindRunningCopy(const char* className, LRESULT appID);
+// asked, each for at most kAnswerWaitMs, and not at all once the system
+// takes it for hung; when none answers, `silent` (if given) names a window
+// of the class that gave no answer.
+HWND FindRunningCopy(const char* className, LRESULT appID, HWND* silent = nullptr);
+
+// What a start says when the running copy does not answer; it then ends
+// with exit code 0.
+extern const char* const kNotAnswering;
 
 // Brings `running` forward and hands over `params`; raises the system's error
 // when the joined text cannot be stored as an atom. First lets the running

@@ -15,12 +15,15 @@
 
 using platform::Application;
 
+#ifdef PELMARK_TEST_SEAMS
 namespace {
 
-// A seam for the tests of the start lock: with PELMARK_TEST_MARKERS naming a
-// path P, a start makes the file P.at-lock as it comes to the lock, and one
-// that passed the guard makes P.held and waits (at most a minute) until that
-// file is gone before it makes its main window.
+// A seam for the tests of the guard, built into their copy of the program
+// only: with PELMARK_TEST_MARKERS naming a path P, a start makes the file
+// P.at-lock as it comes to the lock, and one that passed the guard makes
+// P.held and waits (at most a minute) until that file is gone before it
+// makes its main window. Where P.hang exists once the main window shows, the
+// program stops answering until that file is gone (at most a minute).
 std::string TestMarkers() {
     const DWORD size = GetEnvironmentVariableA("PELMARK_TEST_MARKERS", nullptr, 0);
     if (size == 0) return {};
@@ -33,14 +36,33 @@ void Mark(const std::string& file) {
     CloseHandle(CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
 }
 
+void WhileThere(const std::string& file) {
+    for (int i = 0; i < 1200 && GetFileAttributesA(file.c_str()) != INVALID_FILE_ATTRIBUTES; ++i) Sleep(50);
+}
+
+void MarkAtLock(const std::string& markers) {
+    if (!markers.empty()) Mark(markers + ".at-lock");
+}
+
 void HoldForTests(const std::string& markers) {
     if (markers.empty()) return;
-    const std::string held = markers + ".held";
-    Mark(held);
-    for (int i = 0; i < 1200 && GetFileAttributesA(held.c_str()) != INVALID_FILE_ATTRIBUTES; ++i) Sleep(50);
+    Mark(markers + ".held");
+    WhileThere(markers + ".held");
+}
+
+void HangForTests(const std::string& markers) {
+    if (!markers.empty()) WhileThere(markers + ".hang");
 }
 
 }  // namespace
+#else
+namespace {
+std::string TestMarkers() { return {}; }
+void MarkAtLock(const std::string&) {}
+void HoldForTests(const std::string&) {}
+void HangForTests(const std::string&) {}
+}  // namespace
+#endif
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     PELMARK_CHECKPOINT("WinMain");
@@ -52,7 +74,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         settings::KelUtilityStart();
         PELMARK_CHECKPOINT("settings read");
         const std::string markers = TestMarkers();
-        if (!markers.empty()) Mark(markers + ".at-lock");
+        MarkAtLock(markers);
         shell::StartLock startLock;
         shell::CheckPrevInstance(shell::kMainClassName, shell::kAppID);
         PELMARK_CHECKPOINT("single-instance guard");
@@ -73,6 +95,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         PELMARK_CHECKPOINT("splash hidden");
         main->Show();
         PELMARK_CHECKPOINT("main window shown");
+        HangForTests(markers);
         const int code = app.Run();
         main.reset();
         settings::KelUtilityExit();

@@ -80,17 +80,19 @@ BOOL WINAPI RecordAllowForeground(DWORD pid) {
     return TRUE;
 }
 
-std::string PelmarkPath() {
+// The program beside the test: the shipped one, or the one with the seams
+// that hold a start where a test wants it.
+std::string PelmarkPath(const char* program) {
     char path[MAX_PATH];
     GetModuleFileNameA(nullptr, path, MAX_PATH);
     std::string p = path;
-    return p.substr(0, p.find_last_of('\\') + 1) + "Pelmark.exe";
+    return p.substr(0, p.find_last_of('\\') + 1) + program;
 }
 
 struct Process {
     PROCESS_INFORMATION pi{};
-    explicit Process(const std::string& args) {
-        std::string cmd = "\"" + PelmarkPath() + "\"" + (args.empty() ? "" : " " + args);
+    explicit Process(const std::string& args, const char* program = "Pelmark.exe") {
+        std::string cmd = "\"" + PelmarkPath(program) + "\"" + (args.empty() ? "" : " " + args);
         STARTUPINFOA si{};
         si.cb = sizeof si;
         if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
@@ -286,7 +288,7 @@ TEST(PrevInstance, TwoStartsAtOnceLeaveOneCopy) {
     testing_support::TempFolder dir;
     auto start = [&](const char* name) {
         SetEnvironmentVariableA("PELMARK_TEST_MARKERS", (dir.Path() + name).c_str());
-        auto p = std::make_unique<Process>("");
+        auto p = std::make_unique<Process>("", "Pelmark_test.exe");
         SetEnvironmentVariableA("PELMARK_TEST_MARKERS", nullptr);
         return p;
     };
@@ -308,4 +310,37 @@ TEST(PrevInstance, TwoStartsAtOnceLeaveOneCopy) {
     DeleteFileA((dir.Path() + "second.held").c_str());
     PostMessageA(main, WM_KEYDOWN, VK_ESCAPE, 0);
     EXPECT_EQ(first->Wait(), 0);
+}
+
+TEST(PrevInstance, ASecondStartBesideAHungCopySaysSoAndEnds) {
+    testing_support::RegistrySandbox sandbox;
+    testing_support::TempFolder dir;
+    // The first copy stops answering once its main window shows.
+    dir.MakeFile("first.hang", "");
+    SetEnvironmentVariableA("PELMARK_TEST_MARKERS", (dir.Path() + "first").c_str());
+    Process first("", "Pelmark_test.exe");
+    SetEnvironmentVariableA("PELMARK_TEST_MARKERS", nullptr);
+    ASSERT_TRUE(testing_support::PumpUntil([&] { return platform::FileExists(dir.Path() + "first.held"); },
+                                           std::chrono::seconds(30)));
+    DeleteFileA((dir.Path() + "first.held").c_str());  // not held before its window
+    HWND main = WaitForWindow(first.pi.dwProcessId, kMainClassName);
+    ASSERT_NE(main, nullptr);
+    Process second("");
+    // Told, within the wait the guard allows, and not a copy of its own.
+    HWND told = nullptr;
+    for (const char* cls : {"TMessageForm", "TxMessageForm"}) {
+        if (!told) told = WaitForWindow(second.pi.dwProcessId, cls, cls[1] == 'M' ? 30000 : 10);
+    }
+    ASSERT_NE(told, nullptr) << "the second start waits without a word";
+    EXPECT_EQ(WaitForWindow(second.pi.dwProcessId, kMainClassName, 10), nullptr);
+    char text[256] = {};
+    for (HWND c = GetWindow(told, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        if (GetWindowTextLengthA(c) > 40) GetWindowTextA(c, text, sizeof text);
+    }
+    EXPECT_STREQ(text, kNotAnswering);
+    PostMessageA(told, WM_KEYDOWN, VK_RETURN, 0);
+    EXPECT_EQ(second.Wait(10000), 0);
+    DeleteFileA((dir.Path() + "first.hang").c_str());
+    PostMessageA(main, WM_KEYDOWN, VK_ESCAPE, 0);
+    EXPECT_EQ(first.Wait(), 0);
 }
