@@ -156,3 +156,29 @@ grid_rows() { R rows "$MAIN"; }
 selected_name() { grid_rows | awk -F'\t' '/^\*/ { print $2 }'; }
 
 log_lines() { [ -f "$T/agent.log" ] && tr -d '\r' <"$T/agent.log" | wc -l || echo 0; }
+
+# The X window's frame: its ancestor that is a child of the root window.
+x_frame() {
+    local w=$1 parent
+    while parent=$(xwininfo -id "$w" -tree 2>/dev/null | awk '/Parent window id:/ { print $4 }') &&
+        [ -n "$parent" ] && [ "$parent" != "$(xwininfo -root | awk '/Window id:/ { print $4 }')" ]; do
+        w=$parent
+    done
+    printf '0x%x\n' "$w"
+}
+
+# Whether the X server's active window is one shown for another (a message,
+# a dialog), and stands in front of that other one, as the X server stacks
+# them: what the user sees and types into.
+x_active_in_front_of_its_owner() {
+    local active owner order
+    active=$(xdotool getactivewindow 2>/dev/null) || return 1
+    owner=$(xprop -id "$active" WM_TRANSIENT_FOR 2>/dev/null | awk '/window id/ { print $NF }')
+    [ -n "$owner" ] || return 1
+    # The root's children, top first.
+    order=$(xwininfo -root -children | awk '$1 ~ /^0x/ { print $1 }')
+    local mine theirs
+    mine=$(grep -nx "$(x_frame "$active")" <<<"$order" | cut -d: -f1)
+    theirs=$(grep -nx "$(x_frame "$owner")" <<<"$order" | cut -d: -f1)
+    [ -n "$mine" ] && [ -n "$theirs" ] && [ "$mine" -lt "$theirs" ]
+}
