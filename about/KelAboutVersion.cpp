@@ -80,11 +80,13 @@ std::vector<std::string> WalkVersionResource(const uint8_t* data, size_t size) {
     return lines;
 }
 
-std::vector<std::string> ReadVersionStrings(const std::string& path) {
+std::vector<std::string> ReadVersionStrings(const std::wstring& path) {
     if (path.empty()) return {};
-    platform::UniqueModule module(LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    // Wide: the program may stand in a folder whose name the ANSI code page
+    // cannot hold, and an ANSI path would name no file there.
+    platform::UniqueModule module(LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
     if (!module) return {};
-    HRSRC res = FindResourceA(module.get(), MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(16) /* RT_VERSION */);
+    HRSRC res = FindResourceW(module.get(), MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(16) /* RT_VERSION */);
     if (!res) return {};
     HGLOBAL loaded = LoadResource(module.get(), res);
     const auto* bytes = loaded ? static_cast<const uint8_t*>(LockResource(loaded)) : nullptr;
@@ -94,6 +96,18 @@ std::vector<std::string> ReadVersionStrings(const std::string& path) {
     if (Text(bytes, std::min<size_t>(size, 6 + 32), 6, chars) != "VS_VERSION_INFO") return {};
     const std::vector<uint8_t> copy(bytes, bytes + size);
     return WalkVersionResource(copy.data(), copy.size());
+}
+
+std::wstring ProgramPath() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (n < path.size()) {
+            path.resize(n);
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
 }
 
 std::string FormatByteCount(uint64_t bytes) {
@@ -160,9 +174,7 @@ void TFrmKelVersionAbout::OnCreate() {
     SetText(C::LabelVersionTxt, "Version");
     SetText(C::LabelProductTxt, "Product name");
     SetText(C::LabelDescriptionTxt, "Description");
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    exePath_ = path;
+    exePath_ = ProgramPath();
     SetGlyph(C::BitBtnOK, "BBOK");
     SetGlyph(C::BitBtnMemory, "BBALL");
     SetGlyph(C::BitBtnVersion, "BBRETRY");
@@ -251,9 +263,9 @@ void TFrmKelVersionAbout::BitBtnVersionClick() {
         if (Dpi() != platform::kDesignDpi) {
             // The file's own picture nearest the size the DPI asks for.
             const int size = Scale(32);
-            PrivateExtractIconsA(exePath_.c_str(), 0, size, size, &icon, nullptr, 1, 0);
+            PrivateExtractIconsW(exePath_.c_str(), 0, size, size, &icon, nullptr, 1, 0);
         }
-        if (!icon) icon = ExtractIconA(platform::Application::Instance().InstanceHandle(), exePath_.c_str(), 0);
+        if (!icon) icon = ExtractIconW(platform::Application::Instance().InstanceHandle(), exePath_.c_str(), 0);
         if (reinterpret_cast<UINT_PTR>(icon) > 1) icon_.reset(icon);
     }
     if (icon_) {

@@ -27,7 +27,9 @@ struct AboutControls {
 std::vector<std::string> WalkVersionResource(const uint8_t* data, size_t size);
 
 // The version strings of a program file; empty without a readable resource.
-std::vector<std::string> ReadVersionStrings(const std::string& path);
+std::vector<std::string> ReadVersionStrings(const std::wstring& path);
+// This program's own file, however its folder is named.
+std::wstring ProgramPath();
 
 // A byte count with the user's thousands separators and no decimals.
 std::string FormatByteCount(uint64_t bytes);
@@ -49,7 +51,7 @@ private:
     void SetColumns(const char* first, const char* second, bool rightAligned);
     void AddRow(const std::string& caption, const std::string& value, bool sorted);
     void FitColumns();
-    std::string exePath_;
+    std::wstring exePath_;
     std::vector<std::string> extra_;  // "key=caption", sorted
     platform::UniqueIcon icon_;
 };

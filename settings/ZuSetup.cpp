@@ -179,9 +179,17 @@ int CALLBACK TFolderDialog::Callback(HWND hwnd, UINT msg, LPARAM lp, LPARAM data
         if (msg == BFFM_INITIALIZED) {
             self->window_ = hwnd;
             SetWindowTextA(hwnd, self->Title.c_str());
-            if (!self->Directory.empty()) {
-                SendMessageA(hwnd, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(self->Directory.c_str()));
-            }
+            // It opens at the folder in the field, and that folder is
+            // judged at once: OK is enabled only where the check allows.
+            // The browser knows no folder by a name with a trailing "\"
+            // (but a drive's root).
+            std::string start = self->Directory;
+            if (start.size() > 3 && start.back() == '\\') start.pop_back();
+            const bool there = platform::DirectoryExists(start);
+            if (there) SendMessageA(hwnd, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(start.c_str()));
+            SendMessageA(hwnd, BFFM_SETSTATUSTEXTA, 0, reinterpret_cast<LPARAM>(there ? start.c_str() : ""));
+            SendMessageA(hwnd, BFFM_ENABLEOK, 0, there && !self->OnChange);
+            if (there && self->OnChange) self->OnChange(*self, start);
             // Centred across the owner, a quarter of its height below its top.
             if (self->owner_) {
                 RECT o, w;

@@ -58,8 +58,36 @@ LRESULT CALLBACK GridProc(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWOR
             }
             break;
         }
+        case WM_NOTIFY: {
+            // The grid's columns are fitted to their texts, not sized by hand.
+            const auto* hdr = reinterpret_cast<const NMHDR*>(lp);
+            if (hdr->hwndFrom == ListView_GetHeader(w) &&
+                (hdr->code == HDN_BEGINTRACKA || hdr->code == HDN_BEGINTRACKW)) {
+                return TRUE;
+            }
+            break;
+        }
         case WM_NCDESTROY:
             RemoveWindowSubclass(w, &GridProc, 0);
+            break;
+        default:
+            break;
+    }
+    return DefSubclassProc(w, msg, wp, lp);
+}
+
+// The grid's header row: a double click on it launches, as anywhere in the
+// grid, and it offers no sizing (no sizing arrow over its dividers).
+LRESULT CALLBACK HeaderProc(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR) {
+    switch (msg) {
+        case WM_LBUTTONDBLCLK:
+            SendMessageA(GetAncestor(w, GA_ROOT), kMsgGridDoubleClick, 0, 0);
+            return 0;
+        case WM_SETCURSOR:
+            SetCursor(LoadCursor(nullptr, Application::Instance().Busy() ? IDC_WAIT : IDC_ARROW));
+            return TRUE;
+        case WM_NCDESTROY:
+            RemoveWindowSubclass(w, &HeaderProc, 0);
             break;
         default:
             break;
@@ -176,6 +204,7 @@ void TFrmZuMain::OnCreate() {
 
     HWND grid = Grid();
     SetWindowSubclass(grid, &GridProc, 0, 0);
+    SetWindowSubclass(ListView_GetHeader(grid), &HeaderProc, 0, 0);
     ListView_SetExtendedListViewStyle(grid, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
     // A one-pixel-wide image list is how a list view is told its row height.
     // The grid only borrows it (it shares image lists): the window owns it.
@@ -242,6 +271,7 @@ int TFrmZuMain::ColumnWidth(int column) const {
 }
 
 void TFrmZuMain::FillProfileGrid() {
+    platform::BusyCursor busy;  // the disk is read: thousands of profiles take seconds
     HWND grid = Grid();
     const int remembered = CurrentRow();
     SendMessageA(grid, WM_SETREDRAW, FALSE, 0);

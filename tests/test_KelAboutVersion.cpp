@@ -53,7 +53,7 @@ private:
 }  // namespace
 
 TEST(VersionResource, TheWalkAgreesWithThePlatformOnTheProgramsOwnResource) {
-    const auto lines = ReadVersionStrings(OwnPath());
+    const auto lines = ReadVersionStrings(ProgramPath());
     ASSERT_GE(lines.size(), 10u);
     DWORD handle = 0;
     const DWORD size = GetFileVersionInfoSizeA(OwnPath().c_str(), &handle);
@@ -70,8 +70,21 @@ TEST(VersionResource, TheWalkAgreesWithThePlatformOnTheProgramsOwnResource) {
     }
     EXPECT_NE(std::find(lines.begin(), lines.end(), "ProductName=Pelmark"), lines.end());
     EXPECT_NE(std::find(lines.begin(), lines.end(), "CompanyName=Brennvik"), lines.end());
-    EXPECT_TRUE(ReadVersionStrings("").empty());
-    EXPECT_TRUE(ReadVersionStrings("Z:\\no\\such\\file.exe").empty());
+    EXPECT_TRUE(ReadVersionStrings(L"").empty());
+    EXPECT_TRUE(ReadVersionStrings(L"Z:\\no\\such\\file.exe").empty());
+    // The program in a folder whose name the ANSI code page cannot hold
+    // ("Мои программы\Пелмарк" on a Western system) reads the same.
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring outer = std::wstring(temp) + L"\x41C\x43E\x438 " + std::to_wstring(GetCurrentProcessId());
+    const std::wstring folder = outer + L"\\\x41F\x435\x43B\x43C\x430\x440\x43A";
+    ASSERT_TRUE(CreateDirectoryW(outer.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    ASSERT_TRUE(CopyFileW(ProgramPath().c_str(), (folder + L"\\Pelmark.exe").c_str(), FALSE));
+    EXPECT_EQ(ReadVersionStrings(folder + L"\\Pelmark.exe"), lines);
+    DeleteFileW((folder + L"\\Pelmark.exe").c_str());
+    RemoveDirectoryW(folder.c_str());
+    RemoveDirectoryW(outer.c_str());
 }
 
 TEST(VersionResource, BrokenLengthsEndTheWalkInsideTheResource) {

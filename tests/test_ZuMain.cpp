@@ -248,6 +248,12 @@ TEST(MainGrid, AnEmptyGridHasOneEmptyRowInTheStayColour) {
     EXPECT_EQ(s.main.RowCount(), 2);
 }
 
+bool gBusyWhileFilled = false;
+LRESULT CALLBACK WatchBusyFill(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR) {
+    if (msg == LVM_SETITEMCOUNT) gBusyWhileFilled = Application::Instance().Busy();
+    return DefSubclassProc(w, msg, wp, lp);
+}
+
 TEST(MainGrid, RefreshKeepsTheRowNumberOrTakesTheLast) {
     ProfileFixture p;
     for (const char* n : {"a1", "a2", "a3", "a4", "a5"}) p.Profile(n, "t", "n", "m", 0);
@@ -266,6 +272,14 @@ TEST(MainGrid, RefreshKeepsTheRowNumberOrTakesTheLast) {
     s.main.BitBtnRefreshClick();
     EXPECT_EQ(s.main.CurrentRow(), 2);  // the same row number, now another profile
     EXPECT_EQ(s.main.Cell(1, 2), "a1");
+    // The disk is read under the hourglass, which goes again afterwards.
+    gBusyWhileFilled = false;
+    HWND grid = s.main.Control("StringGridProfiles");
+    SetWindowSubclass(grid, &WatchBusyFill, 7, 0);
+    s.main.BitBtnRefreshClick();
+    RemoveWindowSubclass(grid, &WatchBusyFill, 7);
+    EXPECT_TRUE(gBusyWhileFilled);
+    EXPECT_FALSE(Application::Instance().Busy());
 }
 
 TEST(MainWindow, ButtonsTakeThePathsTheirChecksChoose) {
@@ -799,13 +813,24 @@ TEST(MainGrid, ClicksAndKeysAlwaysActOnTheOneSelectedRow) {
         RealKey(s, VK_RETURN, {VK_CONTROL, VK_SHIFT});
     });
     EXPECT_EQ(s.main.CurrentRow(), 2);
+    // The header's dividers size nothing, and show no sizing arrow.
+    HWND header = ListView_GetHeader(grid);
+    RECT first;
+    Header_GetItemRect(header, 1, &first);
+    const int width = s.main.ColumnWidth(1);
+    SendMessageA(header, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(first.right, 5));
+    SendMessageA(header, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(first.right + 60, 5));
+    SendMessageA(header, WM_LBUTTONUP, 0, MAKELPARAM(first.right + 60, 5));
+    EXPECT_EQ(s.main.ColumnWidth(1), width);
+    SendMessageA(header, WM_SETCURSOR, reinterpret_cast<WPARAM>(header), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    EXPECT_EQ(GetCursor(), LoadCursor(nullptr, IDC_ARROW));
     std::vector<std::string> launched;
     UiDriver d;
     auto record = [&](DriverWindow& w) {
         launched.push_back(w.Text("Message"));
         w.Press("Cancel");
     };
-    d.Then(record).Then(record).Then(record);
+    d.Then(record).Then(record).Then(record).Then(record);
     d.Run([&] {
         RealKey(s, VK_RETURN, {});
         // A double click anywhere in the grid launches, below the rows too.
@@ -816,9 +841,13 @@ TEST(MainGrid, ClicksAndKeysAlwaysActOnTheOneSelectedRow) {
         testing_support::PumpFor(std::chrono::milliseconds(200));
         testing_support::DoubleClickRow(grid, 2);
         testing_support::PumpFor(std::chrono::milliseconds(200));
+        // On the header row too.
+        PostMessageA(header, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(first.left + 10, 5));
+        testing_support::PumpFor(std::chrono::milliseconds(200));
     });
     EXPECT_EQ(launched, (std::vector<std::string>{"Failed to execute agent with the \"B\" profile !",
                                                   "Failed to execute agent with the \"B\" profile !",
+                                                  "Failed to execute agent with the \"C\" profile !",
                                                   "Failed to execute agent with the \"C\" profile !"}));
 }
 

@@ -104,17 +104,17 @@ prepare_prefix() {
         wineboot -i >/dev/null 2>&1 || true
         wineserver -w
     fi
-    # One server for the whole run, so that each process starts quickly; its
-    # helper services start here, detached from the output of what follows.
     # A server left from elsewhere in this prefix is ended first.
     wineserver -k 2>/dev/null || true
-    wineserver -p 2>/dev/null || true
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d "$1" /f >/dev/null 2>&1
 }
 
 if [ "$mode" = test ]; then
     start_xvfb
     prepare_prefix Y
+    # One server for the whole run, so that each process starts quickly; its
+    # helper services start here, detached from the output of what follows.
+    wineserver -p 2>/dev/null || true
     echo "== running the tests (in-process, then the end-to-end journeys)"
     # The run's own desktop data folder, with its recycle bin, starts empty.
     rm -rf "$build/desktop-data"
@@ -154,4 +154,8 @@ demo_profile "Home" "Agent at home" "news.home.example" "mail.home.example" 1
 demo_profile "Work news" "Agent - work" "news.work.example" "smtp.work.example" 0
 demo_profile "archive" "Old archive" "news.archive.example" "" 0
 echo "== starting Pelmark (close its window or press Escape to end)"
-wine "$build/bin/Pelmark.exe"
+wine "$build/bin/Pelmark.exe" || true
+# A launch that closes Pelmark leaves the Agent it started running: the
+# prefix's programs are waited for before anything is cleaned up.
+echo "== Pelmark ended; waiting for the programs it started (close them to end)"
+wineserver -w 2>/dev/null || true

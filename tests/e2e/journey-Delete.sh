@@ -36,6 +36,8 @@ kill "$PELMARK"; wait "$PELMARK" 2>/dev/null || true
 mkdir -p "$T/outside/data" "$T/nobin"
 echo "outside data" >"$T/outside/data/keep.txt"
 profile "beta" "Linked" "news" "" 0
+profile "gamma" "Plain" "news" "" 0
+echo "gamma data" >"$T/Profiles/gamma/data.txt"
 ln -s "$T/outside" "$T/Profiles/beta/ext"
 touch "$T/nobin/Trash"  # a file where the recycle bin's folder would be
 XDG_DATA_HOME="$T/nobin" start_pelmark
@@ -50,3 +52,18 @@ wait_for "the message to close" 10 gone TxMessageForm
 expect_eq "the outside file" "$(cat "$T/outside/data/keep.txt")" "outside data"
 [ -f "$T/Profiles/beta/Agent.ini" ] || fail "beta's own files went"
 [ -L "$T/Profiles/beta/ext" ] || fail "the link went"
+
+step "Delete gamma, Yes: the shell asks about deleting for good, in front of the main window; No keeps it whole"
+activate "$XMAIN"
+while [ "$(selected_name)" != "gamma" ]; do key Down; done
+key alt+minus
+window_of TxMessageForm >/dev/null
+key alt+y
+question=$(window_of "#32770")
+expect_eq "the owner of the shell's question" "$(R owner "$question")" TFrmZuMain
+key Escape
+wait_for "the failure message" 15 R window TxMessageForm Error
+key Return
+wait_for "the message to close" 10 gone TxMessageForm
+expect_eq "gamma's file" "$(cat "$T/Profiles/gamma/data.txt")" "gamma data"
+[ -f "$T/Profiles/gamma/Agent.ini" ] || fail "gamma's Agent.ini went"

@@ -13,14 +13,13 @@ command -v setpriv >/dev/null || fail "setpriv (util-linux) is needed to run as 
 home="$T/user"
 mkdir -p "$home/data/Trash/files" "$home/data/Trash/info"
 cp "$BIN/Pelmark.exe" "$BIN/e2e_reader.exe" "$home/"
-as_user() {
-    local who=()
-    if [ "$(id -u)" -eq 0 ]; then who=(setpriv --reuid=65534 --regid=65534 --clear-groups); fi
-    "${who[@]}" env -i PATH=/usr/bin:/bin DISPLAY="$DISPLAY" HOME="$home" WINEPREFIX="$home/prefix" \
-        WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" XDG_DATA_HOME="$home/data" \
-        PELMARK_AGENT_LOG="Z:${home//\//\\}\\agent.log" "$@"
-}
-run_wine() { as_user wine "$@"; }
+AS_USER=()
+if [ "$(id -u)" -eq 0 ]; then AS_USER=(setpriv --reuid=65534 --regid=65534 --clear-groups); fi
+AS_USER+=(env -i PATH=/usr/bin:/bin DISPLAY="$DISPLAY" HOME="$home" WINEPREFIX="$home/prefix"
+    WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" XDG_DATA_HOME="$home/data"
+    PELMARK_AGENT_LOG="Z:${home//\//\\}\\agent.log")
+as_user() { "${AS_USER[@]}" "$@"; }
+run_wine() { exec "${AS_USER[@]}" wine "$@"; }
 R() { as_user timeout 30 wine "$home/e2e_reader.exe" "$@" 2>/dev/null | tr -d '\r'; }
 message_text() { R controls "$1" | awk -F'\t' '$2 == "Static" && $5 != "" { print $5 }'; }
 if [ "$(id -u)" -eq 0 ]; then chmod 711 "$T" && chown -R 65534:65534 "$home"; fi

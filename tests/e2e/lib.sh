@@ -25,8 +25,9 @@ step() {
 }
 
 # A Windows program under Wine, as the journey's user (a journey may run its
-# programs as another account).
-run_wine() { wine "$@"; }
+# programs as another account). Started in the background, it takes the
+# place of its shell, so that its process id is the program's own.
+run_wine() { exec wine "$@"; }
 
 R() { timeout 30 wine "$BIN/e2e_reader.exe" "$@" 2>/dev/null | tr -d '\r'; }
 

@@ -12,6 +12,7 @@
 //   reader cell HWND ROW COLUMN   screen centre of a cell of the list view HWND ("top" for ROW: the top row)
 //   reader rect HWND              "x y w h" of the window on screen, and "zoomed" or "normal"
 //   reader foreground             class and title of the foreground window
+//   reader owner HWND             class of the window that owns HWND
 //   reader close CLASS            asks every window of that class to close (the stand-in Agents a journey started)
 #include <windows.h>
 #include <commctrl.h>
@@ -207,6 +208,12 @@ int main(int argc, char** argv) {
         gi.cbSize = sizeof gi;
         if (!GetGUIThreadInfo(0, &gi) || !gi.hwndFocus) return 1;
         std::printf("%s\t%s\n", Class(gi.hwndFocus).c_str(), Text(gi.hwndFocus).c_str());
+        return 0;
+    }
+    if (cmd == "owner" && argc >= 3) {  // the class of the window a window belongs to
+        HWND owner = GetWindow(Parse(argv[2]), GW_OWNER);
+        if (!owner) return 1;
+        std::printf("%s\n", Class(owner).c_str());
         return 0;
     }
     if (cmd == "foreground") {
