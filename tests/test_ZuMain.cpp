@@ -822,6 +822,9 @@ TEST(MainGrid, ClicksAndKeysAlwaysActOnTheOneSelectedRow) {
     SendMessageA(header, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(first.right + 60, 5));
     SendMessageA(header, WM_LBUTTONUP, 0, MAKELPARAM(first.right + 60, 5));
     EXPECT_EQ(s.main.ColumnWidth(1), width);
+    POINT divider{first.right, 5};
+    ClientToScreen(header, &divider);
+    SetCursorPos(divider.x, divider.y);
     SendMessageA(header, WM_SETCURSOR, reinterpret_cast<WPARAM>(header), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
     EXPECT_EQ(GetCursor(), LoadCursor(nullptr, IDC_ARROW));
     std::vector<std::string> launched;
