@@ -12,8 +12,7 @@
 #include "platform/Dpi.h"
 #include "platform/FileSystem.h"
 #include "platform/IniFile.h"
-#include "profiles/ZuGlobal.h"
-#include "settings/KelUtility.h"
+#include "platform/Names.h"
 
 using platform::ControlDef;
 using platform::ControlKind;
@@ -133,7 +132,7 @@ bool TFrmZuEditINIFile::LoadINIFile(const std::string& path) {
     platform::IniFile ini(path);
     std::vector<std::string> names;
     ini.ReadSections(names);
-    profiles::SortNamesLocale(names);
+    platform::SortNamesLocale(names);
     // Every section's rows are read now, so Save and Reload never depend on
     // which blocks have windows; the windows come and go with the view.
     for (size_t i = 0; i < names.size(); ++i) {
@@ -640,7 +639,6 @@ bool TFrmZuEditINIFile::OnKeyDown(WPARAM key, unsigned shift) {
     return false;
 }
 
-void TFrmZuEditINIFile::OnHelp(int context) { settings::ShowContextHelp(*this, context); }
 
 bool TFrmZuEditINIFile::OnNotify(NMHDR* hdr, LRESULT& result) {
     const int n = SectionOf(hdr->hwndFrom);

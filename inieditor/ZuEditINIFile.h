@@ -77,7 +77,6 @@ protected:
     void OnResize() override;
     void OnDpiChanged(int oldDpi) override;
     bool OnKeyDown(WPARAM key, unsigned shift) override;
-    void OnHelp(int context) override;
     bool OnNotify(NMHDR* hdr, LRESULT& result) override;
     void OnControlCommand(HWND control, WORD code) override;
     bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;

@@ -35,6 +35,15 @@ public:
     PlacementKeeper* Placement() const { return placement_; }
     void SetPlacement(PlacementKeeper* keeper) { placement_ = keeper; }
 
+    // How an information message is shown (a control's help): the message
+    // dialogs live above the form layer, and the settings module hands the
+    // application the way at start. None: nothing is shown.
+    using InformationShower = void (*)(const std::string& text);
+    void SetInformationShower(InformationShower shower) { informationShower_ = shower; }
+    void ShowInformation(const std::string& text) const {
+        if (informationShower_) informationShower_(text);
+    }
+
     // A window shown while the program starts (the splash screen), or none.
     // A message with no active window to belong to belongs to it: owned by
     // a window that stays on top, the message stands in front of it.
@@ -90,6 +99,7 @@ private:
     int busy_ = 0;
     Form* mainForm_ = nullptr;
     HWND startupWindow_ = nullptr;
+    InformationShower informationShower_ = nullptr;
     PlacementKeeper* placement_ = nullptr;
 };
 

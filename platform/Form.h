@@ -136,6 +136,10 @@ struct FormDef {
 
 class Form;
 
+// The text a control's help shows for its hint: the short part, or the
+// short part, "\r" and the long part when they differ.
+std::string ContextHelpText(const std::string& hint);
+
 // Keeps forms' places: restores and centres a form as it opens, zooms it
 // open and shut, and stores where it was as it closes. The settings module
 // provides it (the places live in the registry), through the application.
@@ -244,8 +248,12 @@ protected:
     virtual bool OnCloseQuery() { return true; }
     // Key preview (only when the definition asks for it): true consumes the key.
     virtual bool OnKeyDown(WPARAM /*key*/, unsigned /*shift*/) { return false; }
-    // A help request for a control with this help context (F1, or "?" then a click).
-    virtual void OnHelp(int /*context*/) {}
+    // A help request for a control with this help context (F1, or "?" then
+    // a click). By default the hint of the first control (in creation
+    // order) with that context is shown as an information message: its
+    // short part, or both parts on two lines when they differ; a control
+    // without a hint, or a negative context, shows nothing.
+    virtual void OnHelp(int context);
     virtual void OnResize() {}
     // After the form and its table's controls were laid out again at a new
     // DPI: the form's own pieces (fonts, pictures, placed controls) follow.

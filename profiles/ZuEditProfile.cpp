@@ -193,7 +193,6 @@ void TFrmZuEditProfile::BitBtnEditIniFileClick() {
     shown_ = now;
 }
 
-void TFrmZuEditProfile::OnHelp(int context) { settings::ShowContextHelp(*this, context); }
 
 bool TFrmZuEditProfile::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     // The read-only name of edit mode stands out in the selection colours.

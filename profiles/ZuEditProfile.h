@@ -36,7 +36,6 @@ public:
 protected:
     void OnCreate() override;
     bool OnCloseQuery() override;
-    void OnHelp(int context) override;
     bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
 
 private:

@@ -5,11 +5,11 @@
 #include "about/xDialogs.h"
 #include "platform/Application.h"
 #include "platform/Checkpoints.h"
-#include "platform/Dpi.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
 #include "platform/Form.h"
 #include "platform/Handles.h"
+#include "platform/Names.h"
 #include "platform/IniFile.h"
 #include "settings/KelUtility.h"
 
@@ -30,19 +30,11 @@ std::vector<std::string> ListFolderEntries(const std::string& folder) {
     return names;
 }
 
-void SortNamesLocale(std::vector<std::string>& names) {
-    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-        return CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.c_str(),
-                              static_cast<int>(a.size()), b.c_str(),
-                              static_cast<int>(b.size())) == CSTR_LESS_THAN;
-    });
-}
-
 std::vector<ProfileEntry> ListProfilesIn(const std::string& profileFolder) {
     std::vector<ProfileEntry> list;
     if (!platform::DirectoryExists(profileFolder)) return list;
     std::vector<std::string> names = ListFolderEntries(profileFolder);
-    SortNamesLocale(names);
+    platform::SortNamesLocale(names);
     PELMARK_CHECKPOINT("profiles: folder listed and sorted");
     for (const auto& name : names) {
         if (name == "." || name == "..") continue;
@@ -327,52 +319,6 @@ bool DeleteFolder(const std::string& path, HWND owner, DeleteRefusal* refusal) {
     // The shell reports success also when the user skipped a file in use:
     // the delete succeeded only when the folder is gone.
     return !platform::DirectoryExists(path);
-}
-
-POINT CenterPosition(platform::Size size, const RECT* reference, const RECT& monitor) {
-    const int mw = monitor.right - monitor.left, mh = monitor.bottom - monitor.top;
-    POINT p{monitor.left + mw / 2 - size.width / 2, monitor.top + mh / 2 - size.height / 2};
-    if (!reference) return p;
-    const int rw = reference->right - reference->left;
-    const int rh = reference->bottom - reference->top;
-    p.x = reference->left + rw / 2 - size.width / 2;
-    p.y = reference->top + rh / 2 - size.height / 2;
-    if (p.x < monitor.left) p.x = monitor.left;
-    else if (p.x + size.width > monitor.right) p.x = monitor.right - size.width;
-    if (p.y < monitor.top) p.y = monitor.top;
-    else if (p.y + size.height > monitor.bottom) p.y = monitor.bottom - size.height;
-    return p;
-}
-
-void CenterForm(platform::Form* form) {
-    try {
-        if (!form || !form->Handle()) return;
-        HWND h = form->Handle();
-        RECT rc;
-        GetWindowRect(h, &rc);
-        const platform::Size size{rc.right - rc.left, rc.bottom - rc.top};
-
-        HWND reference = nullptr;
-        if (GetWindowLongA(h, GWL_STYLE) & WS_CHILD) reference = GetParent(h);
-        if (!reference) reference = GetWindow(h, GW_OWNER);
-        if (!reference) {
-            HWND active = GetActiveWindow();
-            if (active && active != h && platform::Form::FromHandle(active)) reference = active;
-        }
-        if (!reference) {
-            HWND main = platform::Application::Instance().MainWindow();
-            if (main && main != h) reference = main;
-        }
-        RECT ref;
-        const bool haveRef = reference && GetWindowRect(reference, &ref);
-        // Kept on the screen that holds the reference window (the primary
-        // one without a reference), wherever that screen stands.
-        const RECT screen = platform::MonitorBounds(haveRef ? reference : nullptr);
-        const POINT p = CenterPosition(size, haveRef ? &ref : nullptr, screen);
-        SetWindowPos(h, nullptr, p.x, p.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    } catch (...) {
-        // Placement is a courtesy; the dialog opens wherever it got to.
-    }
 }
 
 }  // namespace profiles

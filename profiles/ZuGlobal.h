@@ -1,6 +1,6 @@
 // The profile store: a profile is a sub-folder of the profile folder that
 // holds its own Agent.ini. The disk is the store; nothing is cached. Also the
-// folder listing and the centring of dialogs that the windows share.
+// folder listing and the removal of a folder to the recycle bin.
 #pragma once
 
 #include <windows.h>
@@ -31,9 +31,6 @@ struct ProfileEntry {
 // All entry names of a folder, without path, as the file system lists them
 // ("." and ".." included where it reports them).
 std::vector<std::string> ListFolderEntries(const std::string& folder);
-
-// Orders names without regard to case, by the user's locale.
-void SortNamesLocale(std::vector<std::string>& names);
 
 // The profiles of the profile folder ("ProfileFolder"), sorted by name.
 std::vector<ProfileEntry> ListProfiles();
@@ -110,13 +107,5 @@ public:
 };
 void UseShellFileOperation(ShellFileOperation* operation);
 constexpr FILEOP_FLAGS kDeleteFolderFlags = FOF_NOCONFIRMATION | FOF_ALLOWUNDO | FOF_WANTNUKEWARNING;
-
-// Where a form of `size` goes: centred over `reference` and kept within
-// `monitor` (the bounds of the screen that holds the reference), or centred
-// on `monitor` without a reference.
-POINT CenterPosition(platform::Size size, const RECT* reference, const RECT& monitor);
-
-// Centres a dialog over the window it belongs to, kept on the screen.
-void CenterForm(platform::Form* form);
 
 }  // namespace profiles

@@ -7,7 +7,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Form.h"
 #include "platform/Layout.h"
-#include "profiles/ZuGlobal.h"
+#include "platform/Centring.h"
 #include "settings/RegSpecial.h"
 
 namespace settings {
@@ -223,27 +223,6 @@ void SaveFormPlacement(platform::Form& form) {
     WriteRegValue(cu, key, n + ".WindowState", state);
 }
 
-RECT MoveOntoWorkArea(const RECT& window, const RECT& work) {
-    const int w = window.right - window.left, h = window.bottom - window.top;
-    int x = window.left, y = window.top;
-    if (x + w > work.right) x = work.right - w;
-    if (x < work.left) x = work.left;
-    if (y + h > work.bottom) y = work.bottom - h;
-    if (y < work.top) y = work.top;
-    return RECT{x, y, x + w, y + h};
-}
-
-void KeepOnSomeMonitor(HWND window) {
-    RECT rc;
-    if (!GetWindowRect(window, &rc)) return;
-    if (MonitorFromRect(&rc, MONITOR_DEFAULTTONULL)) return;  // on a screen: as stored
-    MONITORINFO mi{};
-    mi.cbSize = sizeof mi;
-    if (!GetMonitorInfoA(MonitorFromRect(&rc, MONITOR_DEFAULTTONEAREST), &mi)) return;
-    const RECT to = MoveOntoWorkArea(rc, mi.rcWork);
-    SetWindowPos(window, nullptr, to.left, to.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
 void AnimateFormZoom(platform::Form& form, bool opening) {
     try {
         HWND h = form.Handle();
@@ -274,21 +253,6 @@ void AnimateFormZoom(platform::Form& form, bool opening) {
     }
 }
 
-std::string ContextHelpText(const std::string& hint) {
-    const std::string s = platform::ShortHint(hint), l = platform::LongHint(hint);
-    return s == l ? s : s + "\r" + l;
-}
-
-void ShowContextHelp(platform::Form& form, int context) {
-    if (context < 0) return;
-    HWND control = form.ControlByHelpContext(context);
-    if (!control) return;
-    const platform::ControlDef* d = form.DefinitionOf(control);
-    const std::string text = d ? ContextHelpText(d->hint) : std::string();
-    if (text.empty()) return;
-    about::ShowGlyphMessageDialog(text, about::MsgKind::Information, about::mbOK, 0);
-}
-
 namespace {
 // Forms' places live in the registry under the forms' names.
 class RegistryPlacement : public platform::PlacementKeeper {
@@ -298,11 +262,11 @@ public:
         const Placement p = form.Definition().placement;
         if (p == Placement::Remembered || p == Placement::RememberedCentred) RestoreFormPlacement(form);
         if (p == Placement::Centred || p == Placement::RememberedCentred) {
-            profiles::CenterForm(&form);
+            platform::CenterForm(&form);
         } else if (p == Placement::Remembered) {
             // A position stored on a screen that is gone would leave the
             // window where nobody can see it.
-            KeepOnSomeMonitor(form.Handle());
+            platform::KeepOnSomeMonitor(form.Handle());
         }
     }
     void Zoom(platform::Form& form, bool opening) override { AnimateFormZoom(form, opening); }
@@ -313,6 +277,10 @@ RegistryPlacement registryPlacement;
 
 void KelUtilityStart() {
     platform::Application::Instance().SetPlacement(&registryPlacement);
+    // A control's help is its hint, shown in an information message.
+    platform::Application::Instance().SetInformationShower([](const std::string& text) {
+        about::ShowGlyphMessageDialog(text, about::MsgKind::Information, about::mbOK, 0);
+    });
     ClearOnExit = false;
     SettingsKey = "\\Software\\" + std::string(CompanyName) + "\\" + "Pelmark";
     about::DialogCaptions() = about::EnglishCaptions();

@@ -72,17 +72,6 @@ void SaveFormPlacement(platform::Form& form);
 // with any other counts as stored at 96.
 bool PlausibleDpi(int32_t dpi);
 void AnimateFormZoom(platform::Form& form, bool opening);
-// A window rectangle moved, its size kept, so that it lies within `work` as
-// far as it fits (from the left and top when it is larger).
-RECT MoveOntoWorkArea(const RECT& window, const RECT& work);
-// Brings a window that lies on no monitor onto the nearest one's work area.
-void KeepOnSomeMonitor(HWND window);
-// Shows the hint of the first control with this help context.
-void ShowContextHelp(platform::Form& form, int context);
-// The text ShowContextHelp shows for a hint: short part, or short part,
-// "\r" and long part when they differ.
-std::string ContextHelpText(const std::string& hint);
-
 // Start step: key path, message captions, settings. Exit step: clearing
 // when asked for.
 void KelUtilityStart();

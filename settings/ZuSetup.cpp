@@ -10,7 +10,6 @@
 #include "platform/ColorBox.h"
 #include "platform/FileSystem.h"
 #include "platform/IniFile.h"
-#include "profiles/ZuGlobal.h"
 
 using platform::ControlDef;
 using platform::ControlKind;
@@ -397,7 +396,6 @@ void TFrmZuSetup::BitBtnEditINIFileClick() {
     inieditor::EditIniFileButton(*this, path, IsValidAgentIni(path));
 }
 
-void TFrmZuSetup::OnHelp(int context) { ShowContextHelp(*this, context); }
 
 void TFrmZuSetup::OnControlCommand(HWND control, WORD code) {
     if (control == Control(C::ColorBoxLaunchStay) || control == Control(C::ColorBoxLaunchClose)) {

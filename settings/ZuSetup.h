@@ -72,7 +72,6 @@ protected:
     void OnCreate() override;
     bool OnKeyDown(WPARAM key, unsigned shift) override;
     bool OnCloseQuery() override;
-    void OnHelp(int context) override;
     void OnControlCommand(HWND control, WORD code) override;
     bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
     void OnDpiChanged(int oldDpi) override;

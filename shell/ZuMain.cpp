@@ -535,7 +535,6 @@ bool TFrmZuMain::OnKeyDown(WPARAM key, unsigned shift) {
     return false;
 }
 
-void TFrmZuMain::OnHelp(int context) { settings::ShowContextHelp(*this, context); }
 
 bool TFrmZuMain::OnMessage(UINT msg, WPARAM wp, LPARAM, LRESULT& result) {
     if (msg == 0) return false;

@@ -81,7 +81,6 @@ protected:
     void OnDpiChanged(int oldDpi) override;
     void ReleaseHotKey();
     bool OnKeyDown(WPARAM key, unsigned shift) override;
-    void OnHelp(int context) override;
     bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
     bool OnNotify(NMHDR* hdr, LRESULT& result) override;
 

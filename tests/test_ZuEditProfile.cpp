@@ -424,8 +424,8 @@ TEST(Placement, ADialogKeepsItsSizeAndIsCentredOverItsOwnerAgain) {
     EXPECT_EQ(second.right - second.left, 450);                 // the user's width
     EXPECT_EQ(second.left, 100 + 300 - 450 / 2);                // centred again, not where it was left
     EXPECT_EQ(second.bottom - second.top, 192);                 // the fixed height
-    EXPECT_EQ(settings::ContextHelpText("|only the long part"), "\ronly the long part");
-    EXPECT_EQ(settings::ContextHelpText("same"), "same");
+    EXPECT_EQ(platform::ContextHelpText("|only the long part"), "\ronly the long part");
+    EXPECT_EQ(platform::ContextHelpText("same"), "same");
 }
 
 TEST(EditProfile, AValueSavedInTheIniEditorIsShownAndKeptUnlessChangedHere) {

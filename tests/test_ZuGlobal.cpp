@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "platform/Centring.h"
+#include "platform/Names.h"
+
 #include <algorithm>
 #include <chrono>
 #include <fstream>
@@ -84,7 +87,7 @@ TEST(ListFolderEntries, EveryEntryWithOrWithoutTrailingBackslash) {
     s.dir.MakeFile("Profiles\\f.txt");
     s.dir.MakeFolder("Profiles\\sub");
     auto names = ListFolderEntries(s.folder.substr(0, s.folder.size() - 1));
-    SortNamesLocale(names);
+    platform::SortNamesLocale(names);
     std::vector<std::string> expected{"f.txt", "sub"};
     names.erase(std::remove_if(names.begin(), names.end(), [](const std::string& n) { return n == "." || n == ".."; }),
                 names.end());
@@ -192,38 +195,38 @@ TEST(DeleteFolder, OnlyAReparsePointThatNamesAnotherPlaceIsALink) {
 TEST(CenterForm, KeepsTheFormOnTheScreen) {
     const RECT screen{0, 0, 1280, 1024};
     const platform::Size form{300, 200};
-    POINT p = CenterPosition(form, nullptr, screen);
+    POINT p = platform::CenterPosition(form, nullptr, screen);
     EXPECT_EQ(p.x, 490);
     EXPECT_EQ(p.y, 412);
     RECT middle{100, 100, 601, 489};
-    p = CenterPosition(form, &middle, screen);
+    p = platform::CenterPosition(form, &middle, screen);
     EXPECT_EQ(p.x, 100 + 501 / 2 - 150);
     EXPECT_EQ(p.y, 100 + 389 / 2 - 100);
     RECT right{1100, 300, 1500, 600};  // near the right edge
-    p = CenterPosition(form, &right, screen);
+    p = platform::CenterPosition(form, &right, screen);
     EXPECT_EQ(p.x, 1280 - 300);
     RECT left{-300, -100, 100, 100};  // partly off the left and top edges
-    p = CenterPosition(form, &left, screen);
+    p = platform::CenterPosition(form, &left, screen);
     EXPECT_EQ(p.x, 0);
     EXPECT_EQ(p.y, 0);
     RECT bottom{500, 950, 700, 1100};
-    EXPECT_EQ(CenterPosition(form, &bottom, screen).y, 1024 - 200);
+    EXPECT_EQ(platform::CenterPosition(form, &bottom, screen).y, 1024 - 200);
     // A second screen left of and above the primary one: the form stays on
     // the screen of its owner, negative coordinates and all.
     const RECT second{-1920, -200, 0, 880};
-    p = CenterPosition(form, nullptr, second);
+    p = platform::CenterPosition(form, nullptr, second);
     EXPECT_EQ(p.x, -1920 + 960 - 150);
     EXPECT_EQ(p.y, -200 + 540 - 100);
     RECT there{-1000, 100, -500, 400};
-    p = CenterPosition(form, &there, second);
+    p = platform::CenterPosition(form, &there, second);
     EXPECT_EQ(p.x, -1000 + 250 - 150);
     EXPECT_EQ(p.y, 100 + 150 - 100);
     RECT nearRight{-200, 700, 100, 1000};  // reaching onto the primary screen
-    p = CenterPosition(form, &nearRight, second);
+    p = platform::CenterPosition(form, &nearRight, second);
     EXPECT_EQ(p.x, -300);
     EXPECT_EQ(p.y, 880 - 200);
     RECT nearLeft{-2000, -300, -1800, -100};
-    p = CenterPosition(form, &nearLeft, second);
+    p = platform::CenterPosition(form, &nearLeft, second);
     EXPECT_EQ(p.x, -1920);
     EXPECT_EQ(p.y, -200);
 }
@@ -241,12 +244,12 @@ TEST(CenterForm, CentresOverTheOwnerWindow) {
     dd.place = {0, 0, 300, 200};
     platform::Form dialog(dd, owner.Handle());
     dialog.Create();
-    CenterForm(&dialog);
+    platform::CenterForm(&dialog);
     RECT r;
     GetWindowRect(dialog.Handle(), &r);
     EXPECT_EQ(r.right, sw);  // pushed back onto the screen
     EXPECT_EQ(r.top, 100 + 150 - 100);
-    CenterForm(nullptr);  // nothing
+    platform::CenterForm(nullptr);  // nothing
 }
 
 TEST(AgentStandIn, StartedInAProfileFolderShowsThatProfile) {

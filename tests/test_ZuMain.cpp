@@ -1,6 +1,8 @@
 // The main window's side of the single-instance protocol and its Escape key.
 #include <gtest/gtest.h>
 
+#include "platform/Centring.h"
+
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -705,14 +707,14 @@ TEST(Placement, TheMainWindowClosedMaximisedKeepsItsNormalBounds) {
 
 TEST(Placement, AMainWindowStoredOffEveryScreenComesBackOnOne) {
     RECT work{0, 0, 1280, 994};
-    RECT r = settings::MoveOntoWorkArea({-3000, -2000, -2483, -1612}, work);
+    RECT r = platform::MoveOntoWorkArea({-3000, -2000, -2483, -1612}, work);
     EXPECT_EQ(r.left, 0);
     EXPECT_EQ(r.top, 0);
     EXPECT_EQ(r.right - r.left, 517);
-    r = settings::MoveOntoWorkArea({5000, 900, 5517, 1288}, work);
+    r = platform::MoveOntoWorkArea({5000, 900, 5517, 1288}, work);
     EXPECT_EQ(r.left, 1280 - 517);
     EXPECT_EQ(r.top, 994 - 388);
-    r = settings::MoveOntoWorkArea({100, 100, 617, 488}, work);
+    r = platform::MoveOntoWorkArea({100, 100, 617, 488}, work);
     EXPECT_EQ(r.left, 100);  // on screen: unchanged
 
     ProfileFixture p;
