@@ -168,6 +168,14 @@ bool SamePath(const std::string& a, const std::string& b) {
                                         b.c_str(), static_cast<int>(b.size())) == CSTR_EQUAL;
 }
 
+// Whether the entry `name` of a folder whose final path is `folderFinal`
+// leads elsewhere: an entry that is no link has its folder's final path
+// plus its own name. (Wine marks no link to a file; this finds it.)
+bool LeadsElsewhere(const std::string& path, std::string folderFinal, const std::string& name) {
+    if (!folderFinal.empty() && folderFinal.back() == '\\') folderFinal.pop_back();  // a drive's root
+    return !SamePath(platform::FinalPath(path), folderFinal + "\\" + name);
+}
+
 // Removes one link itself, where the system can. Under Wine the removal of
 // a link acts on its target (an empty target folder, a target file): there
 // no link can be removed alone.
@@ -229,7 +237,7 @@ bool FindLinksBelow(const std::string& folder, std::vector<LinkEntry>& links, De
         }
         const bool isFolder = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         const bool flagged = IsLinkEntry(fd.dwFileAttributes, fd.dwReserved0);
-        if (flagged || !SamePath(platform::FinalPath(path), here + "\\" + name)) {
+        if (flagged || LeadsElsewhere(path, here, name)) {
             if (!flagged && path.size() + 1 >= MAX_PATH) {
                 why = {path, DeleteRefusal::PathTooLong};
                 return false;
@@ -281,10 +289,8 @@ bool DeleteFolder(const std::string& path, HWND owner, DeleteRefusal* refusal) {
         platform::UniqueFind find(FindFirstFileA(from.c_str(), &self));
         if (!find) return false;
     }
-    std::string parent = platform::FinalPath(platform::ExtractFilePath(from));
-    if (!parent.empty() && parent.back() == '\\') parent.pop_back();
     const bool tagged = IsLinkEntry(self.dwFileAttributes, self.dwReserved0);
-    if (tagged || !SamePath(platform::FinalPath(from), parent + "\\" + self.cFileName)) {
+    if (tagged || LeadsElsewhere(from, platform::FinalPath(platform::ExtractFilePath(from)), self.cFileName)) {
         // A link (or junction) to a folder elsewhere: the shell would move
         // the target's contents to the recycle bin. Only the link goes, and
         // where the platform cannot remove just the link, nothing does.
