@@ -22,7 +22,7 @@ expect_eq "the second start's exit code" "$code" 0
 expect_eq "main windows" "$(R count TFrmZuMain)" 1
 
 step "minimised by the window manager, then started again: the running copy is restored"
-wait_for "the refresh to end" 60 eval 'test "$(grid_rows | wc -l)" -gt 4000'
+wait_for "the refresh to end" 60 eval 'test "$(R rowcount "$MAIN")" -gt 4000'
 xdotool windowminimize "$XMAIN"
 wait_for "Pelmark minimised" 10 eval 'R rect "$MAIN" | grep -q iconic'
 timeout 60 wine "$BIN/Pelmark.exe" && code=0 || code=$?

@@ -94,16 +94,17 @@ std::string Cell(HWND list, HANDLE process, char* remote, int item, int sub) {
     return s;
 }
 
-int Rows(HWND h) {
-    HWND list = Class(h) == "SysListView32" ? h : nullptr;
-    if (!list) {
-        for (HWND c : Descendants(h)) {
-            if (Class(c) == "SysListView32" && IsWindowVisible(c)) {
-                list = c;
-                break;
-            }
-        }
+// The window itself when it is a list view, otherwise its first visible one.
+HWND ListIn(HWND h) {
+    if (Class(h) == "SysListView32") return h;
+    for (HWND c : Descendants(h)) {
+        if (Class(c) == "SysListView32" && IsWindowVisible(c)) return c;
     }
+    return nullptr;
+}
+
+int Rows(HWND h) {
+    HWND list = ListIn(h);
     if (!list) return 1;
     DWORD pid = 0;
     GetWindowThreadProcessId(list, &pid);
@@ -163,6 +164,12 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (cmd == "rows" && argc >= 3) return Rows(Parse(argv[2]));
+    if (cmd == "rowcount" && argc >= 3) {  // cheap where reading thousands of rows across processes is not
+        HWND list = ListIn(Parse(argv[2]));
+        if (!list) return 1;
+        std::printf("%d\n", static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)));
+        return 0;
+    }
     if (cmd == "cell" && argc >= 5) {
         HWND list = Parse(argv[2]);
         const int item = std::string(argv[3]) == "top" ? static_cast<int>(SendMessageA(list, LVM_GETTOPINDEX, 0, 0))
