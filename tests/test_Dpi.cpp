@@ -18,6 +18,7 @@
 #include "about/KelAboutVersion.h"
 #include "about/xDialogs.h"
 #include "inieditor/ZuEditINIFile.h"
+#include "platform/ColorBox.h"
 #include "platform/Dpi.h"
 #include "platform/Glyphs.h"
 #include "profiles/ZuEditProfile.h"
@@ -142,6 +143,31 @@ std::string AccessibleName(HWND control) {
     return out;
 }
 
+// The name the README promises for a control that takes the focus: a field
+// is named by the label before it, the INI editor's value field by "Value
+// of" and the key of its row, anything else by its own text. Wine's layer
+// names a combo box by the text it shows, the current colour (Windows' by its
+// label).
+std::string PromisedName(const platform::Form& f, HWND c, const platform::ControlDef& d) {
+    auto plain = [](std::string s) {
+        s.erase(std::remove(s.begin(), s.end(), '&'), s.end());
+        return s;
+    };
+    if (d.kind == ControlKind::ComboBox) {
+        return platform::ColorBoxItemText(c, static_cast<int>(SendMessageA(c, CB_GETCURSEL, 0, 0)));
+    }
+    if (d.name.rfind("AValEdit", 0) == 0) {
+        HWND grid = f.Control("AValList" + d.name.substr(8));
+        return "Value of " + platform::ListViewText(grid, ListView_GetNextItem(grid, -1, LVNI_SELECTED), 0);
+    }
+    if (d.kind != ControlKind::Edit) return plain(platform::WindowText(c));
+    for (HWND before = GetWindow(c, GW_HWNDPREV); before; before = GetWindow(before, GW_HWNDPREV)) {
+        const platform::ControlDef* o = f.DefinitionOf(before);
+        if (o && o->kind == ControlKind::Label) return plain(o->caption);
+    }
+    return {};
+}
+
 // `tablePlaces`: the form stands at its design size, so each control of its
 // table should stand where the table puts it, at this DPI.
 // `at`: the DPI the form was moved to, or 0 for the screen's.
@@ -176,6 +202,7 @@ void CheckForm(const platform::Form& f, bool tablePlaces, int at = 0) {
             const std::string name = AccessibleName(c);
             std::printf("name: %s.%s = \"%s\"\n", f.Name().c_str(), d->name.c_str(), name.c_str());
             EXPECT_FALSE(name.empty()) << f.Name() << "." << d->name << " has no accessible name";
+            EXPECT_EQ(name, PromisedName(f, c, *d)) << f.Name() << "." << d->name;
         }
         RECT r;
         GetWindowRect(c, &r);

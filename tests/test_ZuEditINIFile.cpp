@@ -545,6 +545,10 @@ TEST(IniEditor, TabMovesFromSectionToSectionAndWhatIsTypedAfterItIsKept) {
         }
         testing_support::KeyboardKey(VK_TAB, {VK_SHIFT});  // and back
         EXPECT_TRUE(SettleUntil([&] { return GetFocus() == s.editor->ValueEditor(10); }));
+        w.Press("AButton11");  // a collapsed section is passed by
+        SetFocus(s.editor->ValueEditor(10));
+        testing_support::KeyboardKey(VK_TAB);
+        EXPECT_TRUE(SettleUntil([&] { return GetFocus() == s.editor->ValueEditor(12); }));
         w.Press("BitBtnSave");
     });
     const platform::IniFile ini(s.path);

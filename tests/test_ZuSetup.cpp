@@ -471,6 +471,10 @@ TEST(Setup, KeysMoveThroughAnOpenColourListAndOnlyAChosenCustomOpensThePicker) {
     SetupSession s;
     int pickers = 0;
     uint32_t before = 0, afterMoving = 1, afterChoosing = 1;
+    auto cancelPicker = [&](DriverWindow& picker) {
+        ++pickers;
+        PostMessageA(picker.Handle(), WM_COMMAND, IDCANCEL, 0);
+    };
     s.Run([&](DriverWindow& w) {
         SetForegroundWindow(w.Handle());
         HWND box = w.Control("ColorBoxLaunchStay");
@@ -487,17 +491,17 @@ TEST(Setup, KeysMoveThroughAnOpenColourListAndOnlyAChosenCustomOpensThePicker) {
         key(VK_HOME);
         key(VK_ESCAPE);  // closed without a choice
         afterMoving = platform::ColorBoxValue(box);
+        EXPECT_EQ(pickers, 0);
+        testing_support::KeyboardKey(VK_HOME);  // the box is closed again: Home chooses at once
+        EXPECT_TRUE(testing_support::PumpUntil([&] { return pickers == 1; }));
         key(VK_DOWN, {VK_MENU});
         key(VK_HOME);
         testing_support::KeyboardKey(VK_RETURN);  // chosen: the picker opens
-        EXPECT_TRUE(testing_support::PumpUntil([&] { return pickers == 1; }));
+        EXPECT_TRUE(testing_support::PumpUntil([&] { return pickers == 2; }));
         afterChoosing = platform::ColorBoxValue(box);
         w.Press("BitBtnCancel");
-    }, {[&](DriverWindow& picker) {
-            ++pickers;
-            PostMessageA(picker.Handle(), WM_COMMAND, IDCANCEL, 0);
-        }});
-    EXPECT_EQ(pickers, 1);
+    }, {cancelPicker, cancelPicker});
+    EXPECT_EQ(pickers, 2);
     EXPECT_EQ(afterMoving, before);
     EXPECT_EQ(afterChoosing, before);  // the picker was cancelled
 }
