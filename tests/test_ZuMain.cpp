@@ -453,6 +453,21 @@ TEST(MainWindow, PlacementIsRestoredAndSavedUnderItsName) {
     EXPECT_EQ(settings::ReadRegValue(HKEY_CURRENT_USER, settings::SettingsKey, "FrmZuMain.Left", int32_t(0)), 70);
     EXPECT_EQ(settings::ReadRegValue(HKEY_CURRENT_USER, settings::SettingsKey, "FrmZuMain.Height", int32_t(0)), 400);
     EXPECT_EQ(settings::ReadRegValue(HKEY_CURRENT_USER, settings::SettingsKey, "FrmZuMain.WindowState", int32_t(9)), 0);
+    // Stored on a screen of 144 DPI, reopened on one of 96: two thirds in
+    // both directions, and stored again at the DPI it now has.
+    settings::WriteRegValue(HKEY_CURRENT_USER, settings::SettingsKey, "FrmZuMain.Width", int32_t(900));
+    settings::WriteRegValue(HKEY_CURRENT_USER, settings::SettingsKey, "FrmZuMain.Height", int32_t(600));
+    settings::WriteRegValue(HKEY_CURRENT_USER, settings::SettingsKey, "FrmZuMain.PixelsPerInch", int32_t(144));
+    {
+        shell::TFrmZuMain m;
+        m.Create();
+        ASSERT_EQ(m.Dpi(), 96);
+        RECT rc;
+        GetWindowRect(m.Handle(), &rc);
+        EXPECT_EQ(rc.right - rc.left, 600);
+        EXPECT_EQ(rc.bottom - rc.top, 400);
+    }
+    EXPECT_EQ(settings::ReadRegValue(HKEY_CURRENT_USER, settings::SettingsKey, "FrmZuMain.PixelsPerInch", int32_t(0)), 96);
 }
 
 namespace {
