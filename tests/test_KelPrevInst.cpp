@@ -9,6 +9,7 @@
 
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
+#include "platform/Handles.h"
 #include "shell/KelPrevInst.h"
 #include "support/Helpers.h"
 #include "support/RegistrySandbox.h"
@@ -255,8 +256,21 @@ TEST(PrevInstance, OverlongParametersEndWithExitCodeOneAfterTheRestore) {
     EXPECT_TRUE(running.handedOver.empty());
 }
 
+static DWORD WINAPI TakeAndEnd(void* held) {
+    *static_cast<HANDLE*>(held) = CreateMutexA(nullptr, TRUE, StartLockName().c_str());
+    return 0;  // ended holding it: the lock is abandoned
+}
+
 TEST(PrevInstance, RealSecondStartRestoresAMinimisedFirstCopy) {
     testing_support::RegistrySandbox sandbox;
+    // A start that ended while it held the lock leaves it to the next.
+    HANDLE held = nullptr;
+    HANDLE taker = CreateThread(nullptr, 0, &TakeAndEnd, &held, 0, nullptr);
+    ASSERT_NE(taker, nullptr);
+    WaitForSingleObject(taker, INFINITE);
+    CloseHandle(taker);
+    platform::UniqueKernelHandle abandoned(held);
+    ASSERT_NE(abandoned.get(), nullptr);
     Process first("");
     HWND main = WaitForWindow(first.pi.dwProcessId, kMainClassName);
     ASSERT_NE(main, nullptr);
@@ -270,8 +284,9 @@ TEST(PrevInstance, RealSecondStartRestoresAMinimisedFirstCopy) {
     while (!IsIconic(main) && std::chrono::steady_clock::now() < until) Sleep(20);
     ASSERT_TRUE(IsIconic(main));
     {
+        // Handed over at once, well within the lock's wait of 15 s.
         Process second("x y");
-        EXPECT_EQ(second.Wait(), 0);
+        EXPECT_EQ(second.Wait(7000), 0);
         EXPECT_EQ(WaitForWindow(second.pi.dwProcessId, kMainClassName, 10), nullptr);
     }
     const auto restored = std::chrono::steady_clock::now() + std::chrono::seconds(5);
@@ -302,6 +317,8 @@ TEST(PrevInstance, TwoStartsAtOnceLeaveOneCopy) {
     ASSERT_TRUE(marked("first.held"));
     auto second = start("second");
     ASSERT_TRUE(marked("second.at-lock"));
+    EXPECT_EQ(second->Wait(3000), -1) << "the second start did not wait at the lock";
+    EXPECT_EQ(WaitForWindow(first->pi.dwProcessId, kMainClassName, 10), nullptr) << "the first start was not held";
     DeleteFileA((dir.Path() + "first.held").c_str());
     HWND main = WaitForWindow(first->pi.dwProcessId, kMainClassName);
     ASSERT_NE(main, nullptr);
