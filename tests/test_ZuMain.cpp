@@ -6,11 +6,15 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <set>
 
 #include "platform/Application.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
+#include "inieditor/ZuEditINIFile.h"
+#include "platform/Handles.h"
+#include "profiles/ZuEditProfile.h"
 #include "profiles/ZuGlobal.h"
 #include "settings/KelUtility.h"
 #include "settings/RegSpecial.h"
@@ -717,6 +721,112 @@ TEST(Placement, TheMainWindowClosedMaximisedKeepsItsNormalBounds) {
         testing_support::PumpFor(std::chrono::milliseconds(50));
         EXPECT_TRUE(IsZoomed(m.Handle()));
     }
+    Application::Instance().ResetTerminated();
+}
+
+// Every value the program stores, given the wrong type by hand: each is
+// reported once, nothing stops a window from opening, and the defaults serve.
+TEST(Placement, EveryStoredValueOfTheWrongTypeIsReportedOnceAndItsDefaultServes) {
+    ProfileFixture p;
+    p.Profile("One", "t", "n", "m", 0);
+    testing_support::RegistrySandbox registry;
+    const HKEY cu = HKEY_CURRENT_USER;
+    settings::TSettings stored = settings::Settings, defaults;
+    settings::LoadDefaultSettings(defaults);
+    stored.ShowHint = false;
+    stored.AppHotKey = 0x4000 | 'K';
+    stored.ColorLaunchStay = 0x00112233;
+    stored.ColorLaunchClose = 0x00445566;
+    stored.SplashEnabledThis = stored.SplashEnabledComp = stored.SplashEnabledAll = false;
+    settings::TSettings ignored;
+    settings::SaveSettings(stored, ignored);
+
+    // Each window opened; its place noted as it opens, then moved, so that a
+    // place read after all would show.
+    std::map<std::string, RECT> places;
+    auto note = [&](HWND h, const std::string& name, bool move) {
+        GetWindowRect(h, &places[name]);
+        if (move) SetWindowPos(h, nullptr, 31, 37, 650, 500, SWP_NOZORDER | SWP_NOACTIVATE);
+    };
+    std::vector<std::string> reported;
+    auto openEach = [&](bool move, size_t reports) {
+        UiDriver d;
+        auto handle = [&, move](DriverWindow& w) {
+            if (HWND text = GetDlgItem(w.Handle(), 0xFFFF)) {
+                reported.push_back(platform::WindowText(text));
+                w.Press("OK");
+                return;
+            }
+            note(w.Handle(), w.Form()->Name(), move);
+            w.Press("BitBtnCancel");
+        };
+        for (size_t i = 0; i < reports + 3; ++i) d.Then(handle);  // and the three dialogs
+        d.Run([&] {
+            settings::LoadSettings(settings::Settings);
+            {
+                shell::TFrmZuMain m;
+                m.Create();
+                note(m.Handle(), m.Name(), move);
+            }
+            settings::RunSetupDialog(nullptr);
+            profiles::TFrmZuEditProfile edit(nullptr);
+            edit.Create();
+            edit.LoadProfile("0", "One", "t", "n", "m");
+            edit.ShowModal();
+            inieditor::TFrmZuEditINIFile ini(nullptr);
+            ini.Create();
+            ini.LoadINIFile(p.folder + "One\\Agent.ini");
+            ini.ShowModal();
+        });
+    };
+    openEach(true, 0);
+    ASSERT_EQ(reported, std::vector<std::string>{});
+    const auto first = places;
+    ASSERT_EQ(first.size(), 4u);
+
+    std::vector<std::string> expected;
+    auto giveWrongTypes = [&](const std::string& key) {
+        platform::UniqueKey k;
+        ASSERT_EQ(RegOpenKeyExA(cu, key.substr(1).c_str(), 0, KEY_READ | KEY_WRITE, k.put()), ERROR_SUCCESS) << key;
+        std::vector<std::pair<std::string, DWORD>> values;
+        char name[256];
+        DWORD len = sizeof name, type = 0;
+        for (DWORD i = 0; RegEnumValueA(k.get(), i, name, &len, nullptr, &type, nullptr, nullptr) == ERROR_SUCCESS;
+             ++i, len = sizeof name) {
+            values.emplace_back(name, type);
+        }
+        for (const auto& [n, t] : values) {
+            if (key != settings::SettingsKey && n != "SplashEnabled") continue;  // others' values
+            if (t == REG_DWORD) settings::WriteRegValue(cu, key, n, std::string("1"));
+            else settings::WriteRegValue(cu, key, n, int32_t(1));
+            expected.push_back("Invalid data type for '" + n + "'");
+            // A setting is read at the start and again as Setup opens.
+            if (n.find('.') == std::string::npos) expected.push_back(expected.back());
+        }
+    };
+    giveWrongTypes(settings::SettingsKey);
+    giveWrongTypes(settings::CompanyKey());
+    giveWrongTypes(settings::SharedKey);
+    ASSERT_EQ(expected.size(), 2 * 11u + 4 * 6);
+
+    places.clear();
+    openEach(false, expected.size());
+    std::sort(reported.begin(), reported.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(reported, expected);
+    for (const auto& [name, r] : first) {
+        EXPECT_TRUE(EqualRect(&places[name], &r)) << name << " did not open where it opens by default";
+    }
+    const settings::TSettings& got = settings::Settings;
+    EXPECT_EQ(got.AgentFolder, defaults.AgentFolder);
+    EXPECT_EQ(got.ProfileFolder, defaults.ProfileFolder);
+    EXPECT_EQ(got.DefaultIniPath, defaults.DefaultIniPath);
+    EXPECT_EQ(got.DefaultSMTPServer, defaults.DefaultSMTPServer);
+    EXPECT_EQ(got.ShowHint, defaults.ShowHint);
+    EXPECT_EQ(got.AppHotKey, defaults.AppHotKey);
+    EXPECT_EQ(got.ColorLaunchStay, defaults.ColorLaunchStay);
+    EXPECT_EQ(got.ColorLaunchClose, defaults.ColorLaunchClose);
+    EXPECT_TRUE(got.SplashEnabledThis && got.SplashEnabledComp && got.SplashEnabledAll);
     Application::Instance().ResetTerminated();
 }
 
