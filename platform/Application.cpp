@@ -1,6 +1,7 @@
 #include "platform/Application.h"
 
 #include "platform/Checkpoints.h"
+#include "platform/FileSystem.h"
 #include "platform/Form.h"
 
 namespace platform {
@@ -64,8 +65,21 @@ void Application::BringToFront() {
         ShowWindow(main, SW_RESTORE);
         return;
     }
-    HWND last = GetLastActivePopup(main);
-    if (last && IsWindowVisible(last) && IsWindowEnabled(last)) SetForegroundWindow(last);
+    ComeForward(GetLastActivePopup(main));
+}
+
+void Application::ComeForward(HWND window) {
+    HWND main = MainWindow();
+    if (!window || !IsWindowVisible(window) || !IsWindowEnabled(window)) return;
+    // Under Wine the X window manager decides which window is active, and
+    // SetForegroundWindow never asks it: the window would be active for
+    // Wine alone, behind another on screen. A window restored from its icon
+    // is one the window manager activates.
+    if (main && RunningUnderWine() && GetForegroundWindow() != window && !IsIconic(main)) {
+        ShowWindow(main, SW_SHOWMINNOACTIVE);
+        ShowWindow(main, SW_RESTORE);
+    }
+    SetForegroundWindow(window);
 }
 
 namespace {

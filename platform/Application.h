@@ -64,6 +64,8 @@ public:
     // Restores a minimised program, otherwise makes its last active window
     // (the main window or the modal dialog over it) the foreground window.
     void BringToFront();
+    // Makes a window of this program the active one, on the screen the user sees.
+    void ComeForward(HWND window);
 
     // Runs the main loop until Terminate or WM_QUIT; returns the exit code.
     int Run();

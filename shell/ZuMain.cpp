@@ -563,9 +563,7 @@ bool TFrmZuMain::OnMessage(UINT msg, WPARAM wp, LPARAM, LRESULT& result) {
     }
     if (msg == WM_HOTKEY && static_cast<ATOM>(wp) == hotKeyId_ && hotKeyId_ != 0) {
         // The hot key brings the program forward; it does not restore it.
-        HWND main = Handle();
-        HWND last = GetLastActivePopup(main);
-        if (last && IsWindowVisible(last) && IsWindowEnabled(last)) SetForegroundWindow(last);
+        Application::Instance().ComeForward(GetLastActivePopup(Handle()));
         result = 0;
         return true;
     }

@@ -8,11 +8,13 @@ template=$(<"$T/template.ini")
 for i in {1..4000}; do printf '%s\n' "$template" >"$T/Profiles/p$i/Agent.ini"; done
 start_pelmark
 
-step "started again with three parameters: exit code 0, one main window, in front"
+step "with another program in front, started again with three parameters: exit code 0, one main window, active on screen"
+other_program_in_front
 timeout 60 wine "$BIN/Pelmark.exe" a b c && code=0 || code=$?
 expect_eq "the second start's exit code" "$code" 0
 expect_eq "main windows" "$(R count TFrmZuMain)" 1
-wait_for "Pelmark in front" 10 eval 'R foreground | grep -q ^TFrmZuMain'
+wait_for "Pelmark active on screen" 10 x_active "$XMAIN"
+wait_for "Pelmark in front for Wine too" 10 eval 'R foreground | grep -q ^TFrmZuMain'
 
 step "the same while the running copy refreshes its 4,000 profiles"
 activate "$XMAIN"
@@ -30,3 +32,4 @@ expect_eq "the second start's exit code" "$code" 0
 wait_for "Pelmark restored" 10 eval 'R rect "$MAIN" | grep -q normal'
 wait_for "Pelmark in front" 10 eval 'R foreground | grep -q ^TFrmZuMain'
 wait_for "the X window shown" 10 eval 'xdotool search --onlyvisible --name "^Pelmark$" | grep -qx "$XMAIN"'
+wait_for "Pelmark active on screen" 10 x_active "$XMAIN"

@@ -15,13 +15,14 @@ click_control "$SETUP" OK
 wait_for "the setup to close" 10 gone TFrmZuSetup
 expect_eq "the stored hot key" "$(reg_value AppHotKey)" "0xc050"
 
-step "from another window, Ctrl+Alt+P brings Pelmark to the front"
+step "from Agent's window, Ctrl+Alt+P makes Pelmark the active window on screen"
 wine "$BIN/agent/Agent.exe" &
 PIDS+=($!)
 activate "$(xwindow '^Agent$')"
 wait_for "the stand-in in front" 10 eval 'R foreground | grep -q ^AgentStandIn'
 key ctrl+alt+p
-wait_for "Pelmark in front" 10 eval 'R foreground | grep -q ^TFrmZuMain'
+wait_for "Pelmark active on screen" 10 x_active "$XMAIN"
+wait_for "Pelmark in front for Wine too" 10 eval 'R foreground | grep -q ^TFrmZuMain'
 
 step "Escape on the setup stores nothing"
 activate "$XMAIN"

@@ -168,6 +168,21 @@ x_frame() {
     printf '0x%x\n' "$w"
 }
 
+# Whether the X server's active window, the one the user sees active and
+# types into, is this one (Wine's own idea of it can differ).
+x_active() { test "$(xdotool getactivewindow 2>/dev/null)" = "$1"; }
+
+# Another program's window (not one of Wine's) made the active one.
+other_program_in_front() {
+    if [ -z "${XOTHER:-}" ]; then
+        xlogo -geometry 500x500+20+20 >/dev/null 2>&1 &
+        PIDS+=($!)
+        wait_for "another program's window" 10 eval 'xdotool search --onlyvisible --class xlogo >/dev/null'
+        XOTHER=$(xdotool search --onlyvisible --class xlogo | head -1)
+    fi
+    activate "$XOTHER"
+}
+
 # Whether the X server's active window is one shown for another (a message,
 # a dialog), and stands in front of that other one, as the X server stacks
 # them: what the user sees and types into.
