@@ -39,10 +39,7 @@ struct Session {
         EXPECT_TRUE(editor->LoadINIFile(path));
     }
     int Run(std::function<void(DriverWindow&)> steps, std::vector<std::function<void(DriverWindow&)>> more = {}) {
-        UiDriver d;
-        d.Then(std::move(steps));
-        for (auto& m : more) d.Then(std::move(m));
-        return d.Run([&] { return editor->ShowModal(); });
+        return testing_support::RunModal(*editor, std::move(steps), std::move(more));
     }
     // Types into the value cell of `row` of section n and leaves the cell.
     void Type(DriverWindow& w, int n, int row, const std::string& text) {

@@ -46,10 +46,7 @@ int RunEditor(const ProfileEntry* entry, std::function<void(DriverWindow&)> step
     dialog.Create();
     if (entry) dialog.LoadProfile(entry->LaunchMode, entry->Name, entry->Title, entry->NewsServer, entry->MailServer);
     else dialog.LoadProfile("", "", "", "", "");
-    UiDriver d;
-    d.Then(std::move(steps));
-    for (auto& m : more) d.Then(std::move(m));
-    return d.Run([&] { return dialog.ShowModal(); });
+    return testing_support::RunModal(dialog, std::move(steps), std::move(more));
 }
 
 auto Answer(std::vector<std::string>& seen, const char* button) {
@@ -470,17 +467,13 @@ TEST(Dialogs, OpeningAndClosingLeavesNoGdiObjectBehind) {
         {"setup", [] {
              settings::TFrmZuSetup f(nullptr);
              f.Create();
-             UiDriver d;
-             d.Then([](DriverWindow& w) { w.Press("BitBtnCancel"); });
-             d.Run([&] { return f.ShowModal(); });
+             testing_support::RunModal(f, [](DriverWindow& w) { w.Press("BitBtnCancel"); });
          }},
         {"INI editor", [&] {
              inieditor::TFrmZuEditINIFile f(nullptr);
              f.Create();
              f.LoadINIFile(ini);
-             UiDriver d;
-             d.Then([](DriverWindow& w) { w.Press("BitBtnCancel"); });
-             d.Run([&] { return f.ShowModal(); });
+             testing_support::RunModal(f, [](DriverWindow& w) { w.Press("BitBtnCancel"); });
          }},
         {"delete confirmation", [] {
              UiDriver d;

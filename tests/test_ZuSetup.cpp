@@ -33,10 +33,7 @@ struct SetupSession {
     int Run(std::function<void(DriverWindow&)> steps, std::vector<std::function<void(DriverWindow&)>> more = {}) {
         TFrmZuSetup dialog(nullptr);
         dialog.Create();
-        UiDriver d;
-        d.Then(std::move(steps));
-        for (auto& m : more) d.Then(std::move(m));
-        return d.Run([&] { return dialog.ShowModal(); });
+        return testing_support::RunModal(dialog, std::move(steps), std::move(more));
     }
 };
 
@@ -435,9 +432,7 @@ TEST(Mnemonics, EveryLabelsKeyFromTheKeyboardFocusesItsControl) {
     profiles::TFrmZuEditProfile editor(nullptr);
     editor.Create();
     editor.LoadProfile("", "", "", "", "");  // add mode: the name is a field
-    UiDriver d;
-    d.Then(check);
-    d.Run([&] { return editor.ShowModal(); });
+    testing_support::RunModal(editor, check);
 }
 
 TEST(Setup, NoHintCoversAnOpenColourList) {

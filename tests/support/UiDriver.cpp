@@ -282,6 +282,14 @@ bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds time
     return done();
 }
 
+int RunModal(platform::Form& form, std::function<void(DriverWindow&)> steps,
+             std::vector<std::function<void(DriverWindow&)>> more) {
+    UiDriver d;
+    d.Then(std::move(steps));
+    for (auto& m : more) d.Then(std::move(m));
+    return d.Run([&] { return form.ShowModal(); });
+}
+
 void PumpFor(std::chrono::milliseconds time) {
     const auto end = std::chrono::steady_clock::now() + time;
     do {

@@ -20,6 +20,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "platform/Form.h"
 
@@ -106,6 +107,11 @@ private:
     static UiDriver* current_;
     static Job* running_;  // the handler whose fiber runs now, if any
 };
+
+// Shows a form the test has made as a modal dialog, with what to do with it
+// and then with each window it opens; returns its modal result.
+int RunModal(platform::Form& form, std::function<void(DriverWindow&)> steps,
+             std::vector<std::function<void(DriverWindow&)>> more = {});
 
 // Lets every pending message be handled (and gives timers a chance to fire).
 void PumpFor(std::chrono::milliseconds time);
