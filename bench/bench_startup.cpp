@@ -1,10 +1,12 @@
 // Start-up of Pelmark.exe with 20 and with 1,000 profiles, from process start
-// until its main window shows with its grid filled, alternating in one run
-// with two baselines: a program that only shows an empty window of the same
-// size, and the same program after it has read the same four keys of the
-// same files (the listing's floor). Prints the ratios of the median times and
-// of the peak working sets, and the median time of each start-up checkpoint
-// of the timed build.
+// until its main window shows with its grid filled, splash screen off and on,
+// alternating in one run with three baselines: a program that only shows an
+// empty window of the same size, the same program after it has read the same
+// four keys of the same files, and the list-view floor (the plainest program
+// that reads them and shows them in a list view with six buttons). Prints the
+// ratios of the median times and of the peak working sets, what the splash
+// adds, and the median time and share of each start-up checkpoint of the
+// timed build.
 #include <windows.h>
 #include <commctrl.h>
 #include <psapi.h>
@@ -157,40 +159,66 @@ std::vector<std::pair<std::string, double>> Checkpoints(const std::string& exe, 
     return out;
 }
 
+void SplashOn(bool on) {
+    if (on) settings::DeleteRegValue(HKEY_CURRENT_USER, settings::SettingsKey, "SplashEnabled");
+    else settings::WriteRegValue(HKEY_CURRENT_USER, settings::SettingsKey, "SplashEnabled", false);
+}
+
 void Measure(int count) {
     testing_support::TempFolder dir;
     const std::string folder = MakeProfiles(dir, count);
     settings::WriteRegValue(HKEY_CURRENT_USER, settings::SettingsKey, "ProfileFolder", folder);
     const std::string pelmark = Beside("Pelmark.exe");
     const std::string baseline = Beside("baseline_window.exe");
-    const std::string floorArgs = folder;  // the baseline reads the profiles first
-    std::vector<double> tp, tb, tf;
-    SIZE_T peakP = 0, peakB = 0;
+    const std::string listFloor = Beside("baseline_list.exe");
+    const std::string floorArgs = folder;  // the baselines read the profiles first
+    std::vector<double> tp, ts, tb, tf, tl;
+    SIZE_T peakP = 0, peakB = 0, peakL = 0;
     Start(baseline, 0);  // warm everything up once
     Start(baseline, 0, floorArgs);
+    Start(listFloor, count, floorArgs);
+    SplashOn(false);
     Start(pelmark, count);
     for (int round = 0; round < 9; ++round) {
         const Result b = Start(baseline, 0);
         const Result f = Start(baseline, 0, floorArgs);
+        const Result l = Start(listFloor, count, floorArgs);
+        SplashOn(false);
         const Result p = Start(pelmark, count);
+        SplashOn(true);
+        const Result s = Start(pelmark, count);
         tb.push_back(b.seconds);
         tf.push_back(f.seconds);
+        tl.push_back(l.seconds);
         tp.push_back(p.seconds);
+        ts.push_back(s.seconds);
         peakB = std::max(peakB, b.peak);
+        peakL = std::max(peakL, l.peak);
         peakP = std::max(peakP, p.peak);
     }
-    const double mp = Median(tp), mb = Median(tb), mf = Median(tf);
-    std::printf("%d profiles: Pelmark %.0f ms, empty window %.0f ms, empty window + reads %.0f ms\n", count,
-                1000 * mp, 1000 * mb, 1000 * mf);
-    std::printf("  Pelmark / empty window %.2f, Pelmark / (empty window + reads) %.2f\n", mp / mb, mp / mf);
-    std::printf("  peak working set: Pelmark %lu KiB, empty window %lu KiB, ratio %.2f\n",
-                static_cast<unsigned long>(peakP / 1024), static_cast<unsigned long>(peakB / 1024),
-                peakB ? static_cast<double>(peakP) / static_cast<double>(peakB) : 0.0);
-    std::printf("  checkpoints of the timed build (median ms since the process was created):\n");
-    double last = 0;
-    for (const auto& [name, ms] : Checkpoints(Beside("Pelmark_timed.exe"), count, 7)) {
-        std::printf("  %8.1f  %+7.1f  %s\n", ms, ms - last, name.c_str());
-        last = ms;
+    const double mp = Median(tp), ms = Median(ts), mb = Median(tb), mf = Median(tf), ml = Median(tl);
+    std::printf("%d profiles: Pelmark %.0f ms (splash on %.0f ms), empty window %.0f ms, empty window + reads %.0f ms, "
+                "list-view floor %.0f ms\n",
+                count, 1000 * mp, 1000 * ms, 1000 * mb, 1000 * mf, 1000 * ml);
+    std::printf("  Pelmark / list-view floor %.2f, Pelmark / empty window %.2f, Pelmark / (empty window + reads) %.2f\n",
+                mp / ml, mp / mb, mp / mf);
+    std::printf("  the splash screen adds %.0f ms\n", 1000 * (ms - mp));
+    std::printf("  peak working set: Pelmark %lu KiB, list-view floor %lu KiB (ratio %.2f), empty window %lu KiB\n",
+                static_cast<unsigned long>(peakP / 1024), static_cast<unsigned long>(peakL / 1024),
+                peakL ? static_cast<double>(peakP) / static_cast<double>(peakL) : 0.0,
+                static_cast<unsigned long>(peakB / 1024));
+    for (bool splash : {false, true}) {
+        SplashOn(splash);
+        std::printf("  checkpoints of the timed build, splash %s (median ms since the process was created; step; "
+                    "share of the whole):\n",
+                    splash ? "on" : "off");
+        const auto points = Checkpoints(Beside("Pelmark_timed.exe"), count, 7);
+        const double whole = points.empty() ? 1 : points.back().second;
+        double last = 0;
+        for (const auto& [name, at] : points) {
+            std::printf("  %8.1f  %+7.1f  %4.0f%%  %s\n", at, at - last, 100 * (at - last) / whole, name.c_str());
+            last = at;
+        }
     }
 }
 

@@ -1,5 +1,8 @@
 #include "platform/Application.h"
 
+#include <deque>
+#include <string>
+
 #include "platform/Checkpoints.h"
 #include "platform/FileSystem.h"
 #include "platform/Form.h"
@@ -141,9 +144,13 @@ void Application::ProcessMessages() {
 
 int Application::Run() {
     MSG msg;
+#ifdef PELMARK_CHECKPOINTS
+    bool reachedIdle = false;
+#endif
     while (!terminated_) {
 #ifdef PELMARK_CHECKPOINTS
-        if (!PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
+        if (!reachedIdle && !PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
+            reachedIdle = true;
             PELMARK_CHECKPOINT("first idle");
             PELMARK_WRITE_CHECKPOINTS();
         }
@@ -154,6 +161,17 @@ int Application::Run() {
             return r == 0 ? static_cast<int>(msg.wParam) : 1;
         }
         ProcessMessage(msg);
+#ifdef PELMARK_CHECKPOINTS
+        // Until the first idle, each message handled, by its number and
+        // the class of its window: the first paint's share, control by control.
+        static std::deque<std::string> names;  // the marks keep pointers to these
+        if (!reachedIdle) {
+            char cls[32] = {};
+            GetClassNameA(msg.hwnd, cls, sizeof cls);
+            names.push_back("message " + std::to_string(msg.message) + " to " + cls);
+            PELMARK_CHECKPOINT(names.back().c_str());
+        }
+#endif
     }
     return 0;
 }

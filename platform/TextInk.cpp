@@ -40,4 +40,21 @@ int InkRight(HDC dc, const std::string& text, UINT format, int width, int height
     return right;
 }
 
+TextWidths::TextWidths(HDC dc) : dc_(dc) {
+    CPINFO cp{};
+    table_ = GetCPInfo(CP_ACP, &cp) && cp.MaxCharSize == 1 && GetTextCharacterExtra(dc) == 0 &&
+             GetCharWidth32A(dc, 0, 255, widths_);
+}
+
+int TextWidths::operator()(const std::string& text) const {
+    if (!table_) {
+        SIZE sz{};
+        GetTextExtentPoint32A(dc_, text.c_str(), static_cast<int>(text.size()), &sz);
+        return static_cast<int>(sz.cx);
+    }
+    int sum = 0;
+    for (unsigned char c : text) sum += widths_[c];
+    return sum;
+}
+
 }  // namespace platform

@@ -10,6 +10,7 @@
 #include "about/xDialogs.h"
 #include "platform/Application.h"
 #include "platform/Checkpoints.h"
+#include "platform/TextInk.h"
 #include "platform/ColorBox.h"
 #include "platform/Dpi.h"
 #include "platform/Error.h"
@@ -256,7 +257,11 @@ void TFrmZuMain::SetCurrentRow(int row) {
     HWND grid = Grid();
     currentRow_ = std::clamp(row, 1, std::max(1, RowCount() - 1));
     const int item = currentRow_ - 1;
-    ListView_SetItemState(grid, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    // Only the rows that are selected lose it: a change of every row's state
+    // notifies once per row, and takes a third of a second at 1,000.
+    for (int i = ListView_GetNextItem(grid, -1, LVNI_SELECTED); i >= 0; i = ListView_GetNextItem(grid, i, LVNI_SELECTED)) {
+        if (i != item) ListView_SetItemState(grid, i, 0, LVIS_SELECTED);
+    }
     ListView_SetItemState(grid, item, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
     ListView_EnsureVisible(grid, item, FALSE);
 }
@@ -296,11 +301,7 @@ void TFrmZuMain::FillProfileGrid() {
     platform::UniqueMemoryDC memory(CreateCompatibleDC(nullptr));
     HDC dc = memory.get();
     platform::SelectGuard selected(dc, reinterpret_cast<HFONT>(SendMessageA(grid, WM_GETFONT, 0, 0)));
-    auto width = [dc](const std::string& text) {
-        SIZE sz{};
-        GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &sz);
-        return static_cast<int>(sz.cx);
-    };
+    const platform::TextWidths width(dc);
     int widest[kColumns];
     for (int c = 0; c < kColumns; ++c) widest[c] = width(kHeaders[c]);
     for (const auto& e : entries) {

@@ -1,7 +1,12 @@
 #include <gtest/gtest.h>
 
 #include "platform/ColorBox.h"
+#include "platform/Handles.h"
 #include "platform/Layout.h"
+#include "platform/TextInk.h"
+
+#include <string>
+#include <vector>
 
 using namespace platform;
 
@@ -79,4 +84,25 @@ TEST(Colors, TheLaunchMarkerStandsOutOnEveryCell) {
     EXPECT_EQ(platform::MarkerColor(RGB(255, 255, 0), white), black);
     EXPECT_EQ(platform::MarkerColor(RGB(0, 0, 0), RGB(255, 255, 0)), RGB(255, 255, 0));
     EXPECT_EQ(platform::MarkerColor(RGB(0x80, 0x80, 0x80), RGB(0x90, 0x90, 0x90)), black);
+}
+
+TEST(TextWidths, AgreeWithTheSystemsMeasureInEveryFontTheProgramUses) {
+    platform::UniqueMemoryDC dc(CreateCompatibleDC(nullptr));
+    std::string all;
+    for (int c = 32; c < 256; ++c) all += static_cast<char>(c);
+    const std::vector<std::string> texts = {"", "Agent at home", "news.example.org", all, "WWW iii \xe9\xe8\xfc\xdf"};
+    for (const char* face : {"MS Sans Serif", "Tahoma", "Segoe UI"}) {
+        for (int height : {-11, -16}) {
+            for (int weight : {FW_NORMAL, FW_BOLD}) {
+                platform::UniqueFont font(CreateFontA(height, 0, 0, 0, weight, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, face));
+                platform::SelectGuard selected(dc.get(), font.get());
+                const platform::TextWidths width(dc.get());
+                for (const auto& t : texts) {
+                    SIZE sz{};
+                    GetTextExtentPoint32A(dc.get(), t.c_str(), static_cast<int>(t.size()), &sz);
+                    EXPECT_EQ(width(t), sz.cx) << face << " " << height << " " << weight << " \"" << t << "\"";
+                }
+            }
+        }
+    }
 }
