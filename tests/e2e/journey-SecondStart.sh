@@ -16,6 +16,18 @@ expect_eq "main windows" "$(R count TFrmZuMain)" 1
 wait_for "Pelmark active on screen" 10 x_active "$XMAIN"
 wait_for "Pelmark in front for Wine too" 10 eval 'R foreground | grep -q ^TFrmZuMain'
 
+step "with Setup open and another program in front, started again: Setup is the active window and takes keys"
+activate "$XMAIN"
+key alt+s
+window_of TFrmZuSetup >/dev/null
+XSETUP=$(xwindow '^Pelmark - Setup$')
+other_program_in_front
+timeout 60 wine "$BIN/Pelmark.exe" && code=0 || code=$?
+expect_eq "the second start's exit code" "$code" 0
+wait_for "Setup active on screen" 10 x_active "$XSETUP"
+key Escape
+wait_for "Escape to close Setup" 10 gone TFrmZuSetup
+
 step "the same while the running copy refreshes its 4,000 profiles"
 activate "$XMAIN"
 key alt+r
