@@ -19,15 +19,23 @@ activate "$XEDIT"
 
 differ() { { cmp -l "$1" "$2" || true; } | wc -l; }
 
-# The dialog as the X server shows it, once two readings in a row agree
-# (up to a blinking caret): $T/shown.xwd.
+# The dialog as the X server shows it, once five readings in a row, over a
+# second, agree (up to a blinking caret): $T/shown.xwd. Two readings 0.2 s
+# apart were not enough: on a loaded machine the program can sit that long
+# between two of the keys or clicks still queued for it.
 settled() {
+    local same=0
     xwd -id "$XEDIT" -silent >"$T/a.xwd" || return 1
-    for _ in $(seq 25); do
+    for _ in $(seq 50); do
         sleep 0.2
         xwd -id "$XEDIT" -silent >"$T/b.xwd" || return 1
-        [ "$(differ "$T/a.xwd" "$T/b.xwd")" -lt 400 ] && { mv "$T/b.xwd" "$T/shown.xwd"; return 0; }
-        mv "$T/b.xwd" "$T/a.xwd"
+        if [ "$(differ "$T/a.xwd" "$T/b.xwd")" -lt 400 ]; then
+            same=$((same + 1))
+            [ $same -ge 4 ] && { mv "$T/b.xwd" "$T/shown.xwd"; return 0; }
+        else
+            same=0
+            mv "$T/b.xwd" "$T/a.xwd"
+        fi
     done
     return 1
 }
@@ -46,6 +54,7 @@ drawn_whole() {
 step "Expand all, then Ctrl+Tab four times"
 key alt+e
 for _ in 1 2 3 4; do key ctrl+Tab; done
+wait_for "the fourth section's value to have the keyboard" 10 eval 'R focus | grep -q "Value 13"'
 drawn_whole "after Ctrl+Tab"
 
 step "ten clicks on the scroll bar's down arrow"
