@@ -122,12 +122,16 @@ xwindow() {
     xdotool search --onlyvisible --name "$title"
 }
 
+# Whether the X server's active window, the one the user sees active and
+# types into, is this one (Wine's own idea of it can differ).
+x_active() { test "$(xdotool getactivewindow 2>/dev/null)" = "$1"; }
+
 # Brings a window to the front through the window manager, as a click on it
 # would, and waits until it has the keyboard.
 activate() {
     local xid=$1
     xdotool windowactivate "$xid" >/dev/null 2>&1 || true
-    wait_for "window $xid to be active" 10 eval 'test "$(xdotool getactivewindow 2>/dev/null)" = "$xid"'
+    wait_for "window $xid to be active" 10 x_active "$xid"
 }
 
 key() { xdotool key --clearmodifiers --delay 60 "$@"; }
@@ -167,10 +171,6 @@ x_frame() {
     done
     printf '0x%x\n' "$w"
 }
-
-# Whether the X server's active window, the one the user sees active and
-# types into, is this one (Wine's own idea of it can differ).
-x_active() { test "$(xdotool getactivewindow 2>/dev/null)" = "$1"; }
 
 # Another program's window (not one of Wine's) made the active one.
 other_program_in_front() {
