@@ -12,7 +12,11 @@ command -v setpriv >/dev/null || fail "setpriv (util-linux) is needed to run as 
 # an ordinary account, for which permissions hold.
 home="$T/user"
 mkdir -p "$home/data/Trash/files" "$home/data/Trash/info"
+# The user gets copies: the build folder may be one only its owner can
+# enter (a clone in a folder of mktemp -d is).
+mkdir -p "$home/agent"
 cp "$BIN/Pelmark.exe" "$BIN/e2e_reader.exe" "$home/"
+cp "$BIN/agent/Agent.exe" "$BIN/agent/Agent.ini" "$home/agent/"
 AS_USER=()
 if [ "$(id -u)" -eq 0 ]; then AS_USER=(setpriv --reuid=65534 --regid=65534 --clear-groups); fi
 AS_USER+=(env -i PATH=/usr/bin:/bin DISPLAY="$DISPLAY" HOME="$home" WINEPREFIX="$home/prefix"
@@ -34,7 +38,7 @@ as_user wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d Y /f >/dev/nu
 agent="$home/prefix/drive_c/Program Files (x86)/Agent"
 [ -d "$home/prefix/drive_c/Program Files (x86)" ] || fail "the prefix is not a 64-bit one"
 as_user mkdir "$agent"
-as_user cp "$BIN/agent/Agent.exe" "$BIN/agent/Agent.ini" "$agent/"
+as_user cp "$home/agent/Agent.exe" "$home/agent/Agent.ini" "$agent/"
 as_user chmod 555 "$agent"
 as_user touch "$agent/probe" 2>/dev/null && fail "the user can write in Agent's folder"
 local_app=$(as_user wine cmd /c echo %LOCALAPPDATA% 2>/dev/null | tr -d '\r')
