@@ -126,6 +126,9 @@ void Application::ProcessMessage(MSG& msg) {
             if (IsDialogMessageA(root, &msg)) return;
         }
     }
+    if (msg.hwnd && msg.message >= WM_MOUSEFIRST && msg.message <= WM_MOUSELAST) {
+        if (Form* f = Form::FromHandle(GetAncestor(msg.hwnd, GA_ROOT))) f->RelayToHint(msg);
+    }
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
 }

@@ -31,7 +31,6 @@ void OwnDpiChanges(HWND window, bool control) {
     if (!control && dialog) dialog(window, 1, 1);                   // disable all
 }
 
-const char kFormProp[] = "Pelmark.Form";
 
 bool IsDown(int vk) { return (GetKeyState(vk) & 0x8000) != 0; }
 
@@ -186,7 +185,11 @@ void Form::SetTabStop(const std::string& control, bool tabStop) {
 }
 
 Form* Form::FromHandle(HWND hwnd) {
-    return hwnd ? static_cast<Form*>(GetPropA(hwnd, kFormProp)) : nullptr;
+    // A form is a dialog with the form layer's procedure, its object in the
+    // dialog's user slot. Both are read in the process; a window property
+    // would cost Wine two trips to its server on every message.
+    if (!hwnd || GetWindowLongPtrA(hwnd, DWLP_DLGPROC) != reinterpret_cast<LONG_PTR>(&Form::DialogProc)) return nullptr;
+    return reinterpret_cast<Form*>(GetWindowLongPtrA(hwnd, DWLP_USER));
 }
 
 void Form::Create() {
@@ -836,13 +839,13 @@ INT_PTR CALLBACK Form::DialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         if (msg == WM_INITDIALOG) {
             auto* self = reinterpret_cast<Form*>(lp);
             self->hwnd_ = hwnd;
-            SetPropA(hwnd, kFormProp, self);
+            SetWindowLongPtrA(hwnd, DWLP_USER, reinterpret_cast<LONG_PTR>(self));
             return FALSE;  // the form sets its own focus
         }
-        Form* self = FromHandle(hwnd);
+        auto* self = reinterpret_cast<Form*>(GetWindowLongPtrA(hwnd, DWLP_USER));
         if (!self) return FALSE;
         if (msg == WM_NCDESTROY) {
-            RemovePropA(hwnd, kFormProp);
+            SetWindowLongPtrA(hwnd, DWLP_USER, 0);
             self->hwnd_ = nullptr;
             return FALSE;
         }

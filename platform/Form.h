@@ -233,6 +233,9 @@ public:
     // Called by the message loops for every key press meant for this form,
     // before the focused control; true consumes the key.
     bool PreviewKey(const MSG& msg);
+    // Called by the message loops for every mouse message meant for this
+    // form, before it is dispatched: the hints follow the pointer.
+    void RelayToHint(const MSG& msg);
 
     // Click handlers by control name; called after a button's modal result is set.
     void OnClick(const std::string& control, std::function<void()> handler);
@@ -284,7 +287,7 @@ private:
     void DpiChanged(int dpi, const RECT* suggested);
     void ApplyTabOrder();
     void AddTool(HWND control, const std::string& hint);
-    static LRESULT CALLBACK TipProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+    static LRESULT CALLBACK TipProc(HWND, UINT, WPARAM, LPARAM);
     void KeepTipInside(WINDOWPOS& pos);  // as the hint takes its place
     int TipOverhang();
     void FitHintWidth();

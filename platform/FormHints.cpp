@@ -13,6 +13,10 @@
 
 namespace platform {
 
+namespace {
+WNDPROC tooltipProc = nullptr;  // the tooltip class's own procedure
+}  // namespace
+
 void Form::AddTool(HWND control, const std::string& hint) {
     // The tooltip is made with the first hint: a form with none never pays for one.
     if (!tooltip_) {
@@ -21,7 +25,12 @@ void Form::AddTool(HWND control, const std::string& hint) {
                                    CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
                                    Application::Instance().InstanceHandle(), nullptr);
         if (!tooltip_) return;
-        SetWindowSubclass(tooltip_, &Form::TipProc, 0, reinterpret_cast<DWORD_PTR>(this));
+        // Subclassed by hand, and the pointer's moves relayed by the message
+        // loops rather than by the tooltip subclassing every control: Wine
+        // keeps a subclass's data in a window property, and asks its server
+        // for it on every message the control gets.
+        tooltipProc = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrW(tooltip_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Form::TipProc)));
         FitHintWidth();
         SendMessageA(tooltip_, TTM_ACTIVATE, Application::Instance().ShowHint() ? TRUE : FALSE, 0);
     }
@@ -30,7 +39,7 @@ void Form::AddTool(HWND control, const std::string& hint) {
     ti.cbSize = sizeof(ti);
     // A hint kept inside its window may come to lie under the pointer: the
     // pointer's moves then pass through it instead of taking it away.
-    ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS | (RunningUnderWine() ? TTF_TRANSPARENT : 0);
+    ti.uFlags = TTF_IDISHWND | (RunningUnderWine() ? TTF_TRANSPARENT : 0);
     ti.hwnd = hwnd_;
     ti.uId = reinterpret_cast<UINT_PTR>(control);
     ti.lpszText = text.data();
@@ -47,16 +56,22 @@ void Form::FitHintWidth() {
     SendMessageA(tooltip_, TTM_SETMAXTIPWIDTH, 0, width);
 }
 
-LRESULT CALLBACK Form::TipProc(HWND tip, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR self) {
-    if (msg == WM_NCDESTROY) RemoveWindowSubclass(tip, &Form::TipProc, 0);
+void Form::RelayToHint(const MSG& msg) {
+    if (tooltip_) SendMessageA(tooltip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&msg));
+}
+
+LRESULT CALLBACK Form::TipProc(HWND tip, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_WINDOWPOSCHANGING) {
         try {
-            reinterpret_cast<Form*>(self)->KeepTipInside(*reinterpret_cast<WINDOWPOS*>(lp));
+            // The tooltip's owner is its form.
+            if (Form* self = FromHandle(GetWindow(tip, GW_OWNER))) {
+                self->KeepTipInside(*reinterpret_cast<WINDOWPOS*>(lp));
+            }
         } catch (...) {
             Application::Instance().HandleCurrentException();
         }
     }
-    return DefSubclassProc(tip, msg, wp, lp);
+    return CallWindowProcW(tooltipProc, tip, msg, wp, lp);
 }
 
 void Form::KeepTipInside(WINDOWPOS& pos) {

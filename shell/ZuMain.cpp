@@ -43,10 +43,17 @@ constexpr UINT kMsgReselect = WM_APP + 1;
 // Sent by the grid for a double click that hits no row.
 constexpr UINT kMsgGridDoubleClick = WM_APP + 2;
 
+// The list view's and the header's own procedures, which the grid's come
+// before. They are subclassed by hand: Wine keeps the data of the common
+// controls' subclassing in a window property, and asks its server for it on
+// every message, and the grid gets several for every row it draws.
+WNDPROC listViewProc = nullptr;
+WNDPROC headerProc = nullptr;
+
 // The grid's own handling of a press that hits no row would clear the
 // selection, so such a press only takes the focus. A double click anywhere
 // in the grid still launches the selected profile, below the rows too.
-LRESULT CALLBACK GridProc(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR) {
+LRESULT CALLBACK GridProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
         case WM_LBUTTONDOWN: case WM_LBUTTONDBLCLK: case WM_RBUTTONDOWN: case WM_RBUTTONDBLCLK:
         case WM_MBUTTONDOWN: case WM_MBUTTONDBLCLK: {
@@ -68,18 +75,15 @@ LRESULT CALLBACK GridProc(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWOR
             }
             break;
         }
-        case WM_NCDESTROY:
-            RemoveWindowSubclass(w, &GridProc, 0);
-            break;
         default:
             break;
     }
-    return DefSubclassProc(w, msg, wp, lp);
+    return CallWindowProcW(listViewProc, w, msg, wp, lp);
 }
 
 // The grid's header row: a double click on it launches, as anywhere in the
 // grid, and it offers no sizing (no sizing arrow over its dividers).
-LRESULT CALLBACK HeaderProc(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR) {
+LRESULT CALLBACK HeaderProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
         case WM_LBUTTONDBLCLK:
             SendMessageA(GetAncestor(w, GA_ROOT), kMsgGridDoubleClick, 0, 0);
@@ -87,13 +91,10 @@ LRESULT CALLBACK HeaderProc(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DW
         case WM_SETCURSOR:
             SetCursor(LoadCursor(nullptr, Application::Instance().Busy() ? IDC_WAIT : IDC_ARROW));
             return TRUE;
-        case WM_NCDESTROY:
-            RemoveWindowSubclass(w, &HeaderProc, 0);
-            break;
         default:
             break;
     }
-    return DefSubclassProc(w, msg, wp, lp);
+    return CallWindowProcW(headerProc, w, msg, wp, lp);
 }
 
 const char kGridHint[] =
@@ -204,8 +205,9 @@ void TFrmZuMain::OnCreate() {
     AppendMenuA(sys, MF_STRING, kCmdClearRegistry, "C&lear registry ...");
 
     HWND grid = Grid();
-    SetWindowSubclass(grid, &GridProc, 0, 0);
-    SetWindowSubclass(ListView_GetHeader(grid), &HeaderProc, 0, 0);
+    listViewProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(grid, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&GridProc)));
+    headerProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(ListView_GetHeader(grid), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&HeaderProc)));
     ListView_SetExtendedListViewStyle(grid, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
     // A one-pixel-wide image list is how a list view is told its row height.
     // The grid only borrows it (it shares image lists): the window owns it.
