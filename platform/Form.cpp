@@ -412,6 +412,7 @@ void Form::RemoveControl(const std::string& name) {
         }
     }
     for (const ControlState* c : gone) {
+        std::erase(pendingTools_, c->hwnd);
         if (tooltip_ && !c->def.hint.empty()) {
             TOOLINFOA ti{};
             ti.cbSize = sizeof(ti);
@@ -525,6 +526,7 @@ std::string Form::Caption() const {
 }
 
 void Form::ApplyShowHint(bool show) {
+    hintsShown_ = show;
     if (tooltip_) SendMessageA(tooltip_, TTM_ACTIVATE, show ? TRUE : FALSE, 0);
 }
 
@@ -793,6 +795,7 @@ LRESULT Form::Handle(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
         case WM_CLOSE:
             Close();
             return 0;
+
         case WM_DESTROY:
             Closing();
             return 0;
@@ -825,6 +828,12 @@ LRESULT Form::Handle(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
             handled = false;
             return 0;
         }
+        case WM_TIMER:
+            if (wp == kMakeTooltipTimer) {
+                MakeTooltipNow();
+                return 0;
+            }
+            [[fallthrough]];
         default: {
             LRESULT r = 0;
             if (OnMessage(msg, wp, lp, r)) return r;

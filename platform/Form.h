@@ -287,6 +287,9 @@ private:
     void DpiChanged(int dpi, const RECT* suggested);
     void ApplyTabOrder();
     void AddTool(HWND control, const std::string& hint);
+    void MakeTooltip();
+    void MakeTooltipNow();  // at the timer a relayed message set
+    static constexpr UINT_PTR kMakeTooltipTimer = 0x7E57;
     static LRESULT CALLBACK TipProc(HWND, UINT, WPARAM, LPARAM);
     void KeepTipInside(WINDOWPOS& pos);  // as the hint takes its place
     int TipOverhang();
@@ -302,6 +305,9 @@ private:
     HWND owner_;
     HWND hwnd_ = nullptr;
     HWND tooltip_ = nullptr;
+    std::vector<HWND> pendingTools_;  // controls with hints, until the tooltip is made
+    bool hintsShown_ = true;          // as last applied
+    MSG firstHintMessage_{};          // the mouse message that asked for the tooltip
     UniqueFont font_;
     int dpi_ = 96;
     std::vector<std::unique_ptr<ControlState>> controls_;  // in creation order

@@ -5,6 +5,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <utility>
 
 #include "platform/Application.h"
 #include "platform/Dpi.h"
@@ -18,21 +19,11 @@ WNDPROC tooltipProc = nullptr;  // the tooltip class's own procedure
 }  // namespace
 
 void Form::AddTool(HWND control, const std::string& hint) {
-    // The tooltip is made with the first hint: a form with none never pays for one.
+    // The tooltip is made when the pointer first comes over the form: a form
+    // the pointer never visits, and the first paint, never pay for one.
     if (!tooltip_) {
-        tooltip_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr,
-                                   WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
-                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
-                                   Application::Instance().InstanceHandle(), nullptr);
-        if (!tooltip_) return;
-        // Subclassed by hand, and the pointer's moves relayed by the message
-        // loops rather than by the tooltip subclassing every control: Wine
-        // keeps a subclass's data in a window property, and asks its server
-        // for it on every message the control gets.
-        tooltipProc = reinterpret_cast<WNDPROC>(
-            SetWindowLongPtrW(tooltip_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Form::TipProc)));
-        FitHintWidth();
-        SendMessageA(tooltip_, TTM_ACTIVATE, Application::Instance().ShowHint() ? TRUE : FALSE, 0);
+        pendingTools_.push_back(control);
+        return;
     }
     std::string text = ShortHint(hint);
     TOOLINFOA ti{};
@@ -46,6 +37,24 @@ void Form::AddTool(HWND control, const std::string& hint) {
     SendMessageA(tooltip_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
 }
 
+void Form::MakeTooltip() {
+    tooltip_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
+                               Application::Instance().InstanceHandle(), nullptr);
+    if (!tooltip_) return;
+    // Subclassed by hand, and the pointer's moves relayed by the message
+    // loops rather than by the tooltip subclassing every control: Wine
+    // keeps a subclass's data in a window property, and asks its server
+    // for it on every message the control gets.
+    tooltipProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(tooltip_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Form::TipProc)));
+    FitHintWidth();
+    SendMessageA(tooltip_, TTM_ACTIVATE, hintsShown_ ? TRUE : FALSE, 0);
+    for (HWND control : std::exchange(pendingTools_, {})) {
+        if (const ControlDef* d = DefinitionOf(control)) AddTool(control, d->hint);
+    }
+}
+
 void Form::FitHintWidth() {
     // Under Wine a hint stays inside its window (see KeepTipInside), so it
     // wraps within the window's width.
@@ -57,7 +66,22 @@ void Form::FitHintWidth() {
 }
 
 void Form::RelayToHint(const MSG& msg) {
-    if (tooltip_) SendMessageA(tooltip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&msg));
+    if (tooltip_) {
+        SendMessageA(tooltip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&msg));
+    } else if (!pendingTools_.empty()) {
+        // A pointer resting over a window that has just opened must not hold
+        // up its first paint: a timer comes only when nothing else waits,
+        // and the tooltip is then made and given the message that asked.
+        firstHintMessage_ = msg;
+        SetTimer(hwnd_, kMakeTooltipTimer, 0, nullptr);
+    }
+}
+
+void Form::MakeTooltipNow() {
+    KillTimer(hwnd_, kMakeTooltipTimer);
+    if (tooltip_ || pendingTools_.empty()) return;
+    MakeTooltip();
+    if (tooltip_) SendMessageA(tooltip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&firstHintMessage_));
 }
 
 LRESULT CALLBACK Form::TipProc(HWND tip, UINT msg, WPARAM wp, LPARAM lp) {

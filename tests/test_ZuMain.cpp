@@ -1132,23 +1132,31 @@ TEST(MainWindow, AStaleRowNeverActsOnAFolderThatDiffersOnlyInCase) {
     EXPECT_FALSE(platform::DirectoryExists(TrashFolder() + "Mixed"));
 }
 
-TEST(Hints, AHintShowsItsWholeTextInsideItsWindow) {
+TEST(Hints, NoneShowWhileHintsAreOffAndAHintShowsItsWholeTextInsideItsWindow) {
     ProfileFixture p;
     MainSession s;
-    settings::Settings.ShowHint = true;
-    Application::Instance().SetShowHint(true);
+    settings::Settings.ShowHint = false;
+    Application::Instance().SetShowHint(false);
     SetForegroundWindow(s.main.Handle());
     RECT b;
     GetWindowRect(s.main.Control("BitBtnAdd"), &b);
-    SetCursorPos((b.left + b.right) / 2, (b.top + b.bottom) / 2);
+    const POINT middle{(b.left + b.right) / 2, (b.top + b.bottom) / 2};
     HWND tip = nullptr;
-    ASSERT_TRUE(testing_support::PumpUntil([&] {
+    auto showing = [&] {
         tip = FindWindowExA(nullptr, nullptr, TOOLTIPS_CLASSA, nullptr);
         while (tip && !(IsWindowVisible(tip) && GetWindow(tip, GW_OWNER) == s.main.Handle())) {
             tip = FindWindowExA(nullptr, tip, TOOLTIPS_CLASSA, nullptr);
         }
         return tip != nullptr;
-    }, std::chrono::seconds(8))) << "no hint showed";
+    };
+    // The tooltip is made when the pointer first comes: it must take the
+    // setting that was applied before it was there.
+    SetCursorPos(middle.x, middle.y);
+    EXPECT_FALSE(testing_support::PumpUntil(showing, std::chrono::milliseconds(2500))) << "a hint showed while off";
+    settings::Settings.ShowHint = true;
+    Application::Instance().SetShowHint(true);
+    SetCursorPos(middle.x + 1, middle.y);
+    ASSERT_TRUE(testing_support::PumpUntil(showing, std::chrono::seconds(8))) << "no hint showed";
     testing_support::PumpFor(std::chrono::milliseconds(100));
     RECT t, w;
     GetWindowRect(tip, &t);
