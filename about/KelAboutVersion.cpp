@@ -10,6 +10,7 @@
 #include "platform/Dpi.h"
 #include "platform/Error.h"
 #include "platform/Handles.h"
+#include "platform/SystemLibrary.h"
 
 using platform::ControlDef;
 using platform::ControlKind;
@@ -265,7 +266,10 @@ void TFrmKelVersionAbout::BitBtnVersionClick() {
             const int size = Scale(32);
             PrivateExtractIconsW(exePath_.c_str(), 0, size, size, &icon, nullptr, 1, 0);
         }
-        if (!icon) icon = ExtractIconW(platform::Application::Instance().InstanceHandle(), exePath_.c_str(), 0);
+        if (!icon) {
+            static const auto extract = platform::SystemFunction<decltype(&ExtractIconW)>("shell32.dll", "ExtractIconW");
+            icon = extract(platform::Application::Instance().InstanceHandle(), exePath_.c_str(), 0);
+        }
         if (reinterpret_cast<UINT_PTR>(icon) > 1) icon_.reset(icon);
     }
     if (icon_) {

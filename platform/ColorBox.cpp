@@ -7,6 +7,7 @@
 
 #include "platform/Dpi.h"
 #include "platform/Handles.h"
+#include "platform/SystemLibrary.h"
 
 namespace platform {
 
@@ -141,7 +142,8 @@ void ColorBoxSelChange(HWND owner, HWND combo) {
     cc.rgbResult = ColorToRGB(static_cast<uint32_t>(SendMessageA(combo, CB_GETITEMDATA, 0, 0)));
     cc.lpCustColors = custom;
     cc.Flags = CC_RGBINIT | CC_FULLOPEN;
-    if (ChooseColorA(&cc)) {
+    static const auto chooseColor = SystemFunction<decltype(&ChooseColorA)>("comdlg32.dll", "ChooseColorA");
+    if (chooseColor(&cc)) {
         SetColorBoxValue(combo, cc.rgbResult & 0x00FFFFFFu);
     } else {
         const int last = static_cast<int>(reinterpret_cast<UINT_PTR>(GetPropA(combo, kLastProp)));

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "platform/SystemLibrary.h"
+
 namespace platform {
 
 bool RunningUnderWine() {
@@ -29,7 +31,8 @@ bool FolderIsWritable(const std::string& folder) {
 
 std::string LocalAppDataFolder() {
     char path[MAX_PATH] = {};
-    if (FAILED(SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, path))) return {};
+    static const auto getFolderPath = SystemFunction<decltype(&SHGetFolderPathA)>("shell32.dll", "SHGetFolderPathA");
+    if (FAILED(getFolderPath(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, path))) return {};
     return path;
 }
 

@@ -10,6 +10,7 @@
 #include "platform/Form.h"
 #include "platform/Handles.h"
 #include "platform/Names.h"
+#include "platform/SystemLibrary.h"
 #include "platform/IniFile.h"
 #include "settings/KelUtility.h"
 
@@ -150,6 +151,11 @@ void RequireListedProfileFolder(const std::string& name) {
     if (!ProfileFolderExists(name)) {
         throw platform::Error(platform::Format("Unable to write to %s", ProfileIniPath(name).c_str()));
     }
+}
+
+int ShellFileOperation::Run(SHFILEOPSTRUCTA& op) {
+    static const auto operate = platform::SystemFunction<decltype(&SHFileOperationA)>("shell32.dll", "SHFileOperationA");
+    return operate(&op);
 }
 
 namespace {

@@ -103,7 +103,7 @@ bool FindLinksBelow(const std::string& folder, std::vector<LinkEntry>& links, De
 class ShellFileOperation {
 public:
     virtual ~ShellFileOperation() = default;
-    virtual int Run(SHFILEOPSTRUCTA& op) { return SHFileOperationA(&op); }
+    virtual int Run(SHFILEOPSTRUCTA& op);
 };
 void UseShellFileOperation(ShellFileOperation* operation);
 constexpr FILEOP_FLAGS kDeleteFolderFlags = FOF_NOCONFIRMATION | FOF_ALLOWUNDO | FOF_WANTNUKEWARNING;

@@ -10,6 +10,7 @@
 #include "platform/ColorBox.h"
 #include "platform/FileSystem.h"
 #include "platform/IniFile.h"
+#include "platform/SystemLibrary.h"
 
 using platform::ControlDef;
 using platform::ControlKind;
@@ -20,6 +21,11 @@ namespace settings {
 using C = SetupControls;
 
 namespace {
+
+BOOL PathOf(LPCITEMIDLIST item, char* path) {
+    static const auto pathOf = platform::SystemFunction<decltype(&SHGetPathFromIDListA)>("shell32.dll", "SHGetPathFromIDListA");
+    return pathOf(item, path);
+}
 
 constexpr int kResultRestore = 4;
 constexpr int kResultDefaults = 5;
@@ -200,7 +206,7 @@ int CALLBACK TFolderDialog::Callback(HWND hwnd, UINT msg, LPARAM lp, LPARAM data
             }
         } else if (msg == BFFM_SELCHANGED) {
             char path[MAX_PATH] = {};
-            const bool fs = SHGetPathFromIDListA(reinterpret_cast<LPCITEMIDLIST>(lp), path) && path[0];
+            const bool fs = PathOf(reinterpret_cast<LPCITEMIDLIST>(lp), path) && path[0];
             SendMessageA(hwnd, BFFM_SETSTATUSTEXTA, 0, reinterpret_cast<LPARAM>(path));
             SendMessageA(hwnd, BFFM_ENABLEOK, 0, fs ? TRUE : FALSE);
             if (fs && self->OnChange) self->OnChange(*self, path);
@@ -230,12 +236,14 @@ bool TFolderDialog::Execute(HWND owner) {
     bi.ulFlags = BIF_RETURNONLYFSDIRS | BIF_STATUSTEXT;
     bi.lpfn = &TFolderDialog::Callback;
     bi.lParam = reinterpret_cast<LPARAM>(this);
-    LPITEMIDLIST chosen = SHBrowseForFolderA(&bi);
+    static const auto browse = platform::SystemFunction<decltype(&SHBrowseForFolderA)>("shell32.dll", "SHBrowseForFolderA");
+    static const auto free = platform::SystemFunction<decltype(&ILFree)>("shell32.dll", "ILFree");
+    LPITEMIDLIST chosen = browse(&bi);
     window_ = nullptr;
     if (!chosen) return false;
     char path[MAX_PATH] = {};
-    const bool ok = SHGetPathFromIDListA(chosen, path) != FALSE;
-    ILFree(chosen);
+    const bool ok = PathOf(chosen, path) != FALSE;
+    free(chosen);
     if (ok) Directory = path;
     return ok;
 }
