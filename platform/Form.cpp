@@ -31,7 +31,6 @@ void OwnDpiChanges(HWND window, bool control) {
     if (!control && dialog) dialog(window, 1, 1);                   // disable all
 }
 
-
 bool IsDown(int vk) { return (GetKeyState(vk) & 0x8000) != 0; }
 
 // A dialog template with no items, naming the form's own window class, so the
@@ -795,7 +794,6 @@ LRESULT Form::Handle(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
         case WM_CLOSE:
             Close();
             return 0;
-
         case WM_DESTROY:
             Closing();
             return 0;
