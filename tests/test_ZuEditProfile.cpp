@@ -462,18 +462,30 @@ TEST(Dialogs, OpeningAndClosingLeavesNoGdiObjectBehind) {
     testing_support::RegistrySandbox registry;
     p.Profile("Cycle", "t", "n", "m", 0);
     const std::string ini = p.folder + "Cycle\\Agent.ini";
+    // The pointer comes over the form, so that its tooltip is made and goes with it.
+    auto cancel = [](DriverWindow& w) {
+        PostMessageA(w.Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
+        EXPECT_TRUE(testing_support::PumpUntil([&] {
+            for (HWND t = FindWindowExA(nullptr, nullptr, TOOLTIPS_CLASSA, nullptr); t;
+                 t = FindWindowExA(nullptr, t, TOOLTIPS_CLASSA, nullptr)) {
+                if (GetWindow(t, GW_OWNER) == w.Handle()) return true;
+            }
+            return false;
+        })) << "no tooltip was made";
+        w.Press("BitBtnCancel");
+    };
     const std::vector<std::pair<const char*, std::function<void()>>> dialogs = {
-        {"profile editor", [] { RunEditor(nullptr, [](DriverWindow& w) { w.Press("BitBtnCancel"); }); }},
-        {"setup", [] {
+        {"profile editor", [&] { RunEditor(nullptr, cancel); }},
+        {"setup", [&] {
              settings::TFrmZuSetup f(nullptr);
              f.Create();
-             testing_support::RunModal(f, [](DriverWindow& w) { w.Press("BitBtnCancel"); });
+             testing_support::RunModal(f, cancel);
          }},
         {"INI editor", [&] {
              inieditor::TFrmZuEditINIFile f(nullptr);
              f.Create();
              f.LoadINIFile(ini);
-             testing_support::RunModal(f, [](DriverWindow& w) { w.Press("BitBtnCancel"); });
+             testing_support::RunModal(f, cancel);
          }},
         {"delete confirmation", [] {
              UiDriver d;
