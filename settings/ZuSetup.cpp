@@ -237,13 +237,13 @@ bool TFolderDialog::Execute(HWND owner) {
     bi.lpfn = &TFolderDialog::Callback;
     bi.lParam = reinterpret_cast<LPARAM>(this);
     static const auto browse = platform::SystemFunction<decltype(&SHBrowseForFolderA)>("shell32.dll", "SHBrowseForFolderA");
-    static const auto free = platform::SystemFunction<decltype(&ILFree)>("shell32.dll", "ILFree");
+    static const auto freeItem = platform::SystemFunction<decltype(&ILFree)>("shell32.dll", "ILFree");
     LPITEMIDLIST chosen = browse(&bi);
     window_ = nullptr;
     if (!chosen) return false;
     char path[MAX_PATH] = {};
     const bool ok = PathOf(chosen, path) != FALSE;
-    free(chosen);
+    freeItem(chosen);
     if (ok) Directory = path;
     return ok;
 }
