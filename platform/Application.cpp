@@ -1,5 +1,6 @@
 #include "platform/Application.h"
 
+#include <algorithm>
 #include <deque>
 #include <string>
 
@@ -71,6 +72,27 @@ void Application::BringToFront() {
     ComeForward(GetLastActivePopup(main));
 }
 
+namespace {
+
+// Lets Wine handle what the X window manager sends (it does so as the
+// thread peeks at its queue) until `done` answers or `limitMs` has passed.
+// Nothing is dispatched meanwhile, so no request of the program comes in
+// between.
+template <typename Done>
+void WaitForWindowManager(DWORD limitMs, Done done) {
+    const DWORD start = GetTickCount();
+    MSG peek;
+    for (;;) {
+        if (done()) return;
+        const DWORD spent = GetTickCount() - start;
+        if (spent >= limitMs) return;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, std::min<DWORD>(limitMs - spent, 10), QS_ALLINPUT);
+        PeekMessageA(&peek, nullptr, 0, 0, PM_NOREMOVE);
+    }
+}
+
+}  // namespace
+
 void Application::ComeForward(HWND window) {
     HWND main = MainWindow();
     if (!window || !IsWindowVisible(window) || !IsWindowEnabled(window)) return;
@@ -79,82 +101,33 @@ void Application::ComeForward(HWND window) {
     // Wine alone, behind another on screen. A window restored from its icon
     // is one the window manager activates.
     if (main && RunningUnderWine() && GetForegroundWindow() != window && !IsIconic(main)) {
-        forward_.window = window;
-        if (!forward_.timer) {
-            forward_.tries = 0;
-            forward_.timer = SetTimer(nullptr, 0, kForwardStepMs, &Application::ForwardStep);
-            if (forward_.timer) {
-                BeginForwardTry();
-                return;
-            }
-        } else {
-            return;  // a try is under way; it brings the newest window
+        for (int tries = 0; tries < 3; ++tries) {
+            const HWND before = GetForegroundWindow();
+            // The manager makes the icon in its own time, and Wine's restore
+            // only maps the window again: a restore that comes first is lost,
+            // and the manager leaves the window an icon after all. (A window
+            // the manager made an icon after an earlier try is one already.)
+            if (!IsIconic(main)) ShowWindow(main, SW_SHOWMINNOACTIVE);
+            WaitForWindowManager(50, [] { return false; });
+            // Not activated here: the manager's activation is the answer
+            // waited for, and a window Wine had made active would answer at once.
+            ShowWindow(main, SW_SHOWNOACTIVATE);
+            bool answered = false;
+            WaitForWindowManager(1000, [&] {
+                HWND now = GetForegroundWindow();
+                DWORD process = 0;
+                if (now) GetWindowThreadProcessId(now, &process);
+                answered = now == window || (now != before && process == GetCurrentProcessId());
+                // An icon again: the manager came late; no use waiting.
+                return answered || IsIconic(main);
+            });
+            if (answered) break;
         }
+        // No manager answered: Wine's own foreground is what there is.
+        if (IsIconic(main)) ShowWindow(main, SW_RESTORE);
+        if (GetForegroundWindow() == window || !IsWindowVisible(window) || !IsWindowEnabled(window)) return;
     }
     SetForegroundWindow(window);
-}
-
-// The window manager makes the window an icon in its own time, and Wine's
-// restore only maps the window again: asked before the manager has acted,
-// the restore is lost and the manager then leaves the window an icon. So
-// the restore waits a step, and a try the manager did not answer by
-// activating the program is made again.
-void Application::BeginForwardTry() {
-    ++forward_.tries;
-    forward_.restored = false;
-    forward_.since = GetTickCount();
-    forward_.foregroundBefore = GetForegroundWindow();
-    // A window the manager made an icon after an earlier try is one already.
-    if (!IsIconic(MainWindow())) ShowWindow(MainWindow(), SW_SHOWMINNOACTIVE);
-}
-
-void CALLBACK Application::ForwardStep(HWND, UINT, UINT_PTR, DWORD) {
-    try {
-        Instance().StepForward();
-    } catch (...) {
-        Instance().EndForward();
-        Instance().HandleCurrentException();
-    }
-}
-
-void Application::StepForward() {
-    HWND main = MainWindow();
-    HWND window = forward_.window;
-    // (The owner's minimising may hide the window for the moment.)
-    if (!main || !IsWindow(window)) {
-        EndForward();
-        return;
-    }
-    if (!forward_.restored) {
-        // Not activated here: a window Wine has made active already is one
-        // the manager leaves behind the other; and the manager's activation
-        // is the answer the next steps wait for.
-        ShowWindow(main, SW_SHOWNOACTIVATE);
-        forward_.restored = true;
-        forward_.since = GetTickCount();
-        return;
-    }
-    HWND now = GetForegroundWindow();
-    DWORD owner = 0;
-    if (now) GetWindowThreadProcessId(now, &owner);
-    const bool answered = now == window || (now != forward_.foregroundBefore && owner == GetCurrentProcessId());
-    // The manager made the window an icon after the restore: no use waiting.
-    const bool lost = !answered && IsIconic(main);
-    if (!answered && !lost && GetTickCount() - forward_.since < kForwardWaitMs) return;
-    if (!answered && forward_.tries < kForwardTries) {
-        BeginForwardTry();
-        return;
-    }
-    // Activated by the manager (the window it chose may be another of ours),
-    // or no manager answers: Wine's own foreground is what there is.
-    EndForward();
-    if (IsIconic(main)) ShowWindow(main, SW_RESTORE);
-    if (now != window && IsWindowVisible(window) && IsWindowEnabled(window)) SetForegroundWindow(window);
-}
-
-void Application::EndForward() {
-    if (forward_.timer) KillTimer(nullptr, forward_.timer);
-    forward_ = {};
 }
 
 namespace {

@@ -94,23 +94,6 @@ public:
 private:
     Application() = default;
 
-    // Bringing a window forward under Wine, a step at a time (see ComeForward).
-    static constexpr UINT kForwardStepMs = 50;
-    static constexpr DWORD kForwardWaitMs = 1000;
-    static constexpr int kForwardTries = 3;
-    struct Forward {
-        HWND window = nullptr;
-        UINT_PTR timer = 0;
-        int tries = 0;
-        bool restored = false;
-        DWORD since = 0;
-        HWND foregroundBefore = nullptr;
-    };
-    void BeginForwardTry();
-    static void CALLBACK ForwardStep(HWND, UINT, UINT_PTR, DWORD);
-    void StepForward();
-    void EndForward();
-
     HINSTANCE instance_ = nullptr;
     std::string title_;
     bool showHint_ = true;
@@ -120,7 +103,6 @@ private:
     HWND startupWindow_ = nullptr;
     InformationShower informationShower_ = nullptr;
     PlacementKeeper* placement_ = nullptr;
-    Forward forward_;
 };
 
 // Shows the hourglass for the whole application while alive; the normal
