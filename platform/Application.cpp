@@ -72,26 +72,18 @@ void Application::BringToFront() {
     ComeForward(GetLastActivePopup(main));
 }
 
-namespace {
-
-// Lets Wine handle what the X window manager sends (it does so as the
-// thread peeks at its queue) until `done` answers or `limitMs` has passed.
-// Nothing is dispatched meanwhile, so no request of the program comes in
-// between.
-template <typename Done>
-void WaitForWindowManager(DWORD limitMs, Done done) {
+void Application::WaitForWindowManager(DWORD limitMs, DWORD stepMs, const std::function<bool(bool quiet)>& done) {
     const DWORD start = GetTickCount();
+    bool quiet = false;
     MSG peek;
-    for (;;) {
-        if (done()) return;
+    while (!done(quiet)) {
         const DWORD spent = GetTickCount() - start;
         if (spent >= limitMs) return;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, std::min<DWORD>(limitMs - spent, 10), QS_ALLINPUT);
+        quiet = MsgWaitForMultipleObjects(0, nullptr, FALSE, std::min(limitMs - spent, stepMs), QS_ALLINPUT) ==
+                WAIT_TIMEOUT;
         PeekMessageA(&peek, nullptr, 0, 0, PM_NOREMOVE);
     }
 }
-
-}  // namespace
 
 void Application::ComeForward(HWND window) {
     HWND main = MainWindow();
@@ -108,12 +100,12 @@ void Application::ComeForward(HWND window) {
             // and the manager leaves the window an icon after all. (A window
             // the manager made an icon after an earlier try is one already.)
             if (!IsIconic(main)) ShowWindow(main, SW_SHOWMINNOACTIVE);
-            WaitForWindowManager(50, [] { return false; });
+            WaitForWindowManager(50, 10, [](bool) { return false; });
             // Not activated here: the manager's activation is the answer
             // waited for, and a window Wine had made active would answer at once.
             ShowWindow(main, SW_SHOWNOACTIVATE);
             bool answered = false;
-            WaitForWindowManager(1000, [&] {
+            WaitForWindowManager(1000, 10, [&](bool) {
                 HWND now = GetForegroundWindow();
                 DWORD process = 0;
                 if (now) GetWindowThreadProcessId(now, &process);

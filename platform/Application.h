@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <exception>
+#include <functional>
 #include <string>
 
 namespace platform {
@@ -66,6 +67,11 @@ public:
     void BringToFront();
     // Makes a window of this program the active one, on the screen the user sees.
     void ComeForward(HWND window);
+    // Under Wine: lets Wine handle what the X window manager sends (it does
+    // so as the thread peeks at its queue), dispatching nothing, until `done`
+    // answers true or `limitMs` has passed. `done` is told whether the last
+    // wait, of at most `stepMs`, passed with nothing arriving.
+    static void WaitForWindowManager(DWORD limitMs, DWORD stepMs, const std::function<bool(bool quiet)>& done);
 
     // Runs the main loop until Terminate or WM_QUIT; returns the exit code.
     int Run();

@@ -614,14 +614,9 @@ int Form::ShowModal() {
             // and Wine takes it for `back` only while `back` is still there.
             // Let that happen now, before a caller closes `back` too (as a
             // close box answered in a question does); otherwise the keys go
-            // nowhere. Wine handles the manager's events as it peeks; this
-            // waits until they have been quiet for a moment, at most 250 ms.
-            const DWORD start = GetTickCount();
-            MSG peek;
-            while (GetTickCount() - start < 250 &&
-                   MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT) != WAIT_TIMEOUT) {
-                PeekMessageA(&peek, nullptr, 0, 0, PM_NOREMOVE);
-            }
+            // nowhere. This waits until the manager's events have been quiet
+            // for a moment, at most 250 ms.
+            Application::WaitForWindowManager(250, 50, [](bool quiet) { return quiet; });
         }
     }
     modal_ = false;
