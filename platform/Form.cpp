@@ -438,9 +438,13 @@ void Form::ApplyTabOrder() {
         std::stable_sort(list.begin(), list.end(), [](const ControlState* a, const ControlState* b) {
             return a->def.tabOrder < b->def.tabOrder;
         });
+        // Controls made in their tab order already stand in it: a move to
+        // where a window already is still costs Wine a trip to its server.
         HWND after = HWND_TOP;
         for (const ControlState* c : list) {
-            SetWindowPos(c->hwnd, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+            if (GetWindow(c->hwnd, GW_HWNDPREV) != (after == HWND_TOP ? nullptr : after)) {
+                SetWindowPos(c->hwnd, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+            }
             after = c->hwnd;
         }
     }

@@ -223,6 +223,13 @@ void TFrmZuMain::OnCreate() {
 
     PELMARK_CHECKPOINT("main: grid made");
     FillProfileGrid();
+    // The list view sizes its rows and sets up its scroll bars at its first
+    // paint. On screen each step of that redraws the scroll bar, and under
+    // Wine each such drawing costs milliseconds. Drawn once into memory while
+    // the window is still hidden, it does that work where nothing is drawn,
+    // and the first paint on screen draws the scroll bar once.
+    platform::UniqueMemoryDC offScreen(CreateCompatibleDC(nullptr));
+    SendMessageA(grid, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(offScreen.get()), PRF_CLIENT);
     PELMARK_CHECKPOINT("main: grid filled");
 
     Application::Instance().SetShowHint(settings::Settings.ShowHint);
