@@ -1049,7 +1049,8 @@ TEST(DeleteProfile, NothingIsEverDeletedThroughALinkAtAnyDepth) {
         EXPECT_TRUE(seen.empty());
         EXPECT_FALSE(platform::DirectoryExists(p.folder + "beta"));
     }
-    testing_support::RunUnix("rm -rf '" + beta + "' '" + beta + "/../Linked'");
+    // The link first: once "beta" is gone, "beta/../Linked" names nothing.
+    testing_support::RunUnix("rm -rf '" + beta + "/../Linked' '" + beta + "'");
 }
 
 TEST(DeleteProfile, ARefusalNamesTheFirstEntryThatStoppedItAndWhy) {
