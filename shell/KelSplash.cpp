@@ -1,6 +1,7 @@
 #include "shell/KelSplash.h"
 
 #include <algorithm>
+#include <array>
 #include <memory>
 
 #include "platform/Application.h"
@@ -158,6 +159,13 @@ void TFrmKelSplash::UpdateSplashLayout() {
                                          .screen = {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)},
                                          .dpi = Dpi()});
     gLayoutWidth = p.widest;
+    const HWND pieces[] = {h, logo, title, line, action};
+    auto onScreen = [&] {
+        std::array<RECT, std::size(pieces)> at{};
+        for (size_t i = 0; i < at.size(); ++i) GetWindowRect(pieces[i], &at[i]);
+        return at;
+    };
+    const auto before = onScreen();
     LockWindowUpdate(h);
     SetWindowPos(h, nullptr, p.window.left, p.window.top, p.window.width, p.window.height,
                  SWP_NOZORDER | SWP_NOACTIVATE);
@@ -165,7 +173,14 @@ void TFrmKelSplash::UpdateSplashLayout() {
         SetWindowPos(c, nullptr, r.left, r.top, r.width, r.height, SWP_NOZORDER | SWP_NOACTIVATE);
     }
     LockWindowUpdate(nullptr);
-    RedrawWindow(h, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    // Drawn at once, as no message loop runs while the splash is up. A layout
+    // that moved nothing leaves only what a new text or picture asked for:
+    // drawing the rest again would show the same pixels, at a cost of a
+    // whole paint to every start.
+    const auto after = onScreen();
+    const bool moved = !std::equal(before.begin(), before.end(), after.begin(),
+                                   [](const RECT& a, const RECT& b) { return EqualRect(&a, &b) != FALSE; });
+    RedrawWindow(h, nullptr, nullptr, (moved ? RDW_INVALIDATE | RDW_ERASE : 0) | RDW_UPDATENOW | RDW_ALLCHILDREN);
 }
 
 bool TFrmKelSplash::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {

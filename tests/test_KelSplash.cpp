@@ -58,21 +58,40 @@ TEST(Splash, ShowsTheProgramsNameAndActionOnTopAndSemiTransparent) {
     EXPECT_FALSE(Application::Instance().Busy());
 }
 
-TEST(Splash, WidensForALongActionAndNeverNarrows) {
+// The action label's paints, counted.
+int actionPaints = 0;
+WNDPROC actionProc = nullptr;
+LRESULT CALLBACK CountPaints(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+    if (m == WM_PAINT) ++actionPaints;
+    return CallWindowProcA(actionProc, w, m, wp, lp);
+}
+
+TEST(Splash, WidensForALongActionNeverNarrowsAndShowsEachChangeAtOnce) {
     TitleKeeper keep;
     shell::ShowSplash("Pelmark", "Initializaing ...", true, nullptr);
     HWND h = shell::CurrentSplash()->Handle();
+    HWND label = shell::CurrentSplash()->Control("LabelAppAction");
+    actionProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(label, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CountPaints)));
     const int before = ClientWidth(h);
     EXPECT_EQ(before, shell::SplashLayoutWidth() + 20);
     const std::string longText(120, 'W');
     SendMessageA(h, RegisterWindowMessageA("sc_SplashAction"), 0, reinterpret_cast<LPARAM>(longText.c_str()));
     const int wide = ClientWidth(h);
     RECT action;
-    GetWindowRect(shell::CurrentSplash()->Control("LabelAppAction"), &action);
+    GetWindowRect(label, &action);
     EXPECT_GT(wide, before);
     EXPECT_EQ(wide, (action.right - action.left) + 20);
+    // No message loop runs while the splash is up: each change is drawn at
+    // once, and a layout that moves nothing draws nothing again.
+    EXPECT_GT(actionPaints, 0);
+    EXPECT_FALSE(GetUpdateRect(h, nullptr, FALSE) || GetUpdateRect(label, nullptr, FALSE));
+    actionPaints = 0;
+    SendMessageA(h, RegisterWindowMessageA("sc_SplashLogo"), 0, 0);
+    EXPECT_EQ(actionPaints, 0);
     SendMessageA(h, RegisterWindowMessageA("sc_SplashAction"), 0, reinterpret_cast<LPARAM>("short"));
     EXPECT_EQ(ClientWidth(h), wide);
+    EXPECT_GT(actionPaints, 0);
+    EXPECT_FALSE(GetUpdateRect(h, nullptr, FALSE) || GetUpdateRect(label, nullptr, FALSE));
     // A new splash in the same run keeps the width too.
     shell::ShowSplash("Pelmark", "x", false, nullptr);
     EXPECT_EQ(ClientWidth(shell::CurrentSplash()->Handle()), wide);
