@@ -1,7 +1,6 @@
 #include "shell/KelSplash.h"
 
 #include <algorithm>
-#include <array>
 #include <memory>
 
 #include "platform/Application.h"
@@ -159,27 +158,30 @@ void TFrmKelSplash::UpdateSplashLayout() {
                                          .screen = {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)},
                                          .dpi = Dpi()});
     gLayoutWidth = p.widest;
-    const HWND pieces[] = {h, logo, title, line, action};
-    auto onScreen = [&] {
-        std::array<RECT, std::size(pieces)> at{};
-        for (size_t i = 0; i < at.size(); ++i) GetWindowRect(pieces[i], &at[i]);
-        return at;
+    // Only what is out of place is moved: a move to where a window already
+    // stands still costs its messages, and under Wine a trip to the X server.
+    bool moved = false;
+    auto place = [&](HWND w, HWND parent, const platform::Rect& r) {
+        RECT now;
+        GetWindowRect(w, &now);
+        if (parent) MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&now), 2);
+        if (now.left == r.left && now.top == r.top && now.right - now.left == r.width &&
+            now.bottom - now.top == r.height) {
+            return;
+        }
+        SetWindowPos(w, nullptr, r.left, r.top, r.width, r.height, SWP_NOZORDER | SWP_NOACTIVATE);
+        moved = true;
     };
-    const auto before = onScreen();
     LockWindowUpdate(h);
-    SetWindowPos(h, nullptr, p.window.left, p.window.top, p.window.width, p.window.height,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+    place(h, nullptr, p.window);
     for (auto [c, r] : {std::pair{logo, p.logo}, {title, p.title}, {line, p.line}, {action, p.action}}) {
-        SetWindowPos(c, nullptr, r.left, r.top, r.width, r.height, SWP_NOZORDER | SWP_NOACTIVATE);
+        place(c, panel, r);
     }
     LockWindowUpdate(nullptr);
     // Drawn at once, as no message loop runs while the splash is up. A layout
     // that moved nothing leaves only what a new text or picture asked for:
-    // drawing the rest again would show the same pixels, at a cost of a
+    // drawing the rest again would show the same pixels, at the cost of a
     // whole paint to every start.
-    const auto after = onScreen();
-    const bool moved = !std::equal(before.begin(), before.end(), after.begin(),
-                                   [](const RECT& a, const RECT& b) { return EqualRect(&a, &b) != FALSE; });
     RedrawWindow(h, nullptr, nullptr, (moved ? RDW_INVALIDATE | RDW_ERASE : 0) | RDW_UPDATENOW | RDW_ALLCHILDREN);
 }
 
