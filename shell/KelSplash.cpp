@@ -60,8 +60,10 @@ void TFrmKelSplash::OnCreate() {
     SetWindowLongA(h, GWL_EXSTYLE, GetWindowLongA(h, GWL_EXSTYLE) | WS_EX_LAYERED);
     SetLayeredWindowAttributes(h, 0, kAlpha, LWA_ALPHA);
     background_.reset(CreateSolidBrush(kBackground));
-    // The client area is the design size whatever the frame.
-    SetWindowPos(h, nullptr, 0, 0, Scale(338), Scale(178), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    // No size is set here: the form was made at the design size, which a
+    // frameless window's client area keeps, and the layout sizes it to its
+    // texts before it shows. A move that changes nothing still costs Wine
+    // its messages and a trip to the X server.
     MakeFonts();
     SetLogo(platform::ScaledPicture(Application::Instance().InstanceHandle(), "SPLASHLOGO", {321, 94}, Dpi()));
     busy_.emplace();
