@@ -5,12 +5,12 @@
 
 #include "platform/Application.h"
 #include "platform/Dpi.h"
+#include "platform/Error.h"
 #include "platform/Glyphs.h"
+#include "platform/Handles.h"
 #include "platform/TextInk.h"
 
 using platform::Application;
-using platform::ControlDef;
-using platform::ControlKind;
 
 namespace shell {
 
@@ -28,24 +28,12 @@ int gLayoutWidth = 0;
 std::unique_ptr<TFrmKelSplash> gSplash;
 
 platform::FormDef SplashFormDef() {
-    using namespace platform;
-    FormDef d{.windowClass = "TFrmKelSplash", .name = "FrmKelSplash", .place = {0, 0, 338, 178}, .sizeable = false,
-              .helpButton = false, .toolWindow = true, .topMost = true, .popup = true};
-    // Placed by the splash's own layout, which follows the texts.
-    auto label = [](const char* name, Rect place, const char* caption, DWORD style) {
-        return ControlDef{.name = name, .parent = C::PanelMain, .place = place, .caption = caption, .style = style,
-                          .managed = true};
-    };
-    d.controls = {
-        {.name = C::PanelMain, .kind = ControlKind::Panel, .place = {0, 0, 338, 178}, .anchors = akAll,
-         .bevel = Bevel::Raised},
-        label(C::ImageAppLogo, {8, 8, 321, 94}, "", SS_BITMAP | SS_CENTERIMAGE),
-        label(C::LabelAppTitle, {108, 121, 120, 22}, "My application", SS_NOPREFIX),
-        label(C::BevelButtom, {8, 146, 321, 2}, "", SS_ETCHEDHORZ),
-        label(C::LabelAppAction, {124, 154, 90, 16}, "Initializing...", SS_NOPREFIX),
-    };
-    return d;
+    return platform::FormDef{.windowClass = "TFrmKelSplash", .name = "FrmKelSplash", .place = {0, 0, 338, 178},
+                             .sizeable = false, .helpButton = false, .toolWindow = true, .topMost = true,
+                             .popup = true};
 }
+
+RECT ToRECT(const platform::Rect& r) { return {r.left, r.top, r.left + r.width, r.top + r.height}; }
 
 }  // namespace
 
@@ -54,6 +42,14 @@ int SplashLayoutWidth() { return gLayoutWidth; }
 TFrmKelSplash* CurrentSplash() { return gSplash.get(); }
 
 TFrmKelSplash::TFrmKelSplash() : Form(SplashFormDef(), nullptr) {}
+
+const TFrmKelSplash::Piece& TFrmKelSplash::PieceNamed(const std::string& name) const {
+    if (name == C::ImageAppLogo) return logoPiece_;
+    if (name == C::LabelAppTitle) return title_;
+    if (name == C::BevelButtom) return line_;
+    if (name == C::LabelAppAction) return action_;
+    throw platform::Error("Unknown splash piece " + name);
+}
 
 void TFrmKelSplash::OnCreate() {
     HWND h = Handle();
@@ -64,7 +60,13 @@ void TFrmKelSplash::OnCreate() {
     // frameless window's client area keeps, and the layout sizes it to its
     // texts before it shows. A move that changes nothing still costs Wine
     // its messages and a trip to the X server.
+    // The design places; the layout moves every piece to its own.
+    logoPiece_.place = {Scale(8), Scale(8), Scale(321), Scale(94)};
+    title_ = {"My application", {Scale(108), Scale(121), 0, 0}};
+    line_.place = {Scale(8), Scale(146), Scale(321), Scale(2)};
+    action_ = {"Initializing...", {Scale(124), Scale(154), 0, 0}};
     MakeFonts();
+    FitLabel(action_);
     SetLogo(platform::ScaledPicture(Application::Instance().InstanceHandle(), "SPLASHLOGO", {321, 94}, Dpi()));
     busy_.emplace();
     SetTitle(Application::Instance().Title());
@@ -76,51 +78,84 @@ void TFrmKelSplash::OnCreate() {
 void TFrmKelSplash::MakeFonts() {
     titleFont_ = platform::PointFont("Times New Roman", 14, Dpi(), FW_BOLD, true);
     actionFont_ = platform::PointFont("MS Sans Serif", 10, Dpi(), FW_BOLD);
-    SendMessageA(Control(C::LabelAppTitle), WM_SETFONT, reinterpret_cast<WPARAM>(titleFont_.get()), FALSE);
-    SendMessageA(Control(C::LabelAppAction), WM_SETFONT, reinterpret_cast<WPARAM>(actionFont_.get()), FALSE);
+    title_.font = titleFont_.get();
+    action_.font = actionFont_.get();
 }
 
 void TFrmKelSplash::OnDpiChanged(int) {
-    // The labels keep the old fonts until they have the new ones.
-    const platform::UniqueFont title = std::move(titleFont_), action = std::move(actionFont_);
     MakeFonts();
-    FitLabel(C::LabelAppTitle, titleFont_.get());
-    FitLabel(C::LabelAppAction, actionFont_.get());
+    FitLabel(title_);
+    FitLabel(action_);
     UpdateSplashLayout();
 }
 
-void TFrmKelSplash::FitLabel(const char* name, HFONT font) {
-    HWND label = Control(name);
-    const std::string text = platform::WindowText(label);
-    platform::WindowDC dc(label);
+void TFrmKelSplash::FitLabel(Piece& label) {
+    platform::WindowDC dc(Handle());
     SIZE sz{};
     {
-        platform::SelectGuard selected(dc.get(), font);
-        GetTextExtentPoint32A(dc.get(), text.c_str(), static_cast<int>(text.size()), &sz);
-        sz.cx = std::max<LONG>(sz.cx, platform::InkRight(dc.get(), text, DT_SINGLELINE | DT_NOPREFIX, sz.cx, sz.cy));
+        platform::SelectGuard selected(dc.get(), label.font);
+        GetTextExtentPoint32A(dc.get(), label.text.c_str(), static_cast<int>(label.text.size()), &sz);
+        sz.cx = std::max<LONG>(sz.cx,
+                               platform::InkRight(dc.get(), label.text, DT_SINGLELINE | DT_NOPREFIX, sz.cx, sz.cy));
     }
-    SetWindowPos(label, nullptr, 0, 0, sz.cx, sz.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    MovePiece(label, {label.place.left, label.place.top, sz.cx, sz.cy});
+}
+
+void TFrmKelSplash::SetLabel(Piece& label, const std::string& text) {
+    label.text = text;
+    const RECT r = ToRECT(label.place);
+    InvalidateRect(Handle(), &r, TRUE);
+    FitLabel(label);
+}
+
+void TFrmKelSplash::MovePiece(Piece& piece, const platform::Rect& place) {
+    if (piece.place == place) return;
+    // What it covered shows the background again; where it goes is drawn.
+    for (const RECT r : {ToRECT(piece.place), ToRECT(place)}) InvalidateRect(Handle(), &r, TRUE);
+    piece.place = place;
 }
 
 void TFrmKelSplash::SetTitle(const std::string& title) {
-    SetText(C::LabelAppTitle, title);
-    FitLabel(C::LabelAppTitle, titleFont_.get());
+    SetLabel(title_, title);
     SetCaption(title);
 }
 
-void TFrmKelSplash::SetAction(const std::string& action) {
-    SetText(C::LabelAppAction, action);
-    FitLabel(C::LabelAppAction, actionFont_.get());
-}
+void TFrmKelSplash::SetAction(const std::string& action) { SetLabel(action_, action); }
 
 void TFrmKelSplash::SetLogo(HBITMAP logo) {
     if (!logo) return;
     logo_.reset(logo);
     BITMAP bm{};
     GetObject(logo, sizeof bm, &bm);
-    HWND image = Control(C::ImageAppLogo);
-    SendMessageA(image, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(logo));
-    SetWindowPos(image, nullptr, 0, 0, bm.bmWidth, bm.bmHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    const RECT r = ToRECT(logoPiece_.place);
+    InvalidateRect(Handle(), &r, TRUE);
+    MovePiece(logoPiece_, {logoPiece_.place.left, logoPiece_.place.top, bm.bmWidth, bm.bmHeight});
+}
+
+void TFrmKelSplash::Paint(HDC dc) {
+    // As the standard controls draw them: the panel's raised edge, the
+    // picture at its place, each label on the window's colour, the line
+    // as an etched edge above and below.
+    RECT client;
+    GetClientRect(Handle(), &client);
+    DrawEdge(dc, &client, BDR_RAISEDOUTER, BF_RECT);
+    if (logo_) {
+        platform::UniqueMemoryDC memory(CreateCompatibleDC(dc));
+        platform::SelectGuard picture(memory.get(), logo_.get());
+        BITMAP bm{};
+        GetObject(logo_.get(), sizeof bm, &bm);
+        BitBlt(dc, logoPiece_.place.left, logoPiece_.place.top, bm.bmWidth, bm.bmHeight, memory.get(), 0, 0, SRCCOPY);
+    }
+    SetBkMode(dc, TRANSPARENT);
+    for (const auto& [label, color] : {std::pair<const Piece*, COLORREF>{&title_, kTitleColor}, {&action_, kActionColor}}) {
+        RECT r = ToRECT(label->place);
+        FillRect(dc, &r, background_.get());
+        platform::SelectGuard font(dc, label->font);
+        SetTextColor(dc, color);
+        DrawTextA(dc, label->text.c_str(), -1, &r, DT_LEFT | DT_EXPANDTABS | DT_WORDBREAK | DT_NOPREFIX);
+    }
+    RECT line = ToRECT(line_.place);
+    DrawEdge(dc, &line, EDGE_ETCHED, BF_TOP | BF_BOTTOM);
 }
 
 SplashPlaces SplashLayout(const SplashMeasures& m) {
@@ -142,62 +177,48 @@ SplashPlaces SplashLayout(const SplashMeasures& m) {
 
 void TFrmKelSplash::UpdateSplashLayout() {
     HWND h = Handle();
-    HWND logo = Control(C::ImageAppLogo), title = Control(C::LabelAppTitle), line = Control(C::BevelButtom),
-         action = Control(C::LabelAppAction), panel = Control(C::PanelMain);
-    auto size = [](HWND c) {
-        RECT r;
-        GetWindowRect(c, &r);
-        return platform::Size{r.right - r.left, r.bottom - r.top};
-    };
-    RECT wr, cr, lr;
+    RECT wr, cr;
     GetWindowRect(h, &wr);
     GetClientRect(h, &cr);
-    GetWindowRect(logo, &lr);
-    MapWindowPoints(nullptr, panel, reinterpret_cast<POINT*>(&lr), 2);
-    const SplashPlaces p = SplashLayout({.widest = gLayoutWidth, .logo = size(logo), .title = size(title),
-                                         .action = size(action), .lineHeight = size(line).height, .logoTop = lr.top,
+    auto size = [](const Piece& p) { return platform::Size{p.place.width, p.place.height}; };
+    const SplashPlaces p = SplashLayout({.widest = gLayoutWidth, .logo = size(logoPiece_), .title = size(title_),
+                                         .action = size(action_), .lineHeight = line_.place.height,
+                                         .logoTop = logoPiece_.place.top,
                                          .frame = {(wr.right - wr.left) - cr.right, (wr.bottom - wr.top) - cr.bottom},
                                          .screen = {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)},
                                          .dpi = Dpi()});
     gLayoutWidth = p.widest;
-    // Only what is out of place is moved: a move to where a window already
-    // stands still costs its messages, and under Wine a trip to the X server.
-    bool moved = false;
-    auto place = [&](HWND w, HWND parent, const platform::Rect& r) {
-        RECT now;
-        GetWindowRect(w, &now);
-        if (parent) MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&now), 2);
-        if (now.left == r.left && now.top == r.top && now.right - now.left == r.width &&
-            now.bottom - now.top == r.height) {
-            return;
-        }
-        SetWindowPos(w, nullptr, r.left, r.top, r.width, r.height, SWP_NOZORDER | SWP_NOACTIVATE);
-        moved = true;
-    };
     LockWindowUpdate(h);
-    place(h, nullptr, p.window);
-    for (auto [c, r] : {std::pair{logo, p.logo}, {title, p.title}, {line, p.line}, {action, p.action}}) {
-        place(c, panel, r);
+    // The window is moved only when it is out of place: a move to where it
+    // already stands still costs its messages, and under Wine a trip to the
+    // X server. A new size draws it all again, its edge included.
+    const bool moved = wr.left != p.window.left || wr.top != p.window.top || wr.right - wr.left != p.window.width ||
+                       wr.bottom - wr.top != p.window.height;
+    if (moved) {
+        SetWindowPos(h, nullptr, p.window.left, p.window.top, p.window.width, p.window.height,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
     }
+    MovePiece(logoPiece_, p.logo);
+    MovePiece(title_, p.title);
+    MovePiece(line_, p.line);
+    MovePiece(action_, p.action);
     LockWindowUpdate(nullptr);
-    // Drawn at once, as no message loop runs while the splash is up. A layout
-    // that moved nothing leaves only what a new text or picture asked for:
-    // drawing the rest again would show the same pixels, at the cost of a
-    // whole paint to every start.
-    RedrawWindow(h, nullptr, nullptr, (moved ? RDW_INVALIDATE | RDW_ERASE : 0) | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    // Drawn at once, as no message loop runs while the splash is up; what
+    // did not change is not drawn again.
+    RedrawWindow(h, nullptr, nullptr, (moved ? RDW_INVALIDATE | RDW_ERASE : 0) | RDW_UPDATENOW);
 }
 
-bool TFrmKelSplash::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+bool TFrmKelSplash::OnMessage(UINT msg, WPARAM, LPARAM lp, LRESULT& result) {
     if (msg == WM_CTLCOLORDLG) {
         result = reinterpret_cast<LRESULT>(background_.get());
         return true;
     }
-    if (msg == WM_CTLCOLORSTATIC) {
-        HDC dc = reinterpret_cast<HDC>(wp);
-        HWND c = reinterpret_cast<HWND>(lp);
-        SetBkMode(dc, TRANSPARENT);
-        SetTextColor(dc, c == Control(C::LabelAppTitle) ? kTitleColor : kActionColor);
-        result = reinterpret_cast<LRESULT>(background_.get());
+    if (msg == WM_PAINT) {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(Handle(), &ps);
+        Paint(dc);
+        EndPaint(Handle(), &ps);
+        result = 0;
         return true;
     }
     if (msg == WM_SETCURSOR) {

@@ -13,7 +13,10 @@
 
 namespace shell {
 
-// The splash screen's controls, by the names its table and its code use.
+// The splash screen's pieces, by their names. The window draws them itself,
+// the panel's bevel included: under Wine every child window costs
+// milliseconds to make, to move, to paint and to destroy, and the splash
+// is there only while the main window is made.
 struct SplashControls {
     CONTROL_NAMES(PanelMain, ImageAppLogo, LabelAppTitle, BevelButtom, LabelAppAction)
 };
@@ -21,6 +24,16 @@ struct SplashControls {
 class TFrmKelSplash : public platform::Form {
 public:
     TFrmKelSplash();
+
+    // One piece: its text (the labels'), where it stands in the client area,
+    // and its font (the labels').
+    struct Piece {
+        std::string text;
+        platform::Rect place;
+        HFONT font = nullptr;
+    };
+    // The logo, the title, the line or the action, by its name.
+    const Piece& PieceNamed(const std::string& name) const;
 
     void UpdateSplashLayout();
     void SetTitle(const std::string& title);
@@ -33,8 +46,12 @@ protected:
     bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
 
 private:
-    void FitLabel(const char* name, HFONT font);
+    void SetLabel(Piece& label, const std::string& text);
+    void FitLabel(Piece& label);
+    void MovePiece(Piece& piece, const platform::Rect& place);
+    void Paint(HDC dc);
     void MakeFonts();
+    Piece logoPiece_, title_, line_, action_;
     platform::UniqueFont titleFont_, actionFont_;
     platform::UniqueBitmap logo_;
     platform::UniqueBrush background_;

@@ -60,6 +60,31 @@ int TextRoom(HWND c, const platform::ControlDef& d, int dpi) {
     return room;
 }
 
+// Where the ink of a text ends when it is drawn in a box of this width.
+int DrawnInkRight(HDC dc, HFONT font, const std::string& text, UINT format, int width, int height) {
+    const int w = width + 32;
+    HDC mem = CreateCompatibleDC(dc);
+    HBITMAP bm = CreateCompatibleBitmap(dc, w, height);
+    HGDIOBJ oldBm = SelectObject(mem, bm);
+    HGDIOBJ oldFont = SelectObject(mem, font);
+    RECT all{0, 0, w, height};
+    FillRect(mem, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    SetBkMode(mem, TRANSPARENT);
+    RECT at{0, 0, width, height};
+    DrawTextA(mem, text.c_str(), -1, &at, (format & ~DT_CALCRECT) | DT_NOCLIP);
+    int inkRight = 0;
+    for (int x = 0; x < w; ++x) {
+        for (int y = 0; y < height; ++y) {
+            if (GetPixel(mem, x, y) != RGB(255, 255, 255)) inkRight = x + 1;
+        }
+    }
+    SelectObject(mem, oldFont);
+    SelectObject(mem, oldBm);
+    DeleteObject(bm);
+    DeleteDC(mem);
+    return inkRight;
+}
+
 void ExpectCaptionFits(HWND c, const platform::ControlDef& d, int dpi) {
     const bool captioned = d.kind == ControlKind::Label || d.kind == ControlKind::Button ||
                            d.kind == ControlKind::CheckBox;
@@ -89,28 +114,12 @@ void ExpectCaptionFits(HWND c, const platform::ControlDef& d, int dpi) {
     DrawTextA(dc, text.c_str(), -1, &need, format | (rc.bottom >= 2 * one.bottom ? DT_WORDBREAK : DT_SINGLELINE));
     // A label's text as it is drawn: the ink of the last letter may reach
     // past the advance widths that measured it.
-    int inkRight = 0;
-    if (d.kind == ControlKind::Label) {
-        const int w = rc.right + 32, h = std::max<int>(rc.bottom, need.bottom);
-        HDC mem = CreateCompatibleDC(dc);
-        HBITMAP bm = CreateCompatibleBitmap(dc, w, h);
-        HGDIOBJ oldBm = SelectObject(mem, bm);
-        HGDIOBJ oldFont = SelectObject(mem, reinterpret_cast<HFONT>(SendMessageA(c, WM_GETFONT, 0, 0)));
-        RECT all{0, 0, w, h};
-        FillRect(mem, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-        SetBkMode(mem, TRANSPARENT);
-        RECT at{0, 0, rc.right, h};
-        DrawTextA(mem, text.c_str(), -1, &at, (format & ~DT_CALCRECT) | DT_NOCLIP | (rc.bottom >= 2 * one.bottom ? DT_WORDBREAK : DT_SINGLELINE));
-        for (int x = 0; x < w; ++x) {
-            for (int y = 0; y < h; ++y) {
-                if (GetPixel(mem, x, y) != RGB(255, 255, 255)) inkRight = x + 1;
-            }
-        }
-        SelectObject(mem, oldFont);
-        SelectObject(mem, oldBm);
-        DeleteObject(bm);
-        DeleteDC(mem);
-    }
+    const int inkRight =
+        d.kind == ControlKind::Label
+            ? DrawnInkRight(dc, reinterpret_cast<HFONT>(SendMessageA(c, WM_GETFONT, 0, 0)), text,
+                            format | (rc.bottom >= 2 * one.bottom ? DT_WORDBREAK : DT_SINGLELINE), rc.right,
+                            std::max<int>(rc.bottom, need.bottom))
+            : 0;
     SelectObject(dc, old);
     ReleaseDC(c, dc);
     EXPECT_LE(need.right, TextRoom(c, d, dpi)) << d.name << " \"" << text << "\" is cut";
@@ -225,6 +234,38 @@ void CheckForm(const platform::Form& f, bool tablePlaces, int at = 0) {
             << f.Name() << "." << d->name;
     }
     EXPECT_GT(checked, 0) << f.Name();
+}
+
+// The splash sizes itself to its texts and draws its pieces itself: each
+// lies in its window, and each label's text, as drawn in its font at this
+// DPI, fits where it stands.
+void CheckSplash(const shell::TFrmKelSplash& s) {
+    EXPECT_EQ(s.Dpi(), ExpectedDpi());
+    RECT client;
+    GetClientRect(s.Handle(), &client);
+    for (const char* name : {"ImageAppLogo", "LabelAppTitle", "BevelButtom", "LabelAppAction"}) {
+        const platform::Rect p = s.PieceNamed(name).place;
+        EXPECT_TRUE(p.left >= 0 && p.top >= 0 && p.left + p.width <= client.right && p.top + p.height <= client.bottom)
+            << name << " lies outside its window";
+    }
+    HDC dc = GetDC(s.Handle());
+    for (const auto& [name, points] : {std::pair{"LabelAppTitle", 14}, {"LabelAppAction", 10}}) {
+        const auto& label = s.PieceNamed(name);
+        HGDIOBJ old = SelectObject(dc, label.font);
+        TEXTMETRICA tm{};
+        GetTextMetricsA(dc, &tm);
+        EXPECT_NEAR(tm.tmHeight - tm.tmInternalLeading, MulDiv(points, ExpectedDpi(), 72), 1) << name;
+        RECT need{0, 0, 0, 0};
+        DrawTextA(dc, label.text.c_str(), -1, &need, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+        SelectObject(dc, old);
+        EXPECT_LE(need.right, label.place.width) << name << " is cut";
+        EXPECT_LE(need.bottom, label.place.height) << name << " is cut at the bottom";
+        EXPECT_LE(DrawnInkRight(dc, label.font, label.text, DT_SINGLELINE | DT_NOPREFIX, label.place.width,
+                                label.place.height),
+                  label.place.width)
+            << name << " is cut as drawn";
+    }
+    ReleaseDC(s.Handle(), dc);
 }
 
 // A help request on every control of the form, as F1 on it or "?" then a
@@ -345,7 +386,7 @@ TEST(Dpi, EveryWindowFitsItsTextsAndStandsWhereItsTableSays) {
 
     shell::ShowSplash("Pelmark", "Initializaing ...", true, nullptr);
     ASSERT_NE(shell::CurrentSplash(), nullptr);
-    CheckForm(*shell::CurrentSplash(), false);  // it sizes itself to its texts
+    CheckSplash(*shell::CurrentSplash());
     {
         shell::TFrmZuMain main;
         main.Create();
