@@ -209,7 +209,27 @@ TEST(Setup, TheAgentFolderBrowserAcceptsOnlyAgentsFolder) {
                 check(d, f);
             };
             const std::string bareAgent = agent.substr(0, agent.size() - 1);
-            SendMessageA(b.Handle(), BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(bareAgent.c_str()));
+            // Agent is chosen in the tree beside the folder the browser
+            // opened at, as a click chooses it: once Wine's browser has opened
+            // at a folder, it does not find a path beside it. Where it opened
+            // at none, the path is how to reach it.
+            HWND tree = FindWindowExA(b.Handle(), nullptr, WC_TREEVIEWA, nullptr);
+            HTREEITEM opened = tree ? TreeView_GetSelection(tree) : nullptr, beside = nullptr;
+            for (HTREEITEM i = opened ? TreeView_GetChild(tree, TreeView_GetParent(tree, opened)) : nullptr; i;
+                 i = TreeView_GetNextSibling(tree, i)) {
+                char text[MAX_PATH] = {};
+                TVITEMA item{};
+                item.mask = TVIF_TEXT;
+                item.hItem = i;
+                item.pszText = text;
+                item.cchTextMax = MAX_PATH;
+                if (TreeView_GetItem(tree, &item) && lstrcmpiA(text, "Agent") == 0) beside = i;
+            }
+            if (beside) {
+                TreeView_SelectItem(tree, beside);
+            } else {
+                SendMessageA(b.Handle(), BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(bareAgent.c_str()));
+            }
             const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
             while (reported != bareAgent && std::chrono::steady_clock::now() < end) UiDriver::Settle();
             ASSERT_EQ(reported, bareAgent) << "the browser never reported the selection";
