@@ -146,6 +146,33 @@ BOOL CALLBACK FindProcWindow(HWND w, LPARAM lp) {
     return TRUE;
 }
 
+struct WindowsOf {
+    DWORD pid;
+    std::string text;
+};
+
+BOOL CALLBACK DescribeWindow(HWND w, LPARAM lp) {
+    auto* of = reinterpret_cast<WindowsOf*>(lp);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w, &pid);
+    if (pid != of->pid) return TRUE;
+    char cls[64] = {}, text[128] = {};
+    GetClassNameA(w, cls, sizeof cls);
+    GetWindowTextA(w, text, sizeof text);
+    of->text += std::string("; ") + cls + " \"" + text + "\"" + (IsWindowVisible(w) ? " shown" : " hidden");
+    return TRUE;
+}
+
+// What a started copy shows, for a failure's report: whether it still runs,
+// and each of its top-level windows with its class, text and visibility.
+std::string Showing(const Process& p) {
+    DWORD code = 0;
+    GetExitCodeProcess(p.pi.hProcess, &code);
+    WindowsOf of{p.pi.dwProcessId, code == STILL_ACTIVE ? "still running" : "ended with " + std::to_string(code)};
+    EnumWindows(&DescribeWindow, reinterpret_cast<LPARAM>(&of));
+    return of.text;
+}
+
 HWND WaitForWindow(DWORD pid, const char* cls, int ms = 30000) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
     while (std::chrono::steady_clock::now() < end) {
@@ -321,7 +348,7 @@ TEST(PrevInstance, TwoStartsAtOnceLeaveOneCopy) {
     EXPECT_EQ(WaitForWindow(first->pi.dwProcessId, kMainClassName, 10), nullptr) << "the first start was not held";
     DeleteFileA((dir.Path() + "first.held").c_str());
     HWND main = WaitForWindow(first->pi.dwProcessId, kMainClassName);
-    ASSERT_NE(main, nullptr);
+    ASSERT_NE(main, nullptr) << "the first copy: " << Showing(*first);
     EXPECT_EQ(second->Wait(15000), 0) << "the second start went on as a copy of its own";
     EXPECT_FALSE(platform::FileExists(dir.Path() + "second.held"));
     DeleteFileA((dir.Path() + "second.held").c_str());
@@ -341,7 +368,7 @@ TEST(PrevInstance, ASecondStartBesideAHungCopySaysSoAndEnds) {
                                            std::chrono::seconds(30)));
     DeleteFileA((dir.Path() + "first.held").c_str());  // not held before its window
     HWND main = WaitForWindow(first.pi.dwProcessId, kMainClassName);
-    ASSERT_NE(main, nullptr);
+    ASSERT_NE(main, nullptr) << "the first copy: " << Showing(first);
     Process second("");
     // Told, within the wait the guard allows, and not a copy of its own.
     HWND told = nullptr;
