@@ -8,6 +8,7 @@
 #include "platform/Glyphs.h"
 #include "platform/Handles.h"
 #include "shell/KelSplash.h"
+#include "support/Helpers.h"
 #include "support/UiDriver.h"
 
 using platform::Application;
@@ -94,6 +95,14 @@ TEST(Splash, ShowsTheProgramsNameAndActionOnTopAndSemiTransparent) {
     EXPECT_EQ(shell::CurrentSplash(), nullptr);
     EXPECT_FALSE(IsWindow(h));
     EXPECT_FALSE(Application::Instance().Busy());
+    // Shown, drawn and removed 20 times, it leaves nothing behind.
+    const int gdi = testing_support::GdiObjectCount();
+    for (int i = 0; i < 20; ++i) {
+        shell::ShowSplash("Pelmark", "Initializaing ...", true, nullptr);
+        shell::HideSplash("");
+    }
+    EXPECT_LE(testing_support::GdiObjectCount(), gdi + 2);
+    EXPECT_EQ(FindWindowA("TFrmKelSplash", nullptr), nullptr);
 }
 
 // The splash window's paints, counted.
