@@ -101,17 +101,22 @@ void TFrmKelSplash::FitLabel(Piece& label) {
     MovePiece(label, {label.place.left, label.place.top, sz.cx, sz.cy});
 }
 
+void TFrmKelSplash::Redraw(const platform::Rect& box) {
+    const RECT r = ToRECT(box);
+    InvalidateRect(Handle(), &r, TRUE);
+}
+
 void TFrmKelSplash::SetLabel(Piece& label, const std::string& text) {
     label.text = text;
-    const RECT r = ToRECT(label.place);
-    InvalidateRect(Handle(), &r, TRUE);
+    Redraw(label.place);
     FitLabel(label);
 }
 
 void TFrmKelSplash::MovePiece(Piece& piece, const platform::Rect& place) {
     if (piece.place == place) return;
     // What it covered shows the background again; where it goes is drawn.
-    for (const RECT r : {ToRECT(piece.place), ToRECT(place)}) InvalidateRect(Handle(), &r, TRUE);
+    Redraw(piece.place);
+    Redraw(place);
     piece.place = place;
 }
 
@@ -127,8 +132,7 @@ void TFrmKelSplash::SetLogo(HBITMAP logo) {
     logo_.reset(logo);
     BITMAP bm{};
     GetObject(logo, sizeof bm, &bm);
-    const RECT r = ToRECT(logoPiece_.place);
-    InvalidateRect(Handle(), &r, TRUE);
+    Redraw(logoPiece_.place);
     MovePiece(logoPiece_, {logoPiece_.place.left, logoPiece_.place.top, bm.bmWidth, bm.bmHeight});
 }
 

@@ -49,6 +49,7 @@ private:
     void SetLabel(Piece& label, const std::string& text);
     void FitLabel(Piece& label);
     void MovePiece(Piece& piece, const platform::Rect& place);
+    void Redraw(const platform::Rect& box);  // drawn again, background first
     void Paint(HDC dc);
     void MakeFonts();
     Piece logoPiece_, title_, line_, action_;
