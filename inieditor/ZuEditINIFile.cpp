@@ -12,6 +12,7 @@
 #include "platform/Dpi.h"
 #include "platform/FileSystem.h"
 #include "platform/IniFile.h"
+#include "platform/IniSave.h"
 #include "platform/Names.h"
 
 using platform::ControlDef;
@@ -543,13 +544,15 @@ void TFrmZuEditINIFile::BitBtnSaveClick() {
         ~Restore() { f->FocusScrollArea(); }
     } restore{this};
     platform::BusyCursor busy;
-    platform::IniFile ini(path_);
+    // All the changed values or, with the file as it was, none of them.
+    platform::IniSave save(path_);
     for (const Section& s : sections_) {
         if (s.name.empty() || s.occurrence > 0) continue;
         // Each changed row with its own value: of two changed rows with one
         // key, the later one is what the file keeps.
-        for (const auto& [key, value] : ChangedValues(s.rows)) ini.WriteString(s.name, key, value);
+        for (const auto& [key, value] : ChangedValues(s.rows)) save.WriteString(s.name, key, value);
     }
+    save.Commit();
     SetModalResult(platform::mrOk);
 }
 

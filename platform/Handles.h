@@ -59,6 +59,10 @@ struct FindTraits {
     static bool IsEmpty(HANDLE h) noexcept { return h == INVALID_HANDLE_VALUE || h == nullptr; }
     static void Close(HANDLE h) noexcept { FindClose(h); }
 };
+// CreateFile's handles: INVALID_HANDLE_VALUE, not null, says there is none.
+struct FileTraits : FindTraits {
+    static void Close(HANDLE h) noexcept { CloseHandle(h); }
+};
 }  // namespace detail
 
 using UniqueKey = UniqueHandle<HKEY, detail::KeyTraits>;
@@ -73,6 +77,7 @@ using UniqueIcon = UniqueHandle<HICON, detail::IconTraits>;
 using UniqueModule = UniqueHandle<HMODULE, detail::ModuleTraits>;
 using UniqueKernelHandle = UniqueHandle<HANDLE, detail::KernelTraits>;
 using UniqueFind = UniqueHandle<HANDLE, detail::FindTraits>;
+using UniqueFile = UniqueHandle<HANDLE, detail::FileTraits>;
 
 // A device context borrowed from a window with GetDC, given back on scope exit.
 class WindowDC {

@@ -14,15 +14,16 @@ namespace {
 
 constexpr DWORD kFirstBuffer = 2048;
 
-// A double-null-terminated name list, read whole: the service says a list
-// was cut by returning the buffer size less two.
-std::vector<std::string> ReadNameList(const char* section, const std::string& path) {
+// A double-null-terminated list, read whole: the service says a list was
+// cut by returning the buffer size less two.
+template <class Read>
+std::vector<std::string> ReadList(Read read) {
     std::vector<char> buf;
     DWORD size = 16384;
     DWORD got = 0;
     for (;;) {
         buf.assign(size, '\0');
-        got = GetPrivateProfileStringA(section, nullptr, "", buf.data(), size, path.c_str());
+        got = read(buf.data(), size);
         if (got < size - 2) break;
         size *= 2;
     }
@@ -35,7 +36,24 @@ std::vector<std::string> ReadNameList(const char* section, const std::string& pa
     return names;
 }
 
+std::vector<std::string> ReadNameList(const char* section, const std::string& path) {
+    return ReadList([&](char* buf, DWORD size) {
+        return GetPrivateProfileStringA(section, nullptr, "", buf, size, path.c_str());
+    });
+}
+
+ProfileWriter theService;
+ProfileWriter* profileWriter = &theService;
+
 }  // namespace
+
+BOOL ProfileWriter::Write(const char* section, const char* key, const char* value, const char* file) {
+    return WritePrivateProfileStringA(section, key, value, file);
+}
+
+void UseProfileWriter(ProfileWriter* writer) { profileWriter = writer ? writer : &theService; }
+
+ProfileWriter& CurrentProfileWriter() { return *profileWriter; }
 
 IniFile::IniFile(std::string path) : path_(std::move(path)) {}
 
@@ -96,7 +114,7 @@ void IniFile::WriteString(const std::string& section, const std::string& key,
     // The service deletes the key (and says it succeeded), or crashes, for
     // a value of this length or more: such a value is never handed to it.
     if (value.size() >= kMaxWrittenValue) throw Error(Format("Unable to write to %s", path_.c_str()));
-    if (!WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), path_.c_str())) {
+    if (!CurrentProfileWriter().Write(section.c_str(), key.c_str(), value.c_str(), path_.c_str())) {
         const DWORD code = GetLastError();
         throw Error(Format("Unable to write to %s", path_.c_str()), code);
     }
@@ -120,6 +138,12 @@ void IniFile::ReadSectionValues(const std::string& section, std::vector<std::str
     ReadSection(section, keys);
     list.clear();
     for (const auto& k : keys) list.push_back(k + "=" + ReadString(section, k, ""));
+}
+
+void IniFile::ReadSectionLines(const std::string& section, std::vector<std::string>& list) const {
+    list = ReadList([&](char* buf, DWORD size) {
+        return GetPrivateProfileSectionA(section.c_str(), buf, size, path_.c_str());
+    });
 }
 
 void IniFile::ReadLaterSectionValues(const std::string& section, int occurrence,

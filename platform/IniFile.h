@@ -5,6 +5,8 @@
 // used, which the service never reads.
 #pragma once
 
+#include <windows.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -41,6 +43,9 @@ public:
     void ReadSections(std::vector<std::string>& list) const;
     void ReadSection(const std::string& section, std::vector<std::string>& list) const;
     void ReadSectionValues(const std::string& section, std::vector<std::string>& list) const;
+    // The section's lines as the service lists them in one read ("key=value",
+    // or the key alone for a line without "="), in file order.
+    void ReadSectionLines(const std::string& section, std::vector<std::string>& list) const;
     // The lines of the `occurrence`-th section of that name (1: the second),
     // read from the file's own text, comments left out.
     void ReadLaterSectionValues(const std::string& section, int occurrence, std::vector<std::string>& list) const;
@@ -52,6 +57,17 @@ private:
     bool closed_ = false;
     bool written_ = false;
 };
+
+// The private-profile write through which every value reaches its file.
+// The program uses the service's own; a test may put another in its place
+// (null: the service's own again), to make a write fail half-way.
+class ProfileWriter {
+public:
+    virtual ~ProfileWriter() = default;
+    virtual BOOL Write(const char* section, const char* key, const char* value, const char* file);
+};
+void UseProfileWriter(ProfileWriter* writer);
+ProfileWriter& CurrentProfileWriter();
 
 // The integer reading of an INI value: "0x"/"0X" and at least one more
 // character is hexadecimal, anything else decimal; `def` when it does not convert.

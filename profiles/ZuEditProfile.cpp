@@ -7,6 +7,7 @@
 #include "platform/Application.h"
 #include "platform/FileSystem.h"
 #include "platform/IniFile.h"
+#include "platform/IniSave.h"
 #include "profiles/ZuGlobal.h"
 #include "settings/KelUtility.h"
 
@@ -141,13 +142,16 @@ bool TFrmZuEditProfile::SaveProfile() {
         ShowError("NNTP server is not correct !");
         return false;
     }
+    // A new profile's Agent.ini is the template's copy with its keys, made
+    // whole beside its place before it takes the name.
+    platform::IniSave save(ProfileIniPath(name), AddMode() ? settings::Settings.DefaultIniPath : std::string());
     if (AddMode()) {
-        if (!CreateProfileFolder(name)) return false;
+        if (!CreateProfileFolder(name, save)) return false;
     } else {
         RequireListedProfileFolder(name);
     }
     if (Text(C::EditSMTPServer).empty()) SetText(C::EditSMTPServer, settings::Settings.DefaultSMTPServer);
-    WriteProfileIni(name, Text(C::EditTitle), Text(C::EditNNTPServer), Text(C::EditSMTPServer), LaunchModeChecked());
+    WriteProfileIni(save, Text(C::EditTitle), Text(C::EditNNTPServer), Text(C::EditSMTPServer), LaunchModeChecked());
     return true;
 }
 

@@ -12,6 +12,7 @@
 #include "platform/Names.h"
 #include "platform/SystemLibrary.h"
 #include "platform/IniFile.h"
+#include "platform/IniSave.h"
 #include "settings/KelUtility.h"
 
 using platform::Format;
@@ -79,15 +80,19 @@ std::string WithAccessHint(const std::string& message, DWORD systemCode) {
     return systemCode == ERROR_ACCESS_DENIED ? message + "\r" + kNotWritableHint : message;
 }
 
-void WriteProfileKeys(const std::string& name, const std::string& title, const std::string& newsServer,
-                      const std::string& mailServer, bool launchMode);
+// An Add that failed says why in one more line: the disk is full, the
+// drive is missing, the path is too long.
+std::string WithReason(const std::string& message, DWORD systemCode) {
+    const std::string why = systemCode ? platform::SystemErrorText(systemCode) : std::string();
+    return WithAccessHint(why.empty() ? message : message + "\r" + why, systemCode);
+}
 
 }  // namespace
 
 const char* const kNotWritableHint =
     "You may not write in this folder: choose another \"Profile folder\" in Setup.";
 
-bool CreateProfileFolder(const std::string& name) {
+bool CreateProfileFolder(const std::string& name, platform::IniSave& save) {
     const std::string folder = ProfileFolderPath(name);
     if (platform::DirectoryExists(folder) && platform::FileExists(ProfileIniPath(name))) {
         ShowError(Format("Profile \"%s\" allready exist, try again !", about::Literal(name).c_str()));
@@ -95,39 +100,43 @@ bool CreateProfileFolder(const std::string& name) {
     }
     const DWORD made = ForceDirectories(folder);
     if (!platform::DirectoryExists(folder)) {
-        ShowError(WithAccessHint(Format("Could not create the profile \"%s\" !", about::Literal(name).c_str()), made));
+        ShowError(WithReason(Format("Could not create the profile \"%s\" !", about::Literal(name).c_str()), made));
         return false;
     }
-    if (!CopyFileA(settings::Settings.DefaultIniPath.c_str(), ProfileIniPath(name).c_str(), FALSE)) {
-        const DWORD code = GetLastError();
-        ShowError(WithAccessHint(Format("Could not copy default profile to \"%s\" !", about::Literal(name).c_str()), code));
+    // The template's bytes go into the save's copy, which takes the name
+    // Agent.ini only once the profile's keys are written too: a copy that
+    // fails leaves no Agent.ini, and so no half-made profile, behind.
+    try {
+        save.Start();
+    } catch (const platform::Error& e) {
+        ShowError(WithReason(Format("Could not copy default profile to \"%s\" !", about::Literal(name).c_str()),
+                             e.SystemCode()));
         return false;
     }
     return true;
 }
 
-void WriteProfileIni(const std::string& name, const std::string& title,
-                     const std::string& newsServer, const std::string& mailServer,
-                     bool launchMode) {
+void WriteProfileIni(platform::IniSave& save, const std::string& title, const std::string& newsServer,
+                     const std::string& mailServer, bool launchMode) {
+    save.WriteString("View", "Title", title);
+    save.WriteString("Servers", "NewsServer", newsServer);
+    save.WriteString("Servers", "MailServer", mailServer);
+    save.WriteBool("Profile", "LaunchMode", launchMode);
+    // Read where the copy's bytes come from: the same as the copy holds.
+    const std::string home = IniFile(save.Source()).ReadString("Directories", "Home", "");
+    if (!platform::DirectoryExists(home)) save.WriteString("Directories", "Home", "");
     try {
-        WriteProfileKeys(name, title, newsServer, mailServer, launchMode);
+        save.Commit();
     } catch (const platform::Error& e) {
         throw platform::Error(WithAccessHint(e.what(), e.SystemCode()), e.SystemCode());
     }
 }
 
-namespace {
-void WriteProfileKeys(const std::string& name, const std::string& title, const std::string& newsServer,
-                      const std::string& mailServer, bool launchMode) {
-    IniFile ini(ProfileIniPath(name));
-    ini.WriteString("View", "Title", title);
-    ini.WriteString("Servers", "NewsServer", newsServer);
-    ini.WriteString("Servers", "MailServer", mailServer);
-    ini.WriteBool("Profile", "LaunchMode", launchMode);
-    const std::string home = ini.ReadString("Directories", "Home", "");
-    if (!platform::DirectoryExists(home)) ini.WriteString("Directories", "Home", "");
+void WriteProfileIni(const std::string& name, const std::string& title, const std::string& newsServer,
+                     const std::string& mailServer, bool launchMode) {
+    platform::IniSave save(ProfileIniPath(name));
+    WriteProfileIni(save, title, newsServer, mailServer, launchMode);
 }
-}  // namespace
 
 std::string ProfileFolderPath(const std::string& name) { return settings::Settings.ProfileFolder + name; }
 

@@ -13,6 +13,7 @@
 
 namespace platform {
 class Form;
+class IniSave;
 }
 
 namespace profiles {
@@ -58,12 +59,16 @@ void RequireListedProfileFolder(const std::string& name);
 // written because this user may not write in the folder.
 extern const char* const kNotWritableHint;
 
-// Makes the folder of a new profile and copies the template into it; shows
-// its own message and returns false when it cannot.
-bool CreateProfileFolder(const std::string& name);
+// Makes the folder of a new profile and starts `save` (of its Agent.ini,
+// from the template) with a copy of the template; shows its own message,
+// the system's reason on one more line, and returns false when it cannot.
+bool CreateProfileFolder(const std::string& name, platform::IniSave& save);
 
 // Writes title, servers and launch mode into the profile's Agent.ini, and
-// empties "Directories"/"Home" when it names no existing folder.
+// empties "Directories"/"Home" when it names no existing folder: all of it
+// or, raising "Unable to write to ..." with the reason, none of it.
+void WriteProfileIni(platform::IniSave& save, const std::string& title, const std::string& newsServer,
+                     const std::string& mailServer, bool launchMode);
 void WriteProfileIni(const std::string& name, const std::string& title,
                      const std::string& newsServer, const std::string& mailServer,
                      bool launchMode);

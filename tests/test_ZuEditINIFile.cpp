@@ -9,7 +9,9 @@
 
 #include "inieditor/ZuEditINIFile.h"
 #include "platform/Application.h"
+#include "platform/FileSystem.h"
 #include "platform/IniFile.h"
+#include "platform/IniSave.h"
 #include "support/Helpers.h"
 #include "support/RegistrySandbox.h"
 #include "support/UiDriver.h"
@@ -288,28 +290,34 @@ TEST(IniEditor, CollapseAllThenExpandAllStacksEverySection) {
     });
 }
 
-TEST(IniEditor, AFailedWriteShowsTheErrorAndKeepsTheDialog) {
+TEST(IniEditor, AFailedSaveWritesNothingSaysWhyAndKeepsTheDialog) {
     Session s("[A]\r\na=1\r\n[B]\r\nb=1\r\n");
-    HANDLE h = INVALID_HANDLE_VALUE;
-    std::string error;
+    const std::string before = testing_support::Slurp(s.path);
+    std::vector<std::string> errors;
+    auto box = [&](DriverWindow& box) {
+        errors.push_back(testing_support::MessageIn(box.Handle()));
+        box.Press("OK");
+    };
     const int r = s.Run([&](DriverWindow& w) {
         s.Type(w, 1, 0, "new a");
+        s.Type(w, 2, 0, std::string(40000, 'x'));  // more than the service holds
+        w.Press("BitBtnSave");
+        EXPECT_TRUE(IsWindowVisible(w.Handle()));
+        EXPECT_EQ(testing_support::Slurp(s.path), before);  // not even the first value
         s.Type(w, 2, 0, "new b");
-        h = CreateFileA(s.path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        HANDLE h = CreateFileA(s.path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
         w.Press("BitBtnSave");
         EXPECT_TRUE(IsWindowVisible(w.Handle()));
         CloseHandle(h);
         w.Press("BitBtnCancel");
-    }, {[&](DriverWindow& box) {
-            for (HWND c = GetWindow(box.Handle(), GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
-                char buf[512] = {};
-                GetWindowTextA(c, buf, sizeof buf);
-                if (std::string(buf).find("Unable") != std::string::npos) error = buf;
-            }
-            box.Press("OK");
-        }});
+    }, {box, box});
     EXPECT_EQ(r, 3);
-    EXPECT_EQ(error, "Unable to write to " + s.path);
+    EXPECT_EQ(errors, (std::vector<std::string>{
+                          "Unable to write to " + s.path + "\rThe value of \"b\" is too long to be written (40000 "
+                          "characters).",
+                          "Unable to write to " + s.path + "\r" + platform::SystemErrorText(ERROR_SHARING_VIOLATION)}));
+    EXPECT_EQ(testing_support::Slurp(s.path), before);
+    EXPECT_FALSE(platform::FileExists(platform::IniSave::CopyPathFor(s.path)));
 }
 
 TEST(IniEditor, AFileGoneAtReloadOrSaveIsReportedAndTheDialogStays) {

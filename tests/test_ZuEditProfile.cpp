@@ -161,11 +161,12 @@ TEST(EditProfile, AValueTooLongForTheServiceIsShownWholeAndNeverWrittenBack) {
         w.Press("BitBtnSave");
         w.Press("BitBtnCancel");
     }, {[&](DriverWindow& box) {
-            error = box.Text("Unable to write to " + file);
+            error = testing_support::MessageIn(box.Handle());
             box.Press("OK");
         }});
     EXPECT_EQ(shown, title.size());
-    EXPECT_EQ(error, "Unable to write to " + file);
+    EXPECT_EQ(error, "Unable to write to " + file + "\rThe value of \"Title\" is too long to be written (100000 "
+                     "characters).");
     EXPECT_EQ(testing_support::Slurp(file), before);
 }
 
@@ -178,7 +179,8 @@ TEST(EditProfile, AMissingTemplateLeavesTheEmptyFolder) {
         w.Press("BitBtnSave");
         w.Press("BitBtnCancel");
     }, {Answer(seen, "Cancel")});
-    EXPECT_EQ(seen, std::vector<std::string>{"Could not copy default profile to \"Orphan\" !"});
+    EXPECT_EQ(seen, std::vector<std::string>{"Could not copy default profile to \"Orphan\" !\r" +
+                                             platform::SystemErrorText(ERROR_FILE_NOT_FOUND)});
     EXPECT_TRUE(platform::DirectoryExists(p.folder + "Orphan"));
     EXPECT_TRUE(ListProfiles().empty());
 }
@@ -211,11 +213,11 @@ TEST(EditProfile, TheDefaultMailServerIsWrittenAndShown) {
         CloseHandle(h);
         w.Press("BitBtnCancel");
     }, {[&](DriverWindow& box) {
-            error = box.Text("Unable to write to " + file);
+            error = testing_support::MessageIn(box.Handle());
             box.Press("OK");
         }});
     EXPECT_EQ(r, 3);
-    EXPECT_EQ(error, "Unable to write to " + file);
+    EXPECT_EQ(error, "Unable to write to " + file + "\r" + platform::SystemErrorText(ERROR_SHARING_VIOLATION));
     EXPECT_EQ(shown, "smtp.seen");
     EXPECT_EQ(Read(file, "Servers", "MailServer"), "");
 }
@@ -333,15 +335,11 @@ TEST(EditProfile, AWriteErrorKeepsTheDialogOpenWithItsFields) {
         w.Press("BitBtnSave");
     }, {[&](DriverWindow& box) {
             errorTitle = box.Title();
-            for (HWND c = GetWindow(box.Handle(), GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
-                char buf[512] = {};
-                GetWindowTextA(c, buf, sizeof buf);
-                if (std::string(buf).find("Unable") != std::string::npos) error = buf;
-            }
+            error = testing_support::MessageIn(box.Handle());
             box.Press("OK");
         }});
     EXPECT_EQ(errorTitle, platform::Application::Instance().Title());
-    EXPECT_EQ(error, "Unable to write to " + file);
+    EXPECT_EQ(error, "Unable to write to " + file + "\r" + platform::SystemErrorText(ERROR_SHARING_VIOLATION));
     EXPECT_EQ(after, "typed");
     EXPECT_EQ(r, 1);
     EXPECT_EQ(Read(file, "View", "Title"), "typed");

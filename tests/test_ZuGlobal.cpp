@@ -12,6 +12,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Form.h"
 #include "platform/IniFile.h"
+#include "platform/IniSave.h"
 #include "profiles/ZuGlobal.h"
 #include "settings/KelUtility.h"
 #include "support/ProfileFixture.h"
@@ -36,6 +37,14 @@ std::vector<std::string> Names(const std::vector<ProfileEntry>& list) {
     return out;
 }
 
+// Add's two steps: the folder with the template's copy begun, then the
+// save that gives the copy the name Agent.ini.
+bool Create(const std::string& name) {
+    platform::IniSave save(ProfileIniPath(name), settings::Settings.DefaultIniPath);
+    if (!CreateProfileFolder(name, save)) return false;
+    save.Commit();
+    return true;
+}
 
 }  // namespace
 
@@ -98,7 +107,7 @@ TEST(ListFolderEntries, EveryEntryWithOrWithoutTrailingBackslash) {
 TEST(CreateProfileFolder, MakesTheFolderWithACopyOfTheTemplate) {
     Store s;
     settings::Settings.ProfileFolder = s.folder + "not\\yet\\";  // parents are made too
-    ASSERT_TRUE(CreateProfileFolder("Work"));
+    ASSERT_TRUE(Create("Work"));
     EXPECT_EQ(Slurp(s.folder + "not\\yet\\Work\\Agent.ini"), Slurp(settings::Settings.DefaultIniPath));
 }
 
@@ -106,7 +115,7 @@ TEST(CreateProfileFolder, TakesOverAFolderWithoutAgentIni) {
     Store s;
     s.dir.MakeFolder("Profiles\\Old");
     s.dir.MakeFile("Profiles\\Old\\keep.dat", "data");
-    ASSERT_TRUE(CreateProfileFolder("Old"));
+    ASSERT_TRUE(Create("Old"));
     EXPECT_EQ(Slurp(s.folder + "Old\\keep.dat"), "data");
     EXPECT_TRUE(platform::FileExists(s.folder + "Old\\Agent.ini"));
     EXPECT_EQ(Names(ListProfiles()), (std::vector<std::string>{"Old"}));
@@ -124,14 +133,18 @@ TEST(CreateProfileFolder, ReportsEachFailureWithItsMessage) {
     UiDriver d;
     d.Then(answer).Then(answer).Then(answer);
     d.Run([&] {
-        EXPECT_FALSE(CreateProfileFolder("Taken"));
-        EXPECT_FALSE(CreateProfileFolder("bad<name>"));
+        EXPECT_FALSE(Create("Taken"));
+        EXPECT_FALSE(Create("bad<name>"));
         settings::Settings.DefaultIniPath = s.dir.Path() + "no-template.ini";
-        EXPECT_FALSE(CreateProfileFolder("NoTemplate"));
+        EXPECT_FALSE(Create("NoTemplate"));
     });
-    EXPECT_EQ(messages, (std::vector<std::string>{"Profile \"Taken\" allready exist, try again !",
-                                                  "Could not create the profile \"bad<name>\" !",
-                                                  "Could not copy default profile to \"NoTemplate\" !"}));
+    // Each failure to make something says why, in the system's words.
+    using platform::SystemErrorText;
+    EXPECT_EQ(messages, (std::vector<std::string>{
+                            "Profile \"Taken\" allready exist, try again !",
+                            "Could not create the profile \"bad<name>\" !\r" + SystemErrorText(ERROR_INVALID_NAME),
+                            "Could not copy default profile to \"NoTemplate\" !\r" +
+                                SystemErrorText(ERROR_FILE_NOT_FOUND)}));
     EXPECT_EQ(Slurp(s.folder + "Taken\\Agent.ini"), "[View]\r\nTitle=mine\r\n");  // untouched
     EXPECT_TRUE(platform::DirectoryExists(s.folder + "NoTemplate"));          // left behind, empty
     EXPECT_FALSE(platform::FileExists(s.folder + "NoTemplate\\Agent.ini"));
@@ -166,9 +179,68 @@ TEST(WriteProfileIni, WritesTheKeysAndTheHomeRule) {
     EXPECT_EQ(absent.ReadString("View", "Title", ""), "New");
 }
 
-TEST(WriteProfileIni, ARefusedWriteRaises) {
+// The service's write going wrong at one value, each way it can.
+struct FailingWriter : platform::ProfileWriter {
+    enum How { Refused, CutShortSayingDiskFull, CutShortSilently } how;
+    int failAt, calls = 0;
+    FailingWriter(How h, int at) : how(h), failAt(at) {}
+    BOOL Write(const char* section, const char* key, const char* value, const char* file) override {
+        if (++calls != failAt) return ProfileWriter::Write(section, key, value, file);
+        if (how == Refused) {
+            SetLastError(ERROR_DISK_FULL);
+            return FALSE;
+        }
+        // As Wine's service on a full disk: the file cut where the disk
+        // ended, and success all the same.
+        ProfileWriter::Write(section, key, value, file);
+        HANDLE h = CreateFileA(file, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        SetFilePointer(h, 40, nullptr, FILE_BEGIN);
+        SetEndOfFile(h);
+        CloseHandle(h);
+        SetLastError(how == CutShortSayingDiskFull ? ERROR_DISK_FULL : 0);
+        return TRUE;
+    }
+};
+
+TEST(WriteProfileIni, ASaveIsAllOrNothing) {
     Store s;
     EXPECT_THROW(WriteProfileIni("no\\such", "t", "n", "m", false), platform::Error);
+    std::string text = "[View]\r\nTitle=old\r\n";
+    for (int i = 0; i < 50; ++i) text += "[S" + std::to_string(i) + "]\r\nk=v\r\n";
+    s.Profile("P", text);
+    const std::string file = ProfileIniPath("P");
+    const std::string copy = platform::IniSave::CopyPathFor(file);
+    using platform::SystemErrorText;
+    for (auto [how, reason] : {std::pair{FailingWriter::Refused, SystemErrorText(ERROR_DISK_FULL)},
+                               std::pair{FailingWriter::CutShortSayingDiskFull, SystemErrorText(ERROR_DISK_FULL)},
+                               std::pair{FailingWriter::CutShortSilently, SystemErrorText(ERROR_WRITE_FAULT)}}) {
+        FailingWriter writer(how, 3);
+        platform::UseProfileWriter(&writer);
+        EXPECT_EQ(testing_support::ErrorOf([] { WriteProfileIni("P", "new", "n", "m", true); }),
+                  "Unable to write to " + file + "\r" + reason);
+        platform::UseProfileWriter(nullptr);
+        EXPECT_GE(writer.calls, 3);
+        EXPECT_EQ(Slurp(file), text) << how;
+        EXPECT_FALSE(platform::FileExists(copy)) << how;
+    }
+    // A copy a crash left behind is never listed, and the next save
+    // replaces it.
+    s.dir.MakeFile("Profiles\\P\\Agent.ini.pelmark-saving", "[View]\r\nTitle=half");
+    EXPECT_EQ(Names(ListProfiles()), std::vector<std::string>{"P"});
+    WriteProfileIni("P", "new", "n", "m", true);
+    EXPECT_FALSE(platform::FileExists(copy));
+    platform::IniFile saved(file);
+    EXPECT_EQ(saved.ReadString("View", "Title", ""), "new");
+    EXPECT_EQ(saved.ReadString("S49", "k", ""), "v");
+    // An Agent.ini that is a link is saved in the file it leads to; the
+    // link stays.
+    const std::string elsewhere = s.dir.MakeFile("elsewhere.ini", "[View]\r\nTitle=far\r\n");
+    s.dir.MakeFolder("Profiles\\L");
+    const std::string link = testing_support::UnixPath(ProfileIniPath("L"));
+    ASSERT_TRUE(testing_support::RunUnix("ln -s '" + testing_support::UnixPath(elsewhere) + "' '" + link + "'"));
+    WriteProfileIni("L", "through", "n", "m", false);
+    EXPECT_EQ(platform::IniFile(elsewhere).ReadString("View", "Title", ""), "through");
+    EXPECT_TRUE(testing_support::RunUnix("test -L '" + link + "'"));
 }
 
 TEST(DeleteFolder, OnlyAReparsePointThatNamesAnotherPlaceIsALink) {

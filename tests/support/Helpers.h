@@ -25,6 +25,17 @@ inline std::string ErrorOf(const std::function<void()>& f) {
     return "(no error)";
 }
 
+// The longest text among a window's children: a message box's message.
+inline std::string MessageIn(HWND box) {
+    std::string longest;
+    for (HWND c = GetWindow(box, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        std::string text(static_cast<size_t>(GetWindowTextLengthA(c)) + 1, '\0');
+        text.resize(static_cast<size_t>(GetWindowTextA(c, text.data(), static_cast<int>(text.size()))));
+        if (text.size() > longest.size()) longest = text;
+    }
+    return longest;
+}
+
 // A control's rectangle in the client coordinates of `parent`.
 inline RECT RectIn(HWND control, HWND parent) {
     RECT r;
