@@ -31,6 +31,20 @@ bool SameName(const std::string& a, const std::string& b) { return lstrcmpiA(a.c
 
 std::string KeyOf(const std::string& line) { return line.substr(0, line.find('=')); }
 
+// Why a copy did not read back whole. The service does not say: Wine's
+// reports success for a write the disk cut short. A disk without room for
+// what the copy should have held is full; anything else was a fault.
+DWORD ShortCopyReason(const std::string& copy, const Snapshot& meant) {
+    ULONGLONG size = 0;
+    for (size_t i = 0; i < meant.sections.size(); ++i) {
+        size += meant.sections[i].size() + 4;
+        for (const auto& line : meant.lines[i]) size += line.size() + 2;
+    }
+    ULARGE_INTEGER free{};
+    const bool known = GetDiskFreeSpaceExA(ExtractFilePath(copy).c_str(), &free, nullptr, nullptr);
+    return known && free.QuadPart < size ? ERROR_DISK_FULL : ERROR_WRITE_FAULT;
+}
+
 }  // namespace
 
 std::string FromFinalPath(const std::string& final) {
@@ -161,7 +175,7 @@ void IniSave::Commit() {
             for (const auto& k : keys) found = found || SameName(k, w.key);
             whole = whole && found;
         }
-        if (!whole) Fail(ERROR_WRITE_FAULT);
+        if (!whole) Fail(ShortCopyReason(copy_, meant));
     }
     {
         // On the disk before it takes the file's place: a power cut after
