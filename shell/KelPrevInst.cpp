@@ -70,9 +70,12 @@ BOOL CALLBACK Examine(HWND w, LPARAM lp) {
         // running copy is asked; it is then waited for while it is busy, or
         // a busy copy would be taken for a stranger and a second copy start,
         // but not for ever: a copy that hangs must not hang this start too.
+        // The whole wait, even for a copy the system already calls hung (no
+        // message read for 5 s): a first start still listing thousands of
+        // profiles is only busy.
         if (lstrcmpiA(cls, s->className) != 0) return TRUE;
         DWORD_PTR reply = 0;
-        if (!SendMessageTimeoutA(w, getId, 0, 0, SMTO_ABORTIFHUNG, kAnswerWaitMs, &reply)) {
+        if (!SendMessageTimeoutA(w, getId, 0, 0, SMTO_NORMAL, kAnswerWaitMs, &reply)) {
             if (!s->silent) s->silent = w;
             return TRUE;
         }
@@ -111,7 +114,7 @@ void HandOver(HWND running, const std::vector<std::string>& params) {
     const ATOM atom = GlobalAddAtomA(text.c_str());
     if (!atom) platform::RaiseLastOSError();
     DWORD_PTR ignored = 0;
-    SendMessageTimeoutA(running, MsgAppPrevInstParm(), atom, 0, SMTO_ABORTIFHUNG, kAnswerWaitMs, &ignored);
+    SendMessageTimeoutA(running, MsgAppPrevInstParm(), atom, 0, SMTO_NORMAL, kAnswerWaitMs, &ignored);
     GlobalDeleteAtom(atom);
 }
 

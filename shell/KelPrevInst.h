@@ -37,9 +37,8 @@ constexpr UINT kAnswerWaitMs = 15000;
 
 // The top-level window of class `className` (ignoring case) that answers the
 // identification query with `appID`, or null. Only windows of that class are
-// asked, each for at most kAnswerWaitMs, and not at all once the system
-// takes it for hung; when none answers, `silent` (if given) names a window
-// of the class that gave no answer.
+// asked, each for at most kAnswerWaitMs, however busy; when none answers,
+// `silent` (if given) names a window of the class that gave no answer.
 HWND FindRunningCopy(const char* className, LRESULT appID, HWND* silent = nullptr);
 
 // What a start says when the running copy does not answer; it then ends
