@@ -93,6 +93,9 @@ void Application::ComeForward(HWND window) {
     // Wine alone, behind another on screen. A window restored from its icon
     // is one the window manager activates.
     if (main && RunningUnderWine() && GetForegroundWindow() != window && !IsIconic(main)) {
+        // Shown again without activation, a window comes back at its normal
+        // size: a maximised one is maximised again once it is forward.
+        const bool maximised = IsZoomed(main) != FALSE;
         for (int tries = 0; tries < 3; ++tries) {
             const HWND before = GetForegroundWindow();
             // The manager makes the icon in its own time, and Wine's restore
@@ -117,6 +120,7 @@ void Application::ComeForward(HWND window) {
         }
         // No manager answered: Wine's own foreground is what there is.
         if (IsIconic(main)) ShowWindow(main, SW_RESTORE);
+        if (maximised && !IsZoomed(main)) ShowWindow(main, SW_SHOWMAXIMIZED);
         if (GetForegroundWindow() == window || !IsWindowVisible(window) || !IsWindowEnabled(window)) return;
     }
     SetForegroundWindow(window);

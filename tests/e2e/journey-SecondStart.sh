@@ -45,3 +45,17 @@ wait_for "Pelmark restored" 10 eval 'R rect "$MAIN" | grep -q normal'
 wait_for "Pelmark in front" 10 eval 'R foreground | grep -q ^TFrmZuMain'
 wait_for "the X window shown" 10 eval 'xdotool search --onlyvisible --name "^Pelmark$" | grep -qx "$XMAIN"'
 wait_for "Pelmark active on screen" 10 x_active "$XMAIN"
+
+step "maximised, with another program in front, started again: forward and still maximised, and stored so"
+xframe=$(x_frame "$XMAIN")
+read -r fx fy fw _ <<<"$(xwininfo -id "$xframe" | awk '/Absolute upper-left X/ { x = $NF } /Absolute upper-left Y/ { y = $NF } /Width:/ { w = $NF } END { print x, y, w }')"
+xdotool mousemove $((fx + fw / 2)) $((fy + 8)) click --repeat 2 --delay 100 1  # the title bar, as a user maximises
+wait_for "Pelmark maximised" 10 eval 'R rect "$MAIN" | grep -q zoomed'
+other_program_in_front
+timeout 60 wine "$BIN/Pelmark.exe" && code=0 || code=$?
+expect_eq "the second start's exit code" "$code" 0
+wait_for "Pelmark active on screen" 10 x_active "$XMAIN"
+wait_for "Pelmark maximised again" 10 eval 'R rect "$MAIN" | grep -q zoomed'
+key Escape
+wait_for "Pelmark to end" 10 eval '! running'
+expect_eq "the stored window state" "$(reg_value FrmZuMain.WindowState)" "0x2"
