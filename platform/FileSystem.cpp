@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <cctype>
 #include <string>
 
 #include "platform/SystemLibrary.h"
@@ -66,6 +67,14 @@ bool DirectoryExists(const std::string& path) {
 std::string IncludeTrailingBackslash(const std::string& path) {
     if (!path.empty() && path.back() == '\\') return path;
     return path + "\\";
+}
+
+bool IsFullPath(const std::string& path) {
+    auto separator = [](char c) { return c == '\\' || c == '/'; };
+    if (path.size() >= 3 && isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' && separator(path[2])) {
+        return true;
+    }
+    return path.size() >= 3 && separator(path[0]) && separator(path[1]) && !separator(path[2]);
 }
 
 std::string ExtractFilePath(const std::string& path) {

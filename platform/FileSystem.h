@@ -10,6 +10,10 @@ bool FileExists(const std::string& path);       // an existing file, not a folde
 bool DirectoryExists(const std::string& path);  // an existing folder
 
 std::string IncludeTrailingBackslash(const std::string& path);
+// Whether a path names one place wherever the program runs: a drive and
+// its root ("C:\..."), or a share ("\\server\share..."). Not one relative
+// to the current folder or drive ("Profiles\", "\Profiles", "C:Profiles").
+bool IsFullPath(const std::string& path);
 // The folder part of a path, ending with its separator ("" when there is none).
 std::string ExtractFilePath(const std::string& path);
 // The path with its extension (from the last "." of the file name) replaced.

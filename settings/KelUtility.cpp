@@ -42,6 +42,24 @@ T ReadOrDefault(HKEY root, const std::string& key, const std::string& name, T de
     }
 }
 
+// A folder setting is joined onto as it is: one that is not a full path
+// would name a folder below whatever folder the program was started in.
+// It is reported as a value of the wrong type is, and its default serves.
+// A path stored as an expandable string is read with its variables in place.
+std::string ReadFolderSetting(const std::string& key, const char* name, const std::string& def) {
+    std::string value;
+    try {
+        value = ReadRegExpandedValue(HKEY_CURRENT_USER, key, name, def);
+    } catch (const platform::Error&) {
+        platform::Application::Instance().HandleCurrentException();
+        return def;
+    }
+    if (value.empty() || platform::IsFullPath(value)) return value;
+    platform::Application::Instance().ShowException(
+        platform::Format("Invalid path for '%s': \"%s\" is not a full path", name, value.c_str()).c_str());
+    return def;
+}
+
 std::string ProductKey() {
     return SettingsKey.empty() ? "\\Software\\" + std::string(CompanyName) + "\\Pelmark"
                                : SettingsKey;
@@ -95,9 +113,9 @@ void LoadSettings(TSettings& target) {
     LoadDefaultSettings(target);
     const HKEY cu = HKEY_CURRENT_USER;
     const std::string key = ProductKey();
-    target.AgentFolder = ReadOrDefault(cu, key, "AgentFolder", target.AgentFolder);
-    target.DefaultIniPath = ReadOrDefault(cu, key, "DefaultIniPath", target.DefaultIniPath);
-    target.ProfileFolder = ReadOrDefault(cu, key, "ProfileFolder", target.ProfileFolder);
+    target.AgentFolder = ReadFolderSetting(key, "AgentFolder", target.AgentFolder);
+    target.DefaultIniPath = ReadFolderSetting(key, "DefaultIniPath", target.DefaultIniPath);
+    target.ProfileFolder = ReadFolderSetting(key, "ProfileFolder", target.ProfileFolder);
     target.DefaultSMTPServer = ReadOrDefault(cu, key, "DefaultSMTPServer", target.DefaultSMTPServer);
     target.ShowHint = ReadOrDefault(cu, key, "ShowHint", target.ShowHint);
     target.AppHotKey = static_cast<uint16_t>(

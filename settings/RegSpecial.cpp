@@ -99,13 +99,12 @@ void DeleteTree(HKEY parent, const std::string& sub) {
     RegDeleteKeyA(parent, sub.c_str());
 }
 
-}  // namespace
-
-std::string ReadRegValue(HKEY root, const std::string& key, const std::string& name,
-                         const std::string& def) {
+std::string ReadString(HKEY root, const std::string& key, const std::string& name, const std::string& def,
+                       DWORD& type) {
+    type = REG_SZ;
     UniqueKey k = OpenExisting(root, key, KEY_READ);
     if (!k) return def;
-    DWORD type = 0, size = 0;
+    DWORD size = 0;
     if (!QueryValue(k.get(), name, type, size)) return def;
     if (type != REG_SZ && type != REG_EXPAND_SZ) {
         throw Error(Format("Invalid data type for '%s'", name.c_str()));
@@ -126,6 +125,31 @@ std::string ReadRegValue(HKEY root, const std::string& key, const std::string& n
     const auto nul = out.find('\0');
     if (nul != std::string::npos) out.resize(nul);
     return out;
+}
+
+}  // namespace
+
+std::string ReadRegValue(HKEY root, const std::string& key, const std::string& name,
+                         const std::string& def) {
+    DWORD type = 0;
+    return ReadString(root, key, name, def, type);
+}
+
+std::string ReadRegExpandedValue(HKEY root, const std::string& key, const std::string& name,
+                                 const std::string& def) {
+    DWORD type = 0;
+    const std::string stored = ReadString(root, key, name, def, type);
+    if (type != REG_EXPAND_SZ) return stored;
+    std::string expanded(stored.size() + 64, '\0');
+    for (;;) {
+        const DWORD need = ExpandEnvironmentStringsA(stored.c_str(), expanded.data(), static_cast<DWORD>(expanded.size()));
+        if (need == 0) return stored;
+        if (need <= expanded.size()) {
+            expanded.resize(need - 1);
+            return expanded;
+        }
+        expanded.assign(need, '\0');
+    }
 }
 
 std::string ReadRegValue(HKEY root, const std::string& key, const std::string& name,

@@ -21,6 +21,10 @@ std::string ReadRegValue(HKEY root, const std::string& key, const std::string& n
                          const std::string& def);
 std::string ReadRegValue(HKEY root, const std::string& key, const std::string& name,
                          const char* def);
+// The same, with the variables of an expandable string (REG_EXPAND_SZ)
+// replaced by their values, as Windows programs read a path stored so.
+std::string ReadRegExpandedValue(HKEY root, const std::string& key, const std::string& name,
+                                 const std::string& def);
 bool ReadRegValue(HKEY root, const std::string& key, const std::string& name, bool def);
 int32_t ReadRegValue(HKEY root, const std::string& key, const std::string& name, int32_t def);
 

@@ -157,9 +157,19 @@ TEST(KelUtility, AValueOfTheWrongTypeIsReportedThenReadAsAbsentAndTheNextSaveMen
     WriteRegValue(CU, SettingsKey, "ColorLaunchStay", int32_t(0x123456));  // right: still read
     WriteRegValue(CU, SharedKey, "SplashEnabled", std::string("0"));       // other programs write it too
     WriteRegValue(CU, CompanyKey(), "SplashEnabled", false);
+    // Folders written by hand: an expandable string is expanded; a path that
+    // is not a full one is reported like a wrong type, and the default serves.
+    SetEnvironmentVariableA("PELMARK_PLACE", "C:\\Users\\me");
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyExA(CU, SettingsKey.substr(1).c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr), 0);
+    const char expandable[] = "%PELMARK_PLACE%\\Profiles\\";
+    RegSetValueExA(key, "ProfileFolder", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(expandable), sizeof expandable);
+    RegCloseKey(key);
+    WriteRegValue(CU, SettingsKey, "AgentFolder", std::string("Agent\\"));
+    WriteRegValue(CU, SettingsKey, "DefaultIniPath", std::string("\\Agent\\Agent.ini"));
     std::vector<std::string> reported;
     UiDriver d;
-    for (int k = 0; k < 4; ++k) {
+    for (int k = 0; k < 6; ++k) {
         d.Then([&](DriverWindow& w) {
             reported.push_back(platform::WindowText(GetDlgItem(w.Handle(), 0xFFFF)));  // the box's text
             w.Press("OK");
@@ -168,10 +178,19 @@ TEST(KelUtility, AValueOfTheWrongTypeIsReportedThenReadAsAbsentAndTheNextSaveMen
     TSettings s;
     s.ShowHint = false;
     d.Run([&] { LoadSettings(s); });
-    EXPECT_EQ(reported, (std::vector<std::string>{"Invalid data type for 'DefaultSMTPServer'",
+    SetEnvironmentVariableA("PELMARK_PLACE", nullptr);
+    EXPECT_EQ(reported, (std::vector<std::string>{"Invalid path for 'AgentFolder': \"Agent\\\" is not a full path",
+                                                  "Invalid path for 'DefaultIniPath': \"\\Agent\\Agent.ini\" is not "
+                                                  "a full path",
+                                                  "Invalid data type for 'DefaultSMTPServer'",
                                                   "Invalid data type for 'ShowHint'",
                                                   "Invalid data type for 'AppHotKey'",
                                                   "Invalid data type for 'SplashEnabled'"}));
+    TSettings defaults;
+    LoadDefaultSettings(defaults);
+    EXPECT_EQ(s.ProfileFolder, "C:\\Users\\me\\Profiles\\");
+    EXPECT_EQ(s.AgentFolder, defaults.AgentFolder);
+    EXPECT_EQ(s.DefaultIniPath, defaults.DefaultIniPath);
     EXPECT_TRUE(s.ShowHint);
     EXPECT_EQ(s.AppHotKey, 0);
     EXPECT_EQ(s.DefaultSMTPServer, "");
