@@ -1,11 +1,14 @@
 #include "settings/KelUtility.h"
 
+#include <optional>
+
 #include "about/xDialogs.h"
 #include "platform/Application.h"
 #include "platform/Dpi.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
 #include "platform/Form.h"
+#include "platform/Handles.h"
 #include "platform/Layout.h"
 #include "platform/Centring.h"
 #include "settings/RegSpecial.h"
@@ -45,19 +48,22 @@ T ReadOrDefault(HKEY root, const std::string& key, const std::string& name, T de
 // A folder setting is joined onto as it is: one that is not a full path
 // would name a folder below whatever folder the program was started in.
 // It is reported as a value of the wrong type is, and its default serves.
-// A path stored as an expandable string is read with its variables in place.
-std::string ReadFolderSetting(const std::string& key, const char* name, const std::string& def) {
+// A path stored as an expandable string is read with its variables in
+// place. Nothing when the value is absent, or is reported.
+std::optional<std::string> ReadFolderSetting(const std::string& key, const char* name) {
+    const std::string absent(1, '\0');  // no text read from the registry holds a null
     std::string value;
     try {
-        value = ReadRegExpandedValue(HKEY_CURRENT_USER, key, name, def);
+        value = ReadRegExpandedValue(HKEY_CURRENT_USER, key, name, absent);
     } catch (const platform::Error&) {
         platform::Application::Instance().HandleCurrentException();
-        return def;
+        return std::nullopt;
     }
+    if (value == absent) return std::nullopt;
     if (value.empty() || platform::IsFullPath(value)) return value;
     platform::Application::Instance().ShowException(
         platform::Format("Invalid path for '%s': \"%s\" is not a full path", name, value.c_str()).c_str());
-    return def;
+    return std::nullopt;
 }
 
 std::string ProductKey() {
@@ -68,7 +74,7 @@ std::string ProductKey() {
 
 std::string CompanyKey() { return "\\Software\\" + std::string(CompanyName); }
 
-void DeriveAgentFolders(const std::string& programFilesDir, TSettings& target) {
+void DeriveAgentFolders(const std::string& programFilesDir, TSettings& target, bool withProfileFolder) {
     target.AgentFolder.clear();
     target.DefaultIniPath.clear();
     target.ProfileFolder.clear();
@@ -81,25 +87,50 @@ void DeriveAgentFolders(const std::string& programFilesDir, TSettings& target) {
     const std::string ini = platform::ChangeFileExt(candidate, ".ini");
     if (platform::FileExists(ini)) target.DefaultIniPath = ini;
     target.AgentFolder = platform::ExtractFilePath(candidate);
-    const bool writable = platform::FolderIsWritable(target.AgentFolder);
-    target.ProfileFolder =
-        DefaultProfileFolder(target.AgentFolder, writable, writable ? std::string() : platform::LocalAppDataFolder());
+    if (withProfileFolder) target.ProfileFolder = DefaultProfileFolderFor(target.AgentFolder);
 }
 
-std::string DefaultProfileFolder(const std::string& agentFolder, bool agentFolderWritable,
-                                 const std::string& localAppData) {
+bool FolderHoldsProfile(const std::string& folder) {
+    WIN32_FIND_DATAA fd;
+    platform::UniqueFind find(FindFirstFileA((platform::IncludeTrailingBackslash(folder) + "*").c_str(), &fd));
+    if (!find) return false;
+    do {
+        const std::string name = fd.cFileName;
+        if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name != "." && name != ".." &&
+            platform::FileExists(platform::IncludeTrailingBackslash(folder) + name + "\\Agent.ini")) {
+            return true;
+        }
+    } while (FindNextFileA(find.get(), &fd));
+    return false;
+}
+
+std::string DefaultProfileFolderFor(const std::string& agentFolder) {
+    if (agentFolder.empty()) return {};
+    // Agent's folder is only read where it settles the question: the write
+    // test (which makes and removes a folder there) runs last.
+    const bool holdsProfile = FolderHoldsProfile(agentFolder);
+    const bool writable = !holdsProfile && platform::FolderIsWritable(agentFolder);
+    return DefaultProfileFolder(agentFolder, holdsProfile, writable,
+                                holdsProfile || writable ? std::string() : platform::LocalAppDataFolder());
+}
+
+std::string DefaultProfileFolder(const std::string& agentFolder, bool agentFolderHoldsProfile,
+                                 bool agentFolderWritable, const std::string& localAppData) {
     // Agent lives under Program Files, which a standard user (or an
     // administrator without elevation) cannot write to; and the program's
     // manifest turns off the system's quiet redirection of such writes.
-    if (agentFolderWritable || localAppData.empty()) return agentFolder;
+    // Profiles already there (made by an administrator, or an older
+    // version) keep it the default all the same: they must not vanish.
+    if (agentFolderHoldsProfile || agentFolderWritable || localAppData.empty()) return agentFolder;
     return platform::IncludeTrailingBackslash(localAppData) + "Pelmark\\Profiles\\";
 }
 
-void LoadDefaultSettings(TSettings& target) {
+namespace {
+void LoadDefaults(TSettings& target, bool withProfileFolder) {
     target = TSettings{};
     const std::string programFiles =
         ReadOrDefault(HKEY_LOCAL_MACHINE, WindowsKey, "ProgramFilesDir", std::string());
-    DeriveAgentFolders(programFiles, target);
+    DeriveAgentFolders(programFiles, target, withProfileFolder);
     target.ShowHint = true;
     target.AppHotKey = 0;
     target.ColorLaunchStay = kDefaultColorLaunchStay;
@@ -108,14 +139,20 @@ void LoadDefaultSettings(TSettings& target) {
     target.SplashEnabledComp = true;
     target.SplashEnabledAll = true;
 }
+}  // namespace
+
+void LoadDefaultSettings(TSettings& target) { LoadDefaults(target, true); }
 
 void LoadSettings(TSettings& target) {
-    LoadDefaultSettings(target);
+    // The default profile folder is worked out only where none is stored.
+    LoadDefaults(target, false);
     const HKEY cu = HKEY_CURRENT_USER;
     const std::string key = ProductKey();
-    target.AgentFolder = ReadFolderSetting(key, "AgentFolder", target.AgentFolder);
-    target.DefaultIniPath = ReadFolderSetting(key, "DefaultIniPath", target.DefaultIniPath);
-    target.ProfileFolder = ReadFolderSetting(key, "ProfileFolder", target.ProfileFolder);
+    const std::string derivedAgentFolder = target.AgentFolder;
+    target.AgentFolder = ReadFolderSetting(key, "AgentFolder").value_or(target.AgentFolder);
+    target.DefaultIniPath = ReadFolderSetting(key, "DefaultIniPath").value_or(target.DefaultIniPath);
+    const auto profileFolder = ReadFolderSetting(key, "ProfileFolder");
+    target.ProfileFolder = profileFolder ? *profileFolder : DefaultProfileFolderFor(derivedAgentFolder);
     target.DefaultSMTPServer = ReadOrDefault(cu, key, "DefaultSMTPServer", target.DefaultSMTPServer);
     target.ShowHint = ReadOrDefault(cu, key, "ShowHint", target.ShowHint);
     target.AppHotKey = static_cast<uint16_t>(

@@ -46,13 +46,20 @@ extern const char* const SharedKey;  // "\Software"
 extern const char* const WindowsKey; // under HKEY_LOCAL_MACHINE
 
 // Fills in what follows from Agent installed as "Agent\Agent.exe" under
-// `programFilesDir` (empty: nothing is found).
-void DeriveAgentFolders(const std::string& programFilesDir, TSettings& target);
-// The default profile folder: Agent's own folder where this user can write
-// in it; otherwise "Pelmark\Profiles\" in the user's local application
-// data (made when the first profile is), unless that is unknown too.
-std::string DefaultProfileFolder(const std::string& agentFolder, bool agentFolderWritable,
-                                 const std::string& localAppData);
+// `programFilesDir` (empty: nothing is found); the profile folder too,
+// unless told not to (it is then left empty).
+void DeriveAgentFolders(const std::string& programFilesDir, TSettings& target, bool withProfileFolder = true);
+// The default profile folder: Agent's own folder where it already holds a
+// profile or this user can write in it; otherwise "Pelmark\Profiles\" in
+// the user's local application data (made when the first profile is),
+// unless that is unknown too.
+std::string DefaultProfileFolder(const std::string& agentFolder, bool agentFolderHoldsProfile,
+                                 bool agentFolderWritable, const std::string& localAppData);
+// The same for Agent's folder on this disk: found out by reading it, and
+// only where that does not settle it, by the write test.
+std::string DefaultProfileFolderFor(const std::string& agentFolder);
+// Whether a folder has a sub-folder that holds an Agent.ini (a profile).
+bool FolderHoldsProfile(const std::string& folder);
 
 void LoadDefaultSettings(TSettings& target);
 void LoadSettings(TSettings& target);

@@ -91,16 +91,50 @@ TEST(KelUtility, DefaultsFollowWhereAgentIsInstalled) {
     EXPECT_EQ(s.AgentFolder, "");
     // Where this user cannot write beside Agent (Program Files, for a
     // standard user), profiles go to a folder of the user's own.
+    // Profiles already beside Agent keep its folder the default all the same.
     const std::string agent = "C:\\Program Files (x86)\\Agent\\", local = "C:\\Users\\u\\AppData\\Local";
-    EXPECT_EQ(DefaultProfileFolder(agent, true, local), agent);
-    EXPECT_EQ(DefaultProfileFolder(agent, false, local), local + "\\Pelmark\\Profiles\\");
-    EXPECT_EQ(DefaultProfileFolder(agent, false, local + "\\"), local + "\\Pelmark\\Profiles\\");
-    EXPECT_EQ(DefaultProfileFolder(agent, false, ""), agent);
+    EXPECT_EQ(DefaultProfileFolder(agent, false, true, local), agent);
+    EXPECT_EQ(DefaultProfileFolder(agent, true, false, local), agent);
+    EXPECT_EQ(DefaultProfileFolder(agent, false, false, local), local + "\\Pelmark\\Profiles\\");
+    EXPECT_EQ(DefaultProfileFolder(agent, false, false, local + "\\"), local + "\\Pelmark\\Profiles\\");
+    EXPECT_EQ(DefaultProfileFolder(agent, false, false, ""), agent);
     ProgramFiles pf(true, true);
     EXPECT_TRUE(platform::FolderIsWritable(pf.dir.Path() + "Agent"));
     EXPECT_EQ(profiles::ListFolderEntries(pf.dir.Path() + "Agent").size(), 4u);  // ".", "..", the two files: no probe left
     EXPECT_FALSE(platform::FolderIsWritable(pf.dir.Path() + "Agent\\Agent.exe"));
     EXPECT_FALSE(platform::FolderIsWritable(pf.dir.Path() + "none"));
+}
+
+TEST(KelUtility, AgentsFolderIsOnlyReadWhereItSettlesTheDefault) {
+    RegistrySandbox sandbox;
+    ProgramFiles pf(true, true);
+    sandbox.SetProgramFilesDir(pf.dir.Path());
+    const std::string agent = pf.dir.Path() + "Agent";
+    auto written = [&] {
+        WIN32_FIND_DATAA fd;
+        FindClose(FindFirstFileA(agent.c_str(), &fd));
+        return (static_cast<uint64_t>(fd.ftLastWriteTime.dwHighDateTime) << 32) | fd.ftLastWriteTime.dwLowDateTime;
+    };
+    const uint64_t before = written();
+    // Every folder stored: taken as it is, however often started.
+    WriteRegValue(CU, SettingsKey, "AgentFolder", agent + "\\");
+    WriteRegValue(CU, SettingsKey, "DefaultIniPath", agent + "\\Agent.ini");
+    WriteRegValue(CU, SettingsKey, "ProfileFolder", pf.dir.Path());
+    for (int i = 0; i < 3; ++i) {
+        TSettings s;
+        LoadSettings(s);
+    }
+    EXPECT_EQ(written(), before);
+    EXPECT_EQ(profiles::ListFolderEntries(agent).size(), 4u);  // ".", "..", Agent.exe, Agent.ini
+    // None stored, but a profile already beside Agent: that settles it.
+    settings::ClearSettingsKeys();
+    pf.dir.MakeFolder("Agent\\Old News");
+    pf.dir.MakeFile("Agent\\Old News\\Agent.ini", "[View]\r\nTitle=Old\r\n");
+    const uint64_t withProfile = written();
+    TSettings s;
+    LoadSettings(s);
+    EXPECT_EQ(s.ProfileFolder, agent + "\\");
+    EXPECT_EQ(written(), withProfile);
 }
 
 TEST(KelUtility, FreshInstallationLoadsDerivedDefaults) {
