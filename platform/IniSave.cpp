@@ -82,6 +82,11 @@ void IniSave::Start() {
     if (FileExists(path_)) {
         const std::string final = FromFinalPath(FinalPath(path_));
         if (!final.empty()) target_ = final;
+        // A file the user made read-only stays as it is: the replace would
+        // go round the attribute.
+        if (GetFileAttributesA(target_.c_str()) & FILE_ATTRIBUTE_READONLY) {
+            throw Error("The file is read-only.", ERROR_FILE_READ_ONLY);
+        }
     }
     const std::string& from = Source();
     UniqueFile in(CreateFileA(from.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -129,7 +134,7 @@ void IniSave::Commit() {
     try {
         Start();
     } catch (const Error& e) {
-        Fail(e.SystemCode());
+        Fail(e.SystemCode(), e.what());
     }
     const Snapshot before = Take(IniFile(Source()));
     {

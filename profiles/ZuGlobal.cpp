@@ -75,16 +75,28 @@ DWORD ForceDirectories(const std::string& path) {
     return error ? error : own;
 }
 
-// A failure the user can mend in Setup: one line after the message says how.
-std::string WithAccessHint(const std::string& message, DWORD systemCode) {
-    return systemCode == ERROR_ACCESS_DENIED ? message + "\r" + kNotWritableHint : message;
+// A failure the user can mend in Setup, a folder this user may not write
+// in: one line after the message says how. (Access may be denied for a
+// file alone, which another profile folder would not mend.)
+std::string WithAccessHint(const std::string& message, DWORD systemCode, const std::string& folder) {
+    const bool folderRefused = systemCode == ERROR_ACCESS_DENIED && !platform::FolderIsWritable(folder);
+    return folderRefused ? message + "\r" + kNotWritableHint : message;
 }
 
 // An Add that failed says why in one more line: the disk is full, the
 // drive is missing, the path is too long.
-std::string WithReason(const std::string& message, DWORD systemCode) {
+std::string WithReason(const std::string& message, DWORD systemCode, const std::string& folder) {
     const std::string why = systemCode ? platform::SystemErrorText(systemCode) : std::string();
-    return WithAccessHint(why.empty() ? message : message + "\r" + why, systemCode);
+    return WithAccessHint(why.empty() ? message : message + "\r" + why, systemCode, folder);
+}
+
+// The folder the profile folder `folder` is made in: the nearest that exists.
+std::string ExistingParent(std::string folder) {
+    while (!folder.empty() && !platform::DirectoryExists(folder)) {
+        while (!folder.empty() && (folder.back() == '\\' || folder.back() == '/')) folder.pop_back();
+        folder = platform::ExtractFilePath(folder);
+    }
+    return folder;
 }
 
 }  // namespace
@@ -100,7 +112,8 @@ bool CreateProfileFolder(const std::string& name, platform::IniSave& save) {
     }
     const DWORD made = ForceDirectories(folder);
     if (!platform::DirectoryExists(folder)) {
-        ShowError(WithReason(Format("Could not create the profile \"%s\" !", about::Literal(name).c_str()), made));
+        ShowError(WithReason(Format("Could not create the profile \"%s\" !", about::Literal(name).c_str()), made,
+                             ExistingParent(folder)));
         return false;
     }
     // The template's bytes go into the save's copy, which takes the name
@@ -110,7 +123,7 @@ bool CreateProfileFolder(const std::string& name, platform::IniSave& save) {
         save.Start();
     } catch (const platform::Error& e) {
         ShowError(WithReason(Format("Could not copy default profile to \"%s\" !", about::Literal(name).c_str()),
-                             e.SystemCode()));
+                             e.SystemCode(), folder));
         return false;
     }
     return true;
@@ -128,7 +141,8 @@ void WriteProfileIni(platform::IniSave& save, const std::string& title, const st
     try {
         save.Commit();
     } catch (const platform::Error& e) {
-        throw platform::Error(WithAccessHint(e.what(), e.SystemCode()), e.SystemCode());
+        throw platform::Error(WithAccessHint(e.what(), e.SystemCode(), platform::ExtractFilePath(save.Path())),
+                              e.SystemCode());
     }
 }
 

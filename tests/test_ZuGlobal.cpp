@@ -223,6 +223,12 @@ TEST(WriteProfileIni, ASaveIsAllOrNothing) {
         EXPECT_EQ(Slurp(file), text) << how;
         EXPECT_FALSE(platform::FileExists(copy)) << how;
     }
+    // An Agent.ini the user made read-only is reported so, and kept.
+    SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(testing_support::ErrorOf([] { WriteProfileIni("P", "new", "n", "m", true); }),
+              "Unable to write to " + file + "\rThe file is read-only.");
+    SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(Slurp(file), text);
     // A copy a crash left behind is never listed, and the next save
     // replaces it.
     s.dir.MakeFile("Profiles\\P\\Agent.ini.pelmark-saving", "[View]\r\nTitle=half");

@@ -2,8 +2,10 @@
 # started by a standard user who cannot write to Program Files. Agent is in
 # the 32-bit Program Files folder, made read-only; the user has a 64-bit
 # prefix of their own and no settings. The first Add goes to the user's own
-# profile folder without a word; Launch and Delete work there; the settings
-# land in the user's registry, unredirected.
+# profile folder without a word, though the template is read-only; Launch
+# and Delete work there; the settings land in the user's registry,
+# unredirected. A profile already beside Agent keeps Agent's folder the
+# default.
 source "$(dirname "$0")/lib.sh"
 command -v setpriv >/dev/null || fail "setpriv (util-linux) is needed to run as another user"
 [ -x /usr/lib/wine/wine64 ] || fail "Debian's 64-bit Wine (wine64) is not installed"
@@ -39,6 +41,7 @@ agent="$home/prefix/drive_c/Program Files (x86)/Agent"
 [ -d "$home/prefix/drive_c/Program Files (x86)" ] || fail "the prefix is not a 64-bit one"
 as_user mkdir "$agent"
 as_user cp "$home/agent/Agent.exe" "$home/agent/Agent.ini" "$agent/"
+as_user chmod 444 "$agent/Agent.ini"  # a read-only template
 as_user chmod 555 "$agent"
 as_user touch "$agent/probe" 2>/dev/null && fail "the user can write in Agent's folder"
 local_app=$(as_user wine cmd /c echo %LOCALAPPDATA% 2>/dev/null | tr -d '\r')
@@ -58,7 +61,7 @@ activate "$(xwindow '^Pelmark - Setup$')"
 key Escape
 wait_for "the setup to close" 10 gone TFrmZuSetup
 
-step "the first Add makes the profile in the user's folder, and shows no error"
+step "the first Add makes the profile in the user's folder from the read-only template, and shows no error"
 activate "$XMAIN"
 key alt+plus
 window_of TFrmZuEditProfile >/dev/null
@@ -71,6 +74,7 @@ wait_for "the editor to close" 15 gone TFrmZuEditProfile
 [ "$(R count TMessageForm)" = 0 ] || fail "an error was shown: $(message_text "$(R window TMessageForm)")"
 [ -f "$unix_profiles/First/Agent.ini" ] || fail "no profile in $unix_profiles"
 grep -q '^NewsServer=news.first' "$unix_profiles/First/Agent.ini" || fail "the profile's news server was not written"
+as_user test -w "$unix_profiles/First/Agent.ini" || fail "the new profile's Agent.ini is read-only"
 wait_for "the new row" 10 eval 'test "$(selected_name)" = First'
 
 step "Launch starts the stand-in Agent in the profile's folder"
@@ -96,7 +100,8 @@ key alt+y
 wait_for "the folder to go" 15 eval 'test ! -e "$unix_profiles/First"'
 [ -f "$home/data/Trash/files/First/Agent.ini" ] || fail "the profile is not in the recycle bin"
 
-step "a profile folder the user may not write to: the failure says where to choose another"
+step "a profile folder the user may not write to: the failure says why and where to choose another"
+access_denied="Access denied."  # the system's own words for the reason (the reader's lines lose the line breaks)
 activate "$XMAIN"
 key Escape
 wait_for "Pelmark to close" 15 eval '! running'
@@ -112,8 +117,27 @@ key Return
 ERROR=$(window_of TMessageForm Error)
 # (The reader's lines lose the message's line break.)
 expect_eq "the message" "$(message_text "$ERROR")" \
-    'Could not create the profile "Second" !You may not write in this folder: choose another "Profile folder" in Setup.'
+    "Could not create the profile \"Second\" !${access_denied}You may not write in this folder: choose another \"Profile folder\" in Setup."
 
 key Return
 wait_for "the message to close" 10 gone TMessageForm
 [ ! -e "$agent/Second" ] || fail "a folder was made in Agent's folder"
+key alt+c
+wait_for "the editor to close" 10 gone TFrmZuEditProfile
+activate "$XMAIN"
+key Escape
+wait_for "Pelmark to close" 15 eval '! running'
+
+step "no settings, and a profile an administrator made beside Agent: it is listed, and launches"
+as_user wine reg delete 'HKCU\Software\Brennvik' /f >/dev/null 2>&1
+chmod 755 "$agent"  # as the administrator
+mkdir "$agent/Old News"
+sed 's/^Title=.*/Title=Made by the administrator/' "$home/agent/Agent.ini" >"$agent/Old News/Agent.ini"
+chmod 555 "$agent"
+PELMARK_EXE="$home/Pelmark.exe" start_pelmark
+wait_for "the old profile listed" 10 eval 'grid_rows | grep -q "	Old News	Made by the administrator	"'
+expect_eq "rows" "$(grid_rows | wc -l)" 1
+key Return
+wait_for "the stand-in Agent's log to name it" 15 eval 'tr -d "\r" <"$home/agent.log" | tail -1 | grep -q "Old News"'
+R close AgentStandIn >/dev/null
+[ -e "$agent/Old News/Agent.ini" ] || fail "the old profile went"
