@@ -13,9 +13,20 @@
 
 namespace platform {
 
+// Loads a library of the system folder, from there and nowhere else (never
+// a file of that name beside the program). The loader's flag
+// LOAD_LIBRARY_SEARCH_SYSTEM32 says so, but Windows 7 and Vista take it only
+// with the update that brought AddDllDirectory (KB2533623); without that
+// update the library is named by its full path in the system folder.
+HMODULE LoadSystemLibrary(const char* library);
+// The same, told whether the loader takes the search flags.
+HMODULE LoadSystemLibrary(const char* library, bool loaderTakesSearchFlags);
+// The loader's call: the system's LoadLibraryExA (a test may record the call instead).
+extern HMODULE(WINAPI* LoadLibraryCall)(LPCSTR, HANDLE, DWORD);
+
 template <class F>
 F SystemFunction(const char* library, const char* name) {
-    HMODULE module = LoadLibraryExA(library, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    HMODULE module = LoadSystemLibrary(library);
     FARPROC p = module ? GetProcAddress(module, name) : nullptr;
     if (!p) throw Error(std::string("The system has no ") + name + " in " + library);
     return reinterpret_cast<F>(reinterpret_cast<void*>(p));

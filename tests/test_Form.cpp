@@ -5,9 +5,13 @@
 #include <commctrl.h>
 
 #include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/Application.h"
 #include "platform/Form.h"
+#include "platform/SystemLibrary.h"
 #include "support/Helpers.h"
 #include "support/UiDriver.h"
 
@@ -253,4 +257,28 @@ TEST(Application, TerminateEndsAModalLoopAndTheMainLoop) {
     app.ResetTerminated();
     MSG msg;
     EXPECT_FALSE(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE));
+}
+
+namespace {
+std::vector<std::pair<std::string, DWORD>> loaderCalls;
+HMODULE WINAPI RecordLoad(LPCSTR name, HANDLE file, DWORD flags) {
+    loaderCalls.emplace_back(name, flags);
+    return LoadLibraryExA(name, file, flags);
+}
+}  // namespace
+
+TEST(SystemLibrary, OnlyFromTheSystemFolderWithOrWithoutTheLoadersSearchFlags) {
+    loaderCalls.clear();
+    const auto saved = platform::LoadLibraryCall;
+    platform::LoadLibraryCall = &RecordLoad;
+    const HMODULE flagged = platform::LoadSystemLibrary("shell32.dll", true);
+    // Windows 7 and Vista without the loader's update: the full path.
+    const HMODULE named = platform::LoadSystemLibrary("shell32.dll", false);
+    platform::LoadLibraryCall = saved;
+    char system[MAX_PATH] = {};
+    GetSystemDirectoryA(system, MAX_PATH);
+    EXPECT_EQ(loaderCalls, (std::vector<std::pair<std::string, DWORD>>{
+                               {"shell32.dll", LOAD_LIBRARY_SEARCH_SYSTEM32}, {std::string(system) + "\\shell32.dll", 0}}));
+    EXPECT_NE(named, nullptr);
+    EXPECT_EQ(named, flagged);
 }
