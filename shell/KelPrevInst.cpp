@@ -11,6 +11,25 @@ UINT MsgAppGetID() { return RegisterWindowMessageA("wm_KelAppGetID"); }
 UINT MsgAppRestore() { return RegisterWindowMessageA("wm_KelAppRestore"); }
 UINT MsgAppPrevInstParm() { return RegisterWindowMessageA("wm_KelAppPrevInstParm"); }
 
+namespace {
+template <class F>
+F User32Function(const char* name) {
+    return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), name)));
+}
+}  // namespace
+
+MessageFilterCalls MessageFilter{
+    User32Function<decltype(MessageFilterCalls::perWindow)>("ChangeWindowMessageFilterEx"),
+    User32Function<decltype(MessageFilterCalls::perProcess)>("ChangeWindowMessageFilter"),
+};
+
+void LetProtocolMessagesThrough(HWND main) {
+    for (UINT msg : {MsgAppGetID(), MsgAppRestore(), MsgAppPrevInstParm()}) {
+        if (MessageFilter.perWindow) MessageFilter.perWindow(main, msg, MSGFLT_ALLOW, nullptr);
+        else if (MessageFilter.perProcess) MessageFilter.perProcess(msg, MSGFLT_ADD);
+    }
+}
+
 void ValidateSeparator(const std::string& separator) {
     if (separator.empty()) throw platform::Error("Command line seperater is empty!");
     for (unsigned char c : separator) {

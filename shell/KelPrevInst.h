@@ -21,6 +21,19 @@ UINT MsgAppGetID();
 UINT MsgAppRestore();
 UINT MsgAppPrevInstParm();
 
+// A copy started "as administrator" would not hear a normal second start:
+// the system drops messages above WM_USER that come from a lower integrity
+// level. The main window lets the protocol's three messages through, per
+// window where the system can (Windows 7 on), per process on Vista.
+void LetProtocolMessagesThrough(HWND main);
+// The system's two filters, looked up in user32 at run time (null where the
+// system has none); a test may record the calls instead.
+struct MessageFilterCalls {
+    BOOL(WINAPI* perWindow)(HWND, UINT, DWORD, PCHANGEFILTERSTRUCT);  // ChangeWindowMessageFilterEx
+    BOOL(WINAPI* perProcess)(UINT, DWORD);                           // ChangeWindowMessageFilter
+};
+extern MessageFilterCalls MessageFilter;
+
 // Raises an error for an empty separator or one with a character above 32.
 void ValidateSeparator(const std::string& separator);
 

@@ -199,6 +199,7 @@ void TFrmZuMain::OnCreate() {
         // could not restore it. (The frame's buttons are the manager's.)
         SetWindowLongA(Handle(), GWL_STYLE, GetWindowLongA(Handle(), GWL_STYLE) | WS_MINIMIZEBOX);
     }
+    shell::LetProtocolMessagesThrough(Handle());
     HMENU sys = GetSystemMenu(Handle(), FALSE);
     AppendMenuA(sys, MF_STRING, kCmdAbout, "&About ...\tShift+F1");
     AppendMenuA(sys, MF_STRING, kCmdToggleHints, "&Toggle hints\tCtrl+F1");

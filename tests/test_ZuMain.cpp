@@ -89,9 +89,34 @@ struct MainSession {
 
 }  // namespace
 
+namespace {
+// The message filter's calls, as made.
+std::vector<std::pair<HWND, UINT>> allowed;
+BOOL WINAPI AllowForWindow(HWND w, UINT msg, DWORD action, PCHANGEFILTERSTRUCT) {
+    if (action == MSGFLT_ALLOW) allowed.emplace_back(w, msg);
+    return TRUE;
+}
+BOOL WINAPI AllowForProcess(UINT msg, DWORD action) {
+    if (action == MSGFLT_ADD) allowed.emplace_back(nullptr, msg);
+    return TRUE;
+}
+}  // namespace
+
 TEST(ZuMain, AnswersTheProtocolAndCarriesItsCaption) {
+    // An elevated copy lets a normal second start's three messages through.
+    const shell::MessageFilterCalls system = shell::MessageFilter;
+    shell::MessageFilter = {&AllowForWindow, &AllowForProcess};
+    allowed.clear();
     MainSession s;
     HWND h = s.main.Handle();
+    const UINT protocol[] = {shell::MsgAppGetID(), shell::MsgAppRestore(), shell::MsgAppPrevInstParm()};
+    EXPECT_EQ(allowed, (std::vector<std::pair<HWND, UINT>>{{h, protocol[0]}, {h, protocol[1]}, {h, protocol[2]}}));
+    shell::MessageFilter.perWindow = nullptr;  // Vista: for the whole process
+    allowed.clear();
+    shell::LetProtocolMessagesThrough(h);
+    shell::MessageFilter = system;
+    EXPECT_EQ(allowed, (std::vector<std::pair<HWND, UINT>>{{nullptr, protocol[0]}, {nullptr, protocol[1]},
+                                                            {nullptr, protocol[2]}}));
     char cls[64] = {};
     GetClassNameA(h, cls, sizeof cls);
     EXPECT_STREQ(cls, "TFrmZuMain");
