@@ -136,7 +136,8 @@ int Show(const std::string& text, MsgKind kind, MsgButtons buttons, bool glyph) 
     // in the middle of that screen.
     HWND owner = platform::Application::Instance().MessageOwner();
     const int dpi = platform::WindowDpi(owner);
-    const RECT screen = platform::MonitorBounds(owner);
+    // Its work area: clear of the taskbar.
+    const RECT screen = platform::MonitorOf(owner).rcWork;
     const int screenW = screen.right - screen.left, screenH = screen.bottom - screen.top;
     platform::UniqueFont font = MakeFont(glyph, dpi);
     platform::UniqueMemoryDC memory(CreateCompatibleDC(nullptr));
@@ -197,7 +198,8 @@ int Show(const std::string& text, MsgKind kind, MsgButtons buttons, bool glyph) 
         lay.client, WS_POPUP | WS_CAPTION | WS_SYSMENU, WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, dpi);
     const int ow = outer.width, oh = outer.height;
     FormDef def{.windowClass = glyph ? "TxMessageForm" : "TMessageForm", .name = "MessageForm", .caption = title,
-                .place = {screen.left + (screenW - ow) / 2, screen.top + (screenH - oh) / 2, ow, oh},
+                .place = {screen.left + std::max(0, (screenW - ow) / 2), screen.top + std::max(0, (screenH - oh) / 2),
+                          ow, oh},
                 .sizeable = false, .helpButton = false, .keyPreview = true, .measuredAtDpi = dpi};
     if (m.hasIcon) def.controls.push_back({.name = kImage, .kind = ControlKind::Icon, .place = lay.icon});
     // An "&" marks the letter after it (a caption quoted in the text); the

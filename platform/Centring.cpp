@@ -21,6 +21,17 @@ POINT CenterPosition(Size size, const RECT* reference, const RECT& monitor) {
     return p;
 }
 
+POINT DialogPosition(Size size, const RECT* reference, const MONITORINFO& monitor) {
+    return CenterPosition(size, reference, monitor.rcWork);
+}
+
+POINT BrowserPosition(const RECT& owner, Size size, const MONITORINFO& monitor) {
+    const RECT at{owner.left + ((owner.right - owner.left) - size.width) / 2, owner.top + (owner.bottom - owner.top) / 4,
+                  0, 0};
+    const RECT kept = MoveOntoWorkArea({at.left, at.top, at.left + size.width, at.top + size.height}, monitor.rcWork);
+    return POINT{kept.left, kept.top};
+}
+
 void CenterForm(Form* form) {
     try {
         if (!form || !form->Handle()) return;
@@ -44,8 +55,7 @@ void CenterForm(Form* form) {
         const bool haveRef = reference && GetWindowRect(reference, &ref);
         // Kept on the screen that holds the reference window (the primary
         // one without a reference), wherever that screen stands.
-        const RECT screen = MonitorBounds(haveRef ? reference : nullptr);
-        const POINT p = CenterPosition(size, haveRef ? &ref : nullptr, screen);
+        const POINT p = DialogPosition(size, haveRef ? &ref : nullptr, MonitorOf(haveRef ? reference : nullptr));
         SetWindowPos(h, nullptr, p.x, p.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     } catch (...) {
         // Placement is a courtesy; the dialog opens wherever it got to.

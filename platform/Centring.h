@@ -15,6 +15,13 @@ class Form;
 // on `monitor` without a reference.
 POINT CenterPosition(Size size, const RECT* reference, const RECT& monitor);
 
+// Where a dialog goes on a screen: centred over `reference` (or on the
+// screen without one) and kept within its work area, clear of the taskbar.
+POINT DialogPosition(Size size, const RECT* reference, const MONITORINFO& monitor);
+// Where the folder browser goes: centred across its owner, a quarter of the
+// owner's height below its top, kept within the screen's work area.
+POINT BrowserPosition(const RECT& owner, Size size, const MONITORINFO& monitor);
+
 // Centres a dialog over the window it belongs to, kept on that screen.
 void CenterForm(Form* form);
 

@@ -35,9 +35,10 @@ Size ScaleForDpi(Size s, int dpi);
 // A font of `points` at `dpi`.
 UniqueFont PointFont(const char* face, int points, int dpi, int weight = FW_NORMAL, bool italic = false);
 
-// The bounds of the screen (monitor) that holds most of a window, in
-// virtual-screen pixels; the primary screen's for no window.
-RECT MonitorBounds(HWND window);
+// The screen (monitor) that holds most of a window: its bounds and its work
+// area (without the taskbar and docked bars), in virtual-screen pixels; the
+// primary screen's for no window.
+MONITORINFO MonitorOf(HWND window);
 
 // The DPI of the screen a window is on (the system's where the system
 // cannot tell per window).

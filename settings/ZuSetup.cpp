@@ -7,7 +7,9 @@
 #include "about/xDialogs.h"
 #include "inieditor/ZuEditINIFile.h"
 #include "platform/Application.h"
+#include "platform/Centring.h"
 #include "platform/ColorBox.h"
+#include "platform/Dpi.h"
 #include "platform/FileSystem.h"
 #include "platform/IniFile.h"
 #include "platform/SystemLibrary.h"
@@ -200,9 +202,9 @@ int CALLBACK TFolderDialog::Callback(HWND hwnd, UINT msg, LPARAM lp, LPARAM data
                 RECT o, w;
                 GetWindowRect(self->owner_, &o);
                 GetWindowRect(hwnd, &w);
-                const int x = o.left + ((o.right - o.left) - (w.right - w.left)) / 2;
-                const int y = o.top + (o.bottom - o.top) / 4;
-                SetWindowPos(hwnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+                const POINT at = platform::BrowserPosition(o, {w.right - w.left, w.bottom - w.top},
+                                                           platform::MonitorOf(self->owner_));
+                SetWindowPos(hwnd, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
             }
         } else if (msg == BFFM_SELCHANGED) {
             char path[MAX_PATH] = {};

@@ -307,6 +307,19 @@ TEST(CenterForm, KeepsTheFormOnTheScreen) {
     p = platform::CenterPosition(form, &nearLeft, second);
     EXPECT_EQ(p.x, -1920);
     EXPECT_EQ(p.y, -200);
+    // A dialog, and the folder browser over its owner, stay clear of a
+    // taskbar: within the screen's work area, not its whole rectangle.
+    MONITORINFO bars{.cbSize = sizeof(MONITORINFO), .rcMonitor = screen, .rcWork = {48, 0, 1280, 984}};
+    EXPECT_EQ(platform::DialogPosition(form, &bottom, bars).y, 984 - 200);
+    EXPECT_EQ(platform::DialogPosition(form, &left, bars).x, 48);
+    EXPECT_EQ(platform::DialogPosition(form, nullptr, bars).x, 48 + 1232 / 2 - 150);
+    const RECT owner{500, 760, 900, 1000};
+    p = platform::BrowserPosition(owner, form, bars);
+    EXPECT_EQ(p.x, 500 + 50);
+    EXPECT_EQ(p.y, 984 - 200);  // a quarter down the owner would reach under the taskbar
+    p = platform::BrowserPosition(RECT{0, 100, 200, 500}, form, bars);
+    EXPECT_EQ(p.x, 48);
+    EXPECT_EQ(p.y, 200);
 }
 
 TEST(CenterForm, CentresOverTheOwnerWindow) {
