@@ -127,10 +127,11 @@ namespace {
 
 platform::FormDef AboutFormDef() {
     using namespace platform;
-    RECT outer{0, 0, 313, 325};
-    AdjustWindowRectEx(&outer, WS_POPUP | WS_CAPTION | WS_SYSMENU, FALSE, WS_EX_DLGMODALFRAME);
+    // Its table is a client area; its size, as every window's, is the outer
+    // one at 96 DPI, which the form scales to the screen's DPI.
+    const Size outer = OuterSizeForClient({313, 325}, WS_POPUP | WS_CAPTION | WS_SYSMENU, WS_EX_DLGMODALFRAME, kDesignDpi);
     FormDef d{.windowClass = "TFrmKelVersionAbout", .name = "FrmKelVersionAbout",
-              .place = {0, 0, outer.right - outer.left, outer.bottom - outer.top}, .sizeable = false,
+              .place = {0, 0, outer.width, outer.height}, .sizeable = false,
               .helpButton = false, .defaultButton = C::BitBtnOK, .cancelButton = C::BitBtnOK,
               .placement = Placement::Centred, .fontName = "Arial"};
     auto panel = [](const char* name, const char* parent, Rect place) {

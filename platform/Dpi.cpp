@@ -16,6 +16,8 @@ Size FrameAt(DWORD style, DWORD exStyle, int dpi) {
 
 }  // namespace
 
+Size (*FrameForDpi)(DWORD style, DWORD exStyle, int dpi) = &FrameAt;
+
 int RescaleDpi(int value, int fromDpi, int toDpi) {
     return fromDpi == toDpi ? value : MulDiv(value, toDpi, fromDpi);
 }
@@ -62,8 +64,8 @@ int WindowDpi(HWND window) {
 
 Size OuterSizeForDpi(Size outer, DWORD style, DWORD exStyle, int dpi) {
     if (dpi == kDesignDpi) return outer;
-    const Size frame96 = FrameAt(style, exStyle, kDesignDpi);
-    const Size frame = FrameAt(style, exStyle, dpi);
+    const Size frame96 = FrameForDpi(style, exStyle, kDesignDpi);
+    const Size frame = FrameForDpi(style, exStyle, dpi);
     auto one = [dpi](int o, int f96, int f) { return o > 0 ? ScaleForDpi(o - f96, dpi) + f : o; };
     return {one(outer.width, frame96.width, frame.width), one(outer.height, frame96.height, frame.height)};
 }
@@ -75,7 +77,7 @@ int SystemMetricForDpi(int index, int dpi) {
 }
 
 Size OuterSizeForClient(Size client, DWORD style, DWORD exStyle, int dpi) {
-    const Size frame = FrameAt(style, exStyle, dpi);
+    const Size frame = FrameForDpi(style, exStyle, dpi);
     return {client.width + frame.width, client.height + frame.height};
 }
 

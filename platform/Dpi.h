@@ -49,6 +49,11 @@ int WindowDpi(HWND window);
 // `dpi`. A zero component stays zero ("no limit").
 Size OuterSizeForDpi(Size outer, DWORD style, DWORD exStyle, int dpi);
 
+// The frame (borders and caption) of a window with these styles at `dpi`,
+// as the system draws it: the system's own answer (a test may put figures
+// of its own in its place).
+extern Size (*FrameForDpi)(DWORD style, DWORD exStyle, int dpi);
+
 // A system metric (SM_...) at `dpi`, where the system can answer per DPI;
 // at the system's DPI elsewhere.
 int SystemMetricForDpi(int index, int dpi);

@@ -432,6 +432,21 @@ TEST(Dpi, EveryWindowFitsItsTextsAndStandsWhereItsTableSays) {
                                                          about::mbOK | about::mbHelp, 0); });
 }
 
+namespace {
+// Frames that grow with the DPI, as Windows draws them (Wine's do not).
+platform::Size GrowingFrame(DWORD, DWORD, int dpi) { return {dpi / 12, dpi / 4 + dpi / 24}; }
+}  // namespace
+
+TEST(Dpi, TheAboutWindowCountsItsFrameOnceAtEveryDpi) {
+    const auto system = platform::FrameForDpi;
+    platform::FrameForDpi = &GrowingFrame;
+    about::TFrmKelVersionAbout f(nullptr);
+    platform::FrameForDpi = system;
+    const platform::Rect place = f.Definition().place;
+    EXPECT_EQ(place.width, 313 + GrowingFrame(0, 0, 96).width);
+    EXPECT_EQ(place.height, 325 + GrowingFrame(0, 0, 96).height);
+}
+
 TEST(Dpi, EveryWindowAt144) {
     if (ExpectedDpi() != 96) GTEST_SKIP() << "already the run at another DPI";
     // The display's DPI for new processes, put back as it was afterwards.
