@@ -7,6 +7,7 @@
 #include "platform/Checkpoints.h"
 #include "platform/FileSystem.h"
 #include "platform/Form.h"
+#include "platform/Workarounds.h"
 
 namespace platform {
 
@@ -67,6 +68,15 @@ void Application::BringToFront() {
     if (!main) return;
     if (IsIconic(main)) {
         ShowWindow(main, SW_RESTORE);
+        if (Needed().managerMakesIconsLate) {
+            // Minimised a moment ago, the window may still be becoming an
+            // icon: the manager then makes it one after this restore (as
+            // its minimise command, which arrives later). Once it has, the
+            // window is restored again. This waits until the manager's
+            // events have been quiet for a moment, at most half a second.
+            WaitForWindowManager(500, 50, [&](bool quiet) { return quiet || IsIconic(main); });
+            if (IsIconic(main)) ShowWindow(main, SW_RESTORE);
+        }
         return;
     }
     ComeForward(GetLastActivePopup(main));
@@ -92,7 +102,7 @@ void Application::ComeForward(HWND window) {
     // SetForegroundWindow never asks it: the window would be active for
     // Wine alone, behind another on screen. A window restored from its icon
     // is one the window manager activates.
-    if (main && RunningUnderWine() && GetForegroundWindow() != window && !IsIconic(main)) {
+    if (main && Needed().managerActivatesOnlyRestoredWindows && GetForegroundWindow() != window && !IsIconic(main)) {
         // Shown again without activation, a window comes back at its normal
         // size: a maximised one is maximised again once it is forward.
         const bool maximised = IsZoomed(main) != FALSE;

@@ -10,11 +10,6 @@
 
 namespace platform {
 
-bool RunningUnderWine() {
-    static const bool wine = GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
-    return wine;
-}
-
 bool FolderIsWritable(const std::string& folder) {
     if (!DirectoryExists(folder)) return false;
     const std::string base = IncludeTrailingBackslash(folder) + "Pelmark-write-test-" +

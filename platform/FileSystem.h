@@ -27,10 +27,6 @@ bool FolderIsWritable(const std::string& folder);
 // default ("" where the system cannot say).
 std::string LocalAppDataFolder();
 
-// Whether the program runs under Wine. Its windowing and file system differ
-// from Windows in ways the program must work around (see the callers).
-bool RunningUnderWine();
-
 // The path of the file or folder itself, every link on the way resolved,
 // as the system names it ("" when it cannot be opened).
 std::string FinalPath(const std::string& path);

@@ -16,6 +16,7 @@
 #include "platform/Glyphs.h"
 #include "platform/Panel.h"
 #include "platform/TextInk.h"
+#include "platform/Workarounds.h"
 
 namespace platform {
 
@@ -613,7 +614,7 @@ int Form::ShowModal() {
     ShowWindow(hwnd_, SW_HIDE);
     if (back) {
         SetActiveWindow(back);
-        if (RunningUnderWine()) {
+        if (Needed().managerHandsTheKeyboardBackLate) {
             // The window manager hands the keyboard on as this window goes,
             // and Wine takes it for `back` only while `back` is still there.
             // Let that happen now, before a caller closes `back` too (as a

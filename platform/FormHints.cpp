@@ -11,6 +11,7 @@
 #include "platform/Dpi.h"
 #include "platform/FileSystem.h"
 #include "platform/TextInk.h"
+#include "platform/Workarounds.h"
 
 namespace platform {
 
@@ -30,7 +31,7 @@ void Form::AddTool(HWND control, const std::string& hint) {
     ti.cbSize = sizeof(ti);
     // A hint kept inside its window may come to lie under the pointer: the
     // pointer's moves then pass through it instead of taking it away.
-    ti.uFlags = TTF_IDISHWND | (RunningUnderWine() ? TTF_TRANSPARENT : 0);
+    ti.uFlags = TTF_IDISHWND | (Needed().hintPastItsWindowBlanksIt ? TTF_TRANSPARENT : 0);
     ti.hwnd = hwnd_;
     ti.uId = reinterpret_cast<UINT_PTR>(control);
     ti.lpszText = text.data();
@@ -61,7 +62,7 @@ void Form::FitHintWidth() {
     RECT form{};
     GetWindowRect(hwnd_, &form);
     const int most = Scale(600);
-    const int width = RunningUnderWine() ? std::min(most, static_cast<int>(form.right - form.left) - 8) : most;
+    const int width = Needed().hintPastItsWindowBlanksIt ? std::min(most, static_cast<int>(form.right - form.left) - 8) : most;
     SendMessageA(tooltip_, TTM_SETMAXTIPWIDTH, 0, width);
 }
 
@@ -103,7 +104,7 @@ void Form::KeepTipInside(WINDOWPOS& pos) {
     // window's client area black on screen until the hint goes; elsewhere a
     // hint stands where the system puts it. The hint is caught as it takes
     // its place and size, whatever the tooltip did before.
-    if (!RunningUnderWine() || (pos.flags & SWP_HIDEWINDOW)) return;
+    if (!Needed().hintPastItsWindowBlanksIt || (pos.flags & SWP_HIDEWINDOW)) return;
     if ((pos.flags & SWP_NOSIZE) && (pos.flags & SWP_NOMOVE)) return;
     RECT now;
     GetWindowRect(tooltip_, &now);

@@ -13,6 +13,7 @@
 #include "platform/SystemLibrary.h"
 #include "platform/IniFile.h"
 #include "platform/IniSave.h"
+#include "platform/Workarounds.h"
 #include "settings/KelUtility.h"
 
 using platform::Format;
@@ -209,7 +210,7 @@ bool LeadsElsewhere(const std::string& path, std::string folderFinal, const std:
 // a link acts on its target (an empty target folder, a target file): there
 // no link can be removed alone.
 bool RemoveLink(const LinkEntry& link) {
-    if (!link.flagged || platform::RunningUnderWine()) return false;
+    if (!link.flagged || platform::Needed().linkCannotBeRemovedAlone) return false;
     if (link.toFolder) return RemoveDirectoryA(link.path.c_str()) || DeleteFileA(link.path.c_str());
     return DeleteFileA(link.path.c_str()) != FALSE;
 }

@@ -16,6 +16,7 @@
 #include "platform/FileSystem.h"
 #include "platform/IniFile.h"
 #include "platform/TextInk.h"
+#include "platform/Workarounds.h"
 #include "profiles/ZuEditProfile.h"
 #include "profiles/ZuGlobal.h"
 #include "settings/KelUtility.h"
@@ -191,7 +192,7 @@ TFrmZuMain::~TFrmZuMain() {
 HWND TFrmZuMain::Grid() const { return Control(C::StringGridProfiles); }
 
 void TFrmZuMain::OnCreate() {
-    if (platform::RunningUnderWine()) {
+    if (platform::Needed().managerMinimisesAnyWindow) {
         // The window manager draws the frame under Wine, and offers to
         // minimise any window; Wine follows it only for a window that may be
         // minimised. Without the style the window would stay minimised on

@@ -14,6 +14,7 @@
 #include "platform/FileSystem.h"
 #include "inieditor/ZuEditINIFile.h"
 #include "platform/Handles.h"
+#include "platform/Workarounds.h"
 #include "profiles/ZuEditProfile.h"
 #include "profiles/ZuGlobal.h"
 #include "settings/KelUtility.h"
@@ -130,7 +131,7 @@ TEST(ZuMain, AnswersTheProtocolAndCarriesItsCaption) {
     EXPECT_TRUE(GetWindowLongA(h, GWL_STYLE) & WS_THICKFRAME);
     EXPECT_FALSE(GetWindowLongA(h, GWL_STYLE) & WS_MAXIMIZEBOX);
     // Under Wine the window manager's minimise must reach the window.
-    EXPECT_EQ((GetWindowLongA(h, GWL_STYLE) & WS_MINIMIZEBOX) != 0, platform::RunningUnderWine());
+    EXPECT_EQ((GetWindowLongA(h, GWL_STYLE) & WS_MINIMIZEBOX) != 0, platform::Needed().managerMinimisesAnyWindow);
 }
 
 TEST(ZuMain, RestoreRequestRestoresOrBringsTheLastActiveWindowForward) {
@@ -1056,7 +1057,7 @@ TEST(DeleteProfile, NothingIsEverDeletedThroughALinkAtAnyDepth) {
     EXPECT_TRUE(platform::FileExists(outside + "Agent.ini"));
     EXPECT_TRUE(platform::DirectoryExists(empty));
     EXPECT_FALSE(platform::DirectoryExists(TrashFolder() + "Elsewhere"));
-    if (platform::RunningUnderWine()) {
+    if (platform::Needed().linkCannotBeRemovedAlone) {
         // Wine cannot remove a link alone: nothing is removed, and the user is told.
         const auto failed = [](const char* n) {
             return platform::Format("The system was unable to delete the \"%s\" profile. !\rYou may need to manually "
@@ -1187,7 +1188,7 @@ TEST(Hints, NoneShowWhileHintsAreOffAndAHintShowsItsWholeTextInsideItsWindow) {
     RECT t, w;
     GetWindowRect(tip, &t);
     GetWindowRect(s.main.Handle(), &w);
-    if (platform::RunningUnderWine()) {
+    if (platform::Needed().hintPastItsWindowBlanksIt) {
         EXPECT_TRUE(t.left >= w.left && t.top >= w.top && t.right <= w.right && t.bottom <= w.bottom)
             << "the hint reaches past its window";
     }

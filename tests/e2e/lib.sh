@@ -117,9 +117,16 @@ running() { kill -0 "$PELMARK" 2>/dev/null; }
 # The X window whose title matches, once it is the only one (the splash
 # screen, titled like the main window, may still be going).
 xwindow() {
-    local title=$1
-    wait_for "one X window named $title" 20 eval 'test "$(xdotool search --onlyvisible --name "$title" | wc -l)" = 1'
-    xdotool search --onlyvisible --name "$title"
+    local title=$1 found="" end=$((SECONDS + 20))
+    # One search gives both the count and the answer: a window that goes
+    # while xdotool looks at it (the splash, titled alike) fails that search
+    # with an X error, and the next search no longer sees it.
+    until found=$(xdotool search --onlyvisible --name "$title" 2>/dev/null) && [ -n "$found" ] &&
+        [ "$(wc -l <<<"$found")" = 1 ]; do
+        [ $SECONDS -lt $end ] || fail "timed out waiting for one X window named $title"
+        sleep 0.2
+    done
+    echo "$found"
 }
 
 # Whether the X server's active window, the one the user sees active and

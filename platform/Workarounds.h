@@ -1,0 +1,48 @@
+// What the program works around in the system it runs on, each named as the
+// behaviour it answers, with its reason. Windows shows none of them; Wine
+// (on a Linux desktop, under its window manager) shows each. The program
+// asks these, never which system it runs on; a test may set any of them for
+// its own run (ScopedWorkarounds), so that either half of a branch runs.
+#pragma once
+
+namespace platform {
+
+struct Workarounds {
+    // The window manager activates only a window restored from its icon: a
+    // program's own request to come forward never reaches it.
+    bool managerActivatesOnlyRestoredWindows = false;
+    // The window manager makes a window an icon in its own time, after the
+    // program already takes it for one: a restore that comes first is lost.
+    bool managerMakesIconsLate = false;
+    // The window manager offers to minimise any window, but the program
+    // hears of it only for a window that has the minimise style.
+    bool managerMinimisesAnyWindow = false;
+    // The keyboard goes back to the window a modal one leaves only once the
+    // window manager has handed it on, a moment after the modal one hides.
+    bool managerHandsTheKeyboardBackLate = false;
+    // A hint reaching past the edge of its window blanks that window on
+    // screen until the hint goes: hints are kept inside their window.
+    bool hintPastItsWindowBlanksIt = false;
+    // Removing a link acts on its target (empties a target folder, deletes
+    // a target file): no link can be removed alone.
+    bool linkCannotBeRemovedAlone = false;
+};
+
+// Those of the system the program runs on.
+const Workarounds& Needed();
+
+// For a test's own run: the workarounds as the test sets them, until the
+// object goes. (Never a link removed alone where the system cannot.)
+class ScopedWorkarounds {
+public:
+    ScopedWorkarounds();
+    ~ScopedWorkarounds();
+    ScopedWorkarounds(const ScopedWorkarounds&) = delete;
+    ScopedWorkarounds& operator=(const ScopedWorkarounds&) = delete;
+    Workarounds* operator->();
+
+private:
+    Workarounds saved_;
+};
+
+}  // namespace platform
