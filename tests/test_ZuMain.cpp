@@ -647,6 +647,16 @@ TEST(DeleteProfile, TheShellIsAskedForTheRecycleBinAndAWarningBeforeAnyPermanent
     gRecordedRemoves = true;
     recorder.reset();
     EXPECT_FALSE(profiles::DeleteFolder(p.folder + "nothing here"));
+    // Asked from the main window, the shell's questions belong to it.
+    p.Profile("Asked", "t", "n", "m", 0);
+    MainSession s;
+    recorder = std::make_unique<ShellRecorder>();
+    UiDriver d;
+    d.Then([](DriverWindow& w) { w.Press("Yes"); });
+    d.Run([&] { DriverWindow(s.main.Handle()).Press("BitBtnDelete"); });
+    recorder.reset();
+    EXPECT_EQ(gRecordedFrom, p.folder + "Asked" + std::string("\0\0", 2));
+    EXPECT_EQ(gRecorded.hwnd, s.main.Handle());
 }
 
 TEST(DeleteProfile, AnEmptyGridDeletesNothingAndAsksNothing) {
