@@ -45,9 +45,11 @@ public:
 
     // Tests find the browser by this while it is open.
     HWND Window() const { return window_; }
+    // What the browser calls back with (`data`: this dialog); a test may
+    // call it as the browser would.
+    static int CALLBACK Callback(HWND hwnd, UINT msg, LPARAM lp, LPARAM data);
 
 private:
-    static int CALLBACK Callback(HWND hwnd, UINT msg, LPARAM lp, LPARAM data);
     HWND window_ = nullptr;
     HWND owner_ = nullptr;
 };

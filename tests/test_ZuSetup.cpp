@@ -244,6 +244,16 @@ TEST(Setup, TheAgentFolderBrowserAcceptsOnlyAgentsFolder) {
             PostMessageA(b.Handle(), WM_COMMAND, IDOK, reinterpret_cast<LPARAM>(ok));
         }});
     EXPECT_EQ(title, "Select Agent program folder.");
+    // The folder it opens at is judged as it opens, before the browser
+    // reports any selection (Wine's reports one at once; Windows' need not).
+    TFolderDialog opening;
+    opening.Directory = agent;
+    std::vector<std::string> judged;
+    opening.OnChange = [&](TFolderDialog&, const std::string& folder) { judged.push_back(folder); };
+    HWND stand = CreateWindowA("STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    TFolderDialog::Callback(stand, BFFM_INITIALIZED, 0, reinterpret_cast<LPARAM>(&opening));
+    DestroyWindow(stand);
+    EXPECT_EQ(judged, std::vector<std::string>{agent.substr(0, agent.size() - 1)});
     EXPECT_TRUE(inApartment);
     EXPECT_FALSE(okAtOpen) << "OK was enabled for a folder without Agent.exe";
     EXPECT_TRUE(statusAtOpen) << "the browser did not open at the folder in the field";
