@@ -145,6 +145,21 @@ TEST(CreateProfileFolder, ReportsEachFailureWithItsMessage) {
                             "Could not create the profile \"bad<name>\" !\r" + SystemErrorText(ERROR_INVALID_NAME),
                             "Could not copy default profile to \"NoTemplate\" !\r" +
                                 SystemErrorText(ERROR_FILE_NOT_FOUND)}));
+    // A folder this user may not write in (a disk mounted read-only, where
+    // the superuser too is refused): one more line says how to mend it.
+    const std::string sealed = s.dir.MakeFolder("Sealed");
+    if (testing_support::RunUnix("mount -t tmpfs -o ro,size=64k tmpfs '" + testing_support::UnixPath(sealed) + "'")) {
+        settings::Settings.ProfileFolder = sealed;
+        UiDriver refused;
+        refused.Then(answer);
+        refused.Run([&] { EXPECT_FALSE(Create("Denied")); });
+        testing_support::RunUnix("umount '" + testing_support::UnixPath(sealed) + "'");
+        settings::Settings.ProfileFolder = s.folder;
+        EXPECT_EQ(messages.back(), "Could not create the profile \"Denied\" !\r" +
+                                       SystemErrorText(ERROR_ACCESS_DENIED) + "\r" + kNotWritableHint);
+    } else {
+        ADD_FAILURE() << "no read-only disk could be mounted (the tests run as the superuser)";
+    }
     EXPECT_EQ(Slurp(s.folder + "Taken\\Agent.ini"), "[View]\r\nTitle=mine\r\n");  // untouched
     EXPECT_TRUE(platform::DirectoryExists(s.folder + "NoTemplate"));          // left behind, empty
     EXPECT_FALSE(platform::FileExists(s.folder + "NoTemplate\\Agent.ini"));
