@@ -44,6 +44,7 @@ TFrmKelSplash* CurrentSplash() { return gSplash.get(); }
 TFrmKelSplash::TFrmKelSplash() : Form(SplashFormDef(), nullptr) {}
 
 const TFrmKelSplash::Piece& TFrmKelSplash::PieceNamed(const std::string& name) const {
+    if (name == C::PanelMain) return panel_;
     if (name == C::ImageAppLogo) return logoPiece_;
     if (name == C::LabelAppTitle) return title_;
     if (name == C::BevelButtom) return line_;
@@ -140,9 +141,9 @@ void TFrmKelSplash::Paint(HDC dc) {
     // As the standard controls draw them: the panel's raised edge, the
     // picture at its place, each label on the window's colour, the line
     // as an etched edge above and below.
-    RECT client;
-    GetClientRect(Handle(), &client);
-    DrawEdge(dc, &client, BDR_RAISEDOUTER, BF_RECT);
+    RECT panel{panel_.place.left, panel_.place.top, panel_.place.left + panel_.place.width,
+               panel_.place.top + panel_.place.height};
+    DrawEdge(dc, &panel, BDR_RAISEDOUTER, BF_RECT);
     if (logo_) {
         platform::UniqueMemoryDC memory(CreateCompatibleDC(dc));
         platform::SelectGuard picture(memory.get(), logo_.get());
@@ -192,7 +193,6 @@ void TFrmKelSplash::UpdateSplashLayout() {
                                          .screen = {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)},
                                          .dpi = Dpi()});
     gLayoutWidth = p.widest;
-    LockWindowUpdate(h);
     // The window is moved only when it is out of place: a move to where it
     // already stands still costs its messages, and under Wine a trip to the
     // X server. A new size draws it all again, its edge included.
@@ -206,7 +206,8 @@ void TFrmKelSplash::UpdateSplashLayout() {
     MovePiece(title_, p.title);
     MovePiece(line_, p.line);
     MovePiece(action_, p.action);
-    LockWindowUpdate(nullptr);
+    GetClientRect(h, &cr);
+    panel_.place = {0, 0, static_cast<int>(cr.right), static_cast<int>(cr.bottom)};
     // Drawn at once, as no message loop runs while the splash is up; what
     // did not change is not drawn again.
     RedrawWindow(h, nullptr, nullptr, (moved ? RDW_INVALIDATE | RDW_ERASE : 0) | RDW_UPDATENOW);

@@ -32,7 +32,8 @@ public:
         platform::Rect place;
         HFONT font = nullptr;
     };
-    // The logo, the title, the line or the action, by its name.
+    // The panel (the whole client area, inside its raised edge), the logo,
+    // the title, the line or the action, by its name.
     const Piece& PieceNamed(const std::string& name) const;
 
     void UpdateSplashLayout();
@@ -52,7 +53,7 @@ private:
     void Redraw(const platform::Rect& box);  // drawn again, background first
     void Paint(HDC dc);
     void MakeFonts();
-    Piece logoPiece_, title_, line_, action_;
+    Piece panel_, logoPiece_, title_, line_, action_;
     platform::UniqueFont titleFont_, actionFont_;
     platform::UniqueBitmap logo_;
     platform::UniqueBrush background_;

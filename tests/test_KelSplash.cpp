@@ -70,6 +70,13 @@ TEST(Splash, ShowsTheProgramsNameAndActionOnTopAndSemiTransparent) {
     // The window draws its pieces as the standard controls would: each label
     // in its colour on the window's, the logo pixel for pixel, the line.
     EXPECT_EQ(PixelAt(h, 3, 3), RGB(0, 0, 0x63));
+    RECT client;
+    GetClientRect(h, &client);
+    const platform::Rect panel = s->PieceNamed("PanelMain").place;  // the whole client area, in its edge
+    EXPECT_EQ(panel.width, client.right);
+    EXPECT_EQ(panel.height, client.bottom);
+    EXPECT_NE(PixelAt(h, 0, 0), RGB(0, 0, 0x63));
+    EXPECT_NE(PixelAt(h, client.right - 1, client.bottom - 1), RGB(0, 0, 0x63));
     EXPECT_GT(CountColour(h, "LabelAppTitle", RGB(255, 255, 0)), 0);
     EXPECT_GT(CountColour(h, "LabelAppAction", RGB(0, 255, 255)), 0);
     {

@@ -1,4 +1,6 @@
-// The main window's side of the single-instance protocol and its Escape key.
+// The main window: its side of the single-instance protocol, its keys and
+// system menu, the grid and what acts on its rows, adding, deleting (never
+// through a link), Setup's effect on it, its place and its hints.
 #include <gtest/gtest.h>
 
 #include "platform/Centring.h"
