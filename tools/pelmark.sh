@@ -134,6 +134,15 @@ if [ -z "${DISPLAY:-}" ]; then
     echo "                     (x11vnc comes with: ${sudo[*]:+${sudo[*]} }apt-get install x11vnc)"
 fi
 prepare_prefix Y
+# The two system colours the launch colours default to, as Windows has them
+# ("Info Background" and "Hot Light"): Wine's own scheme makes them white and
+# light grey, and the colour coding nearly invisible. Written once, in a
+# prefix this script made; changed afterwards, they stay as changed.
+if [ ! -f "$WINEPREFIX/.pelmark-colours" ]; then
+    wine reg add 'HKCU\Control Panel\Colors' /v InfoWindow /d '255 255 225' /f >/dev/null 2>&1
+    wine reg add 'HKCU\Control Panel\Colors' /v HotTrackingColor /d '0 102 204' /f >/dev/null 2>&1
+    touch "$WINEPREFIX/.pelmark-colours"
+fi
 # A demo Agent where Pelmark looks for it on first start: the stand-in and the
 # template Agent.ini under the prefix's Program Files folder. An Agent.ini
 # already there is the user's and stays.
