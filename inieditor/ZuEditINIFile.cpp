@@ -139,7 +139,9 @@ bool TFrmZuEditINIFile::LoadINIFile(const std::string& path) {
     for (size_t i = 0; i < names.size(); ++i) {
         Section s;
         s.name = names[i];
-        for (size_t k = 0; k < i; ++k) s.occurrence += lstrcmpiA(names[k].c_str(), s.name.c_str()) == 0 ? 1 : 0;
+        // Sorted by the same comparison, names that are equal stand together:
+        // a name's earlier occurrences are those just before it.
+        if (i > 0 && lstrcmpiA(names[i - 1].c_str(), s.name.c_str()) == 0) s.occurrence = sections_.back().occurrence + 1;
         s.expanded = i == 0;
         sections_.push_back(std::move(s));
     }

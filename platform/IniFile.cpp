@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <map>
 
 #include "platform/Error.h"
 #include "platform/Handles.h"
@@ -133,11 +134,56 @@ void IniFile::ReadSection(const std::string& section, std::vector<std::string>& 
     list = ReadNameList(section.c_str(), path_);
 }
 
-void IniFile::ReadSectionValues(const std::string& section, std::vector<std::string>& list) const {
+void IniFile::ReadSectionValuesKeyByKey(const std::string& section, std::vector<std::string>& list) const {
     std::vector<std::string> keys;
     ReadSection(section, keys);
     list.clear();
     for (const auto& k : keys) list.push_back(k + "=" + ReadString(section, k, ""));
+}
+
+void IniFile::ReadSectionValues(const std::string& section, std::vector<std::string>& list) const {
+    // The service searches the section from its start for each value read
+    // by itself: a section of 20,000 keys would take minutes. Its names and
+    // its lines are read once each instead, and each value given as a read
+    // of its own would give it: the first line of a key (letter case aside)
+    // answers for every line of that key, trimmed of blanks, without one
+    // pair of quotes around it.
+    // A line without "=" is a key with no value, which the list of names
+    // leaves out, as it does a value without a key; the others answer the
+    // names one for one, or (a service
+    // that lists otherwise) the values are read one by one after all.
+    auto trim = [](std::string s) {
+        s.erase(0, s.find_first_not_of(" \t"));
+        s.erase(s.find_last_not_of(" \t") + 1);
+        return s;
+    };
+    std::vector<std::string> keys, all, lines;
+    ReadSection(section, keys);
+    ReadSectionLines(section, all);
+    for (auto& line : all) {
+        const size_t eq = line.find('=');
+        if (eq != std::string::npos && !trim(line.substr(0, eq)).empty()) lines.push_back(std::move(line));
+    }
+    bool aligned = keys.size() == lines.size();
+    for (size_t i = 0; aligned && i < keys.size(); ++i) aligned = trim(lines[i].substr(0, lines[i].find('='))) == keys[i];
+    if (!aligned) {
+        ReadSectionValuesKeyByKey(section, list);
+        return;
+    }
+    auto lessFolded = [](const std::string& a, const std::string& b) { return lstrcmpiA(a.c_str(), b.c_str()) < 0; };
+    std::map<std::string, std::string, decltype(lessFolded)> first(lessFolded);
+    list.clear();
+    for (size_t i = 0; i < keys.size(); ++i) {
+        auto it = first.find(keys[i]);
+        if (it == first.end()) {
+            std::string value = trim(lines[i].substr(lines[i].find('=') + 1));
+            if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front()) {
+                value = value.substr(1, value.size() - 2);
+            }
+            it = first.emplace(keys[i], std::move(value)).first;
+        }
+        list.push_back(keys[i] + "=" + it->second);
+    }
 }
 
 void IniFile::ReadSectionLines(const std::string& section, std::vector<std::string>& list) const {

@@ -192,3 +192,33 @@ TEST(IniFile, LongValuesAndLongNameListsAreReadWhole) {
     ASSERT_EQ(list.size(), 3000u);
     EXPECT_EQ(list[2999], "SomewhatLongKeyName2999=2999");
 }
+
+TEST(IniFile, ASectionReadInOneGoGivesWhatItsKeysReadOneByOneGive) {
+    // A corpus of what real files hold: quotes of every kind, blanks around
+    // keys and values, keys twice in any letter case, keys without "=",
+    // empty values, comments, "=" inside values, long values, a section twice.
+    const std::string long1(5000, 'L');
+    const std::vector<std::string> corpus = {
+        "[Q]\r\na=\"double\"\r\nb='single'\r\nc=\"mixed'\r\nd=\"\r\ne=''\r\nf=\"in\"side\"\r\ng= \"spaced\" \r\n"
+        "h='\r\ni=x\"y\"\r\n",
+        "[S]\r\n  key one  =  value one  \r\n\ttabbed\t=\tv\t\r\nx==y=z\r\nempty=\r\nbare\r\n ; comment\r\n# hash\r\n"
+        "\r\nafter blank=1\r\n",
+        "[D]\r\nk=first\r\nK=second\r\nk = third\r\nother=o\r\nk\r\n[D]\r\nk=later section\r\n[d]\r\nz=1\r\n",
+        "[L]\r\nlong=" + long1 + "\r\nq='" + long1 + "'\r\n[Empty]\r\n[Odd]\r\n=no key\r\n[not closed\r\nw=1\r\n",
+    };
+    TempFolder dir;
+    int checked = 0;
+    for (size_t n = 0; n < corpus.size(); ++n) {
+        const IniFile ini(dir.MakeFile("corpus" + std::to_string(n) + ".ini", corpus[n]));
+        std::vector<std::string> sections;
+        ini.ReadSections(sections);
+        for (const auto& section : sections) {
+            std::vector<std::string> once, byKey;
+            ini.ReadSectionValues(section, once);
+            ini.ReadSectionValuesKeyByKey(section, byKey);
+            EXPECT_EQ(once, byKey) << "[" << section << "] of file " << n;
+            checked += static_cast<int>(byKey.size());
+        }
+    }
+    EXPECT_GE(checked, 25);
+}
