@@ -4,6 +4,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <set>
 
 #include <windowsx.h>
 
@@ -63,11 +64,14 @@ std::pair<int, int> SectionsInView(const std::vector<int>& tops, int scrollPos, 
 
 std::vector<IniRow> RowsFromLines(const std::vector<std::string>& lines) {
     std::vector<IniRow> rows;
+    // The keys seen so far, found in a lookup rather than by asking every
+    // row before: a section of 20,000 keys opens in seconds, not minutes.
+    auto lessFolded = [](const std::string& a, const std::string& b) { return lstrcmpiA(a.c_str(), b.c_str()) < 0; };
+    std::set<std::string, decltype(lessFolded)> seen(lessFolded);
     for (const auto& l : lines) {
         const auto eq = l.find('=');
         IniRow row{l.substr(0, eq), eq == std::string::npos ? std::string() : l.substr(eq + 1)};
-        row.duplicate = std::any_of(rows.begin(), rows.end(),
-                                    [&](const IniRow& r) { return lstrcmpiA(r.key.c_str(), row.key.c_str()) == 0; });
+        row.duplicate = !seen.insert(row.key).second;
         rows.push_back(std::move(row));
     }
     if (rows.empty()) rows.push_back({});
