@@ -4,7 +4,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
-#include <set>
+#include <unordered_set>
 
 #include <windowsx.h>
 
@@ -66,12 +66,11 @@ std::vector<IniRow> RowsFromLines(const std::vector<std::string>& lines) {
     std::vector<IniRow> rows;
     // The keys seen so far, found in a lookup rather than by asking every
     // row before: a section of 20,000 keys opens in seconds, not minutes.
-    auto lessFolded = [](const std::string& a, const std::string& b) { return lstrcmpiA(a.c_str(), b.c_str()) < 0; };
-    std::set<std::string, decltype(lessFolded)> seen(lessFolded);
+    std::unordered_set<std::string> seen;
     for (const auto& l : lines) {
         const auto eq = l.find('=');
         IniRow row{l.substr(0, eq), eq == std::string::npos ? std::string() : l.substr(eq + 1)};
-        row.duplicate = !seen.insert(row.key).second;
+        row.duplicate = !seen.insert(platform::FoldedName(row.key)).second;
         rows.push_back(std::move(row));
     }
     if (rows.empty()) rows.push_back({});

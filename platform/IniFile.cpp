@@ -4,10 +4,11 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <map>
+#include <unordered_map>
 
 #include "platform/Error.h"
 #include "platform/Handles.h"
+#include "platform/Names.h"
 
 namespace platform {
 
@@ -170,17 +171,17 @@ void IniFile::ReadSectionValues(const std::string& section, std::vector<std::str
         ReadSectionValuesKeyByKey(section, list);
         return;
     }
-    auto lessFolded = [](const std::string& a, const std::string& b) { return lstrcmpiA(a.c_str(), b.c_str()) < 0; };
-    std::map<std::string, std::string, decltype(lessFolded)> first(lessFolded);
+    std::unordered_map<std::string, std::string> first;  // by the folded key
     list.clear();
     for (size_t i = 0; i < keys.size(); ++i) {
-        auto it = first.find(keys[i]);
+        const std::string folded = FoldedName(keys[i]);
+        auto it = first.find(folded);
         if (it == first.end()) {
             std::string value = trim(lines[i].substr(lines[i].find('=') + 1));
             if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front()) {
                 value = value.substr(1, value.size() - 2);
             }
-            it = first.emplace(keys[i], std::move(value)).first;
+            it = first.emplace(folded, std::move(value)).first;
         }
         list.push_back(keys[i] + "=" + it->second);
     }

@@ -14,4 +14,15 @@ void SortNamesLocale(std::vector<std::string>& names) {
     });
 }
 
+std::string FoldedName(const std::string& name) {
+    std::string folded = name;
+    bool plain = true;
+    for (char& c : folded) {
+        if (static_cast<unsigned char>(c) >= 0x80) plain = false;
+        else if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    if (!plain) CharUpperBuffA(folded.data(), static_cast<DWORD>(folded.size()));
+    return folded;
+}
+
 }  // namespace platform

@@ -9,4 +9,9 @@ namespace platform {
 // Orders names without regard to case, by the user's locale.
 void SortNamesLocale(std::vector<std::string>& names);
 
+// A name with its letters in one case, as the private-profile service
+// matches key names: two keys are the same key when these are equal. Quick
+// for the plain ASCII names nearly every file holds.
+std::string FoldedName(const std::string& name);
+
 }  // namespace platform
