@@ -343,6 +343,33 @@ void TFrmZuEditINIFile::OnResize() {
     if (!sections_.empty()) LayoutSections();
 }
 
+// Where the editor stands in a value cell, and so where its text starts.
+POINT TFrmZuEditINIFile::EditorTextOrigin(int n) const {
+    const DWORD margins = static_cast<DWORD>(SendMessageA(sections_[n - 1].editor, EM_GETMARGINS, 0, 0));
+    return POINT{kEditorInset.x + LOWORD(margins), kEditorInset.y};
+}
+
+void TFrmZuEditINIFile::DrawValueAsEdited(int n, HDC dc, int row) {
+    const Section& s = sections_[n - 1];
+    RECT cell{};
+    cell.top = 1;
+    cell.left = LVIR_BOUNDS;
+    if (!SendMessageA(s.grid, LVM_GETSUBITEMRECT, row, reinterpret_cast<LPARAM>(&cell))) return;
+    const POINT at = EditorTextOrigin(n);
+    RECT text{cell.left + at.x, cell.top + at.y, cell.right - 1, cell.bottom - 1};
+    // As much as the grid itself shows of a value.
+    const std::string& value = s.rows[row].value;
+    const int shown = static_cast<int>(std::min<size_t>(value.size(), 259));
+    const int oldMode = SetBkMode(dc, TRANSPARENT);
+    const COLORREF oldColour =
+        SetTextColor(dc, GetSysColor(s.rows[row].duplicate ? COLOR_GRAYTEXT : COLOR_WINDOWTEXT));
+    HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(s.editor, WM_GETFONT, 0, 0)));
+    DrawTextA(dc, value.c_str(), shown, &text, DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
+    SelectObject(dc, oldFont);
+    SetTextColor(dc, oldColour);
+    SetBkMode(dc, oldMode);
+}
+
 void TFrmZuEditINIFile::PlaceEditor(int n) {
     Section& s = sections_[n - 1];
     if (!s.grid) return;
@@ -361,8 +388,8 @@ void TFrmZuEditINIFile::PlaceEditor(int n) {
         return;
     }
     MapWindowPoints(s.grid, s.panel, reinterpret_cast<POINT*>(&cell), 2);
-    SetWindowPos(s.editor, s.label ? s.label : HWND_TOP, cell.left + 2, cell.top + 1, cell.right - cell.left - 3, cell.bottom - cell.top - 2,
-                 SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    SetWindowPos(s.editor, s.label ? s.label : HWND_TOP, cell.left + kEditorInset.x, cell.top + kEditorInset.y,
+                 cell.right - cell.left - 3, cell.bottom - cell.top - 2, SWP_NOACTIVATE | SWP_SHOWWINDOW);
 }
 
 void TFrmZuEditINIFile::EnterRow(int n, int row) {
@@ -675,6 +702,20 @@ bool TFrmZuEditINIFile::OnNotify(NMHDR* hdr, LRESULT& result) {
             } else if (cd->nmcd.dwDrawStage == CDDS_ITEMPREPAINT) {
                 const size_t item = cd->nmcd.dwItemSpec;
                 if (item < s.rows.size() && s.rows[item].duplicate) cd->clrText = GetSysColor(COLOR_GRAYTEXT);
+                result = CDRF_NOTIFYSUBITEMDRAW;
+            } else if (cd->nmcd.dwDrawStage == (CDDS_ITEMPREPAINT | CDDS_SUBITEM)) {
+                // A value is drawn where the editor draws it when its row is
+                // entered, so that moving through the rows moves nothing but
+                // the highlight: the grid draws the cell without its text
+                // (the text in the background's colour), and the text
+                // follows (the current row's stays the grid's: the editor
+                // covers it).
+                const size_t item = cd->nmcd.dwItemSpec;
+                const bool own = cd->iSubItem == 1 && item < s.rows.size() && static_cast<int>(item) != s.current;
+                if (own) cd->clrText = GetSysColor(COLOR_WINDOW);
+                result = own ? CDRF_NOTIFYPOSTPAINT : CDRF_DODEFAULT;
+            } else if (cd->nmcd.dwDrawStage == (CDDS_ITEMPOSTPAINT | CDDS_SUBITEM)) {
+                DrawValueAsEdited(n, cd->nmcd.hdc, static_cast<int>(cd->nmcd.dwItemSpec));
                 result = CDRF_DODEFAULT;
             } else {
                 result = CDRF_DODEFAULT;

@@ -106,6 +106,11 @@ private:
     void SetAllSections(bool expanded);
     void LayoutSections();
     void MakeBoldFont();
+    // The editor's place within a value cell, and where its text starts
+    // there; each value is drawn at that point of its cell.
+    static constexpr POINT kEditorInset{2, 1};
+    POINT EditorTextOrigin(int n) const;
+    void DrawValueAsEdited(int n, HDC dc, int row);
     void PlaceEditor(int n);
     void EnterRow(int n, int row);
     void Commit(int n);

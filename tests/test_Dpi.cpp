@@ -6,6 +6,8 @@
 // "LogPixels" set to 144, which each new process reads as it starts.
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include <windows.h>
 #include <commctrl.h>
 #include <oleacc.h>
@@ -382,7 +384,8 @@ TEST(Dpi, EveryWindowFitsItsTextsAndStandsWhereItsTableSays) {
     testing_support::ProfileFixture p;
     p.Profile("Home", "Agent at home", "news.example.org", "mail.example.org", 1);
     const std::string ini =
-        p.dir.MakeFile("Edit.ini", "[View]\r\nTitle=Agent\r\n[Servers]\r\nNewsServer=news.example.org\r\n");
+        p.dir.MakeFile("Edit.ini", "[View]\r\nTitle=Agent\r\n[Servers]\r\nNewsServer=news.example.org\r\n"
+                                   "Backup=news.example.org\r\n");
 
     shell::ShowSplash("Pelmark", "Initializaing ...", true, nullptr);
     ASSERT_NE(shell::CurrentSplash(), nullptr);
@@ -412,6 +415,24 @@ TEST(Dpi, EveryWindowFitsItsTextsAndStandsWhereItsTableSays) {
         ASSERT_TRUE(f.LoadINIFile(ini));
         CheckForm(f, true);
         CheckHelp(f);
+        // The value being edited stands where its cell draws a value.
+        POINT edited{}, drawn{};
+        testing_support::RunModal(f, [&](testing_support::DriverWindow& w) {
+            SetForegroundWindow(w.Handle());
+            w.FocusOn("BitBtnReload");  // the editor shows its text unselected
+            RedrawWindow(w.Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+            testing_support::UiDriver::Settle();
+            // Read from the screen, which Wine brings up to date in its own time.
+            const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+            do {
+                testing_support::UiDriver::Settle();
+                edited = testing_support::ValueInk(f.FindControl("AValList1"), 0);
+                drawn = testing_support::ValueInk(f.FindControl("AValList1"), 1);
+            } while ((edited.x > 40 || drawn.x > 40) && std::chrono::steady_clock::now() < end);
+            w.Press("BitBtnCancel");
+        });
+        EXPECT_EQ(edited.x, drawn.x) << "at " << ExpectedDpi() << " DPI";
+        EXPECT_EQ(edited.y, drawn.y) << "at " << ExpectedDpi() << " DPI";
     }
     {
         about::TFrmKelVersionAbout f(nullptr);

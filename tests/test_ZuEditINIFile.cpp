@@ -1,6 +1,8 @@
 // The INI file editor, driven through its window.
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include <windows.h>
 #include <commctrl.h>
 
@@ -563,4 +565,27 @@ TEST(IniEditor, TabMovesFromSectionToSectionAndWhatIsTypedAfterItIsKept) {
     }
     EXPECT_EQ(ini.ReadString("S10", "k", ""), "v");
     EXPECT_EQ(ini.ReadString("S21", "k", ""), "v");
+}
+
+TEST(IniEditor, TheValueBeingEditedStandsWhereTheCellDrawsIt) {
+    Session s("[A]\r\nfirst=Value\r\nsecond=Value\r\n");
+    POINT edited{}, drawn{};
+    s.Run([&](DriverWindow& w) {
+        SetForegroundWindow(w.Handle());
+        w.FocusOn("BitBtnReload");  // the editor shows its text unselected
+        HWND grid = s.editor->FindControl("AValList1");
+        RedrawWindow(w.Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        UiDriver::Settle();
+        // Read from the screen, which Wine brings up to date in its own time.
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+        do {
+            UiDriver::Settle();
+            edited = testing_support::ValueInk(grid, 0);  // the current row: its editor
+            drawn = testing_support::ValueInk(grid, 1);   // drawn by the cell
+        } while ((edited.x > 40 || drawn.x > 40) && std::chrono::steady_clock::now() < end);
+        w.Press("BitBtnCancel");
+    });
+    EXPECT_EQ(edited.x, drawn.x);
+    EXPECT_EQ(edited.y, drawn.y);
+    EXPECT_LT(drawn.x, 40) << "no text found";
 }

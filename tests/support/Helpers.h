@@ -36,6 +36,35 @@ inline std::string MessageIn(HWND box) {
     return longest;
 }
 
+// Where a row's value stands on screen: the left column and top row of its
+// text's ink (the window text colour) within the value cell.
+inline POINT ValueInk(HWND grid, int row) {
+    RECT cell{};
+    cell.top = 1;
+    cell.left = LVIR_BOUNDS;
+    SendMessageA(grid, LVM_GETSUBITEMRECT, row, reinterpret_cast<LPARAM>(&cell));
+    MapWindowPoints(grid, nullptr, reinterpret_cast<POINT*>(&cell), 2);
+    const int w = cell.right - cell.left, h = cell.bottom - cell.top;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP picture = CreateCompatibleBitmap(screen, w, h);
+    HGDIOBJ old = SelectObject(memory, picture);
+    BitBlt(memory, 0, 0, w, h, screen, cell.left, cell.top, SRCCOPY);
+    POINT ink{w, h};
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            if (GetPixel(memory, x, y) != GetSysColor(COLOR_WINDOWTEXT)) continue;
+            ink.x = std::min<LONG>(ink.x, x);
+            ink.y = std::min<LONG>(ink.y, y);
+        }
+    }
+    SelectObject(memory, old);
+    DeleteObject(picture);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return ink;
+}
+
 // A control's rectangle in the client coordinates of `parent`.
 inline RECT RectIn(HWND control, HWND parent) {
     RECT r;
