@@ -148,7 +148,14 @@ big_only:
         big.path = dir.MakeFile("big10mb.ini", text);
         std::printf("the big file: %.1f MB\n", text.size() / 1e6);
     }
-    const double tb = Editor(big), sb = SectionReads(big);
+    // Each from a cold start: the service parses the file at its first read
+    // and keeps it until told to let go.
+    auto cold = [&] { WritePrivateProfileStringA(nullptr, nullptr, nullptr, big.path.c_str()); };
+    cold();
+    const double tb = Editor(big);
+    cold();
+    const double sb = SectionReads(big);
+    cold();
     {
         const auto t0 = Clock::now();
         const platform::IniFile ini(big.path);
@@ -157,7 +164,8 @@ big_only:
         std::printf("10 MB file: its values read section by section %.2f s\n",
                     std::chrono::duration<double>(Clock::now() - t0).count());
     }
-    std::printf("10 MB file: editor %.2f s, the service reading each section %.2f s, ratio %.2f (goal: at most 2)\n", tb,
+    std::printf("10 MB file, each from a cold start: editor %.2f s, the service reading each section %.2f s, ratio %.2f "
+                "(goal: at most 2)\n", tb,
                 sb, tb / sb);
     return 0;
 }
