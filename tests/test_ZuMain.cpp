@@ -1204,6 +1204,14 @@ TEST(Hints, NoneShowWhileHintsAreOffAndAHintShowsItsWholeTextInsideItsWindow) {
         EXPECT_TRUE(t.left >= w.left && t.top >= w.top && t.right <= w.right && t.bottom <= w.bottom)
             << "the hint reaches past its window";
     }
+    // A hint wraps within its window where a hint past the window's edge
+    // would blank it, and at 600 pixels where it would not (Windows).
+    for (const bool blanks : {true, false}) {
+        platform::ScopedWorkarounds system;
+        system->hintPastItsWindowBlanksIt = blanks;
+        SendMessageA(s.main.Handle(), WM_SIZE, SIZE_RESTORED, 0);  // the width is fitted again
+        EXPECT_EQ(SendMessageA(tip, TTM_GETMAXTIPWIDTH, 0, 0), blanks ? w.right - w.left - 8 : 600) << blanks;
+    }
     // Every column of the text's ink is on the hint: none is cut at its edge.
     RECT c;
     GetClientRect(tip, &c);
