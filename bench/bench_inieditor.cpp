@@ -26,6 +26,22 @@ struct File {
     std::vector<std::pair<std::string, std::vector<std::string>>> sections;
 };
 
+// Under Wine the service parses a file written in the last 2.1 seconds
+// again at every call (file times on FAT are two seconds coarse). A file a
+// user opens is older than that: each file here is dated a minute back.
+std::string Settled(const std::string& path) {
+    HANDLE h = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    ULARGE_INTEGER t{{now.dwLowDateTime, now.dwHighDateTime}};
+    t.QuadPart -= 60ull * 10000000;
+    const FILETIME back{t.LowPart, t.HighPart};
+    if (h == INVALID_HANDLE_VALUE || !SetFileTime(h, nullptr, nullptr, &back)) std::printf("cannot date %s\n", path.c_str());
+    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+    return path;
+}
+
 File Make(testing_support::TempFolder& dir, int sections, int keysPer) {
     File f;
     std::string text;
@@ -40,7 +56,7 @@ File Make(testing_support::TempFolder& dir, int sections, int keysPer) {
         }
         f.sections.emplace_back(name, keys);
     }
-    f.path = dir.MakeFile("bench" + std::to_string(sections) + ".ini", text);
+    f.path = Settled(dir.MakeFile("bench" + std::to_string(sections) + ".ini", text));
     return f;
 }
 
@@ -117,9 +133,11 @@ int main() {
     int windowsMany = 0, windowsMost = 0;
     const double tm = Editor(many, &windowsMany), tM = Editor(most, &windowsMost);
     const double bm = Baseline(many), bM = Baseline(most);
+    const double sm = SectionReads(many), sM = SectionReads(most);
     std::printf("2000 one-key sections: editor %.2f s, %d windows; 20000: editor %.2f s, %d windows\n", tm,
                 windowsMany, tM, windowsMost);
-    std::printf("growth 20000/2000: editor %.2f, baseline %.2f (goal: at most 11)\n", tM / tm, bM / bm);
+    std::printf("growth 20000/2000: editor %.2f, baseline %.2f, the service reading each section %.2f (goal: at most 11)\n",
+                tM / tm, bM / bm, sM / sm);
     // One section of many keys: the time follows the keys, not their square.
     double keysAt[3] = {};
     const int counts[3] = {5000, 10000, 20000};
@@ -145,10 +163,10 @@ big_only:
             }
             big.sections.emplace_back(name, keys);
         }
-        big.path = dir.MakeFile("big10mb.ini", text);
+        big.path = Settled(dir.MakeFile("big10mb.ini", text));
         std::printf("the big file: %.1f MB\n", text.size() / 1e6);
     }
-    // Each from a cold start: the service parses the file at its first read
+    // Each from a cold cache: the service parses the file at its first read
     // and keeps it until told to let go.
     auto cold = [&] { WritePrivateProfileStringA(nullptr, nullptr, nullptr, big.path.c_str()); };
     cold();
@@ -164,7 +182,7 @@ big_only:
         std::printf("10 MB file: its values read section by section %.2f s\n",
                     std::chrono::duration<double>(Clock::now() - t0).count());
     }
-    std::printf("10 MB file, each from a cold start: editor %.2f s, the service reading each section %.2f s, ratio %.2f "
+    std::printf("10 MB file, each from a cold cache: editor %.2f s, the service reading each section %.2f s, ratio %.2f "
                 "(goal: at most 2)\n", tb,
                 sb, tb / sb);
     return 0;

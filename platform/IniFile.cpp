@@ -144,32 +144,48 @@ void IniFile::ReadSectionValuesKeyByKey(const std::string& section, std::vector<
 
 void IniFile::ReadSectionValues(const std::string& section, std::vector<std::string>& list) const {
     // The service searches the section from its start for each value read
-    // by itself: a section of 20,000 keys would take minutes. Its names and
-    // its lines are read once each instead, and each value given as a read
-    // of its own would give it: the first line of a key (letter case aside)
-    // answers for every line of that key, trimmed of blanks, without one
-    // pair of quotes around it.
-    // A line without "=" is a key with no value, which the list of names
-    // leaves out, as it does a value without a key; the others answer the
-    // names one for one, or (a service
-    // that lists otherwise) the values are read one by one after all.
+    // by itself: a section of 20,000 keys would take minutes. Its lines are
+    // read in one go instead, and each value given as a read of its own
+    // would give it: the first line of a key (letter case aside) answers for
+    // every line of that key, trimmed of blanks, without one pair of quotes
+    // around it.
+    // Where every line is a key, "=" and a value, the lines name the keys
+    // themselves, and a list of names would only cost a second call. Any other line (a key with no value, a value with no key, a
+    // comment) is left out of that list, and how a service treats it is its
+    // own: then the names are read too, and the lines must answer them one
+    // for one, or the values are read one by one after all.
     auto trim = [](std::string s) {
         s.erase(0, s.find_first_not_of(" \t"));
         s.erase(s.find_last_not_of(" \t") + 1);
         return s;
     };
-    std::vector<std::string> keys, all, lines;
-    ReadSection(section, keys);
-    ReadSectionLines(section, all);
-    for (auto& line : all) {
+    std::vector<std::string> keys, lines;
+    ReadSectionLines(section, lines);
+    for (const auto& line : lines) {
         const size_t eq = line.find('=');
-        if (eq != std::string::npos && !trim(line.substr(0, eq)).empty()) lines.push_back(std::move(line));
+        std::string key = eq == std::string::npos ? std::string() : trim(line.substr(0, eq));
+        if (key.empty() || key.front() == ';') {
+            keys.clear();
+            break;
+        }
+        keys.push_back(std::move(key));
     }
-    bool aligned = keys.size() == lines.size();
-    for (size_t i = 0; aligned && i < keys.size(); ++i) aligned = trim(lines[i].substr(0, lines[i].find('='))) == keys[i];
-    if (!aligned) {
-        ReadSectionValuesKeyByKey(section, list);
-        return;
+    if (keys.size() != lines.size()) {
+        std::vector<std::string> all = std::move(lines);
+        lines.clear();
+        ReadSection(section, keys);
+        for (auto& line : all) {
+            const size_t eq = line.find('=');
+            if (eq != std::string::npos && !trim(line.substr(0, eq)).empty()) lines.push_back(std::move(line));
+        }
+        bool aligned = keys.size() == lines.size();
+        for (size_t i = 0; aligned && i < keys.size(); ++i) {
+            aligned = trim(lines[i].substr(0, lines[i].find('='))) == keys[i];
+        }
+        if (!aligned) {
+            ReadSectionValuesKeyByKey(section, list);
+            return;
+        }
     }
     std::unordered_map<std::string, std::string> first;  // by the folded key
     list.clear();

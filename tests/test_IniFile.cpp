@@ -205,6 +205,8 @@ TEST(IniFile, ASectionReadInOneGoGivesWhatItsKeysReadOneByOneGive) {
         "\r\nafter blank=1\r\n",
         "[D]\r\nk=first\r\nK=second\r\nk = third\r\nother=o\r\nk\r\n[D]\r\nk=later section\r\n[d]\r\nz=1\r\n",
         "[L]\r\nlong=" + long1 + "\r\nq='" + long1 + "'\r\n[Empty]\r\n[Odd]\r\n=no key\r\n[not closed\r\nw=1\r\n",
+        // Only keys and values, so the lines alone name the keys.
+        "[C]\r\n  key one  =  value one  \r\nK=1\r\nk = 2\r\n\tt\t=\t'q'\t\r\n[C2]\r\nx=\"\"\r\ny==\r\n",
     };
     TempFolder dir;
     int checked = 0;
