@@ -28,7 +28,7 @@ have_packages() {
         command -v Xvfb >/dev/null && [ -f /usr/src/googletest/CMakeLists.txt ] &&
         command -v openbox >/dev/null && command -v xdotool >/dev/null && command -v xprop >/dev/null &&
         command -v xwd >/dev/null && command -v python3 >/dev/null && command -v sha256sum >/dev/null &&
-        [ -d /usr/share/wine/fonts ]
+        [ -d /usr/share/wine/fonts ] && dpkg -s libxfixes3 >/dev/null 2>&1
 }
 
 install_packages() {
@@ -40,7 +40,7 @@ install_packages() {
     "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
         cmake make g++-mingw-w64-i686-posix binutils-mingw-w64-i686 \
         wine wine32:i386 wine64 util-linux fonts-wine fonts-liberation xvfb xauth googletest openbox xdotool x11-utils x11-apps \
-        python3 coreutils
+        libxfixes3 python3 coreutils
 }
 
 have_packages || install_packages
