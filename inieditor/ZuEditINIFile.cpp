@@ -344,9 +344,21 @@ void TFrmZuEditINIFile::OnResize() {
 }
 
 // Where the editor stands in a value cell, and so where its text starts.
-POINT TFrmZuEditINIFile::EditorTextOrigin(int n) const {
+int TFrmZuEditINIFile::EditorTextLeft(int n) const {
     const DWORD margins = static_cast<DWORD>(SendMessageA(sections_[n - 1].editor, EM_GETMARGINS, 0, 0));
-    return POINT{kEditorInset.x + LOWORD(margins), kEditorInset.y};
+    return kEditorInset + LOWORD(margins);
+}
+
+int TFrmZuEditINIFile::RowTextTop(int n, const RECT& cell) const {
+    // Where the grid draws the text of a row: its line centred in the cell.
+    HWND editor = sections_[n - 1].editor;
+    HDC dc = GetDC(editor);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(editor, WM_GETFONT, 0, 0)));
+    TEXTMETRICA tm{};
+    GetTextMetricsA(dc, &tm);
+    SelectObject(dc, old);
+    ReleaseDC(editor, dc);
+    return cell.top + (cell.bottom - cell.top - tm.tmHeight) / 2;
 }
 
 void TFrmZuEditINIFile::DrawValueAsEdited(int n, HDC dc, int row) {
@@ -355,8 +367,7 @@ void TFrmZuEditINIFile::DrawValueAsEdited(int n, HDC dc, int row) {
     cell.top = 1;
     cell.left = LVIR_BOUNDS;
     if (!SendMessageA(s.grid, LVM_GETSUBITEMRECT, row, reinterpret_cast<LPARAM>(&cell))) return;
-    const POINT at = EditorTextOrigin(n);
-    RECT text{cell.left + at.x, cell.top + at.y, cell.right - 1, cell.bottom - 1};
+    RECT text{cell.left + EditorTextLeft(n), RowTextTop(n, cell), cell.right - 1, cell.bottom};
     // As much as the grid itself shows of a value.
     const std::string& value = s.rows[row].value;
     const int shown = static_cast<int>(std::min<size_t>(value.size(), 259));
@@ -388,8 +399,13 @@ void TFrmZuEditINIFile::PlaceEditor(int n) {
         return;
     }
     MapWindowPoints(s.grid, s.panel, reinterpret_cast<POINT*>(&cell), 2);
-    SetWindowPos(s.editor, s.label ? s.label : HWND_TOP, cell.left + kEditorInset.x, cell.top + kEditorInset.y,
-                 cell.right - cell.left - 3, cell.bottom - cell.top - 2, SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    // The editor's text on the line the grid draws the row's key on.
+    const int textTop = RowTextTop(n, cell);
+    RECT format{};
+    SendMessageA(s.editor, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&format));
+    const int top = std::max<int>(cell.top + 1, textTop - format.top);
+    SetWindowPos(s.editor, s.label ? s.label : HWND_TOP, cell.left + kEditorInset, top, cell.right - cell.left - 3,
+                 cell.bottom - 1 - top, SWP_NOACTIVATE | SWP_SHOWWINDOW);
 }
 
 void TFrmZuEditINIFile::EnterRow(int n, int row) {

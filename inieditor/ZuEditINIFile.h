@@ -106,10 +106,12 @@ private:
     void SetAllSections(bool expanded);
     void LayoutSections();
     void MakeBoldFont();
-    // The editor's place within a value cell, and where its text starts
-    // there; each value is drawn at that point of its cell.
-    static constexpr POINT kEditorInset{2, 1};
-    POINT EditorTextOrigin(int n) const;
+    // The editor's place across a value cell, and where its text starts
+    // there; each value is drawn from that point of its cell, on the line
+    // the grid centres its row's text on (RowTextTop), as is the editor's.
+    static constexpr int kEditorInset = 2;
+    int EditorTextLeft(int n) const;
+    int RowTextTop(int n, const RECT& cell) const;
     void DrawValueAsEdited(int n, HDC dc, int row);
     void PlaceEditor(int n);
     void EnterRow(int n, int row);

@@ -384,8 +384,7 @@ TEST(Dpi, EveryWindowFitsItsTextsAndStandsWhereItsTableSays) {
     testing_support::ProfileFixture p;
     p.Profile("Home", "Agent at home", "news.example.org", "mail.example.org", 1);
     const std::string ini =
-        p.dir.MakeFile("Edit.ini", "[View]\r\nTitle=Agent\r\n[Servers]\r\nNewsServer=news.example.org\r\n"
-                                   "Backup=news.example.org\r\n");
+        p.dir.MakeFile("Edit.ini", "[View]\r\nTitle=Agent\r\n[Servers]\r\nValue=Value\r\nValues=Value\r\n");
 
     shell::ShowSplash("Pelmark", "Initializaing ...", true, nullptr);
     ASSERT_NE(shell::CurrentSplash(), nullptr);
@@ -415,8 +414,9 @@ TEST(Dpi, EveryWindowFitsItsTextsAndStandsWhereItsTableSays) {
         ASSERT_TRUE(f.LoadINIFile(ini));
         CheckForm(f, true);
         CheckHelp(f);
-        // The value being edited stands where its cell draws a value.
-        POINT edited{}, drawn{};
+        // The value being edited stands where its cell draws a value, on
+        // the line of its row's key.
+        POINT edited{}, drawn{}, key{};
         testing_support::RunModal(f, [&](testing_support::DriverWindow& w) {
             SetForegroundWindow(w.Handle());
             w.FocusOn("BitBtnReload");  // the editor shows its text unselected
@@ -428,11 +428,13 @@ TEST(Dpi, EveryWindowFitsItsTextsAndStandsWhereItsTableSays) {
                 testing_support::UiDriver::Settle();
                 edited = testing_support::ValueInk(f.FindControl("AValList1"), 0);
                 drawn = testing_support::ValueInk(f.FindControl("AValList1"), 1);
-            } while ((edited.x > 40 || drawn.x > 40) && std::chrono::steady_clock::now() < end);
+                key = testing_support::CellInk(f.FindControl("AValList1"), 1, 0);
+            } while ((edited.x > 40 || drawn.x > 40 || key.x > 40) && std::chrono::steady_clock::now() < end);
             w.Press("BitBtnCancel");
         });
         EXPECT_EQ(edited.x, drawn.x) << "at " << ExpectedDpi() << " DPI";
         EXPECT_EQ(edited.y, drawn.y) << "at " << ExpectedDpi() << " DPI";
+        EXPECT_EQ(key.y, drawn.y) << "at " << ExpectedDpi() << " DPI";
     }
     {
         about::TFrmKelVersionAbout f(nullptr);

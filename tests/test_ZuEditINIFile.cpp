@@ -568,8 +568,8 @@ TEST(IniEditor, TabMovesFromSectionToSectionAndWhatIsTypedAfterItIsKept) {
 }
 
 TEST(IniEditor, TheValueBeingEditedStandsWhereTheCellDrawsIt) {
-    Session s("[A]\r\nfirst=Value\r\nsecond=Value\r\n");
-    POINT edited{}, drawn{};
+    Session s("[A]\r\nValue=Value\r\nValues=Value\r\n");
+    POINT edited{}, drawn{}, key{};
     s.Run([&](DriverWindow& w) {
         SetForegroundWindow(w.Handle());
         w.FocusOn("BitBtnReload");  // the editor shows its text unselected
@@ -582,10 +582,12 @@ TEST(IniEditor, TheValueBeingEditedStandsWhereTheCellDrawsIt) {
             UiDriver::Settle();
             edited = testing_support::ValueInk(grid, 0);  // the current row: its editor
             drawn = testing_support::ValueInk(grid, 1);   // drawn by the cell
-        } while ((edited.x > 40 || drawn.x > 40) && std::chrono::steady_clock::now() < end);
+            key = testing_support::CellInk(grid, 1, 0);   // and its row's key
+        } while ((edited.x > 40 || drawn.x > 40 || key.x > 40) && std::chrono::steady_clock::now() < end);
         w.Press("BitBtnCancel");
     });
     EXPECT_EQ(edited.x, drawn.x);
     EXPECT_EQ(edited.y, drawn.y);
+    EXPECT_EQ(key.y, drawn.y) << "a value stands on the line of its key";
     EXPECT_LT(drawn.x, 40) << "no text found";
 }

@@ -36,12 +36,13 @@ inline std::string MessageIn(HWND box) {
     return longest;
 }
 
-// Where a row's value stands on screen: the left column and top row of its
-// text's ink (the window text colour) within the value cell.
-inline POINT ValueInk(HWND grid, int row) {
+// Where a row's text stands on screen in a column (0 the key, 1 the value):
+// the left column and top row of its ink (the window text colour) within
+// the cell.
+inline POINT CellInk(HWND grid, int row, int column) {
     RECT cell{};
-    cell.top = 1;
-    cell.left = LVIR_BOUNDS;
+    cell.top = column;
+    cell.left = column == 0 ? LVIR_LABEL : LVIR_BOUNDS;
     SendMessageA(grid, LVM_GETSUBITEMRECT, row, reinterpret_cast<LPARAM>(&cell));
     MapWindowPoints(grid, nullptr, reinterpret_cast<POINT*>(&cell), 2);
     const int w = cell.right - cell.left, h = cell.bottom - cell.top;
@@ -64,6 +65,8 @@ inline POINT ValueInk(HWND grid, int row) {
     ReleaseDC(nullptr, screen);
     return ink;
 }
+
+inline POINT ValueInk(HWND grid, int row) { return CellInk(grid, row, 1); }
 
 // A control's rectangle in the client coordinates of `parent`.
 inline RECT RectIn(HWND control, HWND parent) {
