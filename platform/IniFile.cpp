@@ -150,10 +150,11 @@ void IniFile::ReadSectionValues(const std::string& section, std::vector<std::str
     // every line of that key, trimmed of blanks, without one pair of quotes
     // around it.
     // Where every line is a key, "=" and a value, the lines name the keys
-    // themselves, and a list of names would only cost a second call. Any other line (a key with no value, a value with no key, a
-    // comment) is left out of that list, and how a service treats it is its
-    // own: then the names are read too, and the lines must answer them one
-    // for one, or the values are read one by one after all.
+    // themselves, and a list of names would only cost a second call. Any
+    // other line (a key with no value, a value with no key, a comment) is
+    // left out of that list, and how a service treats it is its own: then
+    // the names are read too, and the lines must answer them one for one,
+    // or the values are read one by one after all.
     auto trim = [](std::string s) {
         s.erase(0, s.find_first_not_of(" \t"));
         s.erase(s.find_last_not_of(" \t") + 1);
