@@ -48,7 +48,11 @@ wait_for "Pelmark active on screen" 10 x_active "$XMAIN"
 
 step "maximised, with another program in front, started again: forward and still maximised, and stored so"
 xframe=$(x_frame "$XMAIN")
-read -r fx fy fw _ <<<"$(xwininfo -id "$xframe" | awk '/Absolute upper-left X/ { x = $NF } /Absolute upper-left Y/ { y = $NF } /Width:/ { w = $NF } END { print x, y, w }')"
+frame_place() { xwininfo -id "$xframe" | awk '/Absolute upper-left X/ { x = $NF } /Absolute upper-left Y/ { y = $NF } /Width:/ { w = $NF } END { print x, y, w }'; }
+# The window manager animates a restore from the task bar: its frame may
+# still be growing when the window is already active.
+wait_for "the frame to stand still" 10 eval 'place=$(frame_place); sleep 0.2; test "$place" = "$(frame_place)"'
+read -r fx fy fw _ <<<"$(frame_place)"
 xdotool mousemove $((fx + fw / 2)) $((fy + 8)) click --repeat 2 --delay 100 1  # the title bar, as a user maximises
 wait_for "Pelmark maximised" 10 eval 'R rect "$MAIN" | grep -q zoomed'
 other_program_in_front
