@@ -132,6 +132,8 @@ void TFrmZuEditINIFile::OnCreate() {
 
 bool TFrmZuEditINIFile::LoadINIFile(const std::string& path) {
     path_ = path;
+    // A save a crash cut off is finished or undone before the file is read.
+    platform::RecoverInterruptedSave(path);
     if (!platform::FileExists(path)) return false;
     platform::IniFile ini(path);
     std::vector<std::string> names;

@@ -15,6 +15,7 @@ namespace platform {
 namespace {
 
 constexpr DWORD kFirstBuffer = 2048;
+unsigned serviceCalls = 0;
 
 // A double-null-terminated list, read whole: the service says a list was
 // cut by returning the buffer size less two.
@@ -25,6 +26,7 @@ std::vector<std::string> ReadList(Read read) {
     DWORD got = 0;
     for (;;) {
         buf.assign(size, '\0');
+        ++serviceCalls;
         got = read(buf.data(), size);
         if (got < size - 2) break;
         size *= 2;
@@ -49,7 +51,10 @@ ProfileWriter* profileWriter = &theService;
 
 }  // namespace
 
+unsigned ProfileServiceCalls() { return serviceCalls; }
+
 BOOL ProfileWriter::Write(const char* section, const char* key, const char* value, const char* file) {
+    ++serviceCalls;
     return WritePrivateProfileStringA(section, key, value, file);
 }
 
@@ -66,6 +71,7 @@ IniFile::~IniFile() {
 void IniFile::Close() {
     if (closed_) return;
     closed_ = true;
+    ++serviceCalls;
     WritePrivateProfileStringA(nullptr, nullptr, nullptr, path_.c_str());
 }
 
@@ -75,6 +81,7 @@ std::string IniFile::ReadString(const std::string& section, const std::string& k
     DWORD size = kFirstBuffer;
     for (;;) {
         buf.assign(size, '\0');
+        ++serviceCalls;
         const DWORD got = GetPrivateProfileStringA(section.c_str(), key.c_str(), def.c_str(),
                                                    buf.data(), size, path_.c_str());
         // A value that fills the buffer may have been cut: read it again, larger.

@@ -70,6 +70,9 @@ public:
     virtual BOOL Write(const char* section, const char* key, const char* value, const char* file);
 };
 void UseProfileWriter(ProfileWriter* writer);
+// How many calls the INI file objects have made to the service so far (on
+// Windows each one parses the whole file again).
+unsigned ProfileServiceCalls();
 ProfileWriter& CurrentProfileWriter();
 
 // The integer reading of an INI value: "0x"/"0X" and at least one more

@@ -1,11 +1,15 @@
-// One save of an INI file, all or nothing. The private-profile service
-// writes the whole file again, in place, for every value: a full disk or a
-// crash in the middle of that leaves the file cut short or empty. So a save
-// writes its values, through the same service and one by one, into a copy
-// beside the file; only when every write succeeded and the copy reads back
-// with everything the file had and the new values does the copy take the
-// file's place, in one step. Otherwise the copy goes and the file stays as
-// it was.
+// One save of an INI file, all or nothing, and whole across a crash at any
+// instant. The private-profile service writes the whole file again, in
+// place, for every value: a full disk or a crash in the middle of that
+// leaves the file cut short or empty. So a save writes its values into a
+// copy beside the file, made new for it, under the name "<file>.pelmark-
+// saving". Only when the copy reads back with every line the file had and
+// the new values, and is on the disk, is it renamed "<file>.pelmark-saved":
+// that name says the copy is whole. Then it takes the file's place, in one
+// rename that replaces it; where the system's replace is used, the old file
+// goes aside as "<file>.pelmark-backup" until the new one has its name. A
+// save cut off anywhere is finished or undone the next time the program
+// looks at the file (RecoverInterruptedSave), by these names alone.
 #pragma once
 
 #include <windows.h>
@@ -13,7 +17,38 @@
 #include <string>
 #include <vector>
 
+#include "platform/IniText.h"
+
 namespace platform {
+
+// The instants of a save after which a crash leaves the folder in a state
+// of its own.
+enum class SaveInstant { CopyWritten, CopyChecked, OldMovedAside, CopyRenamed };
+
+// Thrown where a test stops a save as a crash would: nothing is cleaned up.
+struct SaveStopped {};
+
+// The steps of a save that meet the file system. The program uses the
+// system's own; a test may put others in their place (null: the system's
+// again), to make a step fail, or to stop the save at an instant.
+class SaveSteps {
+public:
+    virtual ~SaveSteps() = default;
+    // The system's replace of `file` by `copy`, the old file kept as `backup`.
+    virtual BOOL Replace(const char* file, const char* copy, const char* backup);
+    virtual BOOL Move(const char* from, const char* to, DWORD flags);
+    // The copy, made new (INVALID_HANDLE_VALUE and the last error: not made).
+    virtual HANDLE CreateCopy(const char* path);
+    // Called at each instant; a test throws SaveStopped to stop there.
+    virtual void Reached(SaveInstant) {}
+};
+void UseSaveSteps(SaveSteps* steps);
+
+// Finishes or undoes a save of `file` that a crash cut off: a whole copy
+// takes the name where the file is missing, else the old file put aside
+// takes it back; where the file is there, what is left of the save goes.
+// A copy never checked is removed only where the file is there.
+void RecoverInterruptedSave(const std::string& file);
 
 class IniSave {
 public:
@@ -22,7 +57,8 @@ public:
     // saved file that is missing starts the copy empty; a missing source
     // other than the file itself is a failure.
     explicit IniSave(std::string path, std::string source = {});
-    // A copy that never took the file's place is removed.
+    // What is left of a save that did not finish goes, but never the whole
+    // copy of a file that is missing.
     ~IniSave();
     IniSave(const IniSave&) = delete;
     IniSave& operator=(const IniSave&) = delete;
@@ -31,9 +67,9 @@ public:
     // Where the copy starts from (the saved file itself, or the source).
     const std::string& Source() const { return source_.empty() ? path_ : source_; }
 
-    // Makes the copy beside the file (Commit does it when not yet done).
-    // Raises with the system's code when the source cannot be read or the
-    // copy not made; the message is the reason alone.
+    // Reads the source and makes the copy beside the file (Commit does it
+    // when not yet done). Raises with the system's code when the source
+    // cannot be read or the copy not made; the message is the reason alone.
     void Start();
 
     // Values to be written, in this order, at Commit.
@@ -45,22 +81,32 @@ public:
     // a value the service cannot hold is refused before anything is written.
     void Commit();
 
-    // Where the copy is made: beside the file the save reaches, a link
-    // followed to its target. A copy of this name left by a crash is
-    // replaced by the next save.
+    // The names of a save's copy while it is made, once it is whole, and of
+    // the old file while the system's replace has put it aside.
     static std::string CopyPathFor(const std::string& file);
+    static std::string CheckedCopyPathFor(const std::string& file);
+    static std::string BackupPathFor(const std::string& file);
 
 private:
-    struct Write {
-        std::string section, key, value;
-    };
     [[noreturn]] void Fail(DWORD code, const std::string& reason = {}) const;
+    void MakeCopy();
+    void WriteCopy();
+    void WriteInPlace();
+    void Replace();
+    bool SourceChanged() const;
 
     std::string path_;
     std::string source_;
     std::string target_;  // the file replaced: `path_`, a link followed
-    std::string copy_;    // the copy beside it, while there is one
-    std::vector<Write> writes_;
+    std::string copy_;    // the copy beside it, under the name it has now
+    std::string text_;    // the source's bytes when the copy was begun
+    ULONGLONG size_ = 0;
+    FILETIME written_{};  // the source's size and last write then
+    HANDLE out_ = INVALID_HANDLE_VALUE;
+    bool started_ = false;
+    bool inPlace_ = false;  // no copy can be made: the file is written where it is
+    bool stopped_ = false;
+    std::vector<IniWrite> writes_;
 };
 
 // The path a DOS program names for a path the system gives as

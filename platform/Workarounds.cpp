@@ -20,6 +20,8 @@ const Workarounds& System() {
             w.managerHandsTheKeyboardBackLate = true;
             w.hintPastItsWindowBlanksIt = true;
             w.linkCannotBeRemovedAlone = true;
+            w.replaceLeavesAMomentWithoutTheFile = true;
+            w.profileServiceRewritesEveryLine = true;
         }
         return w;
     }();

@@ -26,6 +26,14 @@ struct Workarounds {
     // Removing a link acts on its target (empties a target folder, deletes
     // a target file): no link can be removed alone.
     bool linkCannotBeRemovedAlone = false;
+    // The system's replace of a file deletes the old file before the new
+    // one takes its name: a crash between leaves no file of that name. A
+    // rename that replaces in one step is used instead.
+    bool replaceLeavesAMomentWithoutTheFile = false;
+    // The private-profile service writes every line of a file again, from
+    // its own reading of it, at each write: blank lines go, and blanks
+    // around "=". The program writes a save's lines itself instead.
+    bool profileServiceRewritesEveryLine = false;
 };
 
 // Those of the system the program runs on.

@@ -42,6 +42,9 @@ std::vector<ProfileEntry> ListProfilesIn(const std::string& profileFolder) {
     for (const auto& name : names) {
         if (name == "." || name == "..") continue;
         const std::string file = AgentIniIn(profileFolder + name);
+        // A save a crash cut off is finished or undone: the profile is
+        // there, old or new, never half, and never gone.
+        platform::RecoverInterruptedSave(file);
         if (!platform::FileExists(file)) continue;
         IniFile ini(file);
         ProfileEntry e;

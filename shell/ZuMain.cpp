@@ -15,6 +15,7 @@
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
 #include "platform/IniFile.h"
+#include "platform/IniSave.h"
 #include "platform/TextInk.h"
 #include "platform/Workarounds.h"
 #include "profiles/ZuEditProfile.h"
@@ -165,6 +166,8 @@ std::string AgentProgramPath(const std::string& agentFolder) { return agentFolde
 
 void MainDialogs::EditProfile(HWND owner, const profiles::ProfileEntry* e) {
     profiles::TFrmZuEditProfile dialog(owner);
+    // A save of the profile a crash cut off is finished or undone first.
+    if (e) platform::RecoverInterruptedSave(profiles::ProfileIniPath(e->Name));
     dialog.Create();
     if (e) dialog.LoadProfile(e->LaunchMode, e->Name, e->Title, e->NewsServer, e->MailServer);
     else dialog.LoadProfile("", "", "", "", "");

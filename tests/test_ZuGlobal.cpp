@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <chrono>
 #include <fstream>
+#include <functional>
+#include <optional>
 #include <sstream>
 
 #include "platform/Error.h"
@@ -13,6 +15,7 @@
 #include "platform/Form.h"
 #include "platform/IniFile.h"
 #include "platform/IniSave.h"
+#include "platform/Workarounds.h"
 #include "profiles/ZuGlobal.h"
 #include "settings/KelUtility.h"
 #include "support/ProfileFixture.h"
@@ -196,7 +199,7 @@ TEST(WriteProfileIni, WritesTheKeysAndTheHomeRule) {
 
 // The service's write going wrong at one value, each way it can.
 struct FailingWriter : platform::ProfileWriter {
-    enum How { Refused, CutShortSayingDiskFull, CutShortSilently } how;
+    enum How { Refused, CutShortSayingDiskFull, CutShortSilently, CutInTheLastComment } how;
     int failAt, calls = 0;
     FailingWriter(How h, int at) : how(h), failAt(at) {}
     BOOL Write(const char* section, const char* key, const char* value, const char* file) override {
@@ -209,7 +212,7 @@ struct FailingWriter : platform::ProfileWriter {
         // ended, and success all the same.
         ProfileWriter::Write(section, key, value, file);
         HANDLE h = CreateFileA(file, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-        SetFilePointer(h, 40, nullptr, FILE_BEGIN);
+        SetFilePointer(h, how == CutInTheLastComment ? -20 : 40, nullptr, how == CutInTheLastComment ? FILE_END : FILE_BEGIN);
         SetEndOfFile(h);
         CloseHandle(h);
         SetLastError(how == CutShortSayingDiskFull ? ERROR_DISK_FULL : 0);
@@ -217,42 +220,110 @@ struct FailingWriter : platform::ProfileWriter {
     }
 };
 
+// The save's steps, with a crash, a file in use, a copy refused or another
+// program's write where a test wants them.
+struct Steps : platform::SaveSteps {
+    std::optional<platform::SaveInstant> crashAt;
+    int busy = 0;            // the file's replace finds it in use this many times
+    DWORD replaceError = 0;  // the system's replace fails so, for ever
+    bool denyCopy = false;
+    int calls = 0;
+    std::function<void(platform::SaveInstant)> at;
+    static bool ToTheFile(const char* to) { return std::string(to).ends_with("\\Agent.ini"); }
+    BOOL Replace(const char* file, const char* copy, const char* backup) override {
+        if (crashAt == platform::SaveInstant::OldMovedAside) {
+            MoveFileExA(file, backup, 0);
+            throw platform::SaveStopped();
+        }
+        if (replaceError == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) MoveFileExA(file, backup, 0);
+        if (replaceError || (busy > 0 && busy--)) {
+            SetLastError(replaceError ? replaceError : ERROR_SHARING_VIOLATION);
+            return FALSE;
+        }
+        return SaveSteps::Replace(file, copy, backup);
+    }
+    BOOL Move(const char* from, const char* to, DWORD flags) override {
+        if (ToTheFile(to) && busy > 0 && busy--) {
+            SetLastError(ERROR_SHARING_VIOLATION);
+            return FALSE;
+        }
+        return SaveSteps::Move(from, to, flags);
+    }
+    HANDLE CreateCopy(const char* path) override {
+        if (!denyCopy) return SaveSteps::CreateCopy(path);
+        SetLastError(ERROR_ACCESS_DENIED);
+        return INVALID_HANDLE_VALUE;
+    }
+    void Reached(platform::SaveInstant i) override {
+        if (at) at(i);
+        if (crashAt == i) throw platform::SaveStopped();
+    }
+};
+
 TEST(WriteProfileIni, ASaveIsAllOrNothing) {
     Store s;
     EXPECT_THROW(WriteProfileIni("no\\such", "t", "n", "m", false), platform::Error);
+    // A file that ends in comments, as many do: a copy cut inside them is
+    // as short as one cut inside a key.
     std::string text = "[View]\r\nTitle=old\r\n";
     for (int i = 0; i < 50; ++i) text += "[S" + std::to_string(i) + "]\r\nk=v\r\n";
+    for (int i = 0; i < 20; ++i) text += "; a comment line of the file's own, number " + std::to_string(i) + "\r\n";
     s.Profile("P", text);
     const std::string file = ProfileIniPath("P");
     const std::string copy = platform::IniSave::CopyPathFor(file);
     using platform::SystemErrorText;
-    for (auto [how, reason] : {std::pair{FailingWriter::Refused, SystemErrorText(ERROR_DISK_FULL)},
-                               std::pair{FailingWriter::CutShortSayingDiskFull, SystemErrorText(ERROR_DISK_FULL)},
-                               std::pair{FailingWriter::CutShortSilently, SystemErrorText(ERROR_WRITE_FAULT)}}) {
-        FailingWriter writer(how, 3);
-        platform::UseProfileWriter(&writer);
-        EXPECT_EQ(testing_support::ErrorOf([] { WriteProfileIni("P", "new", "n", "m", true); }),
-                  "Unable to write to " + file + "\r" + reason);
-        platform::UseProfileWriter(nullptr);
-        EXPECT_GE(writer.calls, 3);
-        EXPECT_EQ(Slurp(file), text) << how;
-        EXPECT_FALSE(platform::FileExists(copy)) << how;
+    {
+        // Where the service writes the values (Windows).
+        platform::ScopedWorkarounds service;
+        service->profileServiceRewritesEveryLine = false;
+        for (auto [how, reason] : {std::pair{FailingWriter::Refused, SystemErrorText(ERROR_DISK_FULL)},
+                                   std::pair{FailingWriter::CutShortSayingDiskFull, SystemErrorText(ERROR_DISK_FULL)},
+                                   std::pair{FailingWriter::CutShortSilently, SystemErrorText(ERROR_WRITE_FAULT)},
+                                   std::pair{FailingWriter::CutInTheLastComment, SystemErrorText(ERROR_WRITE_FAULT)}}) {
+            FailingWriter writer(how, 3);
+            platform::UseProfileWriter(&writer);
+            EXPECT_EQ(testing_support::ErrorOf([] { WriteProfileIni("P", "new", "n", "m", true); }),
+                      "Unable to write to " + file + "\r" + reason);
+            platform::UseProfileWriter(nullptr);
+            EXPECT_GE(writer.calls, 3);
+            EXPECT_EQ(Slurp(file), text) << how;
+            EXPECT_FALSE(platform::FileExists(copy)) << how;
+        }
     }
+    // Where the program writes them itself: the disk holds less than it wrote.
+    Steps cut;
+    cut.at = [&](platform::SaveInstant i) {
+        if (i == platform::SaveInstant::CopyWritten) testing_support::RunUnix("truncate -s -30 '" + testing_support::UnixPath(copy) + "'");
+    };
+    platform::UseSaveSteps(&cut);
+    EXPECT_EQ(testing_support::ErrorOf([] { WriteProfileIni("P", "new", "n", "m", true); }),
+              "Unable to write to " + file + "\r" + SystemErrorText(ERROR_WRITE_FAULT));
+    platform::UseSaveSteps(nullptr);
+    EXPECT_EQ(Slurp(file), text);
+    EXPECT_FALSE(platform::FileExists(copy));
     // An Agent.ini the user made read-only is reported so, and kept.
     SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_READONLY);
     EXPECT_EQ(testing_support::ErrorOf([] { WriteProfileIni("P", "new", "n", "m", true); }),
               "Unable to write to " + file + "\rThe file is read-only.");
     SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
     EXPECT_EQ(Slurp(file), text);
-    // A copy a crash left behind is never listed, and the next save
-    // replaces it.
-    s.dir.MakeFile("Profiles\\P\\Agent.ini.pelmark-saving", "[View]\r\nTitle=half");
+    // What a crash left under the save's names is never listed, and never
+    // leads a save to another file: a link there is removed as a name.
+    const std::string outside = s.dir.MakeFile("outside.ini", "[Mine]\r\nx=1\r\n");
+    const std::string distant = s.dir.MakeFile("far.ini", "[Far]\r\ny=2\r\n");
+    using testing_support::UnixPath;
+    ASSERT_TRUE(testing_support::RunUnix("ln -s '" + UnixPath(outside) + "' '" + UnixPath(copy) + "' && ln '" + UnixPath(distant) +
+                                         "' '" + UnixPath(platform::IniSave::CheckedCopyPathFor(file)) + "' && ln -s '" +
+                                         UnixPath(distant) + "' '" + UnixPath(platform::IniSave::BackupPathFor(file)) + "'"));
     EXPECT_EQ(Names(ListProfiles()), std::vector<std::string>{"P"});
     WriteProfileIni("P", "new", "n", "m", true);
-    EXPECT_FALSE(platform::FileExists(copy));
+    EXPECT_EQ(Slurp(outside), "[Mine]\r\nx=1\r\n");
+    EXPECT_EQ(Slurp(distant), "[Far]\r\ny=2\r\n");
+    EXPECT_EQ(ListFolderEntries(s.folder + "P"), (std::vector<std::string>{".", "..", "Agent.ini"}));
     platform::IniFile saved(file);
     EXPECT_EQ(saved.ReadString("View", "Title", ""), "new");
     EXPECT_EQ(saved.ReadString("S49", "k", ""), "v");
+    EXPECT_NE(Slurp(file).find("; a comment line of the file's own, number 19\r\n"), std::string::npos);
     // An Agent.ini that is a link is saved in the file it leads to; the
     // link stays.
     const std::string elsewhere = s.dir.MakeFile("elsewhere.ini", "[View]\r\nTitle=far\r\n");
@@ -262,6 +333,108 @@ TEST(WriteProfileIni, ASaveIsAllOrNothing) {
     WriteProfileIni("L", "through", "n", "m", false);
     EXPECT_EQ(platform::IniFile(elsewhere).ReadString("View", "Title", ""), "through");
     EXPECT_TRUE(testing_support::RunUnix("test -L '" + link + "'"));
+}
+
+TEST(WriteProfileIni, ASaveCutOffAtAnyInstantIsFinishedOrUndoneAtTheNextLook) {
+    Store s;
+    std::string text = "[View]\r\nTitle=old\r\n";
+    for (int i = 0; i < 50; ++i) text += "[S" + std::to_string(i) + "]\r\nk=v\r\n";
+    const std::string file = ProfileIniPath("P");
+    using I = platform::SaveInstant;
+    auto whole = [&](const std::string& what) {
+        const std::vector<ProfileEntry> list = ListProfiles();  // as a new start lists it
+        ASSERT_EQ(Names(list), std::vector<std::string>{"P"}) << what;
+        EXPECT_TRUE(list[0].Title == "old" || list[0].Title == "new") << what;
+        EXPECT_EQ(platform::IniFile(file).ReadString("S49", "k", ""), "v") << what;
+        EXPECT_EQ(ListFolderEntries(s.folder + "P"), (std::vector<std::string>{".", "..", "Agent.ini"})) << what;
+    };
+    // A crash at each instant, with either way of replacing.
+    for (bool oneRename : {true, false}) {
+        platform::ScopedWorkarounds system;
+        system->replaceLeavesAMomentWithoutTheFile = oneRename;
+        for (I instant : {I::CopyWritten, I::CopyChecked, I::OldMovedAside, I::CopyRenamed}) {
+            if (oneRename && instant == I::OldMovedAside) continue;
+            s.Profile("P", text);
+            Steps crash;
+            crash.crashAt = instant;
+            platform::UseSaveSteps(&crash);
+            EXPECT_THROW(WriteProfileIni("P", "new", "n", "m", true), platform::SaveStopped);
+            platform::UseSaveSteps(nullptr);
+            whole("crash at " + std::to_string(static_cast<int>(instant)) + (oneRename ? " (rename)" : " (replace)"));
+        }
+    }
+    platform::ScopedWorkarounds system;
+    system->replaceLeavesAMomentWithoutTheFile = false;
+    // The system's replace puts the old file aside and cannot give the copy
+    // its name (ERROR_UNABLE_TO_MOVE_REPLACEMENT_2), and the copy stays in
+    // use: the save fails, the whole copy is kept, and the next look puts it
+    // in place.
+    s.Profile("P", text);
+    Steps aside;
+    aside.replaceError = ERROR_UNABLE_TO_MOVE_REPLACEMENT_2;
+    aside.busy = 1000;
+    platform::UseSaveSteps(&aside);
+    EXPECT_THROW(WriteProfileIni("P", "new", "n", "m", true), platform::Error);
+    platform::UseSaveSteps(nullptr);
+    EXPECT_FALSE(platform::FileExists(file));
+    whole("replace half done");
+    EXPECT_EQ(ListProfiles()[0].Title, "new");
+    // ERROR_UNABLE_TO_MOVE_REPLACEMENT with a backup named: both files keep
+    // their names; the save fails with its reason and the file is as it was.
+    s.Profile("P", text);
+    Steps kept;
+    kept.replaceError = ERROR_UNABLE_TO_MOVE_REPLACEMENT;
+    platform::UseSaveSteps(&kept);
+    EXPECT_EQ(testing_support::ErrorOf([] { WriteProfileIni("P", "new", "n", "m", true); }),
+              "Unable to write to " + file + "\r" + platform::SystemErrorText(ERROR_UNABLE_TO_MOVE_REPLACEMENT));
+    platform::UseSaveSteps(nullptr);
+    EXPECT_EQ(Slurp(file), text);
+    whole("replace refused");
+    // A file a scanner holds for two tries is saved; one held for ever is
+    // not, with the reason, and stays as it was.
+    for (bool oneRename : {true, false}) {
+        system->replaceLeavesAMomentWithoutTheFile = oneRename;
+        s.Profile("P", text);
+        Steps busy;
+        busy.busy = 2;
+        platform::UseSaveSteps(&busy);
+        WriteProfileIni("P", "new", "n", "m", true);
+        EXPECT_EQ(busy.busy, 0);
+        EXPECT_EQ(platform::IniFile(file).ReadString("View", "Title", ""), "new");
+        busy.busy = 1000;
+        EXPECT_EQ(testing_support::ErrorOf([] { WriteProfileIni("P", "newer", "n", "m", true); }),
+                  "Unable to write to " + file + "\r" + platform::SystemErrorText(ERROR_SHARING_VIOLATION));
+        platform::UseSaveSteps(nullptr);
+        EXPECT_EQ(platform::IniFile(file).ReadString("View", "Title", ""), "new");
+        whole("busy");
+    }
+    // Another program's write while the copy was made is kept.
+    s.Profile("P", text);
+    Steps other;
+    other.at = [&](I i) {
+        if (i == I::CopyChecked && other.calls++ == 0) {
+            WritePrivateProfileStringA("User", "Name", "External", file.c_str());
+            WritePrivateProfileStringA(nullptr, nullptr, nullptr, file.c_str());
+        }
+    };
+    platform::UseSaveSteps(&other);
+    WriteProfileIni("P", "new", "n", "m", true);
+    platform::UseSaveSteps(nullptr);
+    EXPECT_EQ(platform::IniFile(file).ReadString("User", "Name", ""), "External");
+    EXPECT_EQ(platform::IniFile(file).ReadString("View", "Title", ""), "new");
+    whole("written meanwhile");
+    // A folder that takes no new file, where the file itself may be
+    // written: the values go into the file where it is.
+    s.Profile("P", text + "\r\n; last\r\n");
+    Steps denied;
+    denied.denyCopy = true;
+    platform::UseSaveSteps(&denied);
+    WriteProfileIni("P", "new", "n", "m", true);
+    platform::UseSaveSteps(nullptr);
+    EXPECT_EQ(platform::IniFile(file).ReadString("View", "Title", ""), "new");
+    EXPECT_TRUE(Slurp(file).ends_with("[S49]\r\nk=v\r\n\r\n; last\r\n[Servers]\r\nNewsServer=n\r\n"
+                                                      "MailServer=m\r\n[Profile]\r\nLaunchMode=1\r\n[Directories]\r\nHome=\r\n"));
+    whole("in place");
 }
 
 TEST(DeleteFolder, OnlyAReparsePointThatNamesAnotherPlaceIsALink) {
