@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
 #include "platform/IniFile.h"
+#include "platform/IniText.h"
 #include "support/Helpers.h"
 #include "support/RegistrySandbox.h"
 
@@ -193,12 +195,14 @@ TEST(IniFile, LongValuesAndLongNameListsAreReadWhole) {
     EXPECT_EQ(list[2999], "SomewhatLongKeyName2999=2999");
 }
 
-TEST(IniFile, ASectionReadInOneGoGivesWhatItsKeysReadOneByOneGive) {
-    // A corpus of what real files hold: quotes of every kind, blanks around
-    // keys and values, keys twice in any letter case, keys without "=",
-    // empty values, comments, "=" inside values, long values, a section twice.
+namespace {
+
+// A corpus of what real files hold: quotes of every kind, blanks around
+// keys and values, keys twice in any letter case, keys without "=", empty
+// values, comments, "=" inside values, long values, a section twice.
+std::vector<std::string> Corpus() {
     const std::string long1(5000, 'L');
-    const std::vector<std::string> corpus = {
+    return {
         "[Q]\r\na=\"double\"\r\nb='single'\r\nc=\"mixed'\r\nd=\"\r\ne=''\r\nf=\"in\"side\"\r\ng= \"spaced\" \r\n"
         "h='\r\ni=x\"y\"\r\n",
         "[S]\r\n  key one  =  value one  \r\n\ttabbed\t=\tv\t\r\nx==y=z\r\nempty=\r\nbare\r\n ; comment\r\n# hash\r\n"
@@ -208,6 +212,12 @@ TEST(IniFile, ASectionReadInOneGoGivesWhatItsKeysReadOneByOneGive) {
         // Only keys and values, so the lines alone name the keys.
         "[C]\r\n  key one  =  value one  \r\nK=1\r\nk = 2\r\n\tt\t=\t'q'\t\r\n[C2]\r\nx=\"\"\r\ny==\r\n",
     };
+}
+
+}  // namespace
+
+TEST(IniFile, ASectionReadInOneGoGivesWhatItsKeysReadOneByOneGive) {
+    const std::vector<std::string> corpus = Corpus();
     TempFolder dir;
     int checked = 0;
     for (size_t n = 0; n < corpus.size(); ++n) {
@@ -223,4 +233,87 @@ TEST(IniFile, ASectionReadInOneGoGivesWhatItsKeysReadOneByOneGive) {
         }
     }
     EXPECT_GE(checked, 25);
+}
+
+TEST(IniFile, TheProgramsWriterGivesWhatTheServiceGivesAndChangesNoOtherByte) {
+    // As people and other programs write files: blanks around "=", tabs, a
+    // blank line, an indented comment; only the written line changes.
+    using platform::ApplyWrites;
+    EXPECT_EQ(ApplyWrites("[Servers]\r\n  spaced = v  \r\ntabbed\t=\tv\t\r\n\r\n   ; indented\r\nNewsServer = news.beta \r\n"
+                          "[Next]\r\n",
+                          {{"servers", "NEWSSERVER", "news.new"}, {"Servers", "MailServer", " two "}}),
+              "[Servers]\r\n  spaced = v  \r\ntabbed\t=\tv\t\r\n\r\n   ; indented\r\nNewsServer = news.new\r\n"
+              "MailServer=\" two \"\r\n[Next]\r\n");
+    // LF line ends, and no line end at the end, are kept.
+    EXPECT_EQ(ApplyWrites("[A]\nk=1\n\n[B]\nx=2", {{"A", "new", "n"}, {"B", "x", "3"}, {"C", "c", "4"}}),
+              "[A]\nk=1\nnew=n\n\n[B]\nx=3\n[C]\nc=4\n");
+    // Over the corpus, and files of other shapes, the service reads back
+    // from the program's writing what it reads from its own; every line the
+    // writes did not touch is there byte for byte, in order.
+    std::vector<std::string> corpus = Corpus();
+    corpus.push_back("[S]\nkey one = v\n\ttabbed\t=\tv\n\n; c\n[D]\nk=1");
+    corpus.push_back("");
+    const std::vector<platform::IniWrite> writes = {
+        {"S", "key one", "new one"}, {"s", "TABBED", "t2"},    {"D", "k", "changed"},  {"D", "brand", "new key"},
+        {"Q", "a", "  spaced  "},    {"Q", "b", "\"quoted\""}, {"New", "x", "1"},       {"New", "y", ""},
+        {"S", "bare", "now"},        {"c2", "x", "twice"},     {"C2", "x", "last"},     {"Q", "i", "'single'"}};
+    TempFolder dir;
+    auto lines = [](const std::string& text) {
+        std::vector<std::string> out;
+        for (size_t at = 0; at < text.size();) {
+            const size_t end = std::min(text.find('\n', at), text.size() - 1) + 1;
+            out.push_back(text.substr(at, end - at));
+            at = end;
+        }
+        return out;
+    };
+    for (size_t n = 0; n < corpus.size(); ++n) {
+        const std::string own = ApplyWrites(corpus[n], writes);
+        const IniFile mine(dir.MakeFile("own" + std::to_string(n) + ".ini", own));
+        IniFile theirs(dir.MakeFile("service" + std::to_string(n) + ".ini", corpus[n]));
+        for (const auto& w : writes) theirs.WriteString(w.section, w.key, platform::StoredValue(w.value));
+        theirs.Close();
+        std::vector<std::string> sections, theirSections;
+        mine.ReadSections(sections);
+        theirs.ReadSections(theirSections);
+        EXPECT_EQ(sections, theirSections) << "file " << n;
+        for (const auto& section : sections) {
+            std::vector<std::string> a, b;
+            mine.ReadSectionValuesKeyByKey(section, a);
+            theirs.ReadSectionValuesKeyByKey(section, b);
+            EXPECT_EQ(a, b) << "[" << section << "] of file " << n;
+        }
+        EXPECT_EQ(mine.ReadString("Q", "a", ""), "  spaced  ");
+        EXPECT_EQ(mine.ReadString("Q", "b", ""), "\"quoted\"");
+        EXPECT_EQ(platform::CopyFault(corpus[n], own, writes), "") << "file " << n;
+        // At most one line for each key written is not the file's own.
+        const std::vector<std::string> before = lines(corpus[n]), after = lines(own);
+        size_t next = 0, missing = 0;
+        for (const auto& line : before) {
+            size_t at = next;
+            while (at < after.size() && after[at] != line) ++at;
+            if (at == after.size()) ++missing;
+            else next = at + 1;
+        }
+        EXPECT_LE(missing, 6u) << "file " << n;
+    }
+}
+
+TEST(IniFile, ASavesCopyIsCheckedForEveryLineAndEveryValue) {
+    using platform::CopyFault;
+    const std::string file = "[A]\r\nk=old\r\nx=1\r\n; note\r\n[B]\r\ny=2\r\n; last words\r\n";
+    const std::vector<platform::IniWrite> writes = {{"a", "K", "new"}, {"B", "z", "3"}};
+    EXPECT_EQ(CopyFault(file, platform::ApplyWrites(file, writes), writes), "");
+    // A service that drops blank lines and blanks around "=" keeps the file.
+    EXPECT_EQ(CopyFault(file, "[A]\r\nK = new\r\nx=1\r\n; note\r\n\r\n[B]\r\ny=2\r\n; last words\r\nz=3\r\n", writes), "");
+    // Each fault, found by the one check that sees it.
+    const char* faults[] = {
+        "[A]\r\nk=new\r\nx=1\r\n; note\r\n[B]\r\ny=2\r\nz=3\r\n; last wo",    // cut inside the last comment
+        "[A]\r\nk=new\r\n; note\r\n[B]\r\ny=2\r\nz=3\r\n; last words\r\n",      // an unwritten line dropped
+        "[A]\r\nk=new\r\nx=1\r\n; note\r\n[C]\r\ny=2\r\nz=3\r\n; last words\r\n",  // a section renamed
+        "[A]\r\nk=old\r\nx=1\r\n; note\r\n[B]\r\ny=2\r\nz=3\r\n; last words\r\n",  // a write never made
+        "[A]\r\nk=new\r\nx=1\r\n; note\r\n[B]\r\ny=2\r\n; last words\r\nz=",        // the last value cut
+        "[A]\r\nk=new\r\nx=1\r\n; note\r\n[B]\r\ny=2\r\n; last words\r\nz=3",       // its line end cut
+    };
+    for (const char* copy : faults) EXPECT_NE(CopyFault(file, copy, writes), "") << copy;
 }
