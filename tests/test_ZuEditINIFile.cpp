@@ -153,11 +153,19 @@ TEST(IniEditor, SavingOneEditChangesThatValueOnly) {
     EXPECT_EQ(ini.ReadString("Other", "x", ""), "1");
 }
 
-TEST(IniEditor, ASaveWithoutChangesLeavesTheFileByteForByte) {
-    const std::string text = "; keep\r\n[A]\r\nk = spaced\r\n\r\n[B]\r\nx=1\r\n";
+TEST(IniEditor, ASaveLeavesEveryLineButTheEditedOneByteForByte) {
+    const std::string text = "; keep\r\n[A]\r\nk = spaced\r\n\r\n[B]\r\n\tx\t=\t1\r\n";
     Session s(text);
     EXPECT_EQ(s.Run([](DriverWindow& w) { w.Press("BitBtnSave"); }), 1);
     EXPECT_EQ(Slurp(s.path), text);
+    // A typed value keeps the blanks it was typed with.
+    Session edited(text);
+    edited.Run([&](DriverWindow& w) {
+        edited.Type(w, 1, 0, "  padded ");
+        w.Press("BitBtnSave");
+    });
+    EXPECT_EQ(Slurp(edited.path), "; keep\r\n[A]\r\nk = \"  padded \"\r\n\r\n[B]\r\n\tx\t=\t1\r\n");
+    EXPECT_EQ(platform::IniFile(edited.path).ReadString("A", "k", ""), "  padded ");
 }
 
 TEST(IniEditor, TypingTheOldTextBackStillWritesIt) {

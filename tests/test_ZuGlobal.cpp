@@ -383,7 +383,7 @@ TEST(WriteProfileIni, ASaveCutOffAtAnyInstantIsFinishedOrUndoneAtTheNextLook) {
     platform::UseSaveSteps(nullptr);
     EXPECT_FALSE(platform::FileExists(file));
     whole("replace half done");
-    EXPECT_EQ(ListProfiles()[0].Title, "new");
+    EXPECT_EQ(platform::IniFile(file).ReadString("View", "Title", ""), "new");
     // ERROR_UNABLE_TO_MOVE_REPLACEMENT with a backup named: both files keep
     // their names; the save fails with its reason and the file is as it was.
     s.Profile("P", text);
