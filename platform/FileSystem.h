@@ -2,6 +2,8 @@
 // concatenation onto folders that end with "\".
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 
 namespace platform {
@@ -30,5 +32,22 @@ std::string LocalAppDataFolder();
 // The path of the file or folder itself, every link on the way resolved,
 // as the system names it ("" when it cannot be opened).
 std::string FinalPath(const std::string& path);
+
+// A path the system gives in Unicode, as the rest of the program (and
+// Agent, an ANSI program) can use it: the path itself where the code page
+// holds every character of it; else the short (8.3) name of the part that
+// exists, with the rest as it is; "" where neither does. A short name given
+// for a longer path is remembered, so that the long one can be stored.
+std::string CodePagePath(const std::wstring& path);
+// The Unicode path a short name stands for ("" when it stands for none).
+std::wstring LongPathFor(const std::string& codePagePath);
+std::wstring Widened(const std::string& text);
+// An entry's name in a folder listing, as CodePagePath gives a path: its
+// name, or its short name; "" where the code page holds neither.
+std::string CodePageName(const wchar_t* name, const wchar_t* shortName);
+// The system's short name of a path; a test may put another in its place
+// (null: the system's again), one of a volume with short names off.
+using ShortPathFunction = DWORD(WINAPI*)(LPCWSTR, LPWSTR, DWORD);
+void UseShortPathFunction(ShortPathFunction f);
 
 }  // namespace platform

@@ -1,6 +1,7 @@
 #include "profiles/ZuGlobal.h"
 
 #include <algorithm>
+#include <set>
 
 #include "about/xDialogs.h"
 #include "platform/Application.h"
@@ -23,13 +24,29 @@ namespace profiles {
 
 std::vector<std::string> ListFolderEntries(const std::string& folder) {
     std::vector<std::string> names;
-    const std::string pattern = platform::IncludeTrailingBackslash(folder) + "*.*";
-    WIN32_FIND_DATAA fd;
-    platform::UniqueFind find(FindFirstFileA(pattern.c_str(), &fd));
+    // Read in Unicode: a name the code page cannot hold is listed by its
+    // short name, which Agent can open too; one without a short name is
+    // reported, once, never skipped without a word.
+    const std::wstring pattern = platform::Widened(platform::IncludeTrailingBackslash(folder) + "*.*");
+    WIN32_FIND_DATAW fd;
+    platform::UniqueFind find(FindFirstFileW(pattern.c_str(), &fd));
     if (!find) return names;
+    static std::set<std::wstring> reported;
     do {
-        names.emplace_back(fd.cFileName);
-    } while (FindNextFileA(find.get(), &fd));
+        std::string name = platform::CodePageName(fd.cFileName, fd.cAlternateFileName);
+        if (!name.empty()) {
+            names.push_back(std::move(name));
+        } else if (reported.insert(platform::Widened(folder) + fd.cFileName).second) {
+            std::string shown(wcslen(fd.cFileName) * 2 + 1, '\0');
+            shown.resize(WideCharToMultiByte(CP_ACP, 0, fd.cFileName, -1, shown.data(), static_cast<int>(shown.size()),
+                                             nullptr, nullptr) - 1);
+            platform::Application::Instance().ShowException(
+                Format("\"%s\" in \"%s\" is not listed: its name holds characters this system's code page lacks, "
+                       "and it has no short name. Rename it, or choose another Profile folder in Setup.",
+                       shown.c_str(), folder.c_str())
+                    .c_str());
+        }
+    } while (FindNextFileW(find.get(), &fd));
     return names;
 }
 

@@ -50,16 +50,35 @@ T ReadOrDefault(HKEY root, const std::string& key, const std::string& name, T de
 // It is reported as a value of the wrong type is, and its default serves.
 // A path stored as an expandable string is read with its variables in
 // place. Nothing when the value is absent, or is reported.
+// The folder setting as Setup names it.
+const char* SettingCaption(const std::string& name) {
+    return name == "AgentFolder" ? "Agent folder" : name == "DefaultIniPath" ? "Default ini file" : "Profile folder";
+}
+
 std::optional<std::string> ReadFolderSetting(const std::string& key, const char* name) {
-    const std::string absent(1, '\0');  // no text read from the registry holds a null
-    std::string value;
+    const std::wstring absent(1, L'\0');  // no text read from the registry holds a null
+    std::wstring stored;
     try {
-        value = ReadRegExpandedValue(HKEY_CURRENT_USER, key, name, absent);
+        stored = ReadRegWideExpandedValue(HKEY_CURRENT_USER, key, name, absent);
     } catch (const platform::Error&) {
         platform::Application::Instance().HandleCurrentException();
         return std::nullopt;
     }
-    if (value == absent) return std::nullopt;
+    if (stored == absent) return std::nullopt;
+    // Read in Unicode: a folder in the account's own folder may bear a name
+    // the code page cannot hold, which Agent then opens by its short name.
+    const std::string value = platform::CodePagePath(stored);
+    if (value.empty() && !stored.empty()) {
+        std::string shown(stored.size() * 2, '\0');
+        shown.resize(WideCharToMultiByte(CP_ACP, 0, stored.data(), static_cast<int>(stored.size()), shown.data(),
+                                         static_cast<int>(shown.size()), nullptr, nullptr));
+        platform::Application::Instance().ShowException(
+            platform::Format("Invalid path for '%s': \"%s\" holds characters this system's code page lacks, and has "
+                             "no short name. Choose another %s in Setup.",
+                             name, shown.c_str(), SettingCaption(name))
+                .c_str());
+        return std::nullopt;
+    }
     if (value.empty() || platform::IsFullPath(value)) return value;
     platform::Application::Instance().ShowException(
         platform::Format("Invalid path for '%s': \"%s\" is not a full path", name, value.c_str()).c_str());
@@ -175,9 +194,13 @@ void LoadSettings(TSettings& target) {
 void SaveSettings(const TSettings& s, TSettings& target) {
     const HKEY cu = HKEY_CURRENT_USER;
     const std::string key = ProductKey();
-    WriteRegValue(cu, key, "AgentFolder", s.AgentFolder);
-    WriteRegValue(cu, key, "DefaultIniPath", s.DefaultIniPath);
-    WriteRegValue(cu, key, "ProfileFolder", s.ProfileFolder);
+    // A folder known by its short name is stored as the user named it.
+    for (auto [name, value] : {std::pair{"AgentFolder", &s.AgentFolder}, std::pair{"DefaultIniPath", &s.DefaultIniPath},
+                               std::pair{"ProfileFolder", &s.ProfileFolder}}) {
+        const std::wstring chosen = platform::LongPathFor(*value);
+        if (chosen.empty()) WriteRegValue(cu, key, name, *value);
+        else WriteRegWideValue(cu, key, name, chosen);
+    }
     WriteRegValue(cu, key, "DefaultSMTPServer", s.DefaultSMTPServer);
     WriteRegValue(cu, key, "ShowHint", s.ShowHint);
     WriteRegValue(cu, key, "AppHotKey", static_cast<int32_t>(s.AppHotKey));

@@ -4,6 +4,7 @@
 
 #include "platform/Application.h"
 #include "platform/Error.h"
+#include "platform/FileSystem.h"
 #include "platform/Handles.h"
 
 using platform::Error;
@@ -149,6 +150,38 @@ std::string ReadRegExpandedValue(HKEY root, const std::string& key, const std::s
             return expanded;
         }
         expanded.assign(need, '\0');
+    }
+}
+
+std::wstring ReadRegWideExpandedValue(HKEY root, const std::string& key, const std::string& name,
+                                      const std::wstring& def) {
+    UniqueKey k = OpenExisting(root, key, KEY_READ);
+    if (!k) return def;
+    const std::wstring wide = platform::Widened(name);
+    DWORD type = 0, size = 0;
+    if (RegQueryValueExW(k.get(), wide.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return def;
+    if (type != REG_SZ && type != REG_EXPAND_SZ) throw Error(Format("Invalid data type for '%s'", name.c_str()));
+    std::wstring out(size / sizeof(wchar_t) + 1, L'\0');
+    DWORD got = static_cast<DWORD>(out.size() * sizeof(wchar_t));
+    if (RegQueryValueExW(k.get(), wide.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(out.data()), &got) !=
+        ERROR_SUCCESS) {
+        throw Error(Format("Failed to get data for '%s'", name.c_str()));
+    }
+    out.resize(wcsnlen(out.c_str(), got / sizeof(wchar_t)));
+    if (type != REG_EXPAND_SZ) return out;
+    const DWORD need = ExpandEnvironmentStringsW(out.c_str(), nullptr, 0);
+    if (need == 0) return out;
+    std::wstring expanded(need, L'\0');
+    expanded.resize(ExpandEnvironmentStringsW(out.c_str(), expanded.data(), need) - 1);
+    return expanded;
+}
+
+void WriteRegWideValue(HKEY root, const std::string& key, const std::string& name, const std::wstring& value) {
+    UniqueKey k = OpenOrCreate(root, key);
+    const std::wstring wide = platform::Widened(name);
+    if (RegSetValueExW(k.get(), wide.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                       static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) != ERROR_SUCCESS) {
+        throw Error(Format("Failed to set data for '%s'", name.c_str()));
     }
 }
 

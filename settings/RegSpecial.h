@@ -25,6 +25,10 @@ std::string ReadRegValue(HKEY root, const std::string& key, const std::string& n
 // replaced by their values, as Windows programs read a path stored so.
 std::string ReadRegExpandedValue(HKEY root, const std::string& key, const std::string& name,
                                  const std::string& def);
+// An expanded text in Unicode, as a path the user chose is stored: the code
+// page may not hold it.
+std::wstring ReadRegWideExpandedValue(HKEY root, const std::string& key, const std::string& name,
+                                      const std::wstring& def);
 bool ReadRegValue(HKEY root, const std::string& key, const std::string& name, bool def);
 int32_t ReadRegValue(HKEY root, const std::string& key, const std::string& name, int32_t def);
 
@@ -33,6 +37,7 @@ int32_t ReadRegValue(HKEY root, const std::string& key, const std::string& name,
 void WriteRegValue(HKEY root, const std::string& key, const std::string& name,
                    const std::string& value);
 void WriteRegValue(HKEY root, const std::string& key, const std::string& name, const char* value);
+void WriteRegWideValue(HKEY root, const std::string& key, const std::string& name, const std::wstring& value);
 void WriteRegValue(HKEY root, const std::string& key, const std::string& name, bool value);
 void WriteRegValue(HKEY root, const std::string& key, const std::string& name, int32_t value);
 

@@ -24,9 +24,12 @@ using C = SetupControls;
 
 namespace {
 
-BOOL PathOf(LPCITEMIDLIST item, char* path) {
-    static const auto pathOf = platform::SystemFunction<decltype(&SHGetPathFromIDListA)>("shell32.dll", "SHGetPathFromIDListA");
-    return pathOf(item, path);
+// The folder chosen, as the program names it: read in Unicode, by its short
+// name where the code page cannot hold its own ("" for none).
+std::string PathOf(LPCITEMIDLIST item) {
+    static const auto pathOf = platform::SystemFunction<decltype(&SHGetPathFromIDListW)>("shell32.dll", "SHGetPathFromIDListW");
+    wchar_t path[MAX_PATH] = {};
+    return pathOf(item, path) ? platform::CodePagePath(path) : std::string();
 }
 
 constexpr int kResultRestore = 4;
@@ -207,9 +210,9 @@ int CALLBACK TFolderDialog::Callback(HWND hwnd, UINT msg, LPARAM lp, LPARAM data
                 SetWindowPos(hwnd, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
             }
         } else if (msg == BFFM_SELCHANGED) {
-            char path[MAX_PATH] = {};
-            const bool fs = PathOf(reinterpret_cast<LPCITEMIDLIST>(lp), path) && path[0];
-            SendMessageA(hwnd, BFFM_SETSTATUSTEXTA, 0, reinterpret_cast<LPARAM>(path));
+            const std::string path = PathOf(reinterpret_cast<LPCITEMIDLIST>(lp));
+            const bool fs = !path.empty();
+            SendMessageA(hwnd, BFFM_SETSTATUSTEXTA, 0, reinterpret_cast<LPARAM>(path.c_str()));
             SendMessageA(hwnd, BFFM_ENABLEOK, 0, fs ? TRUE : FALSE);
             if (fs && self->OnChange) self->OnChange(*self, path);
         }
@@ -243,11 +246,10 @@ bool TFolderDialog::Execute(HWND owner) {
     LPITEMIDLIST chosen = browse(&bi);
     window_ = nullptr;
     if (!chosen) return false;
-    char path[MAX_PATH] = {};
-    const bool ok = PathOf(chosen, path) != FALSE;
+    const std::string path = PathOf(chosen);
     freeItem(chosen);
-    if (ok) Directory = path;
-    return ok;
+    if (!path.empty()) Directory = path;
+    return !path.empty();
 }
 
 // --- the dialog ---

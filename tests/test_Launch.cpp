@@ -9,6 +9,10 @@
 #include <sstream>
 
 #include "platform/Application.h"
+#include "platform/FileSystem.h"
+#include "platform/Form.h"
+#include "profiles/ZuGlobal.h"
+#include "settings/RegSpecial.h"
 #include "settings/KelUtility.h"
 #include "shell/KelSplash.h"
 #include "shell/ZuMain.h"
@@ -182,4 +186,66 @@ TEST(Launch, AnEmptyGridLaunchesNothing) {
     testing_support::PumpFor(std::chrono::milliseconds(300));
     EXPECT_EQ(GetFileAttributesA(s.log.c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_FALSE(Application::Instance().Terminated());
+}
+
+namespace {
+DWORD WINAPI NoShortName(LPCWSTR, LPWSTR, DWORD) { return 0; }
+}  // namespace
+
+TEST(Launch, AFolderNamedOutsideTheCodePageIsListedLaunchedAndSaved) {
+    LaunchSession s;
+    // A profile folder in Cyrillic, which the code page (1252) cannot hold,
+    // stored as Setup stores it, with a profile of a Cyrillic name and one
+    // of a Latin name.
+    const std::wstring folder = platform::Widened(s.profiles.dir.Path()) + L"\x041f\x0440\x043e\x0444\x0438\x043b\x0438\\";
+    const std::wstring home = folder + L"\x0414\x043e\x043c";
+    for (const std::wstring& f : {folder, home, folder + L"Work"}) ASSERT_TRUE(CreateDirectoryW(f.c_str(), nullptr));
+    for (const std::wstring& f : {home, folder + L"Work"}) {
+        const std::string ini = "[View]\r\nTitle=T\r\n[Profile]\r\nLaunchMode=0\r\n";
+        HANDLE h = CreateFileW((f + L"\\Agent.ini").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+        DWORD put = 0;
+        WriteFile(h, ini.data(), static_cast<DWORD>(ini.size()), &put, nullptr);
+        CloseHandle(h);
+    }
+    const HKEY cu = HKEY_CURRENT_USER;
+    settings::WriteRegWideValue(cu, settings::SettingsKey, "ProfileFolder", folder);
+    settings::LoadSettings(settings::Settings);
+    settings::Settings.AgentFolder = AgentFolder();
+    const std::string profiles = settings::Settings.ProfileFolder;
+    EXPECT_EQ(profiles.find('?'), std::string::npos) << profiles;
+    EXPECT_TRUE(platform::DirectoryExists(profiles)) << profiles;
+    // Both are listed, and launch in their own folder.
+    s.Open();
+    ASSERT_EQ(s.main->RowCount(), 3);
+    const std::string cyrillic = s.main->Cell(1, 1) == "Work" ? s.main->Cell(1, 2) : s.main->Cell(1, 1);
+    s.Select(cyrillic);
+    DriverWindow(s.main->Handle()).Press("BitBtnLaunch");
+    const auto lines = s.Lines(1);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0], profiles + cyrillic + "|");
+    // A save there reaches the file.
+    profiles::WriteProfileIni(cyrillic, "saved", "n", "m", false);
+    wchar_t title[64] = {};
+    GetPrivateProfileStringW(L"View", L"Title", L"", title, 64, (home + L"\\Agent.ini").c_str());
+    EXPECT_EQ(std::wstring(title), L"saved");
+    // Setup's store keeps the folder as the user named it.
+    settings::SaveSettings(settings::Settings, settings::Settings);
+    EXPECT_EQ(settings::ReadRegWideExpandedValue(cu, settings::SettingsKey, "ProfileFolder", L""), folder);
+    // On a volume without short names it is said once, with the way out.
+    platform::UseShortPathFunction(&NoShortName);
+    std::vector<std::string> reported;
+    UiDriver d;
+    d.Then([&](DriverWindow& w) {
+        reported.push_back(platform::WindowText(GetDlgItem(w.Handle(), 0xFFFF)));
+        w.Press("OK");
+    });
+    settings::TSettings loaded;
+    d.Run([&] { settings::LoadSettings(loaded); });
+    platform::UseShortPathFunction(nullptr);
+    std::string lossy(profiles.size() * 2, '\0');
+    lossy.resize(WideCharToMultiByte(CP_ACP, 0, folder.data(), static_cast<int>(folder.size()), lossy.data(),
+                                     static_cast<int>(lossy.size()), nullptr, nullptr));
+    EXPECT_EQ(reported, std::vector<std::string>{"Invalid path for 'ProfileFolder': \"" + lossy +
+                                                 "\" holds characters this system's code page lacks, and has no short "
+                                                 "name. Choose another Profile folder in Setup."});
 }
