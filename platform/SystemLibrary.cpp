@@ -12,6 +12,27 @@ HMODULE LoadSystemLibrary(const char* library, bool loaderTakesSearchFlags) {
     return LoadLibraryCall((std::string(folder, n) + "\\" + library).c_str(), nullptr, 0);
 }
 
+namespace {
+BOOL WINAPI SystemSetDefaultDllDirectories(DWORD flags) {
+    using Call = BOOL(WINAPI*)(DWORD);
+    const auto call = reinterpret_cast<Call>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories")));
+    return call && call(flags);
+}
+}  // namespace
+
+BOOL(WINAPI* SetDefaultDllDirectoriesCall)(DWORD) = &SystemSetDefaultDllDirectories;
+BOOL(WINAPI* SetDllDirectoryCall)(LPCSTR) = &SetDllDirectoryA;
+
+void RestrictDllSearch(bool loaderTakesSearchFlags) {
+    if (loaderTakesSearchFlags && SetDefaultDllDirectoriesCall(LOAD_LIBRARY_SEARCH_SYSTEM32)) return;
+    SetDllDirectoryCall("");
+}
+
+void RestrictDllSearch() {
+    RestrictDllSearch(GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories") != nullptr);
+}
+
 HMODULE LoadSystemLibrary(const char* library) {
     // Where kernel32 has AddDllDirectory, the loader takes the search flags.
     static const bool takesFlags = GetProcAddress(GetModuleHandleA("kernel32.dll"), "AddDllDirectory") != nullptr;

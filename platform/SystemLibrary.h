@@ -24,6 +24,18 @@ HMODULE LoadSystemLibrary(const char* library, bool loaderTakesSearchFlags);
 // The loader's call: the system's LoadLibraryExA (a test may record the call instead).
 extern HMODULE(WINAPI* LoadLibraryCall)(LPCSTR, HANDLE, DWORD);
 
+// Every later library the process loads (those the system's own components
+// load for themselves too: themes, the desktop window manager, the common
+// controls' helpers) comes from the system folder only, never from the
+// program's folder, which is often Downloads: SetDefaultDllDirectories
+// where the system has it (looked up at run time), else at least the
+// current folder taken out of the search (SetDllDirectoryA("")).
+void RestrictDllSearch();
+void RestrictDllSearch(bool loaderTakesSearchFlags);
+// The two calls, the system's own (a test may record them instead).
+extern BOOL(WINAPI* SetDefaultDllDirectoriesCall)(DWORD);
+extern BOOL(WINAPI* SetDllDirectoryCall)(LPCSTR);
+
 template <class F>
 F SystemFunction(const char* library, const char* name) {
     HMODULE module = LoadSystemLibrary(library);

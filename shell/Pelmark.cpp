@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/Application.h"
+#include "platform/SystemLibrary.h"
 #include "platform/Checkpoints.h"
 #include "settings/KelUtility.h"
 #include "settings/RegSpecial.h"
@@ -66,6 +67,8 @@ void HangForTests(const std::string&) {}
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     PELMARK_CHECKPOINT("WinMain");
+    // Before anything loads a library: none from the program's folder.
+    platform::RestrictDllSearch();
     Application& app = Application::Instance();
     try {
         app.Initialize(instance);

@@ -265,6 +265,14 @@ HMODULE WINAPI RecordLoad(LPCSTR name, HANDLE file, DWORD flags) {
     loaderCalls.emplace_back(name, flags);
     return LoadLibraryExA(name, file, flags);
 }
+BOOL WINAPI RecordDefaultDirectories(DWORD flags) {
+    loaderCalls.emplace_back("SetDefaultDllDirectories", flags);
+    return TRUE;
+}
+BOOL WINAPI RecordDllDirectory(LPCSTR folder) {
+    loaderCalls.emplace_back("SetDllDirectoryA \"" + std::string(folder) + "\"", 0);
+    return TRUE;
+}
 }  // namespace
 
 TEST(SystemLibrary, OnlyFromTheSystemFolderWithOrWithoutTheLoadersSearchFlags) {
@@ -281,4 +289,17 @@ TEST(SystemLibrary, OnlyFromTheSystemFolderWithOrWithoutTheLoadersSearchFlags) {
                                {"shell32.dll", LOAD_LIBRARY_SEARCH_SYSTEM32}, {std::string(system) + "\\shell32.dll", 0}}));
     EXPECT_NE(named, nullptr);
     EXPECT_EQ(named, flagged);
+    // Whatever loads a library later: the system folder only, or at least
+    // not the current folder where the system lacks the call.
+    loaderCalls.clear();
+    const auto savedDefault = platform::SetDefaultDllDirectoriesCall;
+    const auto savedSearch = platform::SetDllDirectoryCall;
+    platform::SetDefaultDllDirectoriesCall = &RecordDefaultDirectories;
+    platform::SetDllDirectoryCall = &RecordDllDirectory;
+    platform::RestrictDllSearch(true);
+    platform::RestrictDllSearch(false);
+    platform::SetDefaultDllDirectoriesCall = savedDefault;
+    platform::SetDllDirectoryCall = savedSearch;
+    EXPECT_EQ(loaderCalls, (std::vector<std::pair<std::string, DWORD>>{{"SetDefaultDllDirectories", LOAD_LIBRARY_SEARCH_SYSTEM32},
+                                                                       {"SetDllDirectoryA \"\"", 0}}));
 }
