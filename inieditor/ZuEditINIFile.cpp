@@ -13,6 +13,7 @@
 #include "platform/Dpi.h"
 #include "platform/FileSystem.h"
 #include "platform/IniFile.h"
+#include "platform/Handles.h"
 #include "platform/IniSave.h"
 #include "platform/Names.h"
 
@@ -34,6 +35,8 @@ constexpr int kKeyColumn = 150;
 constexpr int kBlocksAroundView = 4;
 
 const char kProblemsLoading[] = "Problems loading .INI file !";
+const char kByteOrderMarkCaption[] =
+    "Edit .INI file - it starts with a byte-order mark: Agent and Windows do not see its first section";
 
 
 }  // namespace
@@ -135,6 +138,18 @@ bool TFrmZuEditINIFile::LoadINIFile(const std::string& path) {
     // A save a crash cut off is finished or undone before the file is read.
     platform::RecoverInterruptedSave(path);
     if (!platform::FileExists(path)) return false;
+    // A file that starts with UTF-8's byte-order mark hides its first
+    // section from Windows' service, and so from Agent (Wine's reads it):
+    // the caption says so.
+    {
+        char start[3] = {};
+        DWORD got = 0;
+        platform::UniqueFile f(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                           OPEN_EXISTING, 0, nullptr));
+        if (f && ReadFile(f.get(), start, 3, &got, nullptr) && got == 3 && std::string(start, 3) == "\xEF\xBB\xBF") {
+            SetWindowTextA(Handle(), kByteOrderMarkCaption);
+        }
+    }
     platform::IniFile ini(path);
     std::vector<std::string> names;
     ini.ReadSections(names);
@@ -146,7 +161,10 @@ bool TFrmZuEditINIFile::LoadINIFile(const std::string& path) {
         s.name = names[i];
         // Sorted by the same comparison, names that are equal stand together:
         // a name's earlier occurrences are those just before it.
-        if (i > 0 && lstrcmpiA(names[i - 1].c_str(), s.name.c_str()) == 0) s.occurrence = sections_.back().occurrence + 1;
+        // (Equal as the service matches names, whatever the user's locale.)
+        if (i > 0 && platform::FoldedName(names[i - 1]) == platform::FoldedName(s.name)) {
+            s.occurrence = sections_.back().occurrence + 1;
+        }
         s.expanded = i == 0;
         sections_.push_back(std::move(s));
     }
@@ -425,6 +443,9 @@ void TFrmZuEditINIFile::EnterRow(int n, int row) {
     ListView_SetItemState(s.grid, s.current, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
     ListView_EnsureVisible(s.grid, s.current, FALSE);
     PlaceEditor(n);
+    // The whole value is selected, as a list editor does: typing replaces
+    // it, an arrow key keeps it.
+    SendMessageA(s.editor, EM_SETSEL, 0, -1);
 }
 
 bool TFrmZuEditINIFile::ReadOnlyRow(const Section& s) const {
@@ -604,6 +625,18 @@ void TFrmZuEditINIFile::BitBtnSaveClick() {
     }
     save.Commit();
     SetModalResult(platform::mrOk);
+}
+
+bool TFrmZuEditINIFile::OnCloseQuery() {
+    // Closed through its frame with values typed, it asks, as the other
+    // dialogs with unsaved work do; Escape and Cancel close at once.
+    if (ModalResultValue() != platform::mrCancel) return true;
+    bool typed = false;
+    for (const Section& s : sections_) {
+        typed = typed || s.typed || std::any_of(s.rows.begin(), s.rows.end(), [](const IniRow& r) { return r.changed; });
+    }
+    return !typed || about::ShowMessageDialog("Cancel all changes ?", about::MsgKind::Confirmation,
+                                              about::mbYes | about::mbNo, 0) == IDYES;
 }
 
 void TFrmZuEditINIFile::MoveToSection(bool forward) {
@@ -850,9 +883,9 @@ void TFrmZuEditINIFile::Wheel(int delta, POINT at) {
     LayoutSections();
 }
 
-bool EditIniFileButton(platform::Form& owner, const std::string& path, bool exists) {
+bool EditIniFileButton(platform::Form& owner, const std::string& path, bool exists, const std::string& why) {
     bool saved = false;
-    if (!exists) about::ShowError(".INI file not created yet!\rSave changes and try again.");
+    if (!exists) about::ShowError(".INI file not created yet!\rSave changes and try again." + (why.empty() ? "" : "\r" + why));
     else if (!EditIniFile(owner, path, &saved)) about::ShowError(kProblemsLoading);
     return saved;
 }

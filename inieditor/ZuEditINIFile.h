@@ -77,6 +77,7 @@ protected:
     void OnResize() override;
     void OnDpiChanged(int oldDpi) override;
     bool OnKeyDown(WPARAM key, unsigned shift) override;
+    bool OnCloseQuery() override;
     bool OnNotify(NMHDR* hdr, LRESULT& result) override;
     void OnControlCommand(HWND control, WORD code) override;
     bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
@@ -146,6 +147,7 @@ bool EditIniFile(platform::Form& owner, const std::string& path, bool* saved = n
 // (`exists` false), otherwise opens the editor on it, and says so when the
 // file cannot be loaded.
 // True when the user saved the file in the editor.
-bool EditIniFileButton(platform::Form& owner, const std::string& path, bool exists);
+// `why`: one more line for the message when the file is not there to edit.
+bool EditIniFileButton(platform::Form& owner, const std::string& path, bool exists, const std::string& why = {});
 
 }  // namespace inieditor

@@ -39,12 +39,14 @@ UniqueFont PointFont(const char* face, int points, int dpi, int weight, bool ita
                                   face));
 }
 
+BOOL(WINAPI* MonitorInfoCall)(HMONITOR, LPMONITORINFO) = &GetMonitorInfoA;
+
 MONITORINFO MonitorOf(HWND window) {
     HMONITOR monitor = window ? MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST)
                               : MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
     MONITORINFO info{};
     info.cbSize = sizeof info;
-    if (monitor && GetMonitorInfoA(monitor, &info)) return info;
+    if (monitor && MonitorInfoCall(monitor, &info)) return info;
     info.rcMonitor = RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
     if (!SystemParametersInfoA(SPI_GETWORKAREA, 0, &info.rcWork, 0)) info.rcWork = info.rcMonitor;
     return info;

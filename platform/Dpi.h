@@ -39,6 +39,8 @@ UniqueFont PointFont(const char* face, int points, int dpi, int weight = FW_NORM
 // area (without the taskbar and docked bars), in virtual-screen pixels; the
 // primary screen's for no window.
 MONITORINFO MonitorOf(HWND window);
+// The system's GetMonitorInfoA (a test may answer with a taskbar of its own).
+extern BOOL(WINAPI* MonitorInfoCall)(HMONITOR, LPMONITORINFO);
 
 // The DPI of the screen a window is on (the system's where the system
 // cannot tell per window).

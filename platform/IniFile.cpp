@@ -211,10 +211,10 @@ void IniFile::ReadSectionValues(const std::string& section, std::vector<std::str
     }
 }
 
+DWORD(WINAPI* SectionReadCall)(LPCSTR, LPSTR, DWORD, LPCSTR) = &GetPrivateProfileSectionA;
+
 void IniFile::ReadSectionLines(const std::string& section, std::vector<std::string>& list) const {
-    list = ReadList([&](char* buf, DWORD size) {
-        return GetPrivateProfileSectionA(section.c_str(), buf, size, path_.c_str());
-    });
+    list = ReadList([&](char* buf, DWORD size) { return SectionReadCall(section.c_str(), buf, size, path_.c_str()); });
 }
 
 void IniFile::ReadLaterSectionValues(const std::string& section, int occurrence,
@@ -252,7 +252,7 @@ std::vector<std::string> SectionLinesIn(const std::string& text, const std::stri
             const auto close = line.find(']');
             std::string section = line.substr(1, close == std::string::npos ? std::string::npos : close - 1);
             trim(section);
-            inside = lstrcmpiA(section.c_str(), name.c_str()) == 0 && ++seen == occurrence;
+            inside = FoldedName(section) == FoldedName(name) && ++seen == occurrence;
         } else if (inside && line.front() != ';') {
             lines.push_back(line);
         }

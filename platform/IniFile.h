@@ -75,6 +75,11 @@ void UseProfileWriter(ProfileWriter* writer);
 unsigned ProfileServiceCalls();
 ProfileWriter& CurrentProfileWriter();
 
+// The service's read of a section's lines: the system's own. Windows' lists
+// lines as they are written (comments, keys without "=", blanks), Wine's as
+// it parsed them; a test may answer as either.
+extern DWORD(WINAPI* SectionReadCall)(LPCSTR section, LPSTR buffer, DWORD size, LPCSTR file);
+
 // The integer reading of an INI value: "0x"/"0X" and at least one more
 // character is hexadecimal, anything else decimal; `def` when it does not convert.
 int32_t IniTextToInt(const std::string& text, int32_t def);

@@ -183,6 +183,15 @@ void IniSave::Start() {
     target_ = path_;
     const std::string final = FromFinalPath(FinalPath(path_));
     if (!final.empty()) target_ = final;
+    // The save's own names are longer than the file's: one past what the
+    // system allows is said before anything is written.
+    const size_t longest = MAX_PATH - 1 - BackupPathFor("").size();
+    if (target_.size() > longest) {
+        throw Error(Format("The path is too long to save beside it (%u characters, at most %u here): choose a "
+                           "shorter folder or name.",
+                           static_cast<unsigned>(target_.size()), static_cast<unsigned>(longest)),
+                    ERROR_FILENAME_EXCED_RANGE);
+    }
     RecoverInterruptedSave(target_);
     // A file the user made read-only stays as it is: the replace would go
     // round the attribute.

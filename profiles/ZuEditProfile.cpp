@@ -36,26 +36,27 @@ ControlDef Edit(const char* name, int top, const char* hint, int help, int tab) 
 
 }  // namespace
 
-bool ValidProfileName(const std::string& name) {
+std::string ProfileNameFault(const std::string& name) {
     // The name is the last part of the profile's path: it must name exactly
     // one folder inside the profile folder, the same one that gets listed.
-    if (name.empty() || name == "." || name == "..") return false;
+    if (name.empty()) return "A name is needed";
     for (unsigned char c : name) {
-        if (c < 32 || std::strchr("\\/:*?\"<>|", c)) return false;
+        if (std::strchr("\\/:*?\"<>|", c)) return "A name cannot hold any of \\ / : * ? \" < > |";
+        if (c < 32) return "A name cannot hold a tab or another control character";
     }
-    if (name.back() == ' ' || name.back() == '.') return false;
+    if (name.back() == ' ' || name.back() == '.') return "A name cannot end with a space or a dot";
     // Device names, also with an extension ("con.txt" is the console).
     std::string base = name.substr(0, name.find('.'));
     while (!base.empty() && base.back() == ' ') base.pop_back();
     CharUpperBuffA(base.data(), static_cast<DWORD>(base.size()));
-    for (const char* device : {"CON", "PRN", "AUX", "NUL"}) {
-        if (base == device) return false;
-    }
-    if (base.size() == 4 && (base.starts_with("COM") || base.starts_with("LPT")) && base[3] >= '1' && base[3] <= '9') {
-        return false;
-    }
-    return true;
+    bool device = base == "CON" || base == "PRN" || base == "AUX" || base == "NUL";
+    device = device || (base.size() == 4 && (base.starts_with("COM") || base.starts_with("LPT")) && base[3] >= '1' &&
+                        base[3] <= '9');
+    if (device) return base + " is a name Windows keeps for a device";
+    return {};
 }
+
+bool ValidProfileName(const std::string& name) { return ProfileNameFault(name).empty(); }
 
 platform::FormDef EditProfileFormDef() {
     using namespace platform;
@@ -134,8 +135,9 @@ bool TFrmZuEditProfile::SaveProfile() {
     const std::string name = Text(C::EditName);
     // A name is the last part of the profile's path: a separator or a dot
     // name would put the profile somewhere it is never listed, or elsewhere.
-    if (!ValidProfileName(name)) {
-        ShowError("You must enter a valid profile name !");
+    // What is wrong with it goes on one more line (an empty name needs none).
+    if (const std::string fault = ProfileNameFault(name); !fault.empty()) {
+        ShowError("You must enter a valid profile name !" + (name.empty() ? std::string() : "\r" + fault + "."));
         return false;
     }
     if (Text(C::EditNNTPServer).empty()) {

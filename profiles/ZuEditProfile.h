@@ -22,6 +22,8 @@ platform::FormDef EditProfileFormDef();
 // A name that can be the last part of a profile's path: not empty, no "\"
 // or "/", and not "." or "..". Spaces count; nothing is trimmed.
 bool ValidProfileName(const std::string& name);
+// What makes a name no valid profile name, as a line for the user ("" for none).
+std::string ProfileNameFault(const std::string& name);
 
 class TFrmZuEditProfile : public platform::Form {
 public:

@@ -137,6 +137,13 @@ bool CreateProfileFolder(const std::string& name, platform::IniSave& save) {
                              ExistingParent(folder)));
         return false;
     }
+    // A template that is not there: said, with where it was looked for and
+    // the way out. The new folder stays behind, empty.
+    if (!platform::FileExists(save.Source())) {
+        ShowError(Format("Could not copy default profile to \"%s\" !", about::Literal(name).c_str()) + "\r" +
+                  Format("The template \"%s\" is missing: choose another in Setup.", about::Literal(save.Source()).c_str()));
+        return false;
+    }
     // The template's bytes go into the save's copy, which takes the name
     // Agent.ini only once the profile's keys are written too: a copy that
     // fails leaves no Agent.ini, and so no half-made profile, behind.

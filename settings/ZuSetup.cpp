@@ -405,7 +405,11 @@ void TFrmZuSetup::BitBtnProfileFolderClick() {
 
 void TFrmZuSetup::BitBtnEditINIFileClick() {
     const std::string path = Text(C::EditDefaultIniPath);
-    inieditor::EditIniFileButton(*this, path, IsValidAgentIni(path));
+    // The path the template was looked for at, and what it lacks.
+    inieditor::EditIniFileButton(*this, path, IsValidAgentIni(path),
+                                 platform::Format(platform::FileExists(path) ? "\"%s\" has no [URL] ForceAgentClient."
+                                                                             : "\"%s\" does not exist.",
+                                                  about::Literal(path).c_str()));
 }
 
 

@@ -98,6 +98,10 @@ TEST(KelUtility, DefaultsFollowWhereAgentIsInstalled) {
     EXPECT_EQ(DefaultProfileFolder(agent, false, false, local), local + "\\Pelmark\\Profiles\\");
     EXPECT_EQ(DefaultProfileFolder(agent, false, false, local + "\\"), local + "\\Pelmark\\Profiles\\");
     EXPECT_EQ(DefaultProfileFolder(agent, false, false, ""), agent);
+    // A folder on a share is a full path; one relative to the current
+    // folder or drive is not.
+    for (const char* full : {"\\\\server\\share\\Profiles\\", "C:\\Profiles\\", "c:/p"}) EXPECT_TRUE(platform::IsFullPath(full)) << full;
+    for (const char* relative : {"Profiles\\", "\\Profiles", "C:Profiles", "\\\\\\x", ""}) EXPECT_FALSE(platform::IsFullPath(relative)) << relative;
     ProgramFiles pf(true, true);
     EXPECT_TRUE(platform::FolderIsWritable(pf.dir.Path() + "Agent"));
     EXPECT_EQ(profiles::ListFolderEntries(pf.dir.Path() + "Agent").size(), 4u);  // ".", "..", the two files: no probe left
@@ -126,6 +130,9 @@ TEST(KelUtility, AgentsFolderIsOnlyReadWhereItSettlesTheDefault) {
     }
     EXPECT_EQ(written(), before);
     EXPECT_EQ(profiles::ListFolderEntries(agent).size(), 4u);  // ".", "..", Agent.exe, Agent.ini
+    // Agent's own sub-folders are no profiles; one with an Agent.ini is.
+    pf.dir.MakeFolder("Agent\\Plugins");
+    EXPECT_FALSE(FolderHoldsProfile(agent));
     // None stored, but a profile already beside Agent: that settles it.
     settings::ClearSettingsKeys();
     pf.dir.MakeFolder("Agent\\Old News");

@@ -104,6 +104,12 @@ TEST(IniEditor, SectionsInNameOrderWithTheFirstExpanded) {
     EXPECT_TRUE(s.editor->Expanded(3));
     EXPECT_EQ(s.editor->DefinitionOf(s.editor->FindControl("AButton1"))->hint,
               "Collapse/Expand the 'Alpha' section|Toggles the visibility of the section attached to this button.");
+    EXPECT_EQ(platform::WindowText(s.editor->Handle()), "Edit .INI file");
+    // A file that starts with a byte-order mark: the caption says what
+    // Agent and Windows miss.
+    Session marked("\xEF\xBB\xBF[First]\r\nk=1\r\n");
+    EXPECT_EQ(platform::WindowText(marked.editor->Handle()),
+              "Edit .INI file - it starts with a byte-order mark: Agent and Windows do not see its first section");
 }
 
 TEST(IniEditor, AMissingFileLoadsNothing) {
@@ -156,8 +162,17 @@ TEST(IniEditor, SavingOneEditChangesThatValueOnly) {
 TEST(IniEditor, ASaveLeavesEveryLineButTheEditedOneByteForByte) {
     const std::string text = "; keep\r\n[A]\r\nk = spaced\r\n\r\n[B]\r\n\tx\t=\t1\r\n";
     Session s(text);
+    // With nothing typed the file is not even written again.
+    auto written = [&] {
+        WIN32_FILE_ATTRIBUTE_DATA a{};
+        GetFileAttributesExA(s.path.c_str(), GetFileExInfoStandard, &a);
+        return (static_cast<uint64_t>(a.ftLastWriteTime.dwHighDateTime) << 32) | a.ftLastWriteTime.dwLowDateTime;
+    };
+    const uint64_t before = written();
+    Sleep(20);
     EXPECT_EQ(s.Run([](DriverWindow& w) { w.Press("BitBtnSave"); }), 1);
     EXPECT_EQ(Slurp(s.path), text);
+    EXPECT_EQ(written(), before);
     // A typed value keeps the blanks it was typed with.
     Session edited(text);
     edited.Run([&](DriverWindow& w) {
@@ -194,8 +209,12 @@ TEST(IniEditor, ALaterRowOfADuplicateKeyIsReadOnlySoNoEditIsLost) {
 }
 
 TEST(IniEditor, ALaterSectionOfANameShowsItsOwnKeysReadOnly) {
-    Session s("[Servers]\r\nNewsServer=a\r\n[View]\r\nTitle=t\r\n[servers]\r\n; note\r\nNewsServer=b\r\nExtra=c\r\n");
-    ASSERT_EQ(s.editor->SectionCount(), 3) << "this private-profile service lists a section name once";
+    Session s("[Servers]\r\nNewsServer=a\r\n[View]\r\nTitle=t\r\n[servers]\r\n; note\r\nNewsServer=b\r\nExtra=c\r\n"
+              "[SERVERS]\r\nThird=d\r\n");
+    ASSERT_EQ(s.editor->SectionCount(), 4) << "this private-profile service lists a section name once";
+    // The third block of the name shows the third section's own keys.
+    ASSERT_EQ(s.editor->Rows(3).size(), 1u);
+    EXPECT_EQ(s.editor->Rows(3)[0].key, "Third");
     ASSERT_EQ(s.editor->Rows(1).size(), 1u);
     EXPECT_EQ(s.editor->Rows(1)[0].value, "a");
     EXPECT_FALSE(s.editor->Rows(1)[0].duplicate);
@@ -280,6 +299,35 @@ TEST(IniEditor, FirstEscapeUndoesTheEditSecondCloses) {
     EXPECT_EQ(platform::IniFile(s.path).ReadString("A", "k", ""), "old");
     Session frame("[A]\r\nk=1\r\n");
     EXPECT_EQ(frame.Run([](DriverWindow& w) { w.CloseFrame(); }), 2);
+    // Entered by the keyboard, a cell's whole value is selected: typing
+    // replaces it.
+    Session keys("[A]\r\nk=one\r\nl=two\r\n");
+    keys.Run([&](DriverWindow& w) {
+        HWND e = keys.editor->ValueEditor(1);
+        SetFocus(e);
+        w.Key(VK_DOWN);
+        SendMessageA(e, WM_CHAR, 'X', 0);
+        EXPECT_EQ(platform::WindowText(e), "X");
+        w.Key(VK_ESCAPE);
+        w.Key(VK_ESCAPE);
+    });
+    // Closed through its frame with a value typed, it asks first.
+    Session typed("[A]\r\nk=1\r\n");
+    std::vector<std::string> asked;
+    auto answer = [&](const char* button) {
+        return [&asked, button](DriverWindow& q) {
+            asked.push_back(q.Text("Message"));
+            q.Press(button);
+        };
+    };
+    EXPECT_EQ(typed.Run([&](DriverWindow& w) {
+        typed.Type(w, 1, 0, "new");
+        w.CloseFrame();
+        EXPECT_TRUE(IsWindowVisible(w.Handle()));
+        w.CloseFrame();
+    }, {answer("No"), answer("Yes")}), 2);
+    EXPECT_EQ(asked, (std::vector<std::string>{"Cancel all changes ?", "Cancel all changes ?"}));
+    EXPECT_EQ(platform::IniFile(typed.path).ReadString("A", "k", ""), "1");
 }
 
 TEST(IniEditor, CollapseAllThenExpandAllStacksEverySection) {

@@ -116,13 +116,14 @@ TEST(EditProfile, RefusedInputShowsItsMessageAndMakesNothing) {
             w.Press("BitBtnCancel");
         }, {Answer(seen, "Cancel")});
     }
-    EXPECT_EQ(seen, (std::vector<std::string>{
-                        "You must enter a valid profile name !", "NNTP server is not correct !",
-                        "You must enter a valid profile name !", "You must enter a valid profile name !",
-                        "You must enter a valid profile name !", "You must enter a valid profile name !",
-                        "You must enter a valid profile name !", "You must enter a valid profile name !",
-                        "You must enter a valid profile name !", "You must enter a valid profile name !",
-                        "Profile \"Taken\" allready exist, try again !"}));
+    // Past the first line, which an empty name gets alone: what is wrong.
+    const std::string invalid = "You must enter a valid profile name !\r";
+    const std::string chars = invalid + "A name cannot hold any of \\ / : * ? \" < > |.";
+    const std::string end = invalid + "A name cannot end with a space or a dot.";
+    EXPECT_EQ(seen, (std::vector<std::string>{"You must enter a valid profile name !", "NNTP server is not correct !",
+                                              chars, chars, end, end, chars, end, end,
+                                              invalid + "CON is a name Windows keeps for a device.",
+                                              "Profile \"Taken\" allready exist, try again !"}));
     EXPECT_EQ(ListFolderEntries(p.folder).size(), 3u);  // ".", ".." and "Taken": nothing else was made
     EXPECT_FALSE(platform::DirectoryExists(p.folder + "x"));
     EXPECT_FALSE(platform::DirectoryExists(p.folder + "a"));
@@ -179,8 +180,8 @@ TEST(EditProfile, AMissingTemplateLeavesTheEmptyFolder) {
         w.Press("BitBtnSave");
         w.Press("BitBtnCancel");
     }, {Answer(seen, "Cancel")});
-    EXPECT_EQ(seen, std::vector<std::string>{"Could not copy default profile to \"Orphan\" !\r" +
-                                             platform::SystemErrorText(ERROR_FILE_NOT_FOUND)});
+    EXPECT_EQ(seen, std::vector<std::string>{"Could not copy default profile to \"Orphan\" !\rThe template \"" + p.dir.Path() +
+                                             "gone.ini\" is missing: choose another in Setup."});
     EXPECT_TRUE(platform::DirectoryExists(p.folder + "Orphan"));
     EXPECT_TRUE(ListProfiles().empty());
 }
@@ -258,7 +259,8 @@ TEST(EditProfile, ARefusedSaveAndNewKeepsWhatWasTyped) {
         title = w.Text("EditTitle");
         w.Press("BitBtnCancel");
     }, {Answer(seen, "Cancel")});
-    EXPECT_EQ(seen, std::vector<std::string>{"You must enter a valid profile name !"});
+    EXPECT_EQ(seen, std::vector<std::string>{"You must enter a valid profile name !\rA name cannot hold any of \\ / : * ? "
+                                             "\" < > |."});
     EXPECT_EQ(name, "a*b");
     EXPECT_EQ(title, "kept title");
 }

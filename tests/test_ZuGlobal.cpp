@@ -146,8 +146,8 @@ TEST(CreateProfileFolder, ReportsEachFailureWithItsMessage) {
     EXPECT_EQ(messages, (std::vector<std::string>{
                             "Profile \"Taken\" allready exist, try again !",
                             "Could not create the profile \"bad<name>\" !\r" + SystemErrorText(ERROR_INVALID_NAME),
-                            "Could not copy default profile to \"NoTemplate\" !\r" +
-                                SystemErrorText(ERROR_FILE_NOT_FOUND)}));
+                            "Could not copy default profile to \"NoTemplate\" !\rThe template \"" + s.dir.Path() +
+                                "no-template.ini\" is missing: choose another in Setup."}));
     // A folder this user may not write in (a disk mounted read-only, where
     // the superuser too is refused): one more line says how to mend it.
     const std::string sealed = s.dir.MakeFolder("Sealed");
@@ -306,6 +306,17 @@ TEST(WriteProfileIni, ASaveIsAllOrNothing) {
         EXPECT_EQ(Slurp(file), text) << change;
         EXPECT_FALSE(platform::FileExists(copy));
     }
+    // A path the save's own names would take past what the system allows
+    // is said before anything is written.
+    const std::string longName(MAX_PATH - 1 - 15 - s.folder.size() - 10 + 1, 'n');
+    s.Profile(longName, text);
+    EXPECT_EQ(testing_support::ErrorOf([&] { WriteProfileIni(longName, "new", "n", "m", true); }),
+              "Unable to write to " + ProfileIniPath(longName) + "\rThe path is too long to save beside it (" +
+                  std::to_string(MAX_PATH - 15) + " characters, at most " + std::to_string(MAX_PATH - 16) +
+                  " here): choose a shorter folder or name.");
+    EXPECT_EQ(Slurp(ProfileIniPath(longName)), text);
+    DeleteFileA(ProfileIniPath(longName).c_str());
+    RemoveDirectoryA(ProfileFolderPath(longName).c_str());
     // An Agent.ini the user made read-only is reported so, and kept.
     SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_READONLY);
     EXPECT_EQ(testing_support::ErrorOf([] { WriteProfileIni("P", "new", "n", "m", true); }),
@@ -395,6 +406,14 @@ TEST(WriteProfileIni, ASaveCutOffAtAnyInstantIsFinishedOrUndoneAtTheNextLook) {
     platform::UseSaveSteps(nullptr);
     EXPECT_EQ(Slurp(file), text);
     whole("replace refused");
+    // A file refused alone (in use, or by its own access list), in a folder
+    // the user may write in: no line sends the user to another folder.
+    Steps refused;
+    refused.replaceError = ERROR_ACCESS_DENIED;
+    platform::UseSaveSteps(&refused);
+    EXPECT_EQ(testing_support::ErrorOf([] { WriteProfileIni("P", "new", "n", "m", true); }),
+              "Unable to write to " + file + "\r" + platform::SystemErrorText(ERROR_ACCESS_DENIED));
+    platform::UseSaveSteps(nullptr);
     // A file a scanner holds for two tries is saved; one held for ever is
     // not, with the reason, and stays as it was.
     for (bool oneRename : {true, false}) {

@@ -166,7 +166,8 @@ TEST(Setup, IniButtonNeedsAValidTemplate) {
             message = e.Text("Message");
             e.Press("Cancel");
         }});
-    EXPECT_EQ(message, ".INI file not created yet!\rSave changes and try again.");
+    EXPECT_EQ(message, ".INI file not created yet!\rSave changes and try again.\r\"" + dir.Path() +
+                           "Agent.ini\" has no [URL] ForceAgentClient.");
 }
 
 TEST(Setup, TheAgentFolderBrowserAcceptsOnlyAgentsFolder) {

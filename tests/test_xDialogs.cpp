@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "platform/Dpi.h"
+
 #include "about/xDialogs.h"
 #include "platform/Application.h"
 #include "settings/KelUtility.h"
@@ -167,6 +169,14 @@ TEST(MessageDialogs, GeometryFollowsTheLayoutRules) {
     }
 }
 
+namespace {
+BOOL WINAPI TallTaskbar(HMONITOR monitor, LPMONITORINFO info) {
+    if (!GetMonitorInfoA(monitor, info)) return FALSE;
+    info->rcWork.bottom = info->rcWork.top + 300;
+    return TRUE;
+}
+}  // namespace
+
 TEST(MessageDialogs, LongTextWrapsAtHalfTheScreenAndLineBreaksStay) {
     std::string longText;
     for (int i = 0; i < 60; ++i) longText += "wrapping words ";
@@ -190,6 +200,17 @@ TEST(MessageDialogs, LongTextWrapsAtHalfTheScreenAndLineBreaksStay) {
         w.Press("OK");
     });
     EXPECT_EQ(threeLines, 3 * oneLine);
+    // A message opens within the screen's work area, clear of a taskbar
+    // that takes all but its top 300 pixels.
+    platform::MonitorInfoCall = &TallTaskbar;
+    Answer(&ShowMessageDialog, "one\rtwo\rthree", MsgKind::Information, mbOK, [&](DriverWindow& w) {
+        RECT r;
+        GetWindowRect(w.Handle(), &r);
+        EXPECT_GE(r.top, 0);
+        EXPECT_LE(r.bottom, 300);
+        w.Press("OK");
+    });
+    platform::MonitorInfoCall = &GetMonitorInfoA;
 }
 
 TEST(MessageDialogs, CustomKindHasNoIconAndTheApplicationTitle) {

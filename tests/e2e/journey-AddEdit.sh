@@ -41,8 +41,11 @@ for name in '..\x' 'a\b' '.'; do
     type_text "news"
     key alt+a
     BOX=$(window_of TMessageForm)
-    expect_eq "the message for $name" "$(R text "$BOX" 'You must enter a valid profile name !')" \
-        "You must enter a valid profile name !"
+    # (The reader's lines lose the message's line break.)
+    reason='A name cannot hold any of \ / : * ? " < > |.'
+    [ "$name" = . ] && reason='A name cannot end with a space or a dot.'
+    expect_eq "the message for $name" "$(R controls "$BOX" | awk -F'\t' '$2 == "Static" && $5 != "" { print $5 }')" \
+        "You must enter a valid profile name !$reason"
     key Return                   # its one button
     wait_for "the message to close" 10 gone TMessageForm
     key alt+c                    # Cancel the editor
