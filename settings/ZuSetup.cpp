@@ -263,7 +263,34 @@ bool TFrmZuSetup::OnKeyDown(WPARAM key, unsigned shift) {
     return key == 'S' && shift == platform::ssAlt;
 }
 
+namespace {
+
+// A hot key of modifiers alone names no key: it is what the field shows
+// while they are held, and what it is left with when the focus goes on
+// (the Shift of Shift+Tab) or the window manager keeps the key; the
+// control may report it as none. The field goes back to the last whole
+// combination it held, or to none where the user cleared it (Backspace,
+// Delete) or the program set none.
+WORD WholeHotKey(WORD now, WORD lastWhole) { return LOBYTE(now) == 0 ? lastWhole : now; }
+
+LRESULT CALLBACK HotKeyProc(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR data) {
+    WORD& whole = *reinterpret_cast<WORD*>(data);
+    if (msg == WM_NCDESTROY) RemoveWindowSubclass(w, &HotKeyProc, id);
+    if (msg == WM_KILLFOCUS) {
+        const WORD now = static_cast<WORD>(DefSubclassProc(w, HKM_GETHOTKEY, 0, 0));
+        if (WholeHotKey(now, whole) != now) DefSubclassProc(w, HKM_SETHOTKEY, whole, 0);
+    }
+    const LRESULT r = DefSubclassProc(w, msg, wp, lp);
+    const WORD now = static_cast<WORD>(DefSubclassProc(w, HKM_GETHOTKEY, 0, 0));
+    const bool cleared = (msg == WM_KEYDOWN && (wp == VK_BACK || wp == VK_DELETE)) || msg == HKM_SETHOTKEY;
+    if (LOBYTE(now) != 0 || (cleared && now == 0)) whole = now;
+    return r;
+}
+
+}  // namespace
+
 void TFrmZuSetup::OnCreate() {
+    SetWindowSubclass(Control(C::HotKeyAppHotKey), &HotKeyProc, 0, reinterpret_cast<DWORD_PTR>(&lastWholeHotKey_));
     platform::FillColorBox(Control(C::ColorBoxLaunchStay));
     platform::FillColorBox(Control(C::ColorBoxLaunchClose));
     FitColorBoxes();
@@ -315,8 +342,8 @@ void TFrmZuSetup::ReadSettingsFromControls() {
     working_.DefaultSMTPServer = Text(C::EditDefaultSMTPServer);
     working_.ColorLaunchStay = platform::ColorBoxValue(Control(C::ColorBoxLaunchStay));
     working_.ColorLaunchClose = platform::ColorBoxValue(Control(C::ColorBoxLaunchClose));
-    working_.AppHotKey =
-        ShortcutFromHotKey(static_cast<WORD>(SendMessageA(Control(C::HotKeyAppHotKey), HKM_GETHOTKEY, 0, 0)));
+    working_.AppHotKey = ShortcutFromHotKey(
+        WholeHotKey(static_cast<WORD>(SendMessageA(Control(C::HotKeyAppHotKey), HKM_GETHOTKEY, 0, 0)), lastWholeHotKey_));
     auto checked = [this](const char* name) { return SendMessageA(Control(name), BM_GETCHECK, 0, 0) == BST_CHECKED; };
     working_.SplashEnabledThis = checked(C::CheckBoxSplashEnabledThis);
     working_.SplashEnabledComp = checked(C::CheckBoxSplashEnabledComp);

@@ -79,6 +79,7 @@ protected:
     void OnDpiChanged(int oldDpi) override;
 
 private:
+    WORD lastWholeHotKey_ = 0;  // the hot key field's last whole combination
     void FitColorBoxes();
     void Restore();
     void Defaults();

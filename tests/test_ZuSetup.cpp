@@ -374,6 +374,14 @@ TEST(Setup, WaitingForTheUserIsNeverBusyAndAltSReachesTheHotKeyControl) {
         // F1 is a key like any other there: no help pops up.
         testing_support::KeyboardKey(VK_F1);
         testing_support::PumpUntil([&] { return SendMessageA(w.Control("HotKeyAppHotKey"), HKM_GETHOTKEY, 0, 0) == VK_F1; });
+        // Left by Shift+Tab, the field keeps its last whole combination,
+        // not the Shift alone.
+        const WORD ctrlAltP = MAKEWORD('P', HOTKEYF_CONTROL | HOTKEYF_ALT);
+        testing_support::KeyboardKey('P', {VK_CONTROL, VK_MENU});
+        testing_support::PumpUntil([&] { return SendMessageA(w.Control("HotKeyAppHotKey"), HKM_GETHOTKEY, 0, 0) == ctrlAltP; });
+        testing_support::KeyboardKey(VK_TAB, {VK_SHIFT});
+        testing_support::PumpUntil([&] { return w.Focused() != w.Control("HotKeyAppHotKey"); });
+        EXPECT_EQ(SendMessageA(w.Control("HotKeyAppHotKey"), HKM_GETHOTKEY, 0, 0), ctrlAltP);
         // Elsewhere Alt+S focuses nothing: the SMTP server label has no focus target.
         w.FocusOn("CheckBoxSplashEnabledAll");
         testing_support::KeyboardKey('S', {VK_MENU});
@@ -386,7 +394,7 @@ TEST(Setup, WaitingForTheUserIsNeverBusyAndAltSReachesTheHotKeyControl) {
         }});
     EXPECT_FALSE(busyInEditor);
     EXPECT_EQ(hotKey, MAKEWORD('S', HOTKEYF_ALT));
-    EXPECT_EQ(ReadRegValue(HKEY_CURRENT_USER, SettingsKey, "AppHotKey", int32_t(0)), VK_F1);
+    EXPECT_EQ(ReadRegValue(HKEY_CURRENT_USER, SettingsKey, "AppHotKey", int32_t(0)), 0xC000 | 'P');
 }
 
 TEST(Setup, AnUnlistedColourIsTheCustomEntryAlone) {
