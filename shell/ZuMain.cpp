@@ -40,6 +40,7 @@ constexpr UINT kCmdToggleHints = 667;
 constexpr UINT kCmdClearRegistry = 668;
 constexpr int kColumns = 5;
 const char* const kHeaders[kColumns] = {"", "Name", "Title", "NNTP server", "SMTP server"};
+const char kEmptyGridHint[] = "No profiles yet: press + Add";
 // Posted when the list view lost its selection, to select the current row again.
 constexpr UINT kMsgReselect = WM_APP + 1;
 // Sent by the grid for a double click that hits no row.
@@ -55,6 +56,26 @@ WNDPROC headerProc = nullptr;
 // The grid's own handling of a press that hits no row would clear the
 // selection, so such a press only takes the focus. A double click anywhere
 // in the grid still launches the selected profile, below the rows too.
+void DrawEmptyGridHint(HWND grid) {
+    const int count = ListView_GetItemCount(grid);
+    char name[8] = {};
+    if (count == 1) ListView_GetItemText(grid, 0, 1, name, sizeof name);
+    if (count > 1 || name[0]) return;
+    RECT area;
+    GetClientRect(grid, &area);
+    RECT row{};
+    row.left = LVIR_BOUNDS;
+    if (count == 1 && ListView_GetItemRect(grid, 0, &row, LVIR_BOUNDS)) area.top = row.bottom;
+    area.top += platform::ScaleForDpi(8, platform::WindowDpi(grid));
+    HDC dc = GetDC(grid);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(grid, WM_GETFONT, 0, 0)));
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
+    DrawTextA(dc, kEmptyGridHint, -1, &area, DT_CENTER | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
+    SelectObject(dc, old);
+    ReleaseDC(grid, dc);
+}
+
 LRESULT CALLBACK GridProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
         case WM_LBUTTONDOWN: case WM_LBUTTONDBLCLK: case WM_RBUTTONDOWN: case WM_RBUTTONDBLCLK:
@@ -76,6 +97,12 @@ LRESULT CALLBACK GridProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
                 return TRUE;
             }
             break;
+        }
+        case WM_PAINT: {
+            // A grid of no profile (its one empty row) says what to do next.
+            const LRESULT r = CallWindowProcW(listViewProc, w, msg, wp, lp);
+            DrawEmptyGridHint(w);
+            return r;
         }
         default:
             break;
@@ -428,6 +455,19 @@ void TFrmZuMain::BitBtnAddClick() {
         dialogs_.EditProfile(Handle(), nullptr);
         BitBtnRefreshClick();
     } else {
+        // Why Setup opens instead, said once.
+        if (!setupExplained_) {
+            setupExplained_ = true;
+            std::string missing;
+            for (auto [value, caption] : {std::pair{&s.AgentFolder, "Agent folder"},
+                                          std::pair{&s.DefaultIniPath, "Default ini file"},
+                                          std::pair{&s.ProfileFolder, "Profile folder"}}) {
+                if (value->empty()) missing += (missing.empty() ? "" : ", ") + std::string(caption);
+            }
+            about::ShowMessageDialog("Agent was not found where it is usually installed. Before the first profile, "
+                                     "fill in Setup: " + missing + ".",
+                                     about::MsgKind::Information, about::mbOK, 0);
+        }
         BitBtnSetupClick();
     }
     FocusGrid();

@@ -85,6 +85,7 @@ protected:
     bool OnNotify(NMHDR* hdr, LRESULT& result) override;
 
 private:
+    bool setupExplained_ = false;  // why Add opens Setup, said once
     HWND Grid() const;
     profiles::ProfileEntry CurrentEntry() const;
     void FocusGrid();

@@ -277,9 +277,30 @@ TEST(MainGrid, AnEmptyGridHasOneEmptyRowInTheStayColour) {
     EXPECT_EQ(s.main.RowCount(), 2);
     for (int c = 0; c < 5; ++c) EXPECT_EQ(s.main.Cell(c, 1), "");
     EXPECT_EQ(CellPixel(s.main, 1, true), RGB(0, 255, 0));
+    // Below its empty row, the grid says what to do next; not beside a profile.
+    auto hinted = [&] {
+        HWND grid = s.main.Control("StringGridProfiles");
+        RedrawWindow(grid, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+        RECT row{}, client;
+        row.left = LVIR_BOUNDS;
+        SendMessageA(grid, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&row));
+        GetClientRect(grid, &client);
+        HDC dc = GetDC(grid);
+        int ink = 0;
+        for (int y = row.bottom; y < std::min<LONG>(client.bottom, row.bottom + 40); ++y) {
+            for (int x = 0; x < client.right; x += 2) ink += GetPixel(dc, x, y) == GetSysColor(COLOR_GRAYTEXT);
+        }
+        ReleaseDC(grid, dc);
+        return ink > 20;
+    };
+    EXPECT_TRUE(hinted());
+    p.Profile("One", "t", "n", "m", 0);
+    s.main.FillProfileGrid();
+    EXPECT_FALSE(hinted());
     settings::Settings.ProfileFolder = p.folder + "missing\\";
     s.main.FillProfileGrid();
     EXPECT_EQ(s.main.RowCount(), 2);
+    EXPECT_TRUE(hinted());
 }
 
 bool gBusyWhileFilled = false;
@@ -329,12 +350,24 @@ TEST(MainWindow, ButtonsTakeThePathsTheirChecksChoose) {
     DriverWindow w(s.main.Handle());
     w.Press("BitBtnEdit");  // an empty grid: Edit adds
     settings::Settings.DefaultIniPath.clear();
-    w.Press("BitBtnAdd");  // a path missing: setup first
+    // A path missing: setup first, and why, once.
+    std::vector<std::string> said;
+    UiDriver d;
+    d.Then([&](DriverWindow& box) {
+        said.push_back(box.Text("Message"));
+        box.Press("OK");
+    });
+    d.Run([&] {
+        w.Press("BitBtnAdd");
+        w.Press("BitBtnAdd");
+    });
+    EXPECT_EQ(said, std::vector<std::string>{"Agent was not found where it is usually installed. Before the first "
+                                             "profile, fill in Setup: Default ini file."});
     p.Profile("One", "t", "n", "m", 0);
     settings::Settings.DefaultIniPath = "C:\\Agent\\Agent.ini";
     w.Press("BitBtnRefresh");
     w.Press("BitBtnEdit");
-    EXPECT_EQ(calls, (std::vector<std::string>{"add", "setup", "edit One"}));
+    EXPECT_EQ(calls, (std::vector<std::string>{"add", "setup", "setup", "edit One"}));
     EXPECT_EQ(GetFocus(), s.main.Control("StringGridProfiles"));
 }
 

@@ -21,8 +21,11 @@ PELMARK_EXE="$T/Pelmark/Pelmark.exe" start_pelmark
 expect_eq "the grid" "$(grid_rows | tr -d '\t*')" ""
 [ "$(grid_rows | wc -l)" = 1 ] || fail "the grid shows rows: $(grid_rows)"
 
-step "Add opens the setup, for the folders to be filled in first"
+step "Add says why, then opens the setup, for the folders to be filled in first"
 key alt+plus
+BOX=$(window_of TMessageForm)
+R controls "$BOX" | grep -q "Agent was not found where it is usually installed" || fail "Add does not say why"
+key Return
 window_of TFrmZuSetup >/dev/null
 activate "$(xwindow '^Pelmark - Setup$')"
 key Escape
