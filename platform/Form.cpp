@@ -272,6 +272,29 @@ Size Form::MaximumSize() const {
     return OuterSizeForDpi(def_.maxSize, GetWindowLongA(hwnd_, GWL_STYLE), GetWindowLongA(hwnd_, GWL_EXSTYLE), dpi_);
 }
 
+bool Form::PutBackWithinLimits(WPARAM how) {
+    // The window manager maximises and sizes a window as it likes, past the
+    // limits the program gives (which only Windows' own frame obeys): a
+    // form of a fixed size is restored at once, and any form put back
+    // within its least and greatest size.
+    if (how == SIZE_MAXIMIZED && FixedSize()) {
+        PostMessageA(hwnd_, WM_SYSCOMMAND, SC_RESTORE, 0);
+        return false;
+    }
+    if (how != SIZE_RESTORED) return false;
+    RECT r;
+    GetWindowRect(hwnd_, &r);
+    const Size least = MinimumSize(), most = MaximumSize();
+    int w = r.right - r.left, h = r.bottom - r.top;
+    if (least.width > 0) w = std::max(w, least.width);
+    if (least.height > 0) h = std::max(h, least.height);
+    if (most.width > 0) w = std::min(w, most.width);
+    if (most.height > 0) h = std::min(h, most.height);
+    if (w == r.right - r.left && h == r.bottom - r.top) return false;
+    SetWindowPos(hwnd_, nullptr, 0, 0, w, h, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    return true;
+}
+
 Size Form::ScaledOuterSize(int dpi) const {
     const DWORD style = GetWindowLongA(hwnd_, GWL_STYLE), ex = GetWindowLongA(hwnd_, GWL_EXSTYLE);
     RECT c{};
@@ -787,6 +810,7 @@ LRESULT Form::Handle(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
             if (tooltip_) FitHintWidth();
             return 0;
         case WM_SIZE:
+            if (Needed().managerIgnoresSizeLimits && PutBackWithinLimits(wp)) return 0;
             if (tooltip_) FitHintWidth();
             ApplyAnchors();
             if (created_) OnResize();

@@ -191,6 +191,8 @@ public:
     // The outer size limits of the table at the form's DPI; 0: no limit.
     Size MinimumSize() const;
     Size MaximumSize() const;
+    // A form of a fixed width or height: never maximised.
+    bool FixedSize() const { return def_.maxSize.width > 0 || def_.maxSize.height > 0; }
     // The outer size the form takes at another DPI: its client area scaled,
     // the frame at that DPI, its limits there bounding it.
     Size ScaledOuterSize(int dpi) const;
@@ -269,6 +271,7 @@ protected:
     virtual bool OnNotify(NMHDR* /*hdr*/, LRESULT& /*result*/) { return false; }
 
 private:
+    bool PutBackWithinLimits(WPARAM how);
     struct ControlState {
         ControlDef def;
         HWND hwnd = nullptr;

@@ -22,6 +22,7 @@ const Workarounds& System() {
             w.linkCannotBeRemovedAlone = true;
             w.replaceLeavesAMomentWithoutTheFile = true;
             w.profileServiceRewritesEveryLine = true;
+            w.managerIgnoresSizeLimits = true;
         }
         return w;
     }();

@@ -34,6 +34,9 @@ struct Workarounds {
     // its own reading of it, at each write: blank lines go, and blanks
     // around "=". The program writes a save's lines itself instead.
     bool profileServiceRewritesEveryLine = false;
+    // The window manager maximises a window and sizes it past the least and
+    // greatest size the program gives: the program puts it back.
+    bool managerIgnoresSizeLimits = false;
 };
 
 // Those of the system the program runs on.

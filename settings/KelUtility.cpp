@@ -277,7 +277,9 @@ void RestoreFormPlacement(platform::Form& form) {
     if (most.width > 0 && w > most.width) w = most.width;
     if (most.height > 0 && ht > most.height) ht = most.height;
     SetWindowPos(h, nullptr, x, y, w, ht, SWP_NOZORDER | SWP_NOACTIVATE);
-    form.SetShowCommand(state == 1 ? SW_SHOWMINIMIZED : state == 2 ? SW_SHOWMAXIMIZED : SW_SHOW);
+    // A form of a fixed size stored as maximised (by a window manager that
+    // maximised it all the same) opens as it is made to.
+    form.SetShowCommand(state == 1 ? SW_SHOWMINIMIZED : state == 2 && !form.FixedSize() ? SW_SHOWMAXIMIZED : SW_SHOW);
 }
 
 bool PlausibleDpi(int32_t dpi) { return dpi >= 48 && dpi <= 480; }
@@ -288,8 +290,8 @@ void SaveFormPlacement(platform::Form& form) {
     const HKEY cu = HKEY_CURRENT_USER;
     const std::string key = ProductKey();
     const std::string n = form.Name();
-    const int32_t state = IsIconic(h) ? 1 : IsZoomed(h) ? 2 : 0;
-    if (state == 0) {
+    const int32_t state = IsIconic(h) ? 1 : IsZoomed(h) && !form.FixedSize() ? 2 : 0;
+    if (state == 0 && !IsZoomed(h)) {
         RECT rc;
         GetWindowRect(h, &rc);
         WriteRegValue(cu, key, n + ".Left", int32_t(rc.left));

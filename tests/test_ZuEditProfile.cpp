@@ -13,6 +13,7 @@
 #include "profiles/ZuEditProfile.h"
 #include "profiles/ZuGlobal.h"
 #include "settings/KelUtility.h"
+#include "settings/RegSpecial.h"
 #include "settings/ZuSetup.h"
 #include "support/Helpers.h"
 #include "support/ProfileFixture.h"
@@ -421,6 +422,28 @@ TEST(Placement, ADialogKeepsItsSizeAndIsCentredOverItsOwnerAgain) {
     EXPECT_EQ(second.right - second.left, 450);                 // the user's width
     EXPECT_EQ(second.left, 100 + 300 - 450 / 2);                // centred again, not where it was left
     EXPECT_EQ(second.bottom - second.top, 192);                 // the fixed height
+    // Maximised by the window manager, it is put back at once, and it is
+    // never stored as maximised; a maximised state stored is not taken.
+    {
+        TFrmZuEditProfile d(owner.Handle());
+        d.Create();
+        d.Show();
+        ShowWindow(d.Handle(), SW_MAXIMIZE);
+        testing_support::PumpUntil([&] { return !IsZoomed(d.Handle()); });
+        EXPECT_FALSE(IsZoomed(d.Handle()));
+        RECT r;
+        GetWindowRect(d.Handle(), &r);
+        EXPECT_EQ(r.bottom - r.top, 192);
+    }
+    EXPECT_EQ(settings::ReadRegValue(HKEY_CURRENT_USER, settings::SettingsKey, "FrmZuEditProfile.WindowState", int32_t(9)), 0);
+    settings::WriteRegValue(HKEY_CURRENT_USER, settings::SettingsKey, "FrmZuEditProfile.WindowState", int32_t(2));
+    {
+        TFrmZuEditProfile d(owner.Handle());
+        d.Create();
+        d.Show();
+        testing_support::PumpFor(std::chrono::milliseconds(50));
+        EXPECT_FALSE(IsZoomed(d.Handle()));
+    }
     EXPECT_EQ(platform::ContextHelpText("|only the long part"), "\ronly the long part");
     EXPECT_EQ(platform::ContextHelpText("same"), "same");
 }
