@@ -193,7 +193,10 @@ bool ProfileFolderExists(const std::string& name) {
     platform::UniqueFind find(FindFirstFileA(ProfileFolderPath(name).c_str(), &fd));
     if (!find) return false;
     do {
-        if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name == fd.cFileName) return true;
+        // (A folder listed by its short name is found by it too.)
+        if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && (name == fd.cFileName || name == fd.cAlternateFileName)) {
+            return true;
+        }
     } while (FindNextFileA(find.get(), &fd));
     return false;
 }

@@ -223,7 +223,8 @@ TEST(Launch, AFolderNamedOutsideTheCodePageIsListedLaunchedAndSaved) {
     const auto lines = s.Lines(1);
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0], profiles + cyrillic + "|");
-    // A save there reaches the file.
+    // A save there, as the profile editor makes it, reaches the file.
+    EXPECT_NO_THROW(profiles::RequireListedProfileFolder(cyrillic));
     profiles::WriteProfileIni(cyrillic, "saved", "n", "m", false);
     wchar_t title[64] = {};
     GetPrivateProfileStringW(L"View", L"Title", L"", title, 64, (home + L"\\Agent.ini").c_str());
