@@ -13,7 +13,6 @@
 #include "platform/Dpi.h"
 #include "platform/FileSystem.h"
 #include "platform/IniFile.h"
-#include "platform/Handles.h"
 #include "platform/IniSave.h"
 #include "platform/Names.h"
 
@@ -139,17 +138,8 @@ bool TFrmZuEditINIFile::LoadINIFile(const std::string& path) {
     platform::RecoverInterruptedSave(path);
     if (!platform::FileExists(path)) return false;
     // A file that starts with UTF-8's byte-order mark hides its first
-    // section from Windows' service, and so from Agent (Wine's reads it):
-    // the caption says so.
-    {
-        char start[3] = {};
-        DWORD got = 0;
-        platform::UniqueFile f(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                           OPEN_EXISTING, 0, nullptr));
-        if (f && ReadFile(f.get(), start, 3, &got, nullptr) && got == 3 && std::string(start, 3) == "\xEF\xBB\xBF") {
-            SetWindowTextA(Handle(), kByteOrderMarkCaption);
-        }
-    }
+    // section from Windows' service, and so from Agent (Wine's reads it).
+    if (platform::StartsWithByteOrderMark(path)) SetWindowTextA(Handle(), kByteOrderMarkCaption);
     platform::IniFile ini(path);
     std::vector<std::string> names;
     ini.ReadSections(names);

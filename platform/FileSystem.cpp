@@ -115,6 +115,17 @@ std::wstring LongPathFor(const std::string& codePagePath) {
     return it == LongPaths().end() ? std::wstring() : it->second;
 }
 
+bool StartsWithByteOrderMark(const std::string& path) {
+    HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                           nullptr);
+    if (f == INVALID_HANDLE_VALUE) return false;
+    char start[3] = {};
+    DWORD got = 0;
+    const bool read = ReadFile(f, start, 3, &got, nullptr) && got == 3;
+    CloseHandle(f);
+    return read && std::string(start, 3) == "\xEF\xBB\xBF";
+}
+
 std::string FinalPath(const std::string& path) {
     HANDLE h = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);

@@ -33,6 +33,9 @@ std::string LocalAppDataFolder();
 // as the system names it ("" when it cannot be opened).
 std::string FinalPath(const std::string& path);
 
+// Whether a file starts with UTF-8's byte-order mark.
+bool StartsWithByteOrderMark(const std::string& path);
+
 // A path the system gives in Unicode, as the rest of the program (and
 // Agent, an ANSI program) can use it: the path itself where the code page
 // holds every character of it; else the short (8.3) name of the part that

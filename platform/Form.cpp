@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <climits>
 #include <cassert>
 #include <stdexcept>
 #include <set>
@@ -273,23 +274,16 @@ Size Form::MaximumSize() const {
 }
 
 bool Form::PutBackWithinLimits(WPARAM how) {
-    // The window manager maximises and sizes a window as it likes, past the
-    // limits the program gives (which only Windows' own frame obeys): a
-    // form of a fixed size is restored at once, and any form put back
-    // within its least and greatest size.
-    if (how == SIZE_MAXIMIZED && FixedSize()) {
-        PostMessageA(hwnd_, WM_SYSCOMMAND, SC_RESTORE, 0);
-        return false;
-    }
+    // The window manager maximises and sizes a window past the limits the
+    // program gives (which only Windows' own frame obeys): a form of a
+    // fixed size is restored at once, any form put back within its limits.
+    if (how == SIZE_MAXIMIZED && FixedSize()) PostMessageA(hwnd_, WM_SYSCOMMAND, SC_RESTORE, 0);
     if (how != SIZE_RESTORED) return false;
     RECT r;
     GetWindowRect(hwnd_, &r);
     const Size least = MinimumSize(), most = MaximumSize();
-    int w = r.right - r.left, h = r.bottom - r.top;
-    if (least.width > 0) w = std::max(w, least.width);
-    if (least.height > 0) h = std::max(h, least.height);
-    if (most.width > 0) w = std::min(w, most.width);
-    if (most.height > 0) h = std::min(h, most.height);
+    const int w = std::clamp<int>(r.right - r.left, least.width, most.width > 0 ? most.width : INT_MAX);
+    const int h = std::clamp<int>(r.bottom - r.top, least.height, most.height > 0 ? most.height : INT_MAX);
     if (w == r.right - r.left && h == r.bottom - r.top) return false;
     SetWindowPos(hwnd_, nullptr, 0, 0, w, h, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     return true;

@@ -1,6 +1,7 @@
 #include "profiles/ZuGlobal.h"
 
 #include <algorithm>
+#include <cstring>
 #include <set>
 
 #include "about/xDialogs.h"
@@ -350,7 +351,11 @@ bool DeleteFolder(const std::string& path, HWND owner, DeleteRefusal* refusal) {
         if (!find) return false;
     }
     const bool tagged = IsLinkEntry(self.dwFileAttributes, self.dwReserved0);
-    if (tagged || LeadsElsewhere(from, platform::FinalPath(platform::ExtractFilePath(from)), self.cFileName)) {
+    // A folder whose name the code page cannot hold goes by its short name,
+    // as its final path names it.
+    const char* selfName = std::strchr(self.cFileName, '?') && self.cAlternateFileName[0] ? self.cAlternateFileName
+                                                                                            : self.cFileName;
+    if (tagged || LeadsElsewhere(from, platform::FinalPath(platform::ExtractFilePath(from)), selfName)) {
         // A link (or junction) to a folder elsewhere: the shell would move
         // the target's contents to the recycle bin. Only the link goes, and
         // where the platform cannot remove just the link, nothing does.

@@ -190,6 +190,17 @@ TEST(Launch, AnEmptyGridLaunchesNothing) {
 
 namespace {
 DWORD WINAPI NoShortName(LPCWSTR, LPWSTR, DWORD) { return 0; }
+struct RecycleBin : profiles::ShellFileOperation {
+    std::string from;
+    RecycleBin() { profiles::UseShellFileOperation(this); }
+    ~RecycleBin() override { profiles::UseShellFileOperation(nullptr); }
+    int Run(SHFILEOPSTRUCTA& op) override {
+        from = op.pFrom;
+        DeleteFileA((from + "\\Agent.ini").c_str());
+        RemoveDirectoryA(from.c_str());
+        return 0;
+    }
+};
 }  // namespace
 
 TEST(Launch, AFolderNamedOutsideTheCodePageIsListedLaunchedAndSaved) {
@@ -198,9 +209,9 @@ TEST(Launch, AFolderNamedOutsideTheCodePageIsListedLaunchedAndSaved) {
     // stored as Setup stores it, with a profile of a Cyrillic name and one
     // of a Latin name.
     const std::wstring folder = platform::Widened(s.profiles.dir.Path()) + L"\x041f\x0440\x043e\x0444\x0438\x043b\x0438\\";
-    const std::wstring home = folder + L"\x0414\x043e\x043c";
-    for (const std::wstring& f : {folder, home, folder + L"Work"}) ASSERT_TRUE(CreateDirectoryW(f.c_str(), nullptr));
-    for (const std::wstring& f : {home, folder + L"Work"}) {
+    const std::wstring home = folder + L"\x0414\x043e\x043c", archive = folder + L"\x0410\x0440\x0445";
+    for (const std::wstring& f : {folder, home, archive, folder + L"Work"}) ASSERT_TRUE(CreateDirectoryW(f.c_str(), nullptr));
+    for (const std::wstring& f : {home, archive, folder + L"Work"}) {
         const std::string ini = "[View]\r\nTitle=T\r\n[Profile]\r\nLaunchMode=0\r\n";
         HANDLE h = CreateFileW((f + L"\\Agent.ini").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
         DWORD put = 0;
@@ -214,10 +225,15 @@ TEST(Launch, AFolderNamedOutsideTheCodePageIsListedLaunchedAndSaved) {
     const std::string profiles = settings::Settings.ProfileFolder;
     EXPECT_EQ(profiles.find('?'), std::string::npos) << profiles;
     EXPECT_TRUE(platform::DirectoryExists(profiles)) << profiles;
-    // Both are listed, and launch in their own folder.
+    // Each is listed, and launches in its own folder.
     s.Open();
-    ASSERT_EQ(s.main->RowCount(), 3);
-    const std::string cyrillic = s.main->Cell(1, 1) == "Work" ? s.main->Cell(1, 2) : s.main->Cell(1, 1);
+    ASSERT_EQ(s.main->RowCount(), 4);
+    // Each goes by its short name, as the system gives it.
+    const std::string cyrillic = platform::CodePagePath(home).substr(profiles.size());
+    const std::string other = platform::CodePagePath(archive).substr(profiles.size());
+    std::vector<std::string> listed;
+    for (int r = 1; r < 4; ++r) listed.push_back(s.main->Cell(1, r));
+    EXPECT_TRUE(std::is_permutation(listed.begin(), listed.end(), std::vector<std::string>{cyrillic, other, "Work"}.begin()));
     s.Select(cyrillic);
     DriverWindow(s.main->Handle()).Press("BitBtnLaunch");
     const auto lines = s.Lines(1);
@@ -229,6 +245,13 @@ TEST(Launch, AFolderNamedOutsideTheCodePageIsListedLaunchedAndSaved) {
     wchar_t title[64] = {};
     GetPrivateProfileStringW(L"View", L"Title", L"", title, 64, (home + L"\\Agent.ini").c_str());
     EXPECT_EQ(std::wstring(title), L"saved");
+    // Delete hands a profile of such a name to the recycle bin: no link.
+    {
+        RecycleBin bin;
+        profiles::DeleteRefusal why;
+        EXPECT_TRUE(profiles::DeleteFolder(profiles::ProfileFolderPath(other), nullptr, &why)) << why.why;
+        EXPECT_EQ(bin.from, profiles::ProfileFolderPath(other));
+    }
     // Setup's store keeps the folder as the user named it.
     settings::SaveSettings(settings::Settings, settings::Settings);
     EXPECT_EQ(settings::ReadRegWideExpandedValue(cu, settings::SettingsKey, "ProfileFolder", L""), folder);
