@@ -60,10 +60,14 @@ std::vector<ProfileEntry> ListProfilesIn(const std::string& profileFolder) {
     for (const auto& name : names) {
         if (name == "." || name == "..") continue;
         const std::string file = AgentIniIn(profileFolder + name);
-        // A save a crash cut off is finished or undone: the profile is
-        // there, old or new, never half, and never gone.
-        platform::RecoverInterruptedSave(file);
-        if (!platform::FileExists(file)) continue;
+        if (!platform::FileExists(file)) {
+            // A save a crash cut off between the file's two names: the
+            // profile is there again, old or new, never half. (What a save
+            // left beside a file that is there goes when the profile is
+            // next opened or saved: asking here would cost every listing.)
+            platform::RecoverInterruptedSave(file);
+            if (!platform::FileExists(file)) continue;
+        }
         IniFile ini(file);
         ProfileEntry e;
         e.LaunchMode.assign(1, ini.ReadBool("Profile", "LaunchMode", false) ? '1' : '0');

@@ -362,6 +362,7 @@ TEST(WriteProfileIni, ASaveCutOffAtAnyInstantIsFinishedOrUndoneAtTheNextLook) {
         ASSERT_EQ(Names(list), std::vector<std::string>{"P"}) << what;
         EXPECT_TRUE(list[0].Title == "old" || list[0].Title == "new") << what;
         EXPECT_EQ(platform::IniFile(file).ReadString("S49", "k", ""), "v") << what;
+        platform::RecoverInterruptedSave(file);  // as opening the profile does
         EXPECT_EQ(ListFolderEntries(s.folder + "P"), (std::vector<std::string>{".", "..", "Agent.ini"})) << what;
     };
     // A crash at each instant, with either way of replacing.
