@@ -66,6 +66,14 @@ std::wstring Widened(const std::string& text) {
     return out;
 }
 
+std::string Narrowed(const std::wstring& text) {
+    if (text.empty()) return {};
+    const int n = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string out(n, '\0');
+    WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
+    return out;
+}
+
 std::string CodePagePath(const std::wstring& path) {
     std::string out;
     if (InCodePage(path, out)) return out;

@@ -45,6 +45,8 @@ std::string CodePagePath(const std::wstring& path);
 // The Unicode path a short name stands for ("" when it stands for none).
 std::wstring LongPathFor(const std::string& codePagePath);
 std::wstring Widened(const std::string& text);
+// The text in the code page, "?" for what it cannot hold: for showing.
+std::string Narrowed(const std::wstring& text);
 // An entry's name in a folder listing, as CodePagePath gives a path: its
 // name, or its short name; "" where the code page holds neither.
 std::string CodePageName(const wchar_t* name, const wchar_t* shortName);

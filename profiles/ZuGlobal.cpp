@@ -38,13 +38,10 @@ std::vector<std::string> ListFolderEntries(const std::string& folder) {
         if (!name.empty()) {
             names.push_back(std::move(name));
         } else if (reported.insert(platform::Widened(folder) + fd.cFileName).second) {
-            std::string shown(wcslen(fd.cFileName) * 2 + 1, '\0');
-            shown.resize(WideCharToMultiByte(CP_ACP, 0, fd.cFileName, -1, shown.data(), static_cast<int>(shown.size()),
-                                             nullptr, nullptr) - 1);
             platform::Application::Instance().ShowException(
                 Format("\"%s\" in \"%s\" is not listed: its name holds characters this system's code page lacks, "
                        "and it has no short name. Rename it, or choose another Profile folder in Setup.",
-                       shown.c_str(), folder.c_str())
+                       platform::Narrowed(fd.cFileName).c_str(), folder.c_str())
                     .c_str());
         }
     } while (FindNextFileW(find.get(), &fd));

@@ -69,13 +69,10 @@ std::optional<std::string> ReadFolderSetting(const std::string& key, const char*
     // the code page cannot hold, which Agent then opens by its short name.
     const std::string value = platform::CodePagePath(stored);
     if (value.empty() && !stored.empty()) {
-        std::string shown(stored.size() * 2, '\0');
-        shown.resize(WideCharToMultiByte(CP_ACP, 0, stored.data(), static_cast<int>(stored.size()), shown.data(),
-                                         static_cast<int>(shown.size()), nullptr, nullptr));
         platform::Application::Instance().ShowException(
             platform::Format("Invalid path for '%s': \"%s\" holds characters this system's code page lacks, and has "
                              "no short name. Choose another %s in Setup.",
-                             name, shown.c_str(), SettingCaption(name))
+                             name, platform::Narrowed(stored).c_str(), SettingCaption(name))
                 .c_str());
         return std::nullopt;
     }
