@@ -95,9 +95,9 @@ std::string ApplyWrites(const std::string& text, const std::vector<IniWrite>& wr
     struct Section {
         size_t header, end;
         bool scanned = false;
-        std::unordered_map<std::string, size_t> keys;  // folded key: its first line
-        size_t lastKey = 0;                             // the line new keys follow
-        std::vector<std::pair<std::string, std::string>> added;  // key as written, its line
+        std::unordered_map<std::string, size_t> keys{};  // folded key: its first line
+        size_t lastKey = 0;                               // the line new keys follow
+        std::vector<std::pair<std::string, std::string>> added{};  // key as written, its line
     };
     std::unordered_map<std::string, Section> sections;
     {
@@ -200,7 +200,7 @@ std::string CopyFault(const std::string& source, const std::string& copy, const 
     // A line as any service keeps it: blanks around it and around "=" aside,
     // and one pair of quotes around a value.
     auto normal = [](std::string_view b, const Parsed& p) {
-        if (p.kind == Kind::Header) return "[" + std::string(p.name) + "]";
+        if (p.kind == Kind::Header) return std::string("[").append(p.name).append("]");
         if (p.kind == Kind::Key && p.eq != std::string_view::npos) {
             return std::string(p.name) + "=" + std::string(ReadValue(b.substr(p.eq + 1)));
         }

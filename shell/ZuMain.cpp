@@ -506,7 +506,7 @@ void TFrmZuMain::BitBtnDeleteClick() {
                 // What stopped it, where nothing was touched, so that the
                 // user can mend it.
                 const std::string why = profiles::DeleteRefusalText(refusal, folder);
-                if (!why.empty()) text += "\r" + about::Literal(why);
+                if (!why.empty()) text.append("\r").append(about::Literal(why));
                 about::ShowGlyphMessageDialog(text, about::MsgKind::Error, about::mbOK, 0);
             }
             BitBtnRefreshClick();

@@ -130,10 +130,12 @@ void ExpectCaptionFits(HWND c, const platform::ControlDef& d, int dpi) {
 }
 
 // What a screen reader says for a control: the name the platform's
-// accessibility layer gives it.
+// accessibility layer gives it. The interface's id is the header's own: the
+// 64-bit import library's IID_IAccessible is a call thunk, not the id, and
+// asking for it is refused as an unknown interface.
 std::string AccessibleName(HWND control) {
     IAccessible* acc = nullptr;
-    if (FAILED(AccessibleObjectFromWindow(control, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+    if (FAILED(AccessibleObjectFromWindow(control, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
                                           reinterpret_cast<void**>(&acc))) ||
         !acc) {
         return {};

@@ -616,7 +616,8 @@ TEST(IniEditor, TabMovesFromSectionToSectionAndWhatIsTypedAfterItIsKept) {
     });
     const platform::IniFile ini(s.path);
     for (int i = 1; i <= 10; ++i) {
-        EXPECT_NE(ini.ReadString("S" + std::to_string(10 + i), "k", "").find(char('0' + i % 10)), std::string::npos)
+        const std::string section = std::string("S").append(std::to_string(10 + i));
+        EXPECT_NE(ini.ReadString(section, "k", "").find(char('0' + i % 10)), std::string::npos)
             << "what was typed after Tab " << i;
     }
     EXPECT_EQ(ini.ReadString("S10", "k", ""), "v");

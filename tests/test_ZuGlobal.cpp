@@ -522,7 +522,7 @@ TEST(CenterForm, KeepsTheFormOnTheScreen) {
     EXPECT_EQ(p.y, -200);
     // A dialog, and the folder browser over its owner, stay clear of a
     // taskbar: within the screen's work area, not its whole rectangle.
-    MONITORINFO bars{.cbSize = sizeof(MONITORINFO), .rcMonitor = screen, .rcWork = {48, 0, 1280, 984}};
+    MONITORINFO bars{.cbSize = sizeof(MONITORINFO), .rcMonitor = screen, .rcWork = {48, 0, 1280, 984}, .dwFlags = 0};
     EXPECT_EQ(platform::DialogPosition(form, &bottom, bars).y, 984 - 200);
     EXPECT_EQ(platform::DialogPosition(form, &left, bars).x, 48);
     EXPECT_EQ(platform::DialogPosition(form, nullptr, bars).x, 48 + 1232 / 2 - 150);

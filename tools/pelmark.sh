@@ -15,13 +15,23 @@ mode=$1
 case "$mode" in run|test|dist) ;; *) usage ;; esac
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-build=${PELMARK_BUILD_DIR:-$root/build}
+# The two builds, each in a folder of its own: the 32-bit program is the
+# download; the 64-bit one is the same sources for x86_64, which every
+# machine can run, so that every test runs on any machine.
+build32=${PELMARK_BUILD_DIR:-$root/build}
+build64=${PELMARK_BUILD64_DIR:-$root/build64}
+# Debian's "wine" takes the 32-bit loader whenever it is installed: the
+# 64-bit loader is called by its full path.
+wine32=wine
+wine64=/usr/lib/wine/wine64
 
 if [ "$(id -u)" -eq 0 ]; then sudo=(); else sudo=(sudo); fi
 
 have_packages() {
     command -v i686-w64-mingw32-g++-posix >/dev/null &&
         command -v i686-w64-mingw32-windres >/dev/null &&
+        command -v x86_64-w64-mingw32-g++-posix >/dev/null &&
+        command -v x86_64-w64-mingw32-windres >/dev/null &&
         command -v cmake >/dev/null && command -v make >/dev/null &&
         command -v wine >/dev/null && [ -x /usr/lib/wine/wine ] && [ -x /usr/lib/wine/wine64 ] &&
         command -v setpriv >/dev/null &&
@@ -32,13 +42,14 @@ have_packages() {
 }
 
 install_packages() {
-    echo "== installing the cross compiler, Wine (32- and 64-bit), Xvfb and GoogleTest"
+    echo "== installing the cross compilers (32- and 64-bit), Wine (32- and 64-bit), Xvfb and GoogleTest"
     if ! dpkg --print-foreign-architectures | grep -qx i386; then
         "${sudo[@]}" dpkg --add-architecture i386
     fi
     "${sudo[@]}" apt-get update -q
     "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
         cmake make g++-mingw-w64-i686-posix binutils-mingw-w64-i686 \
+        g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 \
         wine wine32:i386 wine64 util-linux fonts-wine fonts-liberation xvfb xauth googletest openbox xdotool x11-utils x11-apps \
         libxfixes3 python3 coreutils
 }
@@ -62,20 +73,53 @@ if [ "$mode" = dist ]; then
     exit 0
 fi
 
-echo "== building in $build"
-cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
-    -DCMAKE_BUILD_TYPE=Release -DPELMARK_TESTS=$([ "$mode" = test ] && echo ON || echo OFF) >/dev/null
-cmake --build "$build" -j"$(nproc)"
+# Whether this machine runs 32-bit code. Some kernels run 64-bit user code
+# only: there Wine's 32-bit loader, an i386 program, fails with "Exec format
+# error", and no 32-bit Windows program starts. PELMARK_64BIT_ONLY=1 takes the
+# 64-bit-only path on any machine, so that it can be tried anywhere. Sets
+# no32 to the reason the 32-bit programs cannot run, or to nothing.
+no32=""
+find_out_32bit() {
+    if [ "${PELMARK_64BIT_ONLY:-}" = 1 ]; then
+        no32="PELMARK_64BIT_ONLY=1 asks for the 64-bit build alone"
+        return
+    fi
+    local said
+    if ! said=$(/usr/lib/wine/wine --version 2>&1); then
+        no32="this machine runs no 32-bit code (Wine's 32-bit loader: ${said##*: })"
+    fi
+}
 
-export WINEPREFIX="$build/wineprefix"
-export WINEARCH=win32
+# configure_and_build FOLDER TOOLCHAIN TESTS(ON|OFF) [TARGET]
+configure_and_build() {
+    echo "== building in $1"
+    cmake -S "$root" -B "$1" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$2" \
+        -DCMAKE_BUILD_TYPE=Release -DPELMARK_TESTS="$3" >/dev/null
+    cmake --build "$1" -j"$(nproc)" ${4:+--target "$4"}
+}
+
+# use_build 32|64: the build, its Wine prefix and the loader that runs it.
+use_build() {
+    if [ "$1" = 64 ]; then
+        build=$build64 WINE=$wine64
+        export WINEARCH=win64
+    else
+        build=$build32 WINE=$wine32
+        export WINEARCH=win32
+    fi
+    export WINEPREFIX="$build/wineprefix"
+}
+
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
 pids=()
+prefixes=()
 cleanup() {
-    # End what this script started, by process id.
-    wineserver -k 2>/dev/null || true
+    # End what this script started: the Wine servers of its own prefixes,
+    # and its display and window manager, by process id.
+    local p
+    for p in "${prefixes[@]}"; do WINEPREFIX=$p wineserver -k 2>/dev/null || true; done
     for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
 }
 trap cleanup EXIT
@@ -97,33 +141,73 @@ start_xvfb() {
     exit 1
 }
 
-# $1: Y when a window manager draws the frames (ours, or the user's desktop).
+# The current build's prefix, made once; one server for it, started here
+# and ended by cleanup. $1: Y when a window manager draws the frames (ours,
+# or the user's desktop).
 prepare_prefix() {
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         echo "== making the Wine prefix $WINEPREFIX (once)"
-        wineboot -i >/dev/null 2>&1 || true
+        "$WINE" wineboot -i >/dev/null 2>&1 || true
         wineserver -w
     fi
     # A server left from elsewhere in this prefix is ended first.
     wineserver -k 2>/dev/null || true
-    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d "$1" /f >/dev/null 2>&1
+    prefixes+=("$WINEPREFIX")
+    "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d "$1" /f >/dev/null 2>&1
 }
 
 if [ "$mode" = test ]; then
+    find_out_32bit
+    if [ -z "$no32" ]; then
+        echo "== testing both builds, 64-bit and then 32-bit: this machine runs 32-bit code"
+    else
+        echo "== testing the 64-bit build; of the 32-bit one only what needs no Wine: $no32"
+    fi
+    configure_and_build "$build64" mingw-x86_64.cmake ON
+    configure_and_build "$build32" mingw-i686.cmake ON
     start_xvfb
-    prepare_prefix Y
-    # One server for the whole run, so that each process starts quickly; its
-    # helper services start here, detached from the output of what follows.
-    wineserver -p 2>/dev/null || true
-    echo "== running the tests (in-process, then the end-to-end journeys)"
-    # The run's own desktop data folder, with its recycle bin, starts empty.
-    rm -rf "$build/desktop-data"
-    mkdir -p "$build/desktop-data/Trash/files" "$build/desktop-data/Trash/info"
-    cd "$build"
-    ctest --output-on-failure --timeout 180
-    exit $?
+    # run_suite 32|64: every test of that build; the tests of a build this
+    # machine cannot run report themselves skipped, with the reason.
+    run_suite() {
+        use_build "$1"
+        local cannot=""
+        if [ "$1" = 32 ] && [ -n "$no32" ]; then
+            cannot=$no32
+            echo "== the $1-bit build: its checks that need no Wine (the rest are skipped: $cannot)"
+        else
+            prepare_prefix Y
+            # One server for the whole suite, so that each process starts
+            # quickly; its helper services start here, detached from the
+            # output of what follows.
+            wineserver -p 2>/dev/null || true
+            echo "== the $1-bit build: in-process tests, then the end-to-end journeys"
+        fi
+        # The suite's own desktop data folder, with its recycle bin, starts empty.
+        rm -rf "$build/desktop-data"
+        mkdir -p "$build/desktop-data/Trash/files" "$build/desktop-data/Trash/info"
+        (cd "$build" && PELMARK_CANNOT_RUN=$cannot ctest --output-on-failure --timeout 180)
+        local rc=$?
+        [ -n "$cannot" ] || wineserver -k 2>/dev/null || true
+        return $rc
+    }
+    status=0
+    run_suite 64 || status=1
+    run_suite 32 || status=1
+    [ $status -eq 0 ] && echo "== every test passed ($([ -z "$no32" ] && echo "both builds" || echo "64-bit build; 32-bit: ${no32%% (*}"))"
+    exit $status
 fi
 
+# run: the 32-bit program, the download, where this machine runs it;
+# otherwise the same program built for 64-bit Windows.
+find_out_32bit
+if [ -z "$no32" ]; then
+    configure_and_build "$build32" mingw-i686.cmake OFF
+    use_build 32
+else
+    echo "== starting the 64-bit build: $no32"
+    configure_and_build "$build64" mingw-x86_64.cmake OFF
+    use_build 64
+fi
 # run: the user's display when there is one, otherwise a private Xvfb.
 if [ -z "${DISPLAY:-}" ]; then
     start_xvfb
@@ -139,14 +223,15 @@ prepare_prefix Y
 # light grey, and the colour coding nearly invisible. Written once, in a
 # prefix this script made; changed afterwards, they stay as changed.
 if [ ! -f "$WINEPREFIX/.pelmark-colours" ]; then
-    wine reg add 'HKCU\Control Panel\Colors' /v InfoWindow /d '255 255 225' /f >/dev/null 2>&1
-    wine reg add 'HKCU\Control Panel\Colors' /v HotTrackingColor /d '0 102 204' /f >/dev/null 2>&1
+    "$WINE" reg add 'HKCU\Control Panel\Colors' /v InfoWindow /d '255 255 225' /f >/dev/null 2>&1
+    "$WINE" reg add 'HKCU\Control Panel\Colors' /v HotTrackingColor /d '0 102 204' /f >/dev/null 2>&1
     touch "$WINEPREFIX/.pelmark-colours"
 fi
 # A demo Agent where Pelmark looks for it on first start: the stand-in and the
-# template Agent.ini under the prefix's Program Files folder. An Agent.ini
-# already there is the user's and stays.
+# template Agent.ini under the prefix's Program Files folder for 32-bit
+# programs (Agent is one). An Agent.ini already there is the user's and stays.
 agent_dir="$WINEPREFIX/drive_c/Program Files/Agent"
+[ "$WINEARCH" = win64 ] && agent_dir="$WINEPREFIX/drive_c/Program Files (x86)/Agent"
 mkdir -p "$agent_dir"
 cp "$build/bin/agent/Agent.exe" "$agent_dir/Agent.exe"
 [ -f "$agent_dir/Agent.ini" ] || cp "$build/bin/agent/Agent.ini" "$agent_dir/Agent.ini"
@@ -163,7 +248,7 @@ demo_profile "Home" "Agent at home" "news.home.example" "mail.home.example" 1
 demo_profile "Work news" "Agent - work" "news.work.example" "smtp.work.example" 0
 demo_profile "archive" "Old archive" "news.archive.example" "" 0
 echo "== starting Pelmark (close its window or press Escape to end)"
-wine "$build/bin/Pelmark.exe" || true
+"$WINE" "$build/bin/Pelmark.exe" || true
 # A launch that closes Pelmark leaves the Agent it started running: the
 # prefix's programs are waited for before anything is cleaned up.
 echo "== Pelmark ended; waiting for the programs it started (close them to end)"

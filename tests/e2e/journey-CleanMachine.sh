@@ -2,18 +2,18 @@
 # in a brand-new Wine prefix, with no Agent and no settings. The main window
 # comes up with its empty grid, and Add opens the setup first.
 source "$(dirname "$0")/lib.sh"
-zips=("${PELMARK_DIST:?PELMARK_DIST names the folder of the download}"/Pelmark-*-win32.zip)
-[ -f "${zips[0]}" ] || fail "no download in $PELMARK_DIST"
+zip=${PELMARK_ZIP:?PELMARK_ZIP names the download}
+[ -f "$zip" ] || fail "no download at $zip"
 
 step "unpacked into a folder of its own"
 mkdir "$T/Pelmark"
-python3 -m zipfile -e "${zips[0]}" "$T/Pelmark"
+python3 -m zipfile -e "$zip" "$T/Pelmark"
 expect_eq "what the zip holds" "$(cd "$T/Pelmark" && ls | tr '\n' ' ')" "Pelmark.exe README.txt "
 
 step "a brand-new Wine prefix with its own server"
 export WINEPREFIX="$T/prefix"
-wineboot -i >/dev/null 2>&1 || true
-wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d Y /f >/dev/null 2>&1
+"$WINE" wineboot -i >/dev/null 2>&1 || true
+"$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d Y /f >/dev/null 2>&1
 ON_EXIT='wineserver -k 2>/dev/null'  # the new prefix's server is ours to end
 
 step "the unpacked Pelmark.exe started: the main window with the one empty row"

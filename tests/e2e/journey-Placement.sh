@@ -21,7 +21,7 @@ step "a place value of the wrong type, with the splash screen up: reported in fr
 key Escape
 wait_for "Pelmark to close" 15 eval '! running'
 setting FrmZuMain.Left "150"  # a string where a number belongs
-wine "$BIN/Pelmark.exe" &
+"$WINE" "$BIN/Pelmark.exe" &
 PIDS+=($!)
 PELMARK=$!
 box=$(window_of "#32770")
@@ -32,7 +32,7 @@ wait_for "the report to be active and in front of the splash on screen" 10 x_act
 
 step "meanwhile a second start hands over to this copy, and ends with 0"
 sleep 3  # the first copy's main window is there, still being made
-wine "$BIN/Pelmark.exe" &
+"$WINE" "$BIN/Pelmark.exe" &
 second=$!
 PIDS+=($second)
 wait_for "the second start to end" 25 eval '! kill -0 $second 2>/dev/null'

@@ -10,7 +10,7 @@ start_pelmark
 
 step "with another program in front, started again with three parameters: exit code 0, one main window, active on screen"
 other_program_in_front
-timeout 60 wine "$BIN/Pelmark.exe" a b c && code=0 || code=$?
+timeout 60 "$WINE" "$BIN/Pelmark.exe" a b c && code=0 || code=$?
 expect_eq "the second start's exit code" "$code" 0
 expect_eq "main windows" "$(R count TFrmZuMain)" 1
 wait_for "Pelmark active on screen" 10 x_active "$XMAIN"
@@ -22,7 +22,7 @@ key alt+s
 window_of TFrmZuSetup >/dev/null
 XSETUP=$(xwindow '^Pelmark - Setup$')
 other_program_in_front
-timeout 60 wine "$BIN/Pelmark.exe" && code=0 || code=$?
+timeout 60 "$WINE" "$BIN/Pelmark.exe" && code=0 || code=$?
 expect_eq "the second start's exit code" "$code" 0
 wait_for "Setup active on screen" 10 x_active "$XSETUP"
 key Escape
@@ -31,7 +31,7 @@ wait_for "Escape to close Setup" 10 gone TFrmZuSetup
 step "the same while the running copy refreshes its 4,000 profiles"
 activate "$XMAIN"
 key alt+r
-timeout 60 wine "$BIN/Pelmark.exe" a b c && code=0 || code=$?
+timeout 60 "$WINE" "$BIN/Pelmark.exe" a b c && code=0 || code=$?
 expect_eq "the second start's exit code" "$code" 0
 expect_eq "main windows" "$(R count TFrmZuMain)" 1
 
@@ -39,7 +39,7 @@ step "minimised by the window manager, then started again: the running copy is r
 wait_for "the refresh to end" 60 eval 'test "$(R rowcount "$MAIN")" -gt 4000'
 xdotool windowminimize "$XMAIN"
 wait_for "Pelmark minimised" 10 eval 'R rect "$MAIN" | grep -q iconic'
-timeout 60 wine "$BIN/Pelmark.exe" && code=0 || code=$?
+timeout 60 "$WINE" "$BIN/Pelmark.exe" && code=0 || code=$?
 expect_eq "the second start's exit code" "$code" 0
 wait_for "Pelmark restored" 10 eval 'R rect "$MAIN" | grep -q normal'
 wait_for "Pelmark in front" 10 eval 'R foreground | grep -q ^TFrmZuMain'
@@ -56,7 +56,7 @@ read -r fx fy fw _ <<<"$(frame_place)"
 xdotool mousemove $((fx + fw / 2)) $((fy + 8)) click --repeat 2 --delay 100 1  # the title bar, as a user maximises
 wait_for "Pelmark maximised" 10 eval 'R rect "$MAIN" | grep -q zoomed'
 other_program_in_front
-timeout 60 wine "$BIN/Pelmark.exe" && code=0 || code=$?
+timeout 60 "$WINE" "$BIN/Pelmark.exe" && code=0 || code=$?
 expect_eq "the second start's exit code" "$code" 0
 wait_for "Pelmark active on screen" 10 x_active "$XMAIN"
 wait_for "Pelmark maximised again" 10 eval 'R rect "$MAIN" | grep -q zoomed'

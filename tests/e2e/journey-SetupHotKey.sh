@@ -16,7 +16,7 @@ wait_for "the setup to close" 10 gone TFrmZuSetup
 expect_eq "the stored hot key" "$(reg_value AppHotKey)" "0xc050"
 
 step "from Agent's window, Ctrl+Alt+P makes Pelmark the active window on screen"
-wine "$BIN/agent/Agent.exe" &
+"$WINE" "$BIN/agent/Agent.exe" &
 PIDS+=($!)
 activate "$(xwindow '^Agent$')"
 wait_for "the stand-in in front" 10 eval 'R foreground | grep -q ^AgentStandIn'

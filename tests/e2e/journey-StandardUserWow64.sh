@@ -5,7 +5,9 @@
 # profile folder without a word, though the template is read-only; Launch
 # and Delete work there; the settings land in the user's registry,
 # unredirected. A profile already beside Agent keeps Agent's folder the
-# default.
+# default. In the 64-bit build's tests the same journey runs that build's
+# program, natively: it still looks for Agent, a 32-bit program, in the
+# 32-bit Program Files folder.
 source "$(dirname "$0")/lib.sh"
 command -v setpriv >/dev/null || fail "setpriv (util-linux) is needed to run as another user"
 [ -x /usr/lib/wine/wine64 ] || fail "Debian's 64-bit Wine (wine64) is not installed"
@@ -25,8 +27,8 @@ AS_USER+=(env -i PATH=/usr/bin:/bin DISPLAY="$DISPLAY" HOME="$home" WINEPREFIX="
     WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" XDG_DATA_HOME="$home/data"
     PELMARK_AGENT_LOG="Z:${home//\//\\}\\agent.log")
 as_user() { "${AS_USER[@]}" "$@"; }
-run_wine() { exec "${AS_USER[@]}" wine "$@"; }
-R() { as_user timeout 30 wine "$home/e2e_reader.exe" "$@" 2>/dev/null | tr -d '\r'; }
+run_wine() { exec "${AS_USER[@]}" "$WINE" "$@"; }
+R() { as_user timeout 30 "$WINE" "$home/e2e_reader.exe" "$@" 2>/dev/null | tr -d '\r'; }
 message_text() { R controls "$1" | awk -F'\t' '$2 == "Static" && $5 != "" { print $5 }'; }
 if [ "$(id -u)" -eq 0 ]; then chmod 711 "$T" && chown -R 65534:65534 "$home"; fi
 export WINEPREFIX="$home/prefix"  # lib.sh's own clean-up touches no other prefix
@@ -36,7 +38,7 @@ as_user /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1 || true
 as_user wineserver -w
 as_user wineserver -p 2>/dev/null || true
 ON_EXIT='as_user wineserver -k 2>/dev/null'
-as_user wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d Y /f >/dev/null 2>&1
+as_user "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d Y /f >/dev/null 2>&1
 agent="$home/prefix/drive_c/Program Files (x86)/Agent"
 [ -d "$home/prefix/drive_c/Program Files (x86)" ] || fail "the prefix is not a 64-bit one"
 as_user mkdir "$agent"
@@ -44,9 +46,9 @@ as_user cp "$home/agent/Agent.exe" "$home/agent/Agent.ini" "$agent/"
 as_user chmod 444 "$agent/Agent.ini"  # a read-only template
 as_user chmod 555 "$agent"
 as_user touch "$agent/probe" 2>/dev/null && fail "the user can write in Agent's folder"
-local_app=$(as_user wine cmd /c echo %LOCALAPPDATA% 2>/dev/null | tr -d '\r')
+local_app=$(as_user "$WINE" cmd /c echo %LOCALAPPDATA% 2>/dev/null | tr -d '\r')
 profiles="$local_app\\Pelmark\\Profiles\\"
-unix_profiles=$(as_user wine winepath -u "$profiles" 2>/dev/null | tr -d '\r')
+unix_profiles=$(as_user "$WINE" winepath -u "$profiles" 2>/dev/null | tr -d '\r')
 [ -n "$unix_profiles" ] || fail "no local application data folder"
 
 step "the first start: the derived folders are the 32-bit Program Files ones, profiles the user's own"
@@ -105,7 +107,7 @@ access_denied="Access denied."  # the system's own words for the reason (the rea
 activate "$XMAIN"
 key Escape
 wait_for "Pelmark to close" 15 eval '! running'
-as_user wine reg add 'HKCU\Software\Brennvik\Pelmark' /v ProfileFolder /d 'C:\Program Files (x86)\Agent\' /f >/dev/null 2>&1
+as_user "$WINE" reg add 'HKCU\Software\Brennvik\Pelmark' /v ProfileFolder /d 'C:\Program Files (x86)\Agent\' /f >/dev/null 2>&1
 PELMARK_EXE="$home/Pelmark.exe" start_pelmark
 key alt+plus
 window_of TFrmZuEditProfile >/dev/null
@@ -129,7 +131,7 @@ key Escape
 wait_for "Pelmark to close" 15 eval '! running'
 
 step "no settings, and a profile an administrator made beside Agent: it is listed, and launches"
-as_user wine reg delete 'HKCU\Software\Brennvik' /f >/dev/null 2>&1
+as_user "$WINE" reg delete 'HKCU\Software\Brennvik' /f >/dev/null 2>&1
 chmod 755 "$agent"  # as the administrator
 mkdir "$agent/Old News"
 sed 's/^Title=.*/Title=Made by the administrator/' "$home/agent/Agent.ini" >"$agent/Old News/Agent.ini"

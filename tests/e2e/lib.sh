@@ -7,6 +7,14 @@
 set -euo pipefail
 
 BIN=${PELMARK_BIN:?PELMARK_BIN names the folder of Pelmark.exe}
+# This build's Wine loader: the 64-bit one by its full path, as Debian's
+# "wine" takes the 32-bit loader whenever it is installed.
+WINE=${PELMARK_WINE:-wine}
+BITS=${PELMARK_BITS:-32}
+if [ -n "${PELMARK_CANNOT_RUN:-}" ]; then
+    echo "skipped: $PELMARK_CANNOT_RUN"
+    exit 77
+fi
 export WINEDEBUG=-all
 T=$(mktemp -d /tmp/pelmark-e2e.XXXXXX)
 WT="Z:${T//\//\\}\\"                     # the same folder as Windows sees it
@@ -27,9 +35,9 @@ step() {
 # A Windows program under Wine, as the journey's user (a journey may run its
 # programs as another account). Started in the background, it takes the
 # place of its shell, so that its process id is the program's own.
-run_wine() { exec wine "$@"; }
+run_wine() { exec "$WINE" "$@"; }
 
-R() { timeout 30 wine "$BIN/e2e_reader.exe" "$@" 2>/dev/null | tr -d '\r'; }
+R() { timeout 30 "$WINE" "$BIN/e2e_reader.exe" "$@" 2>/dev/null | tr -d '\r'; }
 
 # wait_for DESCRIPTION SECONDS COMMAND...: until the command succeeds. (An
 # "eval" command sees the caller's variables, not its positional ones.)
@@ -50,16 +58,16 @@ expect_eq() { # DESCRIPTION ACTUAL EXPECTED
 
 # The journey's registry: what was there is kept aside and comes back at the end.
 registry_sandbox() {
-    if wine reg export "$KEY" "$T/saved.reg" /y >/dev/null 2>&1; then :; else rm -f "$T/saved.reg"; fi
-    wine reg delete "$KEY" /f >/dev/null 2>&1 || true
+    if "$WINE" reg export "$KEY" "$T/saved.reg" /y >/dev/null 2>&1; then :; else rm -f "$T/saved.reg"; fi
+    "$WINE" reg delete "$KEY" /f >/dev/null 2>&1 || true
 }
 
 setting() { # NAME VALUE [REG_SZ|REG_DWORD]
-    wine reg add "$KEY\\Pelmark" /v "$1" /t "${3:-REG_SZ}" /d "$2" /f >/dev/null 2>&1 || fail "cannot set $1"
+    "$WINE" reg add "$KEY\\Pelmark" /v "$1" /t "${3:-REG_SZ}" /d "$2" /f >/dev/null 2>&1 || fail "cannot set $1"
 }
 
 reg_value() { # NAME: the value's data as reg query prints it, or nothing
-    { wine reg query "$KEY\\Pelmark" /v "$1" 2>/dev/null || true; } | tr -d '\r' | awk -v n="$1" '$1 == n { print $NF }'
+    { "$WINE" reg query "$KEY\\Pelmark" /v "$1" 2>/dev/null || true; } | tr -d '\r' | awk -v n="$1" '$1 == n { print $NF }'
 }
 
 cleanup() {
@@ -69,8 +77,8 @@ cleanup() {
     R close AgentStandIn >/dev/null || true
     for pid in "${PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
     for pid in "${PIDS[@]}"; do wait "$pid" 2>/dev/null || true; done
-    wine reg delete "$KEY" /f >/dev/null 2>&1 || true
-    [ -f "$T/saved.reg" ] && wine reg import "$T/saved.reg" >/dev/null 2>&1
+    "$WINE" reg delete "$KEY" /f >/dev/null 2>&1 || true
+    [ -f "$T/saved.reg" ] && "$WINE" reg import "$T/saved.reg" >/dev/null 2>&1
     rm -rf "$T"
     [ $rc -eq 0 ] && echo "journey passed in ${SECONDS}s"
     exit $rc
