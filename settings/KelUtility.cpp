@@ -18,6 +18,11 @@ namespace settings {
 const char* const CompanyName = "Brennvik";
 const char* const SharedKey = "\\Software";
 const char* const WindowsKey = "\\Software\\Microsoft\\Windows\\CurrentVersion";
+// A 32-bit program is told it as "ProgramFilesDir" (on 64-bit Windows its
+// view of the registry is the 32-bit one); the 64-bit view names it
+// "ProgramFilesDir (x86)", which a 64-bit prefix made without 32-bit
+// support also holds.
+const char* const ProgramFilesValue = sizeof(void*) == 8 ? "ProgramFilesDir (x86)" : "ProgramFilesDir";
 std::string SettingsKey;
 bool ClearOnExit = false;
 TSettings Settings;
@@ -145,7 +150,7 @@ namespace {
 void LoadDefaults(TSettings& target, bool withProfileFolder) {
     target = TSettings{};
     const std::string programFiles =
-        ReadOrDefault(HKEY_LOCAL_MACHINE, WindowsKey, "ProgramFilesDir", std::string());
+        ReadOrDefault(HKEY_LOCAL_MACHINE, WindowsKey, ProgramFilesValue, std::string());
     DeriveAgentFolders(programFiles, target, withProfileFolder);
     target.ShowHint = true;
     target.AppHotKey = 0;

@@ -44,6 +44,9 @@ extern const std::vector<std::string> VersionKeyCaptions;
 std::string CompanyKey();
 extern const char* const SharedKey;  // "\Software"
 extern const char* const WindowsKey; // under HKEY_LOCAL_MACHINE
+// The value there that names the Program Files folder of 32-bit programs,
+// where Agent, one of them, is installed.
+extern const char* const ProgramFilesValue;
 
 // Fills in what follows from Agent installed as "Agent\Agent.exe" under
 // `programFilesDir` (empty: nothing is found); the profile folder too,

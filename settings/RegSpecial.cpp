@@ -35,11 +35,6 @@ std::string SubKey(const std::string& key) {
 UniqueKey OpenExisting(HKEY root, const std::string& key, REGSAM access) {
     UniqueKey k;
     const std::string sub = SubKey(key);
-    // The local machine's one value read is where programs are installed,
-    // and Agent is a 32-bit program: its folder is the one a 32-bit program
-    // is told, whichever build asks (in a 32-bit process the flag changes
-    // nothing; in a 64-bit one it gives "Program Files (x86)").
-    if (root == HKEY_LOCAL_MACHINE) access |= KEY_WOW64_32KEY;
     if (RegOpenKeyExA(root, sub.c_str(), 0, access, k.put()) != ERROR_SUCCESS) k.reset();
     return k;
 }

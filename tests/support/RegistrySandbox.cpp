@@ -13,10 +13,6 @@ namespace {
 
 std::string Sub(const std::string& path) { return path.empty() || path[0] != '\\' ? path : path.substr(1); }
 
-// The local machine's keys as a 32-bit program sees them, as the program
-// reads them: in a 64-bit process the same value has another data.
-REGSAM View(HKEY root) { return root == HKEY_LOCAL_MACHINE ? KEY_WOW64_32KEY : 0; }
-
 void DeleteTree(HKEY root, const std::string& sub) {
     HKEY k;
     if (RegOpenKeyExA(root, sub.c_str(), 0, KEY_ALL_ACCESS, &k) != ERROR_SUCCESS) return;
@@ -78,7 +74,7 @@ void KeySnapshot::Restore(HKEY root, const std::string& path) const {
 ValueSnapshot ValueSnapshot::Take(HKEY root, const std::string& key, const std::string& name) {
     ValueSnapshot s;
     HKEY k;
-    if (RegOpenKeyExA(root, Sub(key).c_str(), 0, KEY_READ | View(root), &k) != ERROR_SUCCESS) return s;
+    if (RegOpenKeyExA(root, Sub(key).c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return s;
     DWORD size = 0;
     if (RegQueryValueExA(k, name.c_str(), nullptr, &s.type, nullptr, &size) == ERROR_SUCCESS) {
         s.existed = true;
@@ -91,9 +87,9 @@ ValueSnapshot ValueSnapshot::Take(HKEY root, const std::string& key, const std::
 
 void ValueSnapshot::Restore(HKEY root, const std::string& key, const std::string& name) const {
     HKEY k;
-    if (RegOpenKeyExA(root, Sub(key).c_str(), 0, KEY_ALL_ACCESS | View(root), &k) != ERROR_SUCCESS) {
+    if (RegOpenKeyExA(root, Sub(key).c_str(), 0, KEY_ALL_ACCESS, &k) != ERROR_SUCCESS) {
         if (!existed) return;
-        if (RegCreateKeyExA(root, Sub(key).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | View(root), nullptr, &k,
+        if (RegCreateKeyExA(root, Sub(key).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k,
                             nullptr) != ERROR_SUCCESS) {
             return;
         }
@@ -106,7 +102,7 @@ void ValueSnapshot::Restore(HKEY root, const std::string& key, const std::string
 RegistrySandbox::RegistrySandbox()
     : company_(KeySnapshot::Take(HKEY_CURRENT_USER, settings::CompanyKey())),
       shared_(ValueSnapshot::Take(HKEY_CURRENT_USER, settings::SharedKey, "SplashEnabled")),
-      programFiles_(ValueSnapshot::Take(HKEY_LOCAL_MACHINE, settings::WindowsKey, "ProgramFilesDir")) {
+      programFiles_(ValueSnapshot::Take(HKEY_LOCAL_MACHINE, settings::WindowsKey, settings::ProgramFilesValue)) {
     DeleteTree(HKEY_CURRENT_USER, Sub(settings::CompanyKey()));
     ValueSnapshot{}.Restore(HKEY_CURRENT_USER, settings::SharedKey, "SplashEnabled");
 }
@@ -114,19 +110,19 @@ RegistrySandbox::RegistrySandbox()
 RegistrySandbox::~RegistrySandbox() {
     company_.Restore(HKEY_CURRENT_USER, settings::CompanyKey());
     shared_.Restore(HKEY_CURRENT_USER, settings::SharedKey, "SplashEnabled");
-    programFiles_.Restore(HKEY_LOCAL_MACHINE, settings::WindowsKey, "ProgramFilesDir");
+    programFiles_.Restore(HKEY_LOCAL_MACHINE, settings::WindowsKey, settings::ProgramFilesValue);
 }
 
 void RegistrySandbox::SetProgramFilesDir(const std::string& dir) {
     HKEY k;
     if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, Sub(settings::WindowsKey).c_str(), 0, nullptr, 0,
-                        KEY_ALL_ACCESS | View(HKEY_LOCAL_MACHINE), nullptr, &k, nullptr) != ERROR_SUCCESS) {
+                        KEY_ALL_ACCESS, nullptr, &k, nullptr) != ERROR_SUCCESS) {
         throw std::runtime_error("cannot open the Windows key");
     }
     if (dir.empty()) {
-        RegDeleteValueA(k, "ProgramFilesDir");
+        RegDeleteValueA(k, settings::ProgramFilesValue);
     } else {
-        RegSetValueExA(k, "ProgramFilesDir", 0, REG_SZ, reinterpret_cast<const BYTE*>(dir.c_str()),
+        RegSetValueExA(k, settings::ProgramFilesValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(dir.c_str()),
                        static_cast<DWORD>(dir.size() + 1));
     }
     RegCloseKey(k);

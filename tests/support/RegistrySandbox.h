@@ -43,7 +43,8 @@ public:
     RegistrySandbox(const RegistrySandbox&) = delete;
     RegistrySandbox& operator=(const RegistrySandbox&) = delete;
 
-    // Points "ProgramFilesDir" somewhere else for the sandbox's lifetime.
+    // Points the Program Files value the program reads somewhere else for
+    // the sandbox's lifetime.
     void SetProgramFilesDir(const std::string& dir);
 
 private:
