@@ -78,7 +78,7 @@ Result Start(const std::string& exe, int rows, const std::string& args = "", con
     std::string cmd = "\"" + exe + "\"" + (args.empty() ? "" : " " + args);
     const auto t0 = Clock::now();
     if (!CreateProcessA(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
-        std::printf("cannot start %s\n", exe.c_str());
+        std::printf("cannot start %s (%lu)\n", exe.c_str(), GetLastError());
         return r;
     }
     WaitForInputIdle(pi.hProcess, 30000);
