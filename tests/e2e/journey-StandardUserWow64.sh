@@ -46,7 +46,11 @@ as_user cp "$home/agent/Agent.exe" "$home/agent/Agent.ini" "$agent/"
 as_user chmod 444 "$agent/Agent.ini"  # a read-only template
 as_user chmod 555 "$agent"
 as_user touch "$agent/probe" 2>/dev/null && fail "the user can write in Agent's folder"
-local_app=$(as_user "$WINE" cmd /c echo %LOCALAPPDATA% 2>/dev/null | tr -d '\r')
+# (Asked until the new prefix answers: on a loaded machine its first
+# programs may still be starting.)
+local_app=""
+ask_local_app() { local_app=$(as_user "$WINE" cmd /c echo %LOCALAPPDATA% 2>/dev/null | tr -d '\r') && [ -n "$local_app" ]; }
+wait_for "the user's local application data folder" 60 ask_local_app
 profiles="$local_app\\Pelmark\\Profiles\\"
 unix_profiles=$(as_user "$WINE" winepath -u "$profiles" 2>/dev/null | tr -d '\r')
 [ -n "$unix_profiles" ] || fail "no local application data folder"
