@@ -41,6 +41,7 @@ public:
     // application the way at start. None: nothing is shown.
     using InformationShower = void (*)(const std::string& text);
     void SetInformationShower(InformationShower shower) { informationShower_ = shower; }
+    InformationShower GetInformationShower() const { return informationShower_; }
     void ShowInformation(const std::string& text) const {
         if (informationShower_) informationShower_(text);
     }

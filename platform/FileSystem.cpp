@@ -134,22 +134,29 @@ bool StartsWithByteOrderMark(const std::string& path) {
     return read && std::string(start, 3) == "\xEF\xBB\xBF";
 }
 
-std::string FinalPath(const std::string& path) {
-    HANDLE h = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return {};
-    // In Unicode: the system gives the long name even where a short one
-    // was asked for, and the code page may not hold it.
+std::wstring FinalPathOfHandle(HANDLE h) {
     std::wstring out(MAX_PATH, L'\0');
     DWORD n = GetFinalPathNameByHandleW(h, out.data(), static_cast<DWORD>(out.size()), 0);
     if (n >= out.size()) {
         out.assign(n + 1, L'\0');
         n = GetFinalPathNameByHandleW(h, out.data(), static_cast<DWORD>(out.size()), 0);
     }
-    CloseHandle(h);
     out.resize(n < out.size() ? n : 0);
-    return CodePagePath(out);
+    return out;
 }
+
+std::wstring FinalPathW(const std::string& path) {
+    HANDLE h = CreateFileW(Widened(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return {};
+    std::wstring out = FinalPathOfHandle(h);
+    CloseHandle(h);
+    return out;
+}
+
+// In Unicode: the system gives the long name even where a short one was
+// asked for, and the code page may not hold it.
+std::string FinalPath(const std::string& path) { return CodePagePath(FinalPathW(path)); }
 
 bool FileExists(const std::string& path) {
     if (path.empty()) return false;

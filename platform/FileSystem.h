@@ -32,6 +32,9 @@ std::string LocalAppDataFolder();
 // The path of the file or folder itself, every link on the way resolved,
 // as the system names it ("" when it cannot be opened).
 std::string FinalPath(const std::string& path);
+// The same in Unicode, as the system gives it ("\\?\C:\..."), and of an open handle.
+std::wstring FinalPathW(const std::string& path);
+std::wstring FinalPathOfHandle(HANDLE h);
 
 // Whether a file starts with UTF-8's byte-order mark.
 bool StartsWithByteOrderMark(const std::string& path);

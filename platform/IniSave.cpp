@@ -1,6 +1,8 @@
 #include "platform/IniSave.h"
 
 #include <algorithm>
+#include <cstring>
+#include <vector>
 #include <utility>
 
 #include "platform/Error.h"
@@ -18,37 +20,53 @@ SaveSteps* saveSteps = &theSystem;
 
 bool Exists(const std::string& name) { return GetFileAttributesA(name.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-// Removes the entry `name` as a name: never opened, never followed. Where
-// removing a link would remove what it leads to, a new empty file of the
-// program's own first takes the name, by a rename (which replaces the link
-// itself), and that file is removed.
-bool RemoveName(const std::string& name) {
-    if (!Needed().linkCannotBeRemovedAlone) {
-        if (DeleteFileA(name.c_str())) return true;
-        SetFileAttributesA(name.c_str(), FILE_ATTRIBUTE_NORMAL);  // one the user made read-only
-        return DeleteFileA(name.c_str()) != 0;
-    }
-    char own[MAX_PATH];
-    if (!GetTempFileNameA(ExtractFilePath(name).c_str(), "pel", 0, own)) return false;
-    if (!MoveFileExA(own, name.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-        DeleteFileA(own);
-        return false;
-    }
-    return DeleteFileA(name.c_str()) != 0;
+// How long a save waits while another copy of the program saves the file.
+constexpr DWORD kWaitForAnotherCopy = 5000;
+// How often a copy is made again because another program changed the file
+// meanwhile, before the save gives up rather than overwrite its write.
+constexpr int kRounds = 5;
+
+// Codes another program causes for a moment (a virus scanner, an indexer
+// or a sync client opens a file just after it is closed).
+bool Passing(DWORD code) {
+    return code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION || code == ERROR_ACCESS_DENIED ||
+           code == ERROR_UNABLE_TO_REMOVE_REPLACED || code == ERROR_UNABLE_TO_MOVE_REPLACEMENT;
 }
 
-// A step another program may be in the way of for a moment (a virus
-// scanner, an indexer or a sync client opens a file just after it is
-// closed) is tried again for about a second; 0, or the last reason.
+// `base`, or where something stands there, the first of "base-2" ... that
+// is free ("" when none is).
+std::string FreeName(const std::string& base) {
+    if (!NameTaken(Widened(base))) return base;
+    for (int n = 2; n < 10; ++n) {
+        const std::string name = base + "-" + std::to_string(n);
+        if (!NameTaken(Widened(name))) return name;
+    }
+    return {};
+}
+
+// Renames an entry of the save's own in `folder`, through a handle the
+// program opened itself, so that no link put at its name is followed.
+DWORD MoveOwn(const std::string& from, const std::string& to, bool replace, const std::wstring& folder) {
+    const OwnEntry entry(Widened(from), folder);
+    if (!entry) return entry.Code() ? entry.Code() : ERROR_CANT_ACCESS_FILE;
+    SetLastError(0);
+    if (entry.RenameTo(Widened(to), replace)) return 0;
+    return GetLastError() ? GetLastError() : ERROR_WRITE_FAULT;
+}
+
+bool RemoveOwn(const std::string& name, const std::wstring& folder) {
+    OwnEntry entry(Widened(name), folder);
+    return entry && entry.Remove();
+}
+
+// A step another program may be in the way of for a moment is tried again
+// for about a second; 0, or the last reason.
 template <class Step>
 DWORD Retried(Step step) {
     for (int tries = 1;; ++tries) {
         if (step()) return 0;
         const DWORD code = GetLastError();
-        const bool passing = code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION ||
-                             code == ERROR_ACCESS_DENIED || code == ERROR_UNABLE_TO_REMOVE_REPLACED ||
-                             code == ERROR_UNABLE_TO_MOVE_REPLACEMENT;
-        if (!passing || tries == 10) return code ? code : ERROR_WRITE_FAULT;
+        if (!Passing(code) || tries == 10) return code ? code : ERROR_WRITE_FAULT;
         Sleep(100);
     }
 }
@@ -66,8 +84,9 @@ DWORD WriteAll(HANDLE file, const std::string& bytes) {
     return 0;
 }
 
-// The bytes of a file (its reason, where it cannot be read, in `code`).
-std::string ReadAll(const std::string& path, DWORD& code) {
+}  // namespace
+
+std::string ReadFileBytes(const std::string& path, DWORD& code) {
     HANDLE opened = INVALID_HANDLE_VALUE;
     code = Retried([&] {
         opened = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -90,6 +109,10 @@ std::string ReadAll(const std::string& path, DWORD& code) {
     return text;
 }
 
+namespace {
+
+std::string ReadAll(const std::string& path, DWORD& code) { return ReadFileBytes(path, code); }
+
 // Why a copy did not read back whole. Wine's service reports success for a
 // write the disk cut short: a disk without room for what the copy should
 // have held is full; anything else was a fault.
@@ -106,42 +129,36 @@ ULONGLONG Growth(const std::vector<IniWrite>& writes) {
     return size;
 }
 
-bool Stamp(const std::string& path, ULONGLONG& size, FILETIME& written) {
-    WIN32_FILE_ATTRIBUTE_DATA a{};
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &a)) return false;
-    size = (static_cast<ULONGLONG>(a.nFileSizeHigh) << 32) | a.nFileSizeLow;
-    written = a.ftLastWriteTime;
-    return true;
-}
-
 }  // namespace
 
 BOOL SaveSteps::Replace(const char* file, const char* copy, const char* backup) {
-    return ReplaceFileA(file, copy, backup, 0, nullptr, nullptr);
+    // A share or NAS box that cannot take the old file's security onto the
+    // copy is no reason to fail: the file keeps its folder's.
+    return ReplaceFileA(file, copy, backup, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr);
 }
 
-BOOL SaveSteps::Move(const char* from, const char* to, DWORD flags) { return MoveFileExA(from, to, flags); }
+BOOL SaveSteps::Rename(HANDLE entry, const wchar_t* to, bool replace) {
+    const size_t length = wcslen(to) * sizeof(wchar_t);
+    std::vector<BYTE> buffer(sizeof(FILE_RENAME_INFO) + length);
+    auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    info->ReplaceIfExists = replace;
+    info->RootDirectory = nullptr;
+    info->FileNameLength = static_cast<DWORD>(length);
+    memcpy(info->FileName, to, length);
+    return SetFileInformationByHandle(entry, FileRenameInfo, info, static_cast<DWORD>(buffer.size()));
+}
 
 HANDLE SaveSteps::CreateCopy(const char* path) {
     return CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
+std::wstring SaveSteps::FinalPathOf(HANDLE entry) { return FinalPathOfHandle(entry); }
+
+bool SaveSteps::FolderTakesNewFiles(const std::string& folder) { return FolderIsWritable(folder); }
+
 void UseSaveSteps(SaveSteps* steps) { saveSteps = steps ? steps : &theSystem; }
 
-void RecoverInterruptedSave(const std::string& file) {
-    const std::string checked = IniSave::CheckedCopyPathFor(file), backup = IniSave::BackupPathFor(file);
-    if (!Exists(file)) {
-        // The whole copy was about to take the name, or the old file had
-        // gone aside for it: the first of them there takes it now.
-        for (const std::string* whole : {&checked, &backup}) {
-            if (Exists(*whole) && saveSteps->Move(whole->c_str(), file.c_str(), MOVEFILE_WRITE_THROUGH)) break;
-        }
-        if (!Exists(file)) return;
-    }
-    for (const std::string& left : {checked, backup, IniSave::CopyPathFor(file)}) {
-        if (Exists(left)) RemoveName(left);
-    }
-}
+SaveSteps& CurrentSaveSteps() { return *saveSteps; }
 
 std::string FromFinalPath(const std::string& final) {
     if (final.rfind("\\\\?\\UNC\\", 0) == 0) return std::string(1, '\\').append(final, 7);
@@ -150,8 +167,13 @@ std::string FromFinalPath(const std::string& final) {
 }
 
 std::string IniSave::CopyPathFor(const std::string& file) { return file + ".pelmark-saving"; }
-std::string IniSave::CheckedCopyPathFor(const std::string& file) { return file + ".pelmark-saved"; }
-std::string IniSave::BackupPathFor(const std::string& file) { return file + ".pelmark-backup"; }
+std::string IniSave::CheckedCopyPathFor(const std::string& file, const std::string& from, const std::string& to) {
+    return file + ".pelmark-saved-" + from + "-" + to;
+}
+std::string IniSave::BackupPathFor(const std::string& file, const std::string& from, const std::string& to) {
+    return file + ".pelmark-backup-" + from + "-" + to;
+}
+size_t IniSave::LongestNameAdded() { return BackupPathFor("", "00000000", "00000000").size() + 2; }
 
 IniSave::IniSave(std::string path, std::string source) : path_(std::move(path)), source_(std::move(source)) {}
 
@@ -159,8 +181,8 @@ IniSave::~IniSave() {
     if (out_ != INVALID_HANDLE_VALUE) CloseHandle(out_);
     if (stopped_ || copy_.empty()) return;
     // A copy never checked goes; a whole one stays while the file it was
-    // to replace is missing, for the next start to put in its place.
-    if (copy_ == CopyPathFor(target_) || Exists(target_)) RemoveName(copy_);
+    // to replace is missing, for the next look to put in its place.
+    if (copy_.find(".pelmark-saving") != std::string::npos || Exists(target_)) RemoveOwn(copy_, folder_);
 }
 
 void IniSave::Fail(DWORD code, const std::string& reason) const {
@@ -176,35 +198,67 @@ void IniSave::WriteBool(const std::string& section, const std::string& key, bool
     WriteString(section, key, value ? "1" : "0");
 }
 
-void IniSave::Start() {
-    if (started_) return;
-    // A link is saved through: the copy goes beside the file it points to,
-    // which it then replaces, and the link stays.
+void IniSave::CheckTarget() {
+    // A link to a file in the same folder is saved through; a save never
+    // follows one out of the file's own folder (the user's documents, or
+    // anything another account put there).
     target_ = path_;
-    const std::string final = FromFinalPath(FinalPath(path_));
-    if (!final.empty()) target_ = final;
+    folder_ = OwnFolderOf(path_);
+    if (folder_.empty()) {
+        throw Error(Format("The folder of \"%s\" cannot be opened, or is a link: nothing is saved in it.", path_.c_str()),
+                    ERROR_CANT_ACCESS_FILE);
+    }
+    const std::wstring final = FinalPathW(path_);
+    if (!final.empty()) {
+        const std::string shown = FromFinalPath(Narrowed(final));
+        const auto cut = final.find_last_of(L'\\');
+        if (cut == std::wstring::npos ||
+            CompareStringOrdinal(final.c_str(), static_cast<int>(cut), folder_.c_str(), static_cast<int>(folder_.size()),
+                                 TRUE) != CSTR_EQUAL) {
+            throw Error(Format("The file is a link to \"%s\", outside its own folder: nothing is saved through it. Put "
+                               "the file itself in its place.",
+                               shown.c_str()),
+                        ERROR_CANT_ACCESS_FILE);
+        }
+        const std::string inside = FromFinalPath(FinalPath(path_));
+        if (!inside.empty()) target_ = inside;
+    }
     // The save's own names are longer than the file's: one past what the
     // system allows is said before anything is written.
-    const size_t longest = MAX_PATH - 1 - BackupPathFor("").size();
+    const size_t longest = MAX_PATH - 1 - LongestNameAdded();
     if (target_.size() > longest) {
         throw Error(Format("The path is too long to save beside it (%u characters, at most %u here): choose a "
                            "shorter folder or name.",
                            static_cast<unsigned>(target_.size()), static_cast<unsigned>(longest)),
                     ERROR_FILENAME_EXCED_RANGE);
     }
-    RecoverInterruptedSave(target_);
+}
+
+void IniSave::Start() {
+    if (started_) return;
+    if (!lock_.Held()) {
+        CheckTarget();
+        lock_ = SaveLock(target_, folder_, kWaitForAnotherCopy);
+        if (lock_.Code() == ERROR_SHARING_VIOLATION) {
+            throw Error("The file is being saved elsewhere, by another copy of Pelmark: save again in a moment.",
+                        ERROR_SHARING_VIOLATION);
+        }
+        if (!lock_.Held()) {
+            throw Error(Format("\"%s\" stands where the save keeps its lock: move it away or delete it, then save "
+                               "again.",
+                               lock_.InTheWay().c_str()),
+                        lock_.Code());
+        }
+        RecoverHoldingLock(target_);
+    }
     // A file the user made read-only stays as it is: the replace would go
     // round the attribute.
     if (FileExists(target_) && (GetFileAttributesA(target_.c_str()) & FILE_ATTRIBUTE_READONLY)) {
         throw Error("The file is read-only.", ERROR_FILE_READ_ONLY);
     }
-    const std::string& from = Source();
-    size_ = 0;
-    written_ = {};
-    if (source_.empty()) Stamp(target_, size_, written_);
     DWORD code = 0;
-    text_ = ReadAll(from, code);
-    const bool missing = (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) && !FileExists(from);
+    text_ = ReadAll(Source(), code);
+    const bool missing = (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) && !FileExists(Source());
     if (code && !(missing && source_.empty())) throw Error(SystemErrorText(code), code);
     inPlace_ = false;
     MakeCopy();
@@ -212,21 +266,38 @@ void IniSave::Start() {
 }
 
 void IniSave::MakeCopy() {
-    const std::string copy = CopyPathFor(target_);
-    for (int tries = 0;; ++tries) {
+    std::string copy = CopyPathFor(target_);
+    for (int n = 2;; ++n) {
         out_ = saveSteps->CreateCopy(copy.c_str());
         if (out_ != INVALID_HANDLE_VALUE) break;
         const DWORD code = GetLastError();
-        // Whatever a crash (or anybody) left at the name goes as a name: a
-        // link there never leads the copy to another file.
-        if ((code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS) && tries == 0 && RemoveName(copy)) continue;
+        // Something the program did not make stands at the name (a folder,
+        // a link, a file another program holds): a name of its own.
+        if ((code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS) && n < 10) {
+            copy = CopyPathFor(target_) + "-" + std::to_string(n);
+            continue;
+        }
+        if (code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS) {
+            throw Error(Format("\"%s\" and the names after it stand where the save writes its copy: move them away "
+                               "or delete them, then save again.",
+                               CopyPathFor(target_).c_str()),
+                        code);
+        }
         // A folder that refuses new files, where the file itself may be
-        // written: the file is written where it is, as the service would.
-        if (code == ERROR_ACCESS_DENIED && source_.empty() && FileExists(target_)) {
+        // written: the file is written where it is. (Access may be denied
+        // for other reasons in a folder that takes files: a name whose
+        // removal is pending, a guard against ransomware. That fails.)
+        const std::string folder = ExtractFilePath(target_);
+        if (code == ERROR_ACCESS_DENIED && source_.empty() && FileExists(target_) &&
+            !saveSteps->FolderTakesNewFiles(folder)) {
             UniqueFile file(CreateFileA(target_.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                         OPEN_EXISTING, 0, nullptr));
             if (file) {
                 inPlace_ = true;
+                ReportOnce(Format("Pelmark may not make files in \"%s\", only change the files there: a save there "
+                                  "writes into the file itself, and a crash during it can leave the file damaged. "
+                                  "Keep a copy of what matters, or let your user make files in that folder.",
+                                  folder.c_str()));
                 return;
             }
         }
@@ -238,10 +309,12 @@ void IniSave::MakeCopy() {
 
 bool IniSave::SourceChanged() const {
     if (!source_.empty()) return false;
-    ULONGLONG size = 0;
-    FILETIME written{};
-    Stamp(target_, size, written);
-    return size != size_ || CompareFileTime(&written, &written_) != 0;
+    // Its bytes, not its time and size: a second-precise time (FAT), a
+    // share's cached information or a write of the same length hide those.
+    DWORD code = 0;
+    const std::string now = ReadAll(target_, code);
+    if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) return !text_.empty();
+    return code || now != text_;
 }
 
 void IniSave::WriteCopy() {
@@ -283,14 +356,18 @@ void IniSave::WriteCopy() {
     // What the disk holds: every line the file had, the new values, and,
     // where the program wrote the copy itself, exactly its bytes.
     DWORD code = 0;
-    const std::string held = ReadAll(copy_, code);
+    held_ = ReadAll(copy_, code);
     if (code) Fail(code);
     const ULONGLONG size = own ? meant.size() : text_.size() + Growth(writes_);
-    if ((own && held != meant) || !CopyFault(text_, held, writes_).empty()) Fail(ShortCopyReason(copy_, size));
-    // The copy is whole: its second name says so to a start after a crash.
-    const std::string checked = CheckedCopyPathFor(target_);
+    if ((own && held_ != meant) || !CopyFault(text_, held_, writes_).empty()) Fail(ShortCopyReason(copy_, size));
+    // The copy is whole: its second name says so, and what it holds, to a
+    // look after a crash.
+    const std::string checked = FreeName(CheckedCopyPathFor(target_, BytesMark(text_), BytesMark(held_)));
+    if (checked.empty()) Fail(ERROR_FILE_EXISTS);
     code = Retried([&] {
-        return saveSteps->Move(copy_.c_str(), checked.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+        const DWORD moved = MoveOwn(copy_, checked, false, folder_);
+        SetLastError(moved);
+        return moved == 0;
     });
     if (code) Fail(code);
     copy_ = checked;
@@ -309,9 +386,16 @@ void IniSave::WriteInPlace() {
         Fail(ERROR_DISK_FULL);
     }
     if (own) {
+        // Only from the first byte that changes: a crash meanwhile leaves
+        // the lines before the first written value as they were.
+        size_t first = 0;
+        while (first < text_.size() && first < meant.size() && text_[first] == meant[first]) ++first;
         UniqueFile file(CreateFileA(target_.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
         if (!file) Fail(GetLastError());
-        if (const DWORD code = WriteAll(file.get(), meant)) Fail(code);
+        LARGE_INTEGER at{};
+        at.QuadPart = static_cast<LONGLONG>(first);
+        if (!SetFilePointerEx(file.get(), at, nullptr, FILE_BEGIN)) Fail(GetLastError());
+        if (const DWORD code = WriteAll(file.get(), meant.substr(first))) Fail(code);
         if (!SetEndOfFile(file.get()) || !FlushFileBuffers(file.get())) Fail(GetLastError());
     } else {
         IniFile ini(target_);
@@ -330,33 +414,85 @@ void IniSave::WriteInPlace() {
     if ((own && held != meant) || !CopyFault(text_, held, writes_).empty()) Fail(ShortCopyReason(target_, size));
 }
 
-void IniSave::Replace() {
-    const std::string backup = BackupPathFor(target_);
-    auto move = [&](DWORD flags) {
-        return Retried([&] { return saveSteps->Move(copy_.c_str(), target_.c_str(), flags | MOVEFILE_WRITE_THROUGH); });
-    };
-    if (Needed().replaceLeavesAMomentWithoutTheFile || !Exists(target_)) {
-        if (const DWORD code = move(MOVEFILE_REPLACE_EXISTING)) Fail(code);
-    } else {
-        // The system's replace keeps the file's attributes, security and
-        // streams; the old file waits under the backup name meanwhile.
-        const DWORD code = Retried([&] { return saveSteps->Replace(target_.c_str(), copy_.c_str(), backup.c_str()); });
-        if (code && !Exists(target_)) {
-            // Put aside and not replaced: the whole copy takes the name now,
-            // or at the next start.
-            if (move(0)) Fail(code);
-        } else if (code == ERROR_UNABLE_TO_REMOVE_REPLACED || code == ERROR_SHARING_VIOLATION ||
-                   code == ERROR_LOCK_VIOLATION || code == ERROR_ACCESS_DENIED ||
-                   code == ERROR_UNABLE_TO_MOVE_REPLACEMENT) {
-            Fail(code);  // in use: a move would not respect that
-        } else if (code) {
-            // A file system without the replace: a move that replaces.
-            if (const DWORD moved = move(MOVEFILE_REPLACE_EXISTING)) Fail(moved);
+DWORD IniSave::ReplaceOnce(bool& final) {
+    final = false;
+    const std::string backup = FreeName(BackupPathFor(target_, BytesMark(text_), BytesMark(held_)));
+    if (Needed().replaceLeavesAMomentWithoutTheFile || !Exists(target_) || backup.empty()) {
+        return MoveOwn(copy_, target_, true, folder_);
+    }
+    // The system's replace keeps the file's attributes, security and
+    // streams; the old file waits under the backup name meanwhile.
+    if (saveSteps->Replace(target_.c_str(), copy_.c_str(), backup.c_str())) return 0;
+    const DWORD code = GetLastError();
+    if (!Exists(target_)) {
+        // Put aside and not replaced: the whole copy takes the name now,
+        // or at the next look.
+        final = true;
+        return MoveOwn(copy_, target_, false, folder_) ? code : 0;
+    }
+    // Both files keep their names for every failure but 1175 to 1177. A
+    // replace refused where a rename is not (a share that will not give the
+    // copy the old file's security), or a file system without the replace:
+    // one rename that replaces.
+    if ((code == ERROR_ACCESS_DENIED && !Exists(backup)) ||
+        (!Passing(code) && code != ERROR_UNABLE_TO_MOVE_REPLACEMENT_2)) {
+        return MoveOwn(copy_, target_, true, folder_);
+    }
+    return code;
+}
+
+bool IniSave::Replace() {
+    for (int tries = 1;; ++tries) {
+        // Right before each try: another program's write since the copy
+        // began is never overwritten; the copy is made again from it.
+        if (SourceChanged()) return false;
+        bool final = false;
+        const DWORD code = ReplaceOnce(final);
+        if (!code) break;
+        if (final || !Passing(code) || tries == 10) {
+            if (code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION || code == ERROR_ACCESS_DENIED ||
+                code == ERROR_UNABLE_TO_REMOVE_REPLACED) {
+                Fail(code, "The file is in use by another program, or may not be replaced: close the program that "
+                           "holds it and save again.");
+            }
+            Fail(code);
         }
+        Sleep(100);
     }
     copy_.clear();
     saveSteps->Reached(SaveInstant::CopyRenamed);
-    if (Exists(backup)) RemoveName(backup);
+    const std::string backup = BackupPathFor(target_, BytesMark(text_), BytesMark(held_));
+    if (Exists(backup)) RemoveOwn(backup, folder_);
+    return true;
+}
+
+void IniSave::CheckReadBack() {
+    // What the file holds now is what was written, unless another program
+    // wrote to it at once (Wine's service reads and writes a file without
+    // a lock between): a value it put back is said, never passed over.
+    DWORD code = 0;
+    if (ReadAll(target_, code) == held_ || code) return;
+    IniFile now(target_);
+    std::vector<std::string> undone;
+    for (size_t i = writes_.size(); i-- > 0;) {
+        const IniWrite& w = writes_[i];
+        bool later = false;
+        for (size_t j = i + 1; j < writes_.size(); ++j) {
+            later = later || (lstrcmpiA(writes_[j].section.c_str(), w.section.c_str()) == 0 &&
+                              lstrcmpiA(writes_[j].key.c_str(), w.key.c_str()) == 0);
+        }
+        if (!later && now.ReadString(w.section, w.key, "") != w.value) undone.push_back(w.key);
+    }
+    if (!undone.empty()) {
+        throw Error(Format("%s was saved, but another program wrote to it at once and put back an older value of "
+                           "\"%s\": save again.",
+                           path_.c_str(), undone.back().c_str()),
+                    ERROR_WRITE_FAULT);
+    }
+}
+
+void IniSave::RemoveOwnCopy() {
+    if (!copy_.empty() && RemoveOwn(copy_, folder_)) copy_.clear();
 }
 
 void IniSave::Commit() {
@@ -379,15 +515,16 @@ void IniSave::Commit() {
             }
             if (inPlace_) {
                 WriteInPlace();
+                lock_ = SaveLock();
                 return;
             }
             WriteCopy();
-            if (round < 3 && SourceChanged()) {
-                started_ = false;
-                continue;
+            if (Replace()) break;
+            RemoveOwnCopy();
+            started_ = false;
+            if (round + 1 == kRounds) {
+                Fail(ERROR_WRITE_FAULT, "Another program keeps changing the file: save again when it is done.");
             }
-            Replace();
-            break;
         }
     } catch (const SaveStopped&) {
         stopped_ = true;
@@ -395,6 +532,8 @@ void IniSave::Commit() {
     }
     // What the service still holds of the file is out of date.
     IniFile(target_).Close();
+    lock_ = SaveLock();
+    CheckReadBack();
 }
 
 }  // namespace platform

@@ -2,14 +2,17 @@
 // instant. The private-profile service writes the whole file again, in
 // place, for every value: a full disk or a crash in the middle of that
 // leaves the file cut short or empty. So a save writes its values into a
-// copy beside the file, made new for it, under the name "<file>.pelmark-
-// saving". Only when the copy reads back with every line the file had and
-// the new values, and is on the disk, is it renamed "<file>.pelmark-saved":
-// that name says the copy is whole. Then it takes the file's place, in one
-// rename that replaces it; where the system's replace is used, the old file
-// goes aside as "<file>.pelmark-backup" until the new one has its name. A
-// save cut off anywhere is finished or undone the next time the program
-// looks at the file (RecoverInterruptedSave), by these names alone.
+// copy beside the file, made new for it ("<file>.pelmark-saving"). Only when
+// the copy reads back with every line the file had and the new values, and
+// is on the disk, is it renamed "<file>.pelmark-saved-<from>-<to>", the marks
+// of the bytes it began from and holds: that name says the copy is whole.
+// Then, where the file is still what the copy began from, it takes the
+// file's place in one rename that replaces it; where the system's replace
+// is used, the old file goes aside as "<file>.pelmark-backup-<from>-<to>"
+// until the new one has its name. One save or recovery of a file runs at a
+// time, across copies of the program (SaveLock). A save cut off anywhere is
+// finished or undone the next time the program looks at the file
+// (RecoverInterruptedSave), by these names and the bytes they hold.
 #pragma once
 
 #include <windows.h>
@@ -17,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/IniRecovery.h"
 #include "platform/IniText.h"
 
 namespace platform {
@@ -30,25 +34,29 @@ struct SaveStopped {};
 
 // The steps of a save that meet the file system. The program uses the
 // system's own; a test may put others in their place (null: the system's
-// again), to make a step fail, or to stop the save at an instant.
+// again), to make a step fail, to answer as another system does, or to stop
+// the save at an instant.
 class SaveSteps {
 public:
     virtual ~SaveSteps() = default;
     // The system's replace of `file` by `copy`, the old file kept as `backup`.
     virtual BOOL Replace(const char* file, const char* copy, const char* backup);
-    virtual BOOL Move(const char* from, const char* to, DWORD flags);
+    // Renames the entry open as `entry` to `to`, through its handle.
+    virtual BOOL Rename(HANDLE entry, const wchar_t* to, bool replace);
     // The copy, made new (INVALID_HANDLE_VALUE and the last error: not made).
     virtual HANDLE CreateCopy(const char* path);
+    // Where an open entry is, every link resolved ("\\?\C:\...").
+    virtual std::wstring FinalPathOf(HANDLE entry);
+    // Whether this user may make new files in the folder.
+    virtual bool FolderTakesNewFiles(const std::string& folder);
     // Called at each instant; a test throws SaveStopped to stop there.
     virtual void Reached(SaveInstant) {}
 };
 void UseSaveSteps(SaveSteps* steps);
+SaveSteps& CurrentSaveSteps();
 
-// Finishes or undoes a save of `file` that a crash cut off: a whole copy
-// takes the name where the file is missing, else the old file put aside
-// takes it back; where the file is there, what is left of the save goes.
-// A copy never checked is removed only where the file is there.
-void RecoverInterruptedSave(const std::string& file);
+// The bytes of a file (its reason, where it cannot be read, in `code`).
+std::string ReadFileBytes(const std::string& path, DWORD& code);
 
 class IniSave {
 public:
@@ -82,27 +90,37 @@ public:
     void Commit();
 
     // The names of a save's copy while it is made, once it is whole, and of
-    // the old file while the system's replace has put it aside.
+    // the old file while the system's replace has put it aside: the last two
+    // carry the marks of the bytes the save began from and of those it
+    // wrote. Where something else stands at a name, the save takes the same
+    // name with "-2", "-3", ... after it.
     static std::string CopyPathFor(const std::string& file);
-    static std::string CheckedCopyPathFor(const std::string& file);
-    static std::string BackupPathFor(const std::string& file);
+    static std::string CheckedCopyPathFor(const std::string& file, const std::string& from, const std::string& to);
+    static std::string BackupPathFor(const std::string& file, const std::string& from, const std::string& to);
+    // The longest name a save gives beside the file, less the file's own.
+    static size_t LongestNameAdded();
 
 private:
     [[noreturn]] void Fail(DWORD code, const std::string& reason = {}) const;
+    void CheckTarget();
     void MakeCopy();
     void WriteCopy();
     void WriteInPlace();
-    void Replace();
+    bool Replace();  // false: the file changed since the copy began
+    DWORD ReplaceOnce(bool& final);
     bool SourceChanged() const;
+    void CheckReadBack();
+    void RemoveOwnCopy();
 
     std::string path_;
     std::string source_;
     std::string target_;  // the file replaced: `path_`, a link followed
     std::string copy_;    // the copy beside it, under the name it has now
-    std::string text_;    // the source's bytes when the copy was begun
-    ULONGLONG size_ = 0;
-    FILETIME written_{};  // the source's size and last write then
+    std::wstring folder_;  // the file's own folder, every link resolved
+    std::string text_;     // the source's bytes when the copy was begun
+    std::string held_;     // the copy's bytes, as read back
     HANDLE out_ = INVALID_HANDLE_VALUE;
+    SaveLock lock_;
     bool started_ = false;
     bool inPlace_ = false;  // no copy can be made: the file is written where it is
     bool stopped_ = false;

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <optional>
@@ -13,6 +15,7 @@
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
 #include "platform/Form.h"
+#include "platform/Handles.h"
 #include "platform/IniFile.h"
 #include "platform/IniSave.h"
 #include "platform/Workarounds.h"
@@ -220,16 +223,18 @@ struct FailingWriter : platform::ProfileWriter {
     }
 };
 
-// The save's steps, with a crash, a file in use, a copy refused or another
+// The save's steps, with a crash, a file in use, a copy refused, a folder
+// that takes no new file, a rename refused, a place elsewhere or another
 // program's write where a test wants them.
 struct Steps : platform::SaveSteps {
     std::optional<platform::SaveInstant> crashAt;
     int busy = 0;            // the file's replace finds it in use this many times
     DWORD replaceError = 0;  // the system's replace fails so, for ever
-    bool denyCopy = false;
+    bool denyCopy = false, folderRefuses = false, renameRefused = false;
+    std::wstring elsewhere;  // where every entry is said to be, when set
     int calls = 0;
     std::function<void(platform::SaveInstant)> at;
-    static bool ToTheFile(const char* to) { return std::string(to).ends_with("\\Agent.ini"); }
+    static bool ToTheFile(const wchar_t* to) { return std::wstring(to).ends_with(L"\\Agent.ini"); }
     BOOL Replace(const char* file, const char* copy, const char* backup) override {
         if (crashAt == platform::SaveInstant::OldMovedAside) {
             MoveFileExA(file, backup, 0);
@@ -242,17 +247,23 @@ struct Steps : platform::SaveSteps {
         }
         return SaveSteps::Replace(file, copy, backup);
     }
-    BOOL Move(const char* from, const char* to, DWORD flags) override {
-        if (ToTheFile(to) && busy > 0 && busy--) {
+    BOOL Rename(HANDLE entry, const wchar_t* to, bool replace) override {
+        if (ToTheFile(to) && ((busy > 0 && busy--) || renameRefused)) {
             SetLastError(ERROR_SHARING_VIOLATION);
             return FALSE;
         }
-        return SaveSteps::Move(from, to, flags);
+        return SaveSteps::Rename(entry, to, replace);
     }
     HANDLE CreateCopy(const char* path) override {
         if (!denyCopy) return SaveSteps::CreateCopy(path);
         SetLastError(ERROR_ACCESS_DENIED);
         return INVALID_HANDLE_VALUE;
+    }
+    std::wstring FinalPathOf(HANDLE entry) override {
+        return elsewhere.empty() ? SaveSteps::FinalPathOf(entry) : elsewhere;
+    }
+    bool FolderTakesNewFiles(const std::string& folder) override {
+        return !folderRefuses && SaveSteps::FolderTakesNewFiles(folder);
     }
     void Reached(platform::SaveInstant i) override {
         if (at) at(i);
@@ -308,11 +319,13 @@ TEST(WriteProfileIni, ASaveIsAllOrNothing) {
     }
     // A path the save's own names would take past what the system allows
     // is said before anything is written.
-    const std::string longName(MAX_PATH - 1 - 15 - s.folder.size() - 10 + 1, 'n');
+    const size_t added = platform::IniSave::LongestNameAdded();  // ".pelmark-backup-<mark>-<mark>-9"
+    EXPECT_EQ(added, 35u);
+    const std::string longName(MAX_PATH - 1 - added - s.folder.size() - 10 + 1, 'n');
     s.Profile(longName, text);
     EXPECT_EQ(testing_support::ErrorOf([&] { WriteProfileIni(longName, "new", "n", "m", true); }),
               "Unable to write to " + ProfileIniPath(longName) + "\rThe path is too long to save beside it (" +
-                  std::to_string(MAX_PATH - 15) + " characters, at most " + std::to_string(MAX_PATH - 16) +
+                  std::to_string(MAX_PATH - added) + " characters, at most " + std::to_string(MAX_PATH - 1 - added) +
                   " here): choose a shorter folder or name.");
     EXPECT_EQ(Slurp(ProfileIniPath(longName)), text);
     DeleteFileA(ProfileIniPath(longName).c_str());
@@ -323,36 +336,53 @@ TEST(WriteProfileIni, ASaveIsAllOrNothing) {
               "Unable to write to " + file + "\rThe file is read-only.");
     SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
     EXPECT_EQ(Slurp(file), text);
-    // What a crash left under the save's names is never listed, and never
-    // leads a save to another file: a link there is removed as a name.
+    // What stands at the save's names and is not a whole file of the
+    // program's own in the folder is never used, followed or removed: it is
+    // left, and said once each. The save takes names of its own.
     const std::string outside = s.dir.MakeFile("outside.ini", "[Mine]\r\nx=1\r\n");
     const std::string distant = s.dir.MakeFile("far.ini", "[Far]\r\ny=2\r\n");
+    const std::string farMark = platform::BytesMark(Slurp(distant));
+    const std::string checked = platform::IniSave::CheckedCopyPathFor(file, "00000000", "00000000");
+    const std::string backup = platform::IniSave::BackupPathFor(file, farMark, farMark);
     using testing_support::UnixPath;
-    ASSERT_TRUE(testing_support::RunUnix("ln -s '" + UnixPath(outside) + "' '" + UnixPath(copy) + "' && ln '" + UnixPath(distant) +
-                                         "' '" + UnixPath(platform::IniSave::CheckedCopyPathFor(file)) + "' && ln -s '" +
-                                         UnixPath(distant) + "' '" + UnixPath(platform::IniSave::BackupPathFor(file)) + "'"));
-    EXPECT_EQ(Names(ListProfiles()), std::vector<std::string>{"P"});
-    WriteProfileIni("P", "new", "n", "m", true);
+    ASSERT_TRUE(testing_support::RunUnix("ln -s '" + UnixPath(outside) + "' '" + UnixPath(copy) + "' && ln '" +
+                                         UnixPath(distant) + "' '" + UnixPath(checked) + "' && ln -s '" +
+                                         UnixPath(distant) + "' '" + UnixPath(backup) + "'"));
+    {
+        testing_support::CapturedInformation told;
+        EXPECT_EQ(Names(ListProfiles()), std::vector<std::string>{"P"});
+        WriteProfileIni("P", "new", "n", "m", true);
+        EXPECT_EQ(told.Texts().size(), 3u);
+    }
     EXPECT_EQ(Slurp(outside), "[Mine]\r\nx=1\r\n");
     EXPECT_EQ(Slurp(distant), "[Far]\r\ny=2\r\n");
-    EXPECT_EQ(ListFolderEntries(s.folder + "P"), (std::vector<std::string>{".", "..", "Agent.ini"}));
+    auto sorted = [](std::vector<std::string> v) {
+        std::sort(v.begin(), v.end());
+        return v;
+    };
+    auto name = [](const std::string& path) { return path.substr(path.find_last_of('\\') + 1); };
+    EXPECT_EQ(sorted(ListFolderEntries(s.folder + "P")),
+              sorted({".", "..", "Agent.ini", name(copy), name(checked), name(backup)}));
     platform::IniFile saved(file);
     EXPECT_EQ(saved.ReadString("View", "Title", ""), "new");
     EXPECT_EQ(saved.ReadString("S49", "k", ""), "v");
     EXPECT_NE(Slurp(file).find("; a comment line of the file's own, number 19\r\n"), std::string::npos);
-    // An Agent.ini that is a link is saved in the file it leads to; the
-    // link stays.
+    // An Agent.ini that is a link out of its folder is never saved
+    // through: the save says so, and the file it leads to stays as it was.
     const std::string elsewhere = s.dir.MakeFile("elsewhere.ini", "[View]\r\nTitle=far\r\n");
     s.dir.MakeFolder("Profiles\\L");
     const std::string link = testing_support::UnixPath(ProfileIniPath("L"));
     ASSERT_TRUE(testing_support::RunUnix("ln -s '" + testing_support::UnixPath(elsewhere) + "' '" + link + "'"));
-    WriteProfileIni("L", "through", "n", "m", false);
-    EXPECT_EQ(platform::IniFile(elsewhere).ReadString("View", "Title", ""), "through");
+    const std::string refusal = testing_support::ErrorOf([] { WriteProfileIni("L", "through", "n", "m", false); });
+    EXPECT_NE(refusal.find("\rThe file is a link to \""), std::string::npos) << refusal;
+    EXPECT_NE(refusal.find("elsewhere.ini\", outside its own folder: nothing is saved through it."), std::string::npos);
+    EXPECT_EQ(Slurp(elsewhere), "[View]\r\nTitle=far\r\n");
     EXPECT_TRUE(testing_support::RunUnix("test -L '" + link + "'"));
 }
 
 TEST(WriteProfileIni, ASaveCutOffAtAnyInstantIsFinishedOrUndoneAtTheNextLook) {
     Store s;
+    testing_support::CapturedInformation told;  // every state here is one a save leaves: nothing to say
     std::string text = "[View]\r\nTitle=old\r\n";
     for (int i = 0; i < 50; ++i) text += "[S" + std::to_string(i) + "]\r\nk=v\r\n";
     const std::string file = ProfileIniPath("P");
@@ -407,14 +437,15 @@ TEST(WriteProfileIni, ASaveCutOffAtAnyInstantIsFinishedOrUndoneAtTheNextLook) {
     platform::UseSaveSteps(nullptr);
     EXPECT_EQ(Slurp(file), text);
     whole("replace refused");
-    // A file refused alone (in use, or by its own access list), in a folder
-    // the user may write in: no line sends the user to another folder.
-    Steps refused;
-    refused.replaceError = ERROR_ACCESS_DENIED;
-    platform::UseSaveSteps(&refused);
-    EXPECT_EQ(testing_support::ErrorOf([] { WriteProfileIni("P", "new", "n", "m", true); }),
-              "Unable to write to " + file + "\r" + platform::SystemErrorText(ERROR_ACCESS_DENIED));
+    // A share or NAS box that refuses the system's replace (it cannot put
+    // the old file's security on the copy) but allows a rename: saved.
+    Steps share;
+    share.replaceError = ERROR_ACCESS_DENIED;
+    platform::UseSaveSteps(&share);
+    WriteProfileIni("P", "new", "n", "m", true);
     platform::UseSaveSteps(nullptr);
+    EXPECT_EQ(platform::IniFile(file).ReadString("View", "Title", ""), "new");
+    whole("share");
     // A file a scanner holds for two tries is saved; one held for ever is
     // not, with the reason, and stays as it was.
     for (bool oneRename : {true, false}) {
@@ -428,12 +459,17 @@ TEST(WriteProfileIni, ASaveCutOffAtAnyInstantIsFinishedOrUndoneAtTheNextLook) {
         EXPECT_EQ(platform::IniFile(file).ReadString("View", "Title", ""), "new");
         busy.busy = 1000;
         EXPECT_EQ(testing_support::ErrorOf([] { WriteProfileIni("P", "newer", "n", "m", true); }),
-                  "Unable to write to " + file + "\r" + platform::SystemErrorText(ERROR_SHARING_VIOLATION));
+                  "Unable to write to " + file +
+                      "\rThe file is in use by another program, or may not be replaced: close the program that holds "
+                      "it and save again.");
         platform::UseSaveSteps(nullptr);
         EXPECT_EQ(platform::IniFile(file).ReadString("View", "Title", ""), "new");
         whole("busy");
     }
-    // Another program's write while the copy was made is kept.
+    // Another program's write while the copy was made is kept, also one
+    // that keeps the file's size and time (a time kept to two seconds, a
+    // share's cached figures); one that never stops fails the save rather
+    // than be overwritten.
     s.Profile("P", text);
     Steps other;
     other.at = [&](I i) {
@@ -448,18 +484,233 @@ TEST(WriteProfileIni, ASaveCutOffAtAnyInstantIsFinishedOrUndoneAtTheNextLook) {
     EXPECT_EQ(platform::IniFile(file).ReadString("User", "Name", ""), "External");
     EXPECT_EQ(platform::IniFile(file).ReadString("View", "Title", ""), "new");
     whole("written meanwhile");
-    // A folder that takes no new file, where the file itself may be
-    // written: the values go into the file where it is.
+    s.Profile("P", text);
+    Steps sameSize;
+    bool forEver = false;
+    sameSize.at = [&](I i) {
+        if (i != I::CopyChecked || (sameSize.calls++ > 0 && !forEver)) return;
+        // "S49 k=v" becomes "k=x" (and back and forth), at the time it had.
+        platform::UniqueFile f(CreateFileA(file.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                           nullptr, OPEN_EXISTING, 0, nullptr));
+        FILETIME t{};
+        GetFileTime(f.get(), nullptr, nullptr, &t);
+        const std::string now = Slurp(file);
+        const size_t at = now.find("k=", now.find("[S49]")) + 2;
+        SetFilePointer(f.get(), static_cast<LONG>(at), nullptr, FILE_BEGIN);
+        DWORD put = 0;
+        WriteFile(f.get(), now[at] == 'x' ? "y" : "x", 1, &put, nullptr);
+        SetFileTime(f.get(), nullptr, nullptr, &t);
+    };
+    platform::UseSaveSteps(&sameSize);
+    WriteProfileIni("P", "new", "n", "m", true);
+    EXPECT_NE(Slurp(file).find("[S49]\r\nk=x\r\n"), std::string::npos);
+    EXPECT_EQ(platform::IniFile(file).ReadString("View", "Title", ""), "new");
+    forEver = true;
+    EXPECT_EQ(testing_support::ErrorOf([] { WriteProfileIni("P", "newer", "n", "m", true); }),
+              "Unable to write to " + file + "\rAnother program keeps changing the file: save again when it is done.");
+    platform::UseSaveSteps(nullptr);
+    EXPECT_EQ(platform::IniFile(file).ReadString("View", "Title", ""), "new");
+    EXPECT_EQ(ListFolderEntries(s.folder + "P"), (std::vector<std::string>{".", "..", "Agent.ini"}));
+    // Access denied for the copy in a folder that takes new files (a name
+    // whose removal is pending, a guard against ransomware): the save
+    // fails, and the file stays as it was.
     s.Profile("P", text + "\r\n; last\r\n");
     Steps denied;
     denied.denyCopy = true;
     platform::UseSaveSteps(&denied);
+    EXPECT_EQ(testing_support::ErrorOf([] { WriteProfileIni("P", "new", "n", "m", true); }),
+              "Unable to write to " + file + "\r" + platform::SystemErrorText(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(Slurp(file), text + "\r\n; last\r\n");
+    // A folder that takes no new file, where the file itself may be
+    // written: the values go into the file where it is, from the first byte
+    // that changes, and the user is told once that such saves are not safe.
+    denied.folderRefuses = true;
+    for (const std::string& t : told.Texts()) ADD_FAILURE() << t;
+    WriteProfileIni("P", "new", "n", "m", true);
     WriteProfileIni("P", "new", "n", "m", true);
     platform::UseSaveSteps(nullptr);
+    ASSERT_EQ(told.Texts().size(), 1u);
+    EXPECT_NE(told.Texts()[0].find("a crash during it can leave the file damaged"), std::string::npos);
     EXPECT_EQ(platform::IniFile(file).ReadString("View", "Title", ""), "new");
     EXPECT_TRUE(Slurp(file).ends_with("[S49]\r\nk=v\r\n\r\n; last\r\n[Servers]\r\nNewsServer=n\r\n"
                                                       "MailServer=m\r\n[Profile]\r\nLaunchMode=1\r\n[Directories]\r\nHome=\r\n"));
     whole("in place");
+}
+
+namespace {
+
+std::vector<std::string> Sorted(std::vector<std::string> v) {
+    std::sort(v.begin(), v.end());
+    return v;
+}
+
+// Saves `file` over and over, as one copy of the program; how many saves
+// failed for any reason but the other copy's save.
+int SaveOverAndOver(const std::string& file, const std::string& who) {
+    int faults = 0;
+    for (int i = 0; i < 25; ++i) {
+        platform::IniSave save(file);
+        save.WriteString("View", "Title", who + std::to_string(i));
+        try {
+            save.Commit();
+        } catch (const platform::Error& e) {
+            if (std::string(e.what()).find("is being saved elsewhere") == std::string::npos) {
+                std::printf("%s: %s\n", who.c_str(), e.what());
+                ++faults;
+            }
+        }
+    }
+    return faults;
+}
+
+}  // namespace
+
+TEST(SaveRecovery, TakesOnlyWholeFilesOfItsOwnAndNeverLosesAGoodOne) {
+    Store s;
+    const std::string text = "[View]\r\nTitle=old\r\n[Servers]\r\nNewsServer=n\r\n";
+    const std::string newer = "[View]\r\nTitle=new\r\n[Servers]\r\nNewsServer=n\r\n";
+    const std::string from = platform::BytesMark(text), to = platform::BytesMark(newer);
+    using platform::IniSave;
+    using testing_support::RunUnix;
+    using testing_support::UnixPath;
+    testing_support::CapturedInformation told;
+    // Links out (one to a file whose bytes carry the mark its name gives),
+    // a folder and a stray file at the names of a whole copy and of an old
+    // file, Agent.ini missing: a listing, a look before editing and a save
+    // move, follow and change nothing outside, and list none of them.
+    const std::string file = ProfileIniPath("P");
+    s.dir.MakeFolder("Documents");
+    s.dir.MakeFolder("Documents\\Photos");
+    const std::string letter = s.dir.MakeFile("Documents\\letter.ini", newer);
+    s.dir.MakeFolder("Profiles\\P");
+    s.dir.MakeFolder("Profiles\\P\\Agent.ini.pelmark-saved-" + from + "-" + to + "-2");
+    s.dir.MakeFile("Profiles\\P\\Agent.ini.pelmark-backup-" + from + "-" + to, "[View]\r\nTitle=stray\r\n");
+    ASSERT_TRUE(RunUnix("ln -s '" + UnixPath(letter) + "' '" + UnixPath(IniSave::CheckedCopyPathFor(file, from, to)) +
+                        "' && ln -s '" + UnixPath(s.dir.Path() + "Documents\\Photos") + "' '" +
+                        UnixPath(IniSave::BackupPathFor(file, to, to)) + "'"));
+    const std::vector<std::string> planted = ListFolderEntries(s.folder + "P");
+    for (int look = 0; look < 2; ++look) {
+        EXPECT_TRUE(Names(ListProfiles()).empty());
+        platform::RecoverInterruptedSave(file);
+    }
+    EXPECT_EQ(told.Texts().size(), 4u);  // each said once
+    WriteProfileIni("P", "made", "n", "m", false);
+    EXPECT_EQ(Slurp(letter), newer);
+    EXPECT_TRUE(platform::DirectoryExists(s.dir.Path() + "Documents\\Photos"));
+    EXPECT_EQ(Names(ListProfiles()), std::vector<std::string>{"P"});
+    EXPECT_EQ(platform::IniFile(file).ReadString("View", "Title", ""), "made");
+    std::vector<std::string> now = ListFolderEntries(s.folder + "P");
+    now.erase(std::find(now.begin(), now.end(), "Agent.ini"));
+    EXPECT_EQ(Sorted(now), Sorted(planted));
+    // A whole copy said to be elsewhere (a link the system does not mark)
+    // is neither moved nor removed; where it is in the folder, it takes the
+    // missing file's name.
+    s.dir.MakeFolder("Profiles\\Q");
+    const std::string q = ProfileIniPath("Q"), copy = IniSave::CheckedCopyPathFor(q, from, to);
+    s.dir.MakeFile("Profiles\\Q\\" + copy.substr(copy.find_last_of('\\') + 1), newer);
+    Steps elsewhere;
+    elsewhere.elsewhere = L"\\\\?\\C:\\windows\\Agent.ini";
+    platform::UseSaveSteps(&elsewhere);
+    platform::RecoverInterruptedSave(q);
+    platform::UseSaveSteps(nullptr);
+    EXPECT_FALSE(platform::FileExists(q));
+    EXPECT_EQ(Slurp(copy), newer);
+    // The move into the file's place refused (a scanner holds the copy):
+    // nothing else is touched, the old file put aside least of all.
+    const std::string qBackup = IniSave::BackupPathFor(q, from, to);
+    s.dir.MakeFile("Profiles\\Q\\" + qBackup.substr(qBackup.find_last_of('\\') + 1), text);
+    Steps refused;
+    refused.renameRefused = true;
+    platform::UseSaveSteps(&refused);
+    platform::RecoverInterruptedSave(q);
+    platform::UseSaveSteps(nullptr);
+    EXPECT_EQ(Sorted(ListFolderEntries(s.folder + "Q")),
+              Sorted({".", "..", copy.substr(copy.find_last_of('\\') + 1), qBackup.substr(qBackup.find_last_of('\\') + 1)}));
+    platform::RecoverInterruptedSave(q);
+    EXPECT_EQ(Slurp(q), newer);
+    EXPECT_EQ(ListFolderEntries(s.folder + "Q"), (std::vector<std::string>{".", "..", "Agent.ini"}));
+    // Only the old file left (the copy lost after the system's replace put
+    // the old file aside): it takes its name back.
+    DeleteFileA(q.c_str());
+    s.dir.MakeFile("Profiles\\Q\\" + qBackup.substr(qBackup.find_last_of('\\') + 1), text);
+    platform::RecoverInterruptedSave(q);
+    EXPECT_EQ(Slurp(q), text);
+    // A profile folder that is a link to another folder is not recovered.
+    const std::string farAway = s.dir.MakeFolder("Far");
+    s.dir.MakeFile("Far\\" + copy.substr(copy.find_last_of('\\') + 1), newer);
+    ASSERT_TRUE(RunUnix("ln -s '" + UnixPath(farAway) + "' '" + UnixPath(s.folder + "R") + "'"));
+    platform::RecoverInterruptedSave(ProfileIniPath("R"));
+    EXPECT_FALSE(platform::FileExists(farAway + "Agent.ini"));
+    // A save cut off between the system replace's two renames, and Agent
+    // then makes a new Agent.ini of its own: no good file is deleted. Each
+    // keeps a dated name of its own, and the user is told once which holds
+    // what.
+    platform::ScopedWorkarounds system;
+    system->replaceLeavesAMomentWithoutTheFile = false;
+    s.Profile("S", text);
+    const std::string sFile = ProfileIniPath("S");
+    Steps crash;
+    crash.crashAt = platform::SaveInstant::OldMovedAside;
+    platform::UseSaveSteps(&crash);
+    EXPECT_THROW(WriteProfileIni("S", "saved", "n", "m", false), platform::SaveStopped);
+    platform::UseSaveSteps(nullptr);
+    WritePrivateProfileStringA("Agent", "Started", "1", sFile.c_str());
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, sFile.c_str());
+    const std::string made = Slurp(sFile);
+    told.Texts().clear();
+    for (int look = 0; look < 2; ++look) {
+        EXPECT_EQ(Names(ListProfiles()), (std::vector<std::string>{"P", "Q", "S"}));
+        platform::RecoverInterruptedSave(sFile);
+    }
+    std::vector<std::string> kept = ListFolderEntries(s.folder + "S");
+    ASSERT_EQ(kept.size(), 5u);
+    ASSERT_EQ(told.Texts().size(), 1u);
+    std::string saved, before;
+    for (const std::string& k : kept) {
+        if (k.rfind("Agent saved ", 0) == 0) saved = Slurp(s.folder + "S\\" + k);
+        if (k.rfind("Agent before a save ", 0) == 0) before = Slurp(s.folder + "S\\" + k);
+    }
+    EXPECT_NE(saved.find("Title=saved"), std::string::npos);
+    EXPECT_EQ(before, text);
+    EXPECT_EQ(Slurp(sFile), made);
+    EXPECT_NE(told.Texts()[0].find("Nothing was deleted"), std::string::npos);
+}
+
+TEST(SaveRecovery, TwoCopiesSavingOneFileAtOnceLeaveItWhole) {
+    testing_support::CapturedInformation told;  // nothing to say: a message would stop a copy
+    // The other copy: this test started again, saving the file it names.
+    if (const char* other = std::getenv("PELMARK_TEST_SAVE_TOO")) {
+        EXPECT_EQ(SaveOverAndOver(other, "B"), 0);
+        return;
+    }
+    Store s;
+    std::string text = "[View]\r\nTitle=old\r\n";
+    for (int i = 0; i < 200; ++i) text += "[S" + std::to_string(i) + "]\r\nk=v\r\n";
+    s.Profile("P", text);
+    const std::string file = ProfileIniPath("P");
+    char exe[MAX_PATH];
+    GetModuleFileNameA(nullptr, exe, MAX_PATH);
+    std::string cmd = std::string("\"") + exe + "\" --gtest_filter=SaveRecovery.TwoCopiesSavingOneFileAtOnceLeaveItWhole";
+    SetEnvironmentVariableA("PELMARK_TEST_SAVE_TOO", file.c_str());
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    const bool started = CreateProcessA(exe, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+    SetEnvironmentVariableA("PELMARK_TEST_SAVE_TOO", nullptr);
+    ASSERT_TRUE(started);
+    EXPECT_EQ(SaveOverAndOver(file, "A"), 0);
+    DWORD code = 1;
+    if (WaitForSingleObject(pi.hProcess, 100000) != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 2);
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    EXPECT_EQ(code, 0u) << "the other copy's saves failed (its output is above)";
+    platform::IniFile ini(file);
+    EXPECT_EQ(ini.ReadString("S199", "k", ""), "v");
+    const std::string title = ini.ReadString("View", "Title", "");
+    EXPECT_TRUE(title == "A24" || title == "B24") << title;
+    EXPECT_TRUE(told.Texts().empty());
+    EXPECT_EQ(ListFolderEntries(s.folder + "P"), (std::vector<std::string>{".", "..", "Agent.ini"}));
 }
 
 TEST(DeleteFolder, OnlyAReparsePointThatNamesAnotherPlaceIsALink) {

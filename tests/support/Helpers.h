@@ -11,6 +11,9 @@
 #include <utility>
 #include <algorithm>
 
+#include <vector>
+
+#include "platform/Application.h"
 #include "platform/Error.h"
 
 namespace testing_support {
@@ -24,6 +27,22 @@ inline std::string ErrorOf(const std::function<void()>& f) {
     }
     return "(no error)";
 }
+
+// The information messages shown while it lives, kept here instead.
+struct CapturedInformation {
+    static std::vector<std::string>& Texts() {
+        static std::vector<std::string> texts;
+        return texts;
+    }
+    platform::Application::InformationShower saved = platform::Application::Instance().GetInformationShower();
+    CapturedInformation() {
+        Texts().clear();
+        platform::Application::Instance().SetInformationShower([](const std::string& t) { Texts().push_back(t); });
+    }
+    ~CapturedInformation() { platform::Application::Instance().SetInformationShower(saved); }
+    CapturedInformation(const CapturedInformation&) = delete;
+    CapturedInformation& operator=(const CapturedInformation&) = delete;
+};
 
 // The longest text among a window's children: a message box's message.
 inline std::string MessageIn(HWND box) {
