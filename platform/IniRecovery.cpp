@@ -307,15 +307,18 @@ SaveLock::SaveLock(const std::string& file, const std::wstring& folderFinal, DWO
                 handle_ = stale.Release();
                 return;
             }
-            if (stale) {
-                code_ = ERROR_SHARING_VIOLATION;
-            } else {
-                code_ = stale.Code() == ERROR_SHARING_VIOLATION ? ERROR_SHARING_VIOLATION : stale.Code();
-                if (code_ != ERROR_SHARING_VIOLATION) inTheWay_ = Shown(path) + " (" + stale.Why() + ")";
+            // Held by another copy; on Windows a lock that is going away
+            // (a stale one another copy took) refuses every opening.
+            const DWORD why = stale ? ERROR_SHARING_VIOLATION : stale.Code();
+            const bool held = why == ERROR_SHARING_VIOLATION || why == ERROR_ACCESS_DENIED;
+            code_ = why == ERROR_SHARING_VIOLATION ? why : why ? why : ERROR_CANT_ACCESS_FILE;
+            if (why != ERROR_SHARING_VIOLATION) inTheWay_ = Shown(path) + " (" + stale.Why() + ")";
+            if (held && GetTickCount() - start < waitMs) {
+                Sleep(50);
+                continue;
             }
         }
-        if (code_ != ERROR_SHARING_VIOLATION || GetTickCount() - start >= waitMs) return;
-        Sleep(50);
+        return;
     }
 }
 

@@ -65,7 +65,8 @@ public:
     SaveLock(const std::string& file, const std::wstring& folderFinal, DWORD waitMs);
     bool Held() const { return bool(handle_); }
     // Why not: ERROR_SHARING_VIOLATION while another copy holds it; else
-    // something else stands at its name (`InTheWay()` says what).
+    // something else stands at its name (`InTheWay()` says what), or, with
+    // nothing in the way, the folder takes no new file.
     DWORD Code() const { return code_; }
     const std::string& InTheWay() const { return inTheWay_; }
     static std::string PathFor(const std::string& file);

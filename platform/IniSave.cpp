@@ -243,12 +243,14 @@ void IniSave::Start() {
             throw Error("The file is being saved elsewhere, by another copy of Pelmark: save again in a moment.",
                         ERROR_SHARING_VIOLATION);
         }
-        if (!lock_.Held()) {
+        if (!lock_.Held() && !lock_.InTheWay().empty()) {
             throw Error(Format("\"%s\" stands where the save keeps its lock: move it away or delete it, then save "
                                "again.",
                                lock_.InTheWay().c_str()),
                         lock_.Code());
         }
+        // (A folder that takes no new file takes no lock either: the save
+        // goes on without one, into the file where it is.)
         RecoverHoldingLock(target_);
     }
     // A file the user made read-only stays as it is: the replace would go

@@ -148,7 +148,7 @@ wait_for "the stand-in Agent's log to name it" 15 eval 'tr -d "\r" <"$home/agent
 R close AgentStandIn >/dev/null
 [ -e "$agent/Old News/Agent.ini" ] || fail "the old profile went"
 
-step "its Agent.ini is the user's own, in the administrator's folder: Edit saves it where it is"
+step "its Agent.ini is the user's own, in the administrator's folder: Edit saves it where it is, saying once that such saves are not safe against a crash"
 [ "$(id -u)" -eq 0 ] && chown 65534:65534 "$agent/Old News/Agent.ini"  # as the administrator, for the user
 activate "$XMAIN"
 key alt+asterisk
@@ -156,7 +156,19 @@ window_of TFrmZuEditProfile >/dev/null
 activate "$(xwindow '^Edit profile$')"
 type_text "Renamed by the user"  # the title is focused, its text selected
 key alt+a
+NOTE=$(window_of TxMessageForm)
+message_text "$NOTE" | grep -q "a crash during it can leave the file damaged" || fail "the note says: $(message_text "$NOTE")"
+key Return
 wait_for "the editor to close" 15 gone TFrmZuEditProfile
 [ "$(R count TMessageForm)" = 0 ] || fail "an error was shown: $(message_text "$(R window TMessageForm)")"
 grep -q '^Title=Renamed by the user' "$agent/Old News/Agent.ini" || fail "the title was not saved"
+activate "$XMAIN"
+key alt+asterisk
+window_of TFrmZuEditProfile >/dev/null
+activate "$(xwindow '^Edit profile$')"
+type_text "Again"
+key alt+a
+wait_for "the editor to close, with no second note" 15 gone TFrmZuEditProfile
+[ "$(R count TxMessageForm)" = 0 ] || fail "a message was shown: $(message_text "$(R window TxMessageForm)")"
+grep -q '^Title=Again' "$agent/Old News/Agent.ini" || fail "the second title was not saved"
 [ "$(ls "$agent/Old News")" = Agent.ini ] || fail "the folder holds more than Agent.ini: $(ls "$agent/Old News")"
