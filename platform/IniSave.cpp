@@ -268,15 +268,17 @@ void IniSave::Start() {
 }
 
 void IniSave::MakeCopy() {
-    std::string copy = CopyPathFor(target_);
+    // Something the program did not make may stand at the name (a folder,
+    // a link, a file another program holds): a name of its own then.
+    std::string copy = FreeName(CopyPathFor(target_));
     for (int n = 2;; ++n) {
+        if (copy.empty()) copy = CopyPathFor(target_) + "-9";
         out_ = saveSteps->CreateCopy(copy.c_str());
         if (out_ != INVALID_HANDLE_VALUE) break;
         const DWORD code = GetLastError();
-        // Something the program did not make stands at the name (a folder,
-        // a link, a file another program holds): a name of its own.
+        // (Made there meanwhile.)
         if ((code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS) && n < 10) {
-            copy = CopyPathFor(target_) + "-" + std::to_string(n);
+            copy = FreeName(CopyPathFor(target_));
             continue;
         }
         if (code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS) {

@@ -345,6 +345,7 @@ TEST(WriteProfileIni, ASaveIsAllOrNothing) {
     const std::string checked = platform::IniSave::CheckedCopyPathFor(file, "00000000", "00000000");
     const std::string backup = platform::IniSave::BackupPathFor(file, farMark, farMark);
     using testing_support::UnixPath;
+    s.dir.MakeFolder("Profiles\\P\\Agent.ini.pelmark-saving-2");
     ASSERT_TRUE(testing_support::RunUnix("ln -s '" + UnixPath(outside) + "' '" + UnixPath(copy) + "' && ln '" +
                                          UnixPath(distant) + "' '" + UnixPath(checked) + "' && ln -s '" +
                                          UnixPath(distant) + "' '" + UnixPath(backup) + "'"));
@@ -352,7 +353,7 @@ TEST(WriteProfileIni, ASaveIsAllOrNothing) {
         testing_support::CapturedInformation told;
         EXPECT_EQ(Names(ListProfiles()), std::vector<std::string>{"P"});
         WriteProfileIni("P", "new", "n", "m", true);
-        EXPECT_EQ(told.Texts().size(), 3u);
+        EXPECT_EQ(told.Texts().size(), 4u);
     }
     EXPECT_EQ(Slurp(outside), "[Mine]\r\nx=1\r\n");
     EXPECT_EQ(Slurp(distant), "[Far]\r\ny=2\r\n");
@@ -362,7 +363,7 @@ TEST(WriteProfileIni, ASaveIsAllOrNothing) {
     };
     auto name = [](const std::string& path) { return path.substr(path.find_last_of('\\') + 1); };
     EXPECT_EQ(sorted(ListFolderEntries(s.folder + "P")),
-              sorted({".", "..", "Agent.ini", name(copy), name(checked), name(backup)}));
+              sorted({".", "..", "Agent.ini", name(copy), name(copy) + "-2", name(checked), name(backup)}));
     platform::IniFile saved(file);
     EXPECT_EQ(saved.ReadString("View", "Title", ""), "new");
     EXPECT_EQ(saved.ReadString("S49", "k", ""), "v");
