@@ -10,6 +10,9 @@
 #include "platform/Dpi.h"
 #include "platform/Error.h"
 #include "platform/Handles.h"
+#include "platform/ListViewText.h"
+#include "platform/Names.h"
+#include "platform/Text.h"
 #include "platform/SystemLibrary.h"
 
 using platform::ControlDef;
@@ -41,11 +44,7 @@ std::string Text(const uint8_t* data, size_t limit, size_t off, size_t& chars) {
         w.push_back(c);
     }
     chars = w.size();
-    if (w.empty()) return {};
-    const int n = WideCharToMultiByte(CP_ACP, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
-    std::string s(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_ACP, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
-    return s;
+    return platform::Narrowed(w);
 }
 
 const char* const kCaptionKeys[7] = {"Comments", "CompanyName", "InternalName", "LegalCopyright",
@@ -112,8 +111,9 @@ std::wstring ProgramPath() {
 }
 
 std::string FormatByteCount(uint64_t bytes) {
-    char sep[8] = ",";
-    GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND, sep, sizeof sep);
+    wchar_t wideSep[8] = L",";
+    GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND, wideSep, 8);
+    const std::string sep = platform::Narrowed(wideSep);
     std::string digits = std::to_string(bytes);
     std::string out;
     for (size_t i = 0; i < digits.size(); ++i) {
@@ -189,7 +189,8 @@ void TFrmKelVersionAbout::OnCreate() {
 void TFrmKelVersionAbout::SetExtraCaptions(const std::vector<std::string>& lines) {
     extra_ = lines;
     std::stable_sort(extra_.begin(), extra_.end(), [](const std::string& a, const std::string& b) {
-        return lstrcmpiA(a.substr(0, a.find('=')).c_str(), b.substr(0, b.find('=')).c_str()) < 0;
+        return lstrcmpiW(platform::Widened(a.substr(0, a.find('='))).c_str(),
+                         platform::Widened(b.substr(0, b.find('='))).c_str()) < 0;
     });
 }
 
@@ -198,10 +199,12 @@ void TFrmKelVersionAbout::SetColumns(const char* first, const char* second, bool
     while (SendMessageA(list, LVM_DELETECOLUMN, 0, 0)) {
     }
     SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
-    SetWindowTextA(list, first);  // its name for a screen reader: the page's heading
+    platform::PutWindowText(list, first);  // its name for a screen reader: the page's heading
     RECT rc;
     GetClientRect(list, &rc);
-    const int firstWidth = static_cast<int>(SendMessageA(list, LVM_GETSTRINGWIDTHA, 0, reinterpret_cast<LPARAM>(first))) + Scale(16);
+    const std::wstring heading = platform::Widened(first);
+    const int firstWidth =
+        static_cast<int>(SendMessageW(list, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(heading.c_str()))) + Scale(16);
     platform::AddListColumn(list, 0, first, firstWidth);
     platform::AddListColumn(list, 1, second, std::max(Scale(40), static_cast<int>(rc.right) - firstWidth),
                             rightAligned ? LVCFMT_RIGHT : LVCFMT_LEFT);
@@ -227,21 +230,22 @@ void TFrmKelVersionAbout::AddRow(const std::string& caption, const std::string& 
     if (sorted) {
         // Kept in caption order, as the platform compares texts.
         for (int i = 0; i < at; ++i) {
-            if (lstrcmpA(caption.c_str(), platform::ListViewText(list, i, 0).c_str()) < 0) {
+            if (lstrcmpW(platform::Widened(caption).c_str(), platform::Widened(platform::ListViewText(list, i, 0)).c_str()) < 0) {
                 at = i;
                 break;
             }
         }
     }
-    LVITEMA it{};
+    std::wstring first = platform::Widened(caption), second = platform::Widened(value);
+    LVITEMW it{};
     it.mask = LVIF_TEXT;
     it.iItem = at;
-    it.pszText = const_cast<char*>(caption.c_str());
-    const int row = static_cast<int>(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&it)));
-    LVITEMA sub{};
+    it.pszText = first.data();
+    const int row = static_cast<int>(SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&it)));
+    LVITEMW sub{};
     sub.iSubItem = 1;
-    sub.pszText = const_cast<char*>(value.c_str());
-    SendMessageA(list, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&sub));
+    sub.pszText = second.data();
+    SendMessageW(list, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&sub));
 }
 
 void TFrmKelVersionAbout::BitBtnVersionClick() {
@@ -279,7 +283,7 @@ void TFrmKelVersionAbout::BitBtnVersionClick() {
     auto firstValue = [&lines](const std::string& key) {
         for (const auto& l : lines) {
             const auto eq = l.find('=');
-            if (lstrcmpiA(l.substr(0, eq).c_str(), key.c_str()) == 0) return l.substr(eq + 1);
+            if (platform::FoldedName(l.substr(0, eq)) == platform::FoldedName(key)) return l.substr(eq + 1);
         }
         return std::string();
     };
@@ -297,7 +301,7 @@ void TFrmKelVersionAbout::BitBtnVersionClick() {
             if (caption.empty()) {
                 for (const auto& e : extra_) {
                     const auto eq = e.find('=');
-                    if (lstrcmpiA(e.substr(0, eq).c_str(), key.c_str()) == 0) {
+                    if (platform::FoldedName(e.substr(0, eq)) == platform::FoldedName(key)) {
                         caption = e.substr(eq + 1);
                         break;
                     }

@@ -9,6 +9,7 @@
 #include "platform/Dpi.h"
 #include "platform/Form.h"
 #include "platform/Handles.h"
+#include "platform/Text.h"
 #include "platform/TextInk.h"
 
 using platform::ControlDef;
@@ -120,10 +121,10 @@ platform::UniqueFont MakeFont(bool glyph, int dpi) {
             return platform::UniqueFont(CreateFontIndirectW(&ncm.lfMessageFont));
         }
     }
-    NONCLIENTMETRICSA ncm{};
+    NONCLIENTMETRICSW ncm{};
     ncm.cbSize = sizeof(ncm);
-    if (!SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof(ncm), &ncm, 0)) return {};
-    return platform::UniqueFont(CreateFontIndirectA(&ncm.lfMessageFont));
+    if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(ncm), &ncm, 0)) return {};
+    return platform::UniqueFont(CreateFontIndirectW(&ncm.lfMessageFont));
 }
 
 int Show(const std::string& text, MsgKind kind, MsgButtons buttons, bool glyph) {
@@ -157,7 +158,7 @@ int Show(const std::string& text, MsgKind kind, MsgButtons buttons, bool glyph) 
     if (gWidthsDpi[v] != dpi) {
         for (int i = 0; i < kButtonCount; ++i) {
             RECT r{0, 0, 0, 0};
-            DrawTextA(dc, table.buttons[i].c_str(), -1, &r, DT_CALCRECT | DT_LEFT | DT_SINGLELINE);
+            DrawTextW(dc, platform::Widened(table.buttons[i]).c_str(), -1, &r, DT_CALCRECT | DT_LEFT | DT_SINGLELINE);
             gWidths[v][i] = r.right - r.left + platform::ScaleForDpi(8, dpi);
         }
         gWidthsDpi[v] = dpi;
@@ -169,7 +170,7 @@ int Show(const std::string& text, MsgKind kind, MsgButtons buttons, bool glyph) 
         constexpr UINT kFormat = DT_EXPANDTABS | DT_WORDBREAK;
         auto measure = [&](int limit) {
             RECT r{0, 0, limit, 0};
-            DrawTextA(dc, text.c_str(), -1, &r, kFormat | DT_CALCRECT);
+            DrawTextW(dc, platform::Widened(text).c_str(), -1, &r, kFormat | DT_CALCRECT);
             m.textW = r.right - r.left;
             m.textH = r.bottom - r.top;
             return std::max(m.textW, platform::InkRight(dc, text, kFormat, m.textW, m.textH));

@@ -15,6 +15,7 @@
 #include "platform/IniFile.h"
 #include "platform/IniSave.h"
 #include "platform/Names.h"
+#include "platform/Text.h"
 
 using platform::ControlDef;
 using platform::ControlKind;
@@ -139,7 +140,7 @@ bool TFrmZuEditINIFile::LoadINIFile(const std::string& path) {
     if (!platform::FileExists(path)) return false;
     // A file that starts with UTF-8's byte-order mark hides its first
     // section from Windows' service, and so from Agent (Wine's reads it).
-    if (platform::StartsWithByteOrderMark(path)) SetWindowTextA(Handle(), kByteOrderMarkCaption);
+    if (platform::StartsWithByteOrderMark(path)) platform::PutWindowText(Handle(), kByteOrderMarkCaption);
     platform::IniFile ini(path);
     std::vector<std::string> names;
     ini.ReadSections(names);
@@ -327,10 +328,10 @@ void TFrmZuEditINIFile::LayoutSections() {
 }
 
 void TFrmZuEditINIFile::MakeBoldFont() {
-    LOGFONTA lf{};
-    GetObjectA(Font(), sizeof lf, &lf);
+    LOGFONTW lf{};
+    GetObjectW(Font(), sizeof lf, &lf);
     lf.lfWeight = FW_BOLD;
-    bold_.reset(CreateFontIndirectA(&lf));
+    bold_.reset(CreateFontIndirectW(&lf));
 }
 
 void TFrmZuEditINIFile::OnDpiChanged(int oldDpi) {
@@ -379,13 +380,13 @@ void TFrmZuEditINIFile::DrawValueAsEdited(int n, HDC dc, int row) {
     if (!SendMessageA(s.grid, LVM_GETSUBITEMRECT, row, reinterpret_cast<LPARAM>(&cell))) return;
     RECT text{cell.left + EditorTextLeft(n), RowTextTop(n, cell), cell.right - 1, cell.bottom};
     // As much as the grid itself shows of a value.
-    const std::string& value = s.rows[row].value;
+    const std::wstring value = platform::Widened(s.rows[row].value);
     const int shown = static_cast<int>(std::min<size_t>(value.size(), 259));
     const int oldMode = SetBkMode(dc, TRANSPARENT);
     const COLORREF oldColour =
         SetTextColor(dc, GetSysColor(s.rows[row].duplicate ? COLOR_GRAYTEXT : COLOR_WINDOWTEXT));
     HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(s.editor, WM_GETFONT, 0, 0)));
-    DrawTextA(dc, value.c_str(), shown, &text, DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
+    DrawTextW(dc, value.c_str(), shown, &text, DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
     SelectObject(dc, oldFont);
     SetTextColor(dc, oldColour);
     SetBkMode(dc, oldMode);
@@ -425,9 +426,9 @@ void TFrmZuEditINIFile::EnterRow(int n, int row) {
     s.entered = s.rows[s.current].value;
     s.typed = false;
     loading_ = true;
-    SetWindowTextA(s.editor, s.entered.c_str());
+    platform::PutWindowText(s.editor, s.entered);
     loading_ = false;
-    SetWindowTextA(s.label, ("Value of " + s.rows[s.current].key).c_str());
+    platform::PutWindowText(s.label, "Value of " + s.rows[s.current].key);
     SendMessageA(s.editor, EM_SETREADONLY, ReadOnlyRow(s) ? TRUE : FALSE, 0);
     ListView_SetItemState(s.grid, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
     ListView_SetItemState(s.grid, s.current, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
@@ -687,7 +688,7 @@ bool TFrmZuEditINIFile::OnKeyDown(WPARAM key, unsigned shift) {
             Section& s = sections_[n - 1];
             const std::string before = platform::WindowText(s.editor);
             loading_ = true;
-            SetWindowTextA(s.editor, s.entered.c_str());
+            platform::PutWindowText(s.editor, s.entered);
             loading_ = false;
             s.typed = false;
             if (s.entered != before) return true;  // an edit undone; the dialog stays

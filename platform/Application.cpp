@@ -1,5 +1,7 @@
 #include "platform/Application.h"
 
+#include "platform/Text.h"
+
 #include <algorithm>
 #include <deque>
 #include <string>
@@ -24,9 +26,9 @@ void Application::Initialize(HINSTANCE instance) {
     InitCommonControlsEx(&icc);
     if (title_.empty()) {
         // The default title is the program file's name without its extension.
-        char path[MAX_PATH] = {};
-        GetModuleFileNameA(nullptr, path, MAX_PATH);
-        std::string p = path;
+        wchar_t path[MAX_PATH] = {};
+        GetModuleFileNameW(nullptr, path, MAX_PATH);
+        std::string p = Narrowed(path);
         const auto slash = p.find_last_of("\\/");
         if (slash != std::string::npos) p = p.substr(slash + 1);
         const auto dot = p.rfind('.');
@@ -59,7 +61,7 @@ void Application::Terminate() {
 void Application::ResetTerminated() {
     terminated_ = false;
     MSG msg;
-    while (PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    while (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
     }
 }
 
@@ -91,7 +93,7 @@ void Application::WaitForWindowManager(DWORD limitMs, DWORD stepMs, const std::f
         if (spent >= limitMs) return;
         quiet = MsgWaitForMultipleObjects(0, nullptr, FALSE, std::min(limitMs - spent, stepMs), QS_ALLINPUT) ==
                 WAIT_TIMEOUT;
-        PeekMessageA(&peek, nullptr, 0, 0, PM_NOREMOVE);
+        PeekMessageW(&peek, nullptr, 0, 0, PM_NOREMOVE);
     }
 }
 
@@ -163,7 +165,7 @@ void Application::ProcessMessage(MSG& msg) {
         if (Form* f = Form::FromHandle(root)) {
             if (KeyForAHotKeyControl(*f, msg)) {
                 // Untranslated: no character follows the key to become a mnemonic.
-                DispatchMessageA(&msg);
+                DispatchMessageW(&msg);
                 return;
             }
             bool consumed = false;
@@ -174,19 +176,19 @@ void Application::ProcessMessage(MSG& msg) {
                 consumed = true;
             }
             if (consumed) return;
-            if (IsDialogMessageA(root, &msg)) return;
+            if (IsDialogMessageW(root, &msg)) return;
         }
     }
     if (msg.hwnd && msg.message >= WM_MOUSEFIRST && msg.message <= WM_MOUSELAST) {
         if (Form* f = Form::FromHandle(GetAncestor(msg.hwnd, GA_ROOT))) f->RelayToHint(msg);
     }
     TranslateMessage(&msg);
-    DispatchMessageA(&msg);
+    DispatchMessageW(&msg);
 }
 
 void Application::ProcessMessages() {
     MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
         if (msg.message == WM_QUIT) {
             terminated_ = true;
             PostQuitMessage(static_cast<int>(msg.wParam));
@@ -203,13 +205,13 @@ int Application::Run() {
 #endif
     while (!terminated_) {
 #ifdef PELMARK_CHECKPOINTS
-        if (!reachedIdle && !PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
+        if (!reachedIdle && !PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
             reachedIdle = true;
             PELMARK_CHECKPOINT("first idle");
             PELMARK_WRITE_CHECKPOINTS();
         }
 #endif
-        const BOOL r = GetMessageA(&msg, nullptr, 0, 0);
+        const BOOL r = GetMessageW(&msg, nullptr, 0, 0);
         if (r <= 0) {
             terminated_ = true;
             return r == 0 ? static_cast<int>(msg.wParam) : 1;
@@ -238,7 +240,8 @@ HWND Application::MessageOwner() const {
 
 void Application::ShowException(const char* message) {
     HWND owner = MessageOwner();
-    MessageBoxA(owner, message, title_.c_str(), MB_OK | MB_ICONSTOP | (owner ? MB_SETFOREGROUND : 0));
+    MessageBoxW(owner, Widened(message).c_str(), Widened(title_).c_str(),
+                MB_OK | MB_ICONSTOP | (owner ? MB_SETFOREGROUND : 0));
 }
 
 void Application::ShowException(const std::exception& e) { ShowException(e.what()); }

@@ -4,9 +4,9 @@
 #include <shlobj.h>
 
 #include <cctype>
-#include <map>
 #include <string>
 
+#include "platform/Error.h"
 #include "platform/SystemLibrary.h"
 
 namespace platform {
@@ -17,8 +17,8 @@ bool FolderIsWritable(const std::string& folder) {
                              std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount());
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string probe = base + "-" + std::to_string(attempt);
-        if (CreateDirectoryA(probe.c_str(), nullptr)) {
-            RemoveDirectoryA(probe.c_str());
+        if (CreateDirectoryW(Widened(probe).c_str(), nullptr)) {
+            RemoveDirectoryW(Widened(probe).c_str());
             return true;
         }
         if (GetLastError() != ERROR_ALREADY_EXISTS) return false;
@@ -30,101 +30,30 @@ std::string LocalAppDataFolder() {
     wchar_t path[MAX_PATH] = {};
     static const auto getFolderPath = SystemFunction<decltype(&SHGetFolderPathW)>("shell32.dll", "SHGetFolderPathW");
     if (FAILED(getFolderPath(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, path))) return {};
-    return CodePagePath(path);
+    return Narrowed(path);
 }
 
 namespace {
-
 ShortPathFunction shortPath = &GetShortPathNameW;
-std::map<std::string, std::wstring>& LongPaths() {
-    static std::map<std::string, std::wstring> paths;
-    return paths;
-}
-
-// The text in the code page, where it holds every character of it.
-bool InCodePage(const std::wstring& wide, std::string& out) {
-    out.clear();
-    if (wide.empty()) return true;
-    BOOL lossy = FALSE;
-    const int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()), nullptr,
-                                      0, nullptr, &lossy);
-    out.assign(n, '\0');
-    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()), out.data(), n, nullptr,
-                        &lossy);
-    return !lossy && n > 0;
-}
-
 }  // namespace
 
 void UseShortPathFunction(ShortPathFunction f) { shortPath = f ? f : &GetShortPathNameW; }
 
-std::wstring Widened(const std::string& text) {
-    if (text.empty()) return {};
-    const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring out(n, L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
-    return out;
-}
-
-std::string Narrowed(const std::wstring& text) {
-    if (text.empty()) return {};
-    const int n = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(n, '\0');
-    WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
-    return out;
-}
-
-std::string CodePagePath(const std::wstring& path) {
-    std::string out;
-    if (InCodePage(path, out)) return out;
-    // Each part of the path that the code page cannot hold goes by its short
-    // (8.3) name; the others stay as they are, so that a path below it
-    // still reads as the user named it.
-    out.clear();
-    std::wstring sofar;
-    for (size_t at = 0; at <= path.size();) {
-        size_t end = path.find_first_of(L"\\/", at);
-        if (end == std::wstring::npos) end = path.size();
-        const std::wstring part = path.substr(at, end - at);
-        sofar += part;
-        std::string held;
-        if (!InCodePage(part, held)) {
-            std::wstring shorter(MAX_PATH, L'\0');
-            DWORD n = shortPath(sofar.c_str(), shorter.data(), static_cast<DWORD>(shorter.size()));
-            if (n >= shorter.size()) {
-                shorter.assign(n + 1, L'\0');
-                n = shortPath(sofar.c_str(), shorter.data(), static_cast<DWORD>(shorter.size()));
-            }
-            shorter.resize(n < shorter.size() ? n : 0);
-            const size_t last = shorter.find_last_of(L"\\/");
-            const std::wstring name = last == std::wstring::npos ? shorter : shorter.substr(last + 1);
-            // No short name (a volume without them, a folder not made yet).
-            if (name.empty() || !InCodePage(name, held)) return {};
-        }
-        out += held;
-        if (end < path.size()) {
-            out += static_cast<char>(path[end]);
-            sofar += path[end];
-        }
-        at = end + 1;
+std::string PathAgentCanName(const std::string& path) {
+    const std::wstring wide = Widened(path);
+    if (AnsiHolds(wide)) return path;
+    std::wstring shorter(MAX_PATH, L'\0');
+    DWORD n = shortPath(wide.c_str(), shorter.data(), static_cast<DWORD>(shorter.size()));
+    if (n >= shorter.size()) {
+        shorter.assign(n + 1, L'\0');
+        n = shortPath(wide.c_str(), shorter.data(), static_cast<DWORD>(shorter.size()));
     }
-    LongPaths()[out] = path;
-    return out;
-}
-
-std::string CodePageName(const wchar_t* name, const wchar_t* shortName) {
-    std::string out;
-    if (InCodePage(name, out) || (shortName && shortName[0] && InCodePage(shortName, out))) return out;
-    return {};
-}
-
-std::wstring LongPathFor(const std::string& codePagePath) {
-    const auto it = LongPaths().find(codePagePath);
-    return it == LongPaths().end() ? std::wstring() : it->second;
+    shorter.resize(n < shorter.size() ? n : 0);
+    return !shorter.empty() && AnsiHolds(shorter) ? Narrowed(shorter) : std::string();
 }
 
 bool StartsWithByteOrderMark(const std::string& path) {
-    HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+    HANDLE f = CreateFileW(Widened(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
                            nullptr);
     if (f == INVALID_HANDLE_VALUE) return false;
     char start[3] = {};
@@ -154,20 +83,37 @@ std::wstring FinalPathW(const std::string& path) {
     return out;
 }
 
-// In Unicode: the system gives the long name even where a short one was
-// asked for, and the code page may not hold it.
-std::string FinalPath(const std::string& path) { return CodePagePath(FinalPathW(path)); }
+std::string FinalPath(const std::string& path) { return Narrowed(FinalPathW(path)); }
 
 bool FileExists(const std::string& path) {
     if (path.empty()) return false;
-    const DWORD a = GetFileAttributesA(path.c_str());
+    const DWORD a = GetFileAttributesW(Widened(path).c_str());
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 bool DirectoryExists(const std::string& path) {
     if (path.empty()) return false;
-    const DWORD a = GetFileAttributesA(path.c_str());
+    const DWORD a = GetFileAttributesW(Widened(path).c_str());
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+std::string UnreachableReason(const std::string& folder) {
+    if (folder.empty() || GetFileAttributesW(Widened(folder).c_str()) != INVALID_FILE_ATTRIBUTES) return {};
+    DWORD code = GetLastError();
+    if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) {
+        // Not made yet, unless its drive or share is not there either.
+        std::string root;
+        if (folder.size() >= 3 && folder[1] == ':') {
+            root = folder.substr(0, 3);
+        } else if (folder.rfind("\\\\", 0) == 0) {
+            const size_t server = folder.find('\\', 2);
+            const size_t share = server == std::string::npos ? server : folder.find('\\', server + 1);
+            root = share == std::string::npos ? folder : folder.substr(0, share + 1);
+        }
+        if (root.empty() || GetFileAttributesW(Widened(root).c_str()) != INVALID_FILE_ATTRIBUTES) return {};
+        code = GetLastError();
+    }
+    return SystemErrorText(code);
 }
 
 std::string IncludeTrailingBackslash(const std::string& path) {

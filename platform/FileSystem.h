@@ -1,15 +1,22 @@
-// Path rules and existence tests. Paths are ANSI, joined by plain
-// concatenation onto folders that end with "\".
+// Path rules and existence tests. Paths are UTF-8, as the user named them
+// (long names, never short ones), joined by plain concatenation onto
+// folders that end with "\"; the system is asked in UTF-16.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
 
+#include "platform/Text.h"
+
 namespace platform {
 
 bool FileExists(const std::string& path);       // an existing file, not a folder
 bool DirectoryExists(const std::string& path);  // an existing folder
+// Why a folder cannot be reached where its drive or share cannot (offline,
+// not ready, refused), in the system's words; "" where it can be, or is
+// only not made yet.
+std::string UnreachableReason(const std::string& folder);
 
 std::string IncludeTrailingBackslash(const std::string& path);
 // Whether a path names one place wherever the program runs: a drive and
@@ -39,20 +46,11 @@ std::wstring FinalPathOfHandle(HANDLE h);
 // Whether a file starts with UTF-8's byte-order mark.
 bool StartsWithByteOrderMark(const std::string& path);
 
-// A path the system gives in Unicode, as the rest of the program (and
-// Agent, an ANSI program) can use it: the path itself where the code page
-// holds every character of it; else the short (8.3) name of the part that
-// exists, with the rest as it is; "" where neither does. A short name given
-// for a longer path is remembered, so that the long one can be stored.
-std::string CodePagePath(const std::wstring& path);
-// The Unicode path a short name stands for ("" when it stands for none).
-std::wstring LongPathFor(const std::string& codePagePath);
-std::wstring Widened(const std::string& text);
-// The text in the code page, "?" for what it cannot hold: for showing.
-std::string Narrowed(const std::wstring& text);
-// An entry's name in a folder listing, as CodePagePath gives a path: its
-// name, or its short name; "" where the code page holds neither.
-std::string CodePageName(const wchar_t* name, const wchar_t* shortName);
+// The path as Agent, a program of the ANSI code page, can name it: the
+// path itself where that code page holds it; else its short (8.3) form,
+// where the volume has short names and the code page holds them; "" where
+// neither.
+std::string PathAgentCanName(const std::string& path);
 // The system's short name of a path; a test may put another in its place
 // (null: the system's again), one of a volume with short names off.
 using ShortPathFunction = DWORD(WINAPI*)(LPCWSTR, LPWSTR, DWORD);

@@ -64,14 +64,15 @@ HICON ProgramIcon(int size) {
 
 void RegisterFormClass(const std::string& name) {
     HINSTANCE inst = Application::Instance().InstanceHandle();
-    WNDCLASSEXA wc{};
+    const std::wstring wide = Widened(name);
+    WNDCLASSEXW wc{};
     wc.style = CS_DBLCLKS;
-    wc.lpfnWndProc = DefDlgProcA;
+    wc.lpfnWndProc = DefDlgProcW;
     wc.cbWndExtra = DLGWINDOWEXTRA;
     wc.hInstance = inst;
     wc.hIcon = ProgramIcon(GetSystemMetrics(SM_CXICON));
     wc.hIconSm = ProgramIcon(GetSystemMetrics(SM_CXSMICON));
-    wc.lpszClassName = name.c_str();
+    wc.lpszClassName = wide.c_str();
     RegisterClassOnce(wc);
 }
 
@@ -99,20 +100,23 @@ ControlDef Button(ControlDef def) {
     return def;
 }
 
+// Every window of the program is a Unicode one; its texts pass here as UTF-8.
 std::string WindowText(HWND window) {
-    std::string s(static_cast<size_t>(GetWindowTextLengthA(window)) + 1, '\0');
-    s.resize(static_cast<size_t>(std::max(0, GetWindowTextA(window, s.data(), static_cast<int>(s.size())))));
-    return s;
+    std::wstring s(static_cast<size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+    s.resize(static_cast<size_t>(std::max(0, GetWindowTextW(window, s.data(), static_cast<int>(s.size())))));
+    return Narrowed(s);
 }
 
-void RegisterClassOnce(WNDCLASSEXA wc) {
-    WNDCLASSEXA existing{};
+void PutWindowText(HWND window, const std::string& text) { SetWindowTextW(window, Widened(text).c_str()); }
+
+void RegisterClassOnce(WNDCLASSEXW wc) {
+    WNDCLASSEXW existing{};
     existing.cbSize = sizeof existing;
-    if (GetClassInfoExA(wc.hInstance, wc.lpszClassName, &existing)) return;
+    if (GetClassInfoExW(wc.hInstance, wc.lpszClassName, &existing)) return;
     wc.cbSize = sizeof wc;
     wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    if (!RegisterClassExA(&wc)) RaiseLastOSError();
+    if (!RegisterClassExW(&wc)) RaiseLastOSError();
 }
 
 LRESULT SelectionColours(HDC dc) {
@@ -152,7 +156,7 @@ void Form::SetGlyph(const std::string& control, const char* bitmapResource) {
         SetWindowLongA(b, GWL_STYLE, GetWindowLongA(b, GWL_STYLE) | BS_ICON);
         SendMessageA(b, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(icon.get()));
         glyphIcons_.push_back(std::move(icon));
-        SetWindowTextA(b, ShortHint(d->hint).c_str());
+        PutWindowText(b, ShortHint(d->hint));
         return;
     }
     // The glyph and the caption stand together, 2 pixels apart, centred in
@@ -165,7 +169,7 @@ void Form::SetGlyph(const std::string& control, const char* bitmapResource) {
     {
         WindowDC dc(b);
         SelectGuard font(dc.get(), reinterpret_cast<HFONT>(SendMessageA(b, WM_GETFONT, 0, 0)));
-        if (!caption.empty()) DrawTextA(dc.get(), caption.c_str(), -1, &text, DT_CALCRECT | DT_SINGLELINE);
+        if (!caption.empty()) DrawTextW(dc.get(), Widened(caption).c_str(), -1, &text, DT_CALCRECT | DT_SINGLELINE);
     }
     RECT client;
     GetClientRect(b, &client);
@@ -189,7 +193,7 @@ Form* Form::FromHandle(HWND hwnd) {
     // A form is a dialog with the form layer's procedure, its object in the
     // dialog's user slot. Both are read in the process; a window property
     // would cost Wine two trips to its server on every message.
-    if (!hwnd || GetWindowLongPtrA(hwnd, DWLP_DLGPROC) != reinterpret_cast<LONG_PTR>(&Form::DialogProc)) return nullptr;
+    if (!hwnd || GetWindowLongPtrW(hwnd, DWLP_DLGPROC) != reinterpret_cast<LONG_PTR>(&Form::DialogProc)) return nullptr;
     return reinterpret_cast<Form*>(GetWindowLongPtrA(hwnd, DWLP_USER));
 }
 
@@ -215,14 +219,14 @@ void Form::Create() {
 
     auto tmpl = EmptyTemplate(def_.windowClass, style, ex);
     PELMARK_CHECKPOINT("form: classes");
-    HWND h = CreateDialogIndirectParamA(Application::Instance().InstanceHandle(),
+    HWND h = CreateDialogIndirectParamW(Application::Instance().InstanceHandle(),
                                         reinterpret_cast<DLGTEMPLATE*>(tmpl.data()), owner_,
                                         &Form::DialogProc, reinterpret_cast<LPARAM>(this));
     if (!h) RaiseLastOSError();
     hwnd_ = h;
     dpi_ = WindowDpi(hwnd_);
     OwnDpiChanges(hwnd_, false);
-    SetWindowTextA(hwnd_, def_.caption.c_str());
+    PutWindowText(hwnd_, def_.caption);
 
     MakeFont();
     SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
@@ -376,16 +380,16 @@ HWND Form::CreateControl(ControlState& c) {
             ex |= WS_EX_CLIENTEDGE;
             break;
         case ControlKind::ListView:
-            cls = WC_LISTVIEWA;
+            cls = "SysListView32";
             ex |= WS_EX_CLIENTEDGE;
             break;
         case ControlKind::ComboBox: cls = "COMBOBOX"; style |= WS_VSCROLL; break;
-        case ControlKind::HotKey: cls = HOTKEY_CLASSA; ex |= WS_EX_CLIENTEDGE; break;
+        case ControlKind::HotKey: cls = "msctls_hotkey32"; ex |= WS_EX_CLIENTEDGE; break;
         case ControlKind::Custom: cls = d.windowClass; break;
     }
     if (d.tabOrder >= 0 && Focusable(d.kind)) style |= WS_TABSTOP;
 
-    c.hwnd = CreateWindowExA(ex, cls.c_str(), d.caption.c_str(), style, c.place.left, c.place.top,
+    c.hwnd = CreateWindowExW(ex, Widened(cls).c_str(), Widened(d.caption).c_str(), style, c.place.left, c.place.top,
                              c.place.width, c.place.height, parent,
                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(nextId_++)),
                              Application::Instance().InstanceHandle(), nullptr);
@@ -395,7 +399,7 @@ HWND Form::CreateControl(ControlState& c) {
         SetWindowLongPtrA(c.hwnd, GWLP_USERDATA, static_cast<LONG_PTR>(d.bevel));
     }
     SendMessageA(c.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
-    if (ShowsNoText(d.kind) && !d.spoken.empty()) SetWindowTextA(c.hwnd, d.spoken.c_str());
+    if (ShowsNoText(d.kind) && !d.spoken.empty()) PutWindowText(c.hwnd, d.spoken);
     // An edit holds any value whole: its default limit would cut a long one
     // without a word, and a save would then write it back shortened.
     if (d.kind == ControlKind::Edit) SendMessageA(c.hwnd, EM_SETLIMITTEXT, 0x7FFFFFFE, 0);
@@ -431,11 +435,11 @@ void Form::RemoveControl(const std::string& name) {
     for (const ControlState* c : gone) {
         std::erase(pendingTools_, c->hwnd);
         if (tooltip_ && !c->def.hint.empty()) {
-            TOOLINFOA ti{};
+            TOOLINFOW ti{};
             ti.cbSize = sizeof(ti);
             ti.hwnd = hwnd_;
             ti.uId = reinterpret_cast<UINT_PTR>(c->hwnd);
-            SendMessageA(tooltip_, TTM_DELTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
+            SendMessageW(tooltip_, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
         }
         clickHandlers_.erase(c->def.name);
         byName_.erase(c->def.name);
@@ -472,7 +476,7 @@ void Form::ApplyTabOrder() {
         HWND target = Control(c->def.focusControl);
         if (!target) continue;
         const ControlDef* t = DefinitionOf(target);
-        if (t && ShowsNoText(t->kind) && t->spoken.empty()) SetWindowTextA(target, NoMnemonic(c->def.caption).c_str());
+        if (t && ShowsNoText(t->kind) && t->spoken.empty()) PutWindowText(target, NoMnemonic(c->def.caption));
         HWND before = GetWindow(target, GW_HWNDPREV);
         if (before == c->hwnd) continue;
         SetWindowPos(c->hwnd, before ? before : HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
@@ -534,12 +538,12 @@ std::string Form::Text(const std::string& control) const {
 }
 
 void Form::SetText(const std::string& control, const std::string& text) {
-    if (HWND h = Control(control)) SetWindowTextA(h, text.c_str());
+    if (HWND h = Control(control)) PutWindowText(h, text);
 }
 
 void Form::SetCaption(const std::string& caption) {
     def_.caption = caption;
-    if (hwnd_) SetWindowTextA(hwnd_, caption.c_str());
+    if (hwnd_) PutWindowText(hwnd_, caption);
 }
 
 std::string Form::Caption() const {
@@ -612,7 +616,7 @@ int Form::ShowModal() {
             modalResult_ = mrCancel;
             break;
         }
-        const BOOL r = GetMessageA(&msg, nullptr, 0, 0);
+        const BOOL r = GetMessageW(&msg, nullptr, 0, 0);
         if (r <= 0) {
             // The application is ending: hand the quit on to the outer loop.
             PostQuitMessage(static_cast<int>(msg.wParam));

@@ -49,10 +49,11 @@ unsigned CurrentShiftState();
 
 // A window's whole text, however long.
 std::string WindowText(HWND window);
+void PutWindowText(HWND window, const std::string& text);
 
 // Registers a window class with the arrow pointer and the dialog background,
 // unless the process has it already.
-void RegisterClassOnce(WNDCLASSEXA wc);
+void RegisterClassOnce(WNDCLASSEXW wc);
 
 // Answers WM_CTLCOLORSTATIC for a read-only field that stands out in the
 // selection colours: sets them on `dc` and gives the brush to return.

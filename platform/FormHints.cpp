@@ -26,8 +26,8 @@ void Form::AddTool(HWND control, const std::string& hint) {
         pendingTools_.push_back(control);
         return;
     }
-    std::string text = ShortHint(hint);
-    TOOLINFOA ti{};
+    std::wstring text = Widened(ShortHint(hint));
+    TOOLINFOW ti{};
     ti.cbSize = sizeof(ti);
     // A hint kept inside its window may come to lie under the pointer: the
     // pointer's moves then pass through it instead of taking it away.
@@ -35,11 +35,11 @@ void Form::AddTool(HWND control, const std::string& hint) {
     ti.hwnd = hwnd_;
     ti.uId = reinterpret_cast<UINT_PTR>(control);
     ti.lpszText = text.data();
-    SendMessageA(tooltip_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
+    SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
 }
 
 void Form::MakeTooltip() {
-    tooltip_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+    tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
                                Application::Instance().InstanceHandle(), nullptr);
     if (!tooltip_) return;
@@ -128,9 +128,9 @@ void Form::KeepTipInside(WINDOWPOS& pos) {
 int Form::TipOverhang() {
     // The current hint's text as the tooltip lays it out (wrapped at its
     // greatest width), and how far its ink reaches past that.
-    TOOLINFOA ti{};
+    TOOLINFOW ti{};
     ti.cbSize = sizeof ti;
-    if (!SendMessageA(tooltip_, TTM_GETCURRENTTOOLA, 0, reinterpret_cast<LPARAM>(&ti))) return 0;
+    if (!SendMessageW(tooltip_, TTM_GETCURRENTTOOLW, 0, reinterpret_cast<LPARAM>(&ti))) return 0;
     const ControlDef* d = DefinitionOf(reinterpret_cast<HWND>(ti.uId));
     if (!d) return 0;
     const std::string text = ShortHint(d->hint);
@@ -143,7 +143,7 @@ int Form::TipOverhang() {
         HFONT font = reinterpret_cast<HFONT>(SendMessageA(tooltip_, WM_GETFONT, 0, 0));
         SelectGuard withFont(dc.get(), font ? font : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)));
         RECT r{0, 0, most > 0 ? most : 0, 0};
-        DrawTextA(dc.get(), text.c_str(), -1, &r, format | DT_CALCRECT);
+        DrawTextW(dc.get(), Widened(text).c_str(), -1, &r, format | DT_CALCRECT);
         extra = std::max(0, InkRight(dc.get(), text, format, r.right, r.bottom) - static_cast<int>(r.right));
     }
     ReleaseDC(nullptr, screen);

@@ -9,6 +9,7 @@
 #include "platform/Error.h"
 #include "platform/Handles.h"
 #include "platform/Names.h"
+#include "platform/Text.h"
 
 namespace platform {
 
@@ -21,11 +22,11 @@ unsigned serviceCalls = 0;
 // cut by returning the buffer size less two.
 template <class Read>
 std::vector<std::string> ReadList(Read read) {
-    std::vector<char> buf;
+    std::vector<wchar_t> buf;
     DWORD size = 16384;
     DWORD got = 0;
     for (;;) {
-        buf.assign(size, '\0');
+        buf.assign(size, L'\0');
         ++serviceCalls;
         got = read(buf.data(), size);
         if (got < size - 2) break;
@@ -33,18 +34,29 @@ std::vector<std::string> ReadList(Read read) {
     }
     std::vector<std::string> names;
     for (DWORD i = 0; i < got;) {
-        std::string name(buf.data() + i);
+        const std::wstring_view name(buf.data() + i);
         i += static_cast<DWORD>(name.size()) + 1;
-        if (!name.empty()) names.push_back(std::move(name));
+        if (!name.empty()) names.push_back(Narrowed(name));
     }
     return names;
 }
 
-std::vector<std::string> ReadNameList(const char* section, const std::string& path) {
-    return ReadList([&](char* buf, DWORD size) {
-        return GetPrivateProfileStringA(section, nullptr, "", buf, size, path.c_str());
+// The service's "-W" calls read an ANSI file through the ANSI code page,
+// as Agent's own calls do; their texts are then turned into UTF-8.
+std::vector<std::string> ReadNameList(const std::string* section, const std::string& path) {
+    const std::wstring wideSection = section ? Widened(*section) : std::wstring(), widePath = Widened(path);
+    return ReadList([&](wchar_t* buf, DWORD size) {
+        return GetPrivateProfileStringW(section ? wideSection.c_str() : nullptr, nullptr, L"", buf, size,
+                                        widePath.c_str());
     });
 }
+
+// A text for the service, or null for none.
+struct WideArg {
+    std::wstring text;
+    const wchar_t* p = nullptr;
+    explicit WideArg(const char* utf8) : text(utf8 ? Widened(utf8) : std::wstring()), p(utf8 ? text.c_str() : nullptr) {}
+};
 
 ProfileWriter theService;
 ProfileWriter* profileWriter = &theService;
@@ -55,7 +67,8 @@ unsigned ProfileServiceCalls() { return serviceCalls; }
 
 BOOL ProfileWriter::Write(const char* section, const char* key, const char* value, const char* file) {
     ++serviceCalls;
-    return WritePrivateProfileStringA(section, key, value, file);
+    const WideArg s(section), k(key), v(value), f(file);
+    return WritePrivateProfileStringW(s.p, k.p, v.p, f.p);
 }
 
 void UseProfileWriter(ProfileWriter* writer) { profileWriter = writer ? writer : &theService; }
@@ -72,20 +85,20 @@ void IniFile::Close() {
     if (closed_) return;
     closed_ = true;
     ++serviceCalls;
-    WritePrivateProfileStringA(nullptr, nullptr, nullptr, path_.c_str());
+    WritePrivateProfileStringW(nullptr, nullptr, nullptr, Widened(path_).c_str());
 }
 
 std::string IniFile::ReadString(const std::string& section, const std::string& key,
                                 const std::string& def) const {
-    std::vector<char> buf;
+    std::vector<wchar_t> buf;
     DWORD size = kFirstBuffer;
+    const std::wstring s = Widened(section), k = Widened(key), d = Widened(def), p = Widened(path_);
     for (;;) {
-        buf.assign(size, '\0');
+        buf.assign(size, L'\0');
         ++serviceCalls;
-        const DWORD got = GetPrivateProfileStringA(section.c_str(), key.c_str(), def.c_str(),
-                                                   buf.data(), size, path_.c_str());
+        const DWORD got = GetPrivateProfileStringW(s.c_str(), k.c_str(), d.c_str(), buf.data(), size, p.c_str());
         // A value that fills the buffer may have been cut: read it again, larger.
-        if (got < size - 1) return std::string(buf.data(), got);
+        if (got < size - 1) return Narrowed(std::wstring_view(buf.data(), got));
         size *= 2;
     }
 }
@@ -139,7 +152,7 @@ void IniFile::ReadSections(std::vector<std::string>& list) const {
 }
 
 void IniFile::ReadSection(const std::string& section, std::vector<std::string>& list) const {
-    list = ReadNameList(section.c_str(), path_);
+    list = ReadNameList(&section, path_);
 }
 
 void IniFile::ReadSectionValuesKeyByKey(const std::string& section, std::vector<std::string>& list) const {
@@ -211,16 +224,17 @@ void IniFile::ReadSectionValues(const std::string& section, std::vector<std::str
     }
 }
 
-DWORD(WINAPI* SectionReadCall)(LPCSTR, LPSTR, DWORD, LPCSTR) = &GetPrivateProfileSectionA;
+DWORD(WINAPI* SectionReadCall)(LPCWSTR, LPWSTR, DWORD, LPCWSTR) = &GetPrivateProfileSectionW;
 
 void IniFile::ReadSectionLines(const std::string& section, std::vector<std::string>& list) const {
-    list = ReadList([&](char* buf, DWORD size) { return SectionReadCall(section.c_str(), buf, size, path_.c_str()); });
+    const std::wstring s = Widened(section), p = Widened(path_);
+    list = ReadList([&](wchar_t* buf, DWORD size) { return SectionReadCall(s.c_str(), buf, size, p.c_str()); });
 }
 
 void IniFile::ReadLaterSectionValues(const std::string& section, int occurrence,
                                      std::vector<std::string>& list) const {
     std::string text;
-    HANDLE opened = CreateFileA(path_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    HANDLE opened = CreateFileW(Widened(path_).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                 OPEN_EXISTING, 0, nullptr);
     if (opened != INVALID_HANDLE_VALUE) {
         UniqueKernelHandle f(opened);
@@ -230,7 +244,8 @@ void IniFile::ReadLaterSectionValues(const std::string& section, int occurrence,
             text.append(buffer.data(), got);
         }
     }
-    list = SectionLinesIn(text, section, occurrence);
+    // The file's own bytes are in the ANSI code page, as the service reads them.
+    list = SectionLinesIn(FromAnsi(text), section, occurrence);
 }
 
 std::vector<std::string> SectionLinesIn(const std::string& text, const std::string& name, int occurrence) {

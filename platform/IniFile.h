@@ -1,5 +1,6 @@
 // The INI file object: one file path, read and written through the system's
-// private-profile service. Nothing else in the program parses or writes INI
+// private-profile service, in UTF-8 (its "-W" calls read and write an ANSI
+// file through the ANSI code page, as Agent's own calls do). Nothing else in the program parses or writes INI
 // text. Values and name lists are read whole, however long they are. The
 // one thing it reads past the service is a later section of a name already
 // used, which the service never reads.
@@ -78,7 +79,7 @@ ProfileWriter& CurrentProfileWriter();
 // The service's read of a section's lines: the system's own. Windows' lists
 // lines as they are written (comments, keys without "=", blanks), Wine's as
 // it parsed them; a test may answer as either.
-extern DWORD(WINAPI* SectionReadCall)(LPCSTR section, LPSTR buffer, DWORD size, LPCSTR file);
+extern DWORD(WINAPI* SectionReadCall)(LPCWSTR section, LPWSTR buffer, DWORD size, LPCWSTR file);
 
 // The integer reading of an INI value: "0x"/"0X" and at least one more
 // character is hexadecimal, anything else decimal; `def` when it does not convert.

@@ -9,6 +9,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Handles.h"
 #include "platform/IniFile.h"
+#include "platform/Names.h"
 #include "platform/Workarounds.h"
 
 namespace platform {
@@ -18,7 +19,7 @@ namespace {
 SaveSteps theSystem;
 SaveSteps* saveSteps = &theSystem;
 
-bool Exists(const std::string& name) { return GetFileAttributesA(name.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool Exists(const std::string& name) { return GetFileAttributesW(Widened(name).c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 // How long a save waits while another copy of the program saves the file.
 constexpr DWORD kWaitForAnotherCopy = 5000;
@@ -89,7 +90,7 @@ DWORD WriteAll(HANDLE file, const std::string& bytes) {
 std::string ReadFileBytes(const std::string& path, DWORD& code) {
     HANDLE opened = INVALID_HANDLE_VALUE;
     code = Retried([&] {
-        opened = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        opened = CreateFileW(Widened(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                              OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
         return opened != INVALID_HANDLE_VALUE;
     });
@@ -118,7 +119,7 @@ std::string ReadAll(const std::string& path, DWORD& code) { return ReadFileBytes
 // have held is full; anything else was a fault.
 DWORD ShortCopyReason(const std::string& copy, ULONGLONG size) {
     ULARGE_INTEGER free{};
-    const bool known = GetDiskFreeSpaceExA(ExtractFilePath(copy).c_str(), &free, nullptr, nullptr);
+    const bool known = GetDiskFreeSpaceExW(Widened(ExtractFilePath(copy)).c_str(), &free, nullptr, nullptr);
     return known && free.QuadPart < size ? ERROR_DISK_FULL : ERROR_WRITE_FAULT;
 }
 
@@ -134,7 +135,8 @@ ULONGLONG Growth(const std::vector<IniWrite>& writes) {
 BOOL SaveSteps::Replace(const char* file, const char* copy, const char* backup) {
     // A share or NAS box that cannot take the old file's security onto the
     // copy is no reason to fail: the file keeps its folder's.
-    return ReplaceFileA(file, copy, backup, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr);
+    return ReplaceFileW(Widened(file).c_str(), Widened(copy).c_str(), Widened(backup).c_str(),
+                        REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr);
 }
 
 BOOL SaveSteps::Rename(HANDLE entry, const wchar_t* to, bool replace) {
@@ -149,7 +151,7 @@ BOOL SaveSteps::Rename(HANDLE entry, const wchar_t* to, bool replace) {
 }
 
 HANDLE SaveSteps::CreateCopy(const char* path) {
-    return CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return CreateFileW(Widened(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 std::wstring SaveSteps::FinalPathOf(HANDLE entry) { return FinalPathOfHandle(entry); }
@@ -255,7 +257,7 @@ void IniSave::Start() {
     }
     // A file the user made read-only stays as it is: the replace would go
     // round the attribute.
-    if (FileExists(target_) && (GetFileAttributesA(target_.c_str()) & FILE_ATTRIBUTE_READONLY)) {
+    if (FileExists(target_) && (GetFileAttributesW(Widened(target_).c_str()) & FILE_ATTRIBUTE_READONLY)) {
         throw Error("The file is read-only.", ERROR_FILE_READ_ONLY);
     }
     DWORD code = 0;
@@ -294,7 +296,7 @@ void IniSave::MakeCopy() {
         const std::string folder = ExtractFilePath(target_);
         if (code == ERROR_ACCESS_DENIED && source_.empty() && FileExists(target_) &&
             !saveSteps->FolderTakesNewFiles(folder)) {
-            UniqueFile file(CreateFileA(target_.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+            UniqueFile file(CreateFileW(Widened(target_).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                         OPEN_EXISTING, 0, nullptr));
             if (file) {
                 inPlace_ = true;
@@ -325,7 +327,7 @@ void IniSave::WriteCopy() {
     const bool own = Needed().profileServiceRewritesEveryLine;
     std::string meant;
     if (own) {
-        meant = ApplyWrites(text_, writes_);
+        meant = ApplyWrites(text_, ansiWrites_);
         SetFilePointer(out_, 0, nullptr, FILE_BEGIN);
         if (const DWORD code = WriteAll(out_, meant)) Fail(code);
         if (!SetEndOfFile(out_)) Fail(GetLastError());
@@ -352,7 +354,7 @@ void IniSave::WriteCopy() {
             if (after == ERROR_DISK_FULL || after == ERROR_HANDLE_DISK_FULL) Fail(after);
         }
         ini.Close();
-        UniqueFile copy(CreateFileA(copy_.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+        UniqueFile copy(CreateFileW(Widened(copy_).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!copy || !FlushFileBuffers(copy.get())) Fail(GetLastError());
     }
@@ -362,8 +364,8 @@ void IniSave::WriteCopy() {
     DWORD code = 0;
     held_ = ReadAll(copy_, code);
     if (code) Fail(code);
-    const ULONGLONG size = own ? meant.size() : text_.size() + Growth(writes_);
-    if ((own && held_ != meant) || !CopyFault(text_, held_, writes_).empty()) Fail(ShortCopyReason(copy_, size));
+    const ULONGLONG size = own ? meant.size() : text_.size() + Growth(ansiWrites_);
+    if ((own && held_ != meant) || !CopyFault(text_, held_, ansiWrites_).empty()) Fail(ShortCopyReason(copy_, size));
     // The copy is whole: its second name says so, and what it holds, to a
     // look after a crash.
     const std::string checked = FreeName(CheckedCopyPathFor(target_, BytesMark(text_), BytesMark(held_)));
@@ -380,12 +382,12 @@ void IniSave::WriteCopy() {
 
 void IniSave::WriteInPlace() {
     const bool own = Needed().profileServiceRewritesEveryLine;
-    const std::string meant = own ? ApplyWrites(text_, writes_) : std::string();
-    const ULONGLONG size = own ? meant.size() : text_.size() + Growth(writes_);
+    const std::string meant = own ? ApplyWrites(text_, ansiWrites_) : std::string();
+    const ULONGLONG size = own ? meant.size() : text_.size() + Growth(ansiWrites_);
     // A file written where it is cannot be put back: the disk must have
     // room for the whole of it before the first byte.
     ULARGE_INTEGER free{};
-    if (GetDiskFreeSpaceExA(ExtractFilePath(target_).c_str(), &free, nullptr, nullptr) &&
+    if (GetDiskFreeSpaceExW(Widened(ExtractFilePath(target_)).c_str(), &free, nullptr, nullptr) &&
         free.QuadPart < (size > text_.size() ? size - text_.size() : 0) + 65536) {
         Fail(ERROR_DISK_FULL);
     }
@@ -394,7 +396,7 @@ void IniSave::WriteInPlace() {
         // the lines before the first written value as they were.
         size_t first = 0;
         while (first < text_.size() && first < meant.size() && text_[first] == meant[first]) ++first;
-        UniqueFile file(CreateFileA(target_.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        UniqueFile file(CreateFileW(Widened(target_).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
         if (!file) Fail(GetLastError());
         LARGE_INTEGER at{};
         at.QuadPart = static_cast<LONGLONG>(first);
@@ -415,7 +417,7 @@ void IniSave::WriteInPlace() {
     DWORD code = 0;
     const std::string held = ReadAll(target_, code);
     if (code) Fail(code);
-    if ((own && held != meant) || !CopyFault(text_, held, writes_).empty()) Fail(ShortCopyReason(target_, size));
+    if ((own && held != meant) || !CopyFault(text_, held, ansiWrites_).empty()) Fail(ShortCopyReason(target_, size));
 }
 
 DWORD IniSave::ReplaceOnce(bool& final) {
@@ -482,8 +484,8 @@ void IniSave::CheckReadBack() {
         const IniWrite& w = writes_[i];
         bool later = false;
         for (size_t j = i + 1; j < writes_.size(); ++j) {
-            later = later || (lstrcmpiA(writes_[j].section.c_str(), w.section.c_str()) == 0 &&
-                              lstrcmpiA(writes_[j].key.c_str(), w.key.c_str()) == 0);
+            later = later || (FoldedName(writes_[j].section) == FoldedName(w.section) &&
+                              FoldedName(writes_[j].key) == FoldedName(w.key));
         }
         if (!later && now.ReadString(w.section, w.key, "") != w.value) undone.push_back(w.key);
     }
@@ -502,7 +504,21 @@ void IniSave::RemoveOwnCopy() {
 void IniSave::Commit() {
     // Nothing to write to the file itself: it stays as it is, untouched.
     if (writes_.empty() && source_.empty()) return;
+    // The file's bytes are in the ANSI code page, which Agent reads it in:
+    // a text that code page cannot hold is refused before anything is
+    // written, never stored as "?" or a look-alike letter.
+    ansiWrites_.clear();
     for (const IniWrite& w : writes_) {
+        bool section = true, key = true, value = true;
+        ansiWrites_.push_back({ToAnsi(w.section, &section), ToAnsi(w.key, &key), ToAnsi(w.value, &value)});
+        if (!section || !key || !value) {
+            Fail(ERROR_NO_UNICODE_TRANSLATION,
+                 Format("\"%s\" holds characters that Agent cannot read: it reads its files in this system's ANSI "
+                        "code page (%u), which lacks them.",
+                        (!value ? w.value : !key ? w.key : w.section).c_str(), AnsiCodePage()));
+        }
+    }
+    for (const IniWrite& w : ansiWrites_) {
         if (StoredValue(w.value).size() >= IniFile::kMaxWrittenValue) {
             Fail(ERROR_INVALID_DATA, Format("The value of \"%s\" is too long to be written (%u characters).",
                                             w.key.c_str(), static_cast<unsigned>(w.value.size())));

@@ -124,7 +124,8 @@ private:
     bool started_ = false;
     bool inPlace_ = false;  // no copy can be made: the file is written where it is
     bool stopped_ = false;
-    std::vector<IniWrite> writes_;
+    std::vector<IniWrite> writes_;      // as given, in UTF-8
+    std::vector<IniWrite> ansiWrites_;  // in the ANSI code page's bytes, as the file holds them
 };
 
 // The path a DOS program names for a path the system gives as

@@ -67,7 +67,7 @@ Parsed Parse(std::string_view body) {
     return {Kind::Key, Trim(body.substr(0, eq)), eq};
 }
 
-std::string Folded(std::string_view s) { return FoldedName(std::string(s)); }
+std::string Folded(std::string_view s) { return FoldedAnsiName(std::string(s)); }
 
 // The key a written value goes to: its section's and its own folded names.
 std::string Slot(std::string_view section, std::string_view key) { return Folded(section) + '\0' + Folded(key); }

@@ -13,5 +13,7 @@ void SortNamesLocale(std::vector<std::string>& names);
 // matches key names: two keys are the same key when these are equal. Quick
 // for the plain ASCII names nearly every file holds.
 std::string FoldedName(const std::string& name);
+// The same for a name in the ANSI code page's bytes (an INI file's own text).
+std::string FoldedAnsiName(const std::string& name);
 
 }  // namespace platform

@@ -2,6 +2,7 @@
 
 #include "platform/Application.h"
 #include "platform/Form.h"
+#include "platform/Text.h"
 
 namespace platform {
 
@@ -16,7 +17,7 @@ LRESULT CALLBACK PanelProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
             case WM_CTLCOLORSTATIC: case WM_CTLCOLORBTN: case WM_CTLCOLOREDIT:
             case WM_CTLCOLORLISTBOX: case WM_HSCROLL: case WM_VSCROLL: case WM_COMPAREITEM:
                 // Controls report to their parent; the form is the one that listens.
-                return SendMessageA(GetAncestor(hwnd, GA_ROOT), msg, wp, lp);
+                return SendMessageW(GetAncestor(hwnd, GA_ROOT), msg, wp, lp);
             case WM_PAINT: {
                 PAINTSTRUCT ps;
                 HDC dc = BeginPaint(hwnd, &ps);
@@ -44,7 +45,7 @@ LRESULT CALLBACK PanelProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
             default:
                 break;
         }
-        return DefWindowProcA(hwnd, msg, wp, lp);
+        return DefWindowProcW(hwnd, msg, wp, lp);
     } catch (...) {
         Application::Instance().HandleCurrentException();
         return 0;
@@ -54,10 +55,11 @@ LRESULT CALLBACK PanelProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 }  // namespace
 
 void RegisterPanelClass(HINSTANCE instance) {
-    WNDCLASSEXA wc{};
+    WNDCLASSEXW wc{};
     wc.lpfnWndProc = &PanelProc;
     wc.hInstance = instance;
-    wc.lpszClassName = kPanelClass;
+    const std::wstring name = Widened(kPanelClass);
+    wc.lpszClassName = name.c_str();
     RegisterClassOnce(wc);
 }
 

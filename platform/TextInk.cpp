@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "platform/Handles.h"
+#include "platform/Text.h"
 
 namespace platform {
 
@@ -25,7 +26,7 @@ int InkRight(HDC dc, const std::string& text, UINT format, int width, int height
         SetBkMode(memory.get(), TRANSPARENT);
         SetTextColor(memory.get(), 0);
         RECT at{0, 0, width, height};
-        DrawTextA(memory.get(), text.c_str(), -1, &at, (format & ~DT_CALCRECT) | DT_NOCLIP);
+        DrawTextW(memory.get(), Widened(text).c_str(), -1, &at, (format & ~DT_CALCRECT) | DT_NOCLIP);
         GdiFlush();
     }
     int right = 0;
@@ -41,15 +42,17 @@ int InkRight(HDC dc, const std::string& text, UINT format, int width, int height
 }
 
 TextWidths::TextWidths(HDC dc) : dc_(dc) {
-    CPINFO cp{};
-    table_ = GetCPInfo(CP_ACP, &cp) && cp.MaxCharSize == 1 && GetTextCharacterExtra(dc) == 0 &&
-             GetCharWidth32A(dc, 0, 255, widths_);
+    // A table of the first 128 characters answers for plain ASCII texts,
+    // which nearly every one is; any other is measured whole.
+    table_ = GetTextCharacterExtra(dc) == 0 && GetCharWidth32W(dc, 0, 127, widths_);
 }
 
 int TextWidths::operator()(const std::string& text) const {
-    if (!table_) {
+    const bool plain = std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    if (!table_ || !plain) {
+        const std::wstring wide = Widened(text);
         SIZE sz{};
-        GetTextExtentPoint32A(dc_, text.c_str(), static_cast<int>(text.size()), &sz);
+        GetTextExtentPoint32W(dc_, wide.c_str(), static_cast<int>(wide.size()), &sz);
         return static_cast<int>(sz.cx);
     }
     int sum = 0;

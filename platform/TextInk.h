@@ -27,7 +27,7 @@ public:
 private:
     HDC dc_;
     bool table_ = false;
-    int widths_[256] = {};
+    int widths_[128] = {};
 };
 
 }  // namespace platform

@@ -8,6 +8,7 @@
 #include "platform/FileSystem.h"
 #include "platform/IniFile.h"
 #include "platform/IniSave.h"
+#include "platform/Names.h"
 #include "profiles/ZuGlobal.h"
 #include "settings/KelUtility.h"
 
@@ -48,7 +49,7 @@ std::string ProfileNameFault(const std::string& name) {
     // Device names, also with an extension ("con.txt" is the console).
     std::string base = name.substr(0, name.find('.'));
     while (!base.empty() && base.back() == ' ') base.pop_back();
-    CharUpperBuffA(base.data(), static_cast<DWORD>(base.size()));
+    base = platform::FoldedName(base);
     bool device = base == "CON" || base == "PRN" || base == "AUX" || base == "NUL";
     device = device || (base.size() == 4 && (base.starts_with("COM") || base.starts_with("LPT")) && base[3] >= '1' &&
                         base[3] <= '9');

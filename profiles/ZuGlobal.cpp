@@ -25,32 +25,29 @@ namespace profiles {
 
 std::vector<std::string> ListFolderEntries(const std::string& folder) {
     std::vector<std::string> names;
-    // Read in Unicode: a name the code page cannot hold is listed by its
-    // short name, which Agent can open too; one without a short name is
-    // reported, once, never skipped without a word.
+    // Every name by its long name, as the user named it, in Unicode.
     const std::wstring pattern = platform::Widened(platform::IncludeTrailingBackslash(folder) + "*.*");
     WIN32_FIND_DATAW fd;
     platform::UniqueFind find(FindFirstFileW(pattern.c_str(), &fd));
     if (!find) return names;
-    static std::set<std::wstring> reported;
     do {
-        std::string name = platform::CodePageName(fd.cFileName, fd.cAlternateFileName);
-        if (!name.empty()) {
-            names.push_back(std::move(name));
-        } else if (reported.insert(platform::Widened(folder) + fd.cFileName).second) {
-            platform::Application::Instance().ShowException(
-                Format("\"%s\" in \"%s\" is not listed: its name holds characters this system's code page lacks, "
-                       "and it has no short name. Rename it, or choose another Profile folder in Setup.",
-                       platform::Narrowed(fd.cFileName).c_str(), folder.c_str())
-                    .c_str());
-        }
+        names.push_back(platform::Narrowed(fd.cFileName));
     } while (FindNextFileW(find.get(), &fd));
     return names;
 }
 
 std::vector<ProfileEntry> ListProfilesIn(const std::string& profileFolder) {
     std::vector<ProfileEntry> list;
-    if (!platform::DirectoryExists(profileFolder)) return list;
+    if (!platform::DirectoryExists(profileFolder)) {
+        // A folder not made yet lists nothing; one that cannot be reached (a
+        // drive or share offline) is said, with the system's reason, and the
+        // setting is kept as it is.
+        if (const std::string why = platform::UnreachableReason(profileFolder); !why.empty()) {
+            platform::ReportOnce(Format("The profile folder \"%s\" cannot be reached: %s", profileFolder.c_str(),
+                                        why.c_str()));
+        }
+        return list;
+    }
     std::vector<std::string> names = ListFolderEntries(profileFolder);
     platform::SortNamesLocale(names);
     PELMARK_CHECKPOINT("profiles: folder listed and sorted");
@@ -93,7 +90,7 @@ DWORD ForceDirectories(const std::string& path) {
     // Stop at a drive ("C:\") or a share root: those are never made.
     DWORD error = 0;
     if (!parent.empty() && parent != p && parent.size() > 3) error = ForceDirectories(parent);
-    if (CreateDirectoryA(p.c_str(), nullptr)) return 0;
+    if (CreateDirectoryW(platform::Widened(p).c_str(), nullptr)) return 0;
     const DWORD own = GetLastError();
     return error ? error : own;
 }
@@ -191,15 +188,13 @@ std::string ProfileWorkingFolder(const std::string& name) { return ProfileFolder
 std::string AgentIniIn(const std::string& folder) { return folder + "\\Agent.ini"; }
 
 bool ProfileFolderExists(const std::string& name) {
-    WIN32_FIND_DATAA fd;
-    platform::UniqueFind find(FindFirstFileA(ProfileFolderPath(name).c_str(), &fd));
+    WIN32_FIND_DATAW fd;
+    platform::UniqueFind find(FindFirstFileW(platform::Widened(ProfileFolderPath(name)).c_str(), &fd));
     if (!find) return false;
     do {
-        // (A folder listed by its short name is found by it too.)
-        if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && (name == fd.cFileName || name == fd.cAlternateFileName)) {
-            return true;
-        }
-    } while (FindNextFileA(find.get(), &fd));
+        // Its name as listed, letter case and all.
+        if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name == platform::Narrowed(fd.cFileName)) return true;
+    } while (FindNextFileW(find.get(), &fd));
     return false;
 }
 
@@ -209,8 +204,8 @@ void RequireListedProfileFolder(const std::string& name) {
     }
 }
 
-int ShellFileOperation::Run(SHFILEOPSTRUCTA& op) {
-    static const auto operate = platform::SystemFunction<decltype(&SHFileOperationA)>("shell32.dll", "SHFileOperationA");
+int ShellFileOperation::Run(SHFILEOPSTRUCTW& op) {
+    static const auto operate = platform::SystemFunction<decltype(&SHFileOperationW)>("shell32.dll", "SHFileOperationW");
     return operate(&op);
 }
 
@@ -226,8 +221,9 @@ void UseShellFileOperation(ShellFileOperation* operation) {
 namespace {
 
 bool SamePath(const std::string& a, const std::string& b) {
-    return !a.empty() && CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, a.c_str(), static_cast<int>(a.size()),
-                                        b.c_str(), static_cast<int>(b.size())) == CSTR_EQUAL;
+    const std::wstring wa = platform::Widened(a), wb = platform::Widened(b);
+    return !wa.empty() && CompareStringOrdinal(wa.c_str(), static_cast<int>(wa.size()), wb.c_str(),
+                                               static_cast<int>(wb.size()), TRUE) == CSTR_EQUAL;
 }
 
 // Whether the entry `name` of a folder whose final path is `folderFinal`
@@ -243,8 +239,9 @@ bool LeadsElsewhere(const std::string& path, std::string folderFinal, const std:
 // no link can be removed alone.
 bool RemoveLink(const LinkEntry& link) {
     if (!link.flagged || platform::Needed().linkCannotBeRemovedAlone) return false;
-    if (link.toFolder) return RemoveDirectoryA(link.path.c_str()) || DeleteFileA(link.path.c_str());
-    return DeleteFileA(link.path.c_str()) != FALSE;
+    const std::wstring path = platform::Widened(link.path);
+    if (link.toFolder) return RemoveDirectoryW(path.c_str()) || DeleteFileW(path.c_str());
+    return DeleteFileW(path.c_str()) != FALSE;
 }
 
 }  // namespace
@@ -258,12 +255,10 @@ bool IsLinkEntry(DWORD attributes, DWORD reparseTag) {
 
 namespace {
 
-// What stops the search of a folder: a path the system's ANSI calls cannot
-// reach, or a name they cannot hold (the search shows "?" for each letter
-// the code page lacks, a letter no real name has).
+// What stops the search of a folder: a path too long for the system's
+// calls, or a folder that cannot be read.
 DeleteRefusal SearchStop(const std::string& path) {
-    if (path.size() + 2 >= MAX_PATH) return {path, DeleteRefusal::PathTooLong};
-    if (path.find('?') != std::string::npos) return {path, DeleteRefusal::NameNotHeld};
+    if (platform::Widened(path).size() + 2 >= MAX_PATH) return {path, DeleteRefusal::PathTooLong};
     return {path, DeleteRefusal::NotSearchable};
 }
 
@@ -281,8 +276,8 @@ bool FindLinksBelow(const std::string& folder, std::vector<LinkEntry>& links, De
         why = SearchStop(folder);
         return false;
     }
-    WIN32_FIND_DATAA fd;
-    platform::UniqueFind find(FindFirstFileA((folder + "\\*").c_str(), &fd));
+    WIN32_FIND_DATAW fd;
+    platform::UniqueFind find(FindFirstFileW(platform::Widened(folder + "\\*").c_str(), &fd));
     if (!find) {
         if (GetLastError() == ERROR_FILE_NOT_FOUND) return true;
         why = SearchStop(folder + "\\*");
@@ -290,17 +285,13 @@ bool FindLinksBelow(const std::string& folder, std::vector<LinkEntry>& links, De
         return false;
     }
     do {
-        const std::string name = fd.cFileName;
+        const std::string name = platform::Narrowed(fd.cFileName);
         if (name == "." || name == "..") continue;
         const std::string path = folder + "\\" + name;
-        if (name.find('?') != std::string::npos) {
-            why = {path, DeleteRefusal::NameNotHeld};
-            return false;
-        }
         const bool isFolder = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         const bool flagged = IsLinkEntry(fd.dwFileAttributes, fd.dwReserved0);
         if (flagged || LeadsElsewhere(path, here, name)) {
-            if (!flagged && path.size() + 1 >= MAX_PATH) {
+            if (!flagged && platform::Widened(path).size() + 1 >= MAX_PATH) {
                 why = {path, DeleteRefusal::PathTooLong};
                 return false;
             }
@@ -308,7 +299,7 @@ bool FindLinksBelow(const std::string& folder, std::vector<LinkEntry>& links, De
         } else if (isFolder && !FindLinksBelow(path, links, stop)) {
             return false;
         }
-    } while (FindNextFileA(find.get(), &fd));
+    } while (FindNextFileW(find.get(), &fd));
     if (GetLastError() == ERROR_NO_MORE_FILES) return true;
     why = SearchStop(folder);
     return false;
@@ -327,8 +318,6 @@ std::string DeleteRefusalText(const DeleteRefusal& refusal, const std::string& f
         case DeleteRefusal::Link:
             return Format("\"%s\" is a link (a symbolic link or a junction): nothing is deleted through one.",
                           entry.c_str());
-        case DeleteRefusal::NameNotHeld:
-            return Format("\"%s\" has a name this system's code page cannot hold.", entry.c_str());
         case DeleteRefusal::PathTooLong:
             return Format("\"%s\" has a path too long for the system.", entry.c_str());
         case DeleteRefusal::NotSearchable:
@@ -346,16 +335,13 @@ bool DeleteFolder(const std::string& path, HWND owner, DeleteRefusal* refusal) {
     if (!platform::DirectoryExists(path)) return false;
     std::string from = path;
     if (!from.empty() && from.back() == '\\') from.pop_back();
-    WIN32_FIND_DATAA self;
+    WIN32_FIND_DATAW self;
     {
-        platform::UniqueFind find(FindFirstFileA(from.c_str(), &self));
+        platform::UniqueFind find(FindFirstFileW(platform::Widened(from).c_str(), &self));
         if (!find) return false;
     }
     const bool tagged = IsLinkEntry(self.dwFileAttributes, self.dwReserved0);
-    // A folder whose name the code page cannot hold goes by its short name,
-    // as its final path names it.
-    const char* selfName = std::strchr(self.cFileName, '?') && self.cAlternateFileName[0] ? self.cAlternateFileName
-                                                                                            : self.cFileName;
+    const std::string selfName = platform::Narrowed(self.cFileName);
     if (tagged || LeadsElsewhere(from, platform::FinalPath(platform::ExtractFilePath(from)), selfName)) {
         // A link (or junction) to a folder elsewhere: the shell would move
         // the target's contents to the recycle bin. Only the link goes, and
@@ -377,14 +363,15 @@ bool DeleteFolder(const std::string& path, HWND owner, DeleteRefusal* refusal) {
             return false;
         }
     }
-    from.push_back('\0');
-    from.push_back('\0');
-    SHFILEOPSTRUCTA op{};
+    std::wstring wideFrom = platform::Widened(from);
+    wideFrom.push_back(L'\0');
+    wideFrom.push_back(L'\0');
+    SHFILEOPSTRUCTW op{};
     // Any question the shell asks belongs to the window the delete came
     // from, and stays in front of it.
     op.hwnd = owner;
     op.wFunc = FO_DELETE;
-    op.pFrom = from.c_str();
+    op.pFrom = wideFrom.c_str();
     op.pTo = nullptr;
     op.fFlags = kDeleteFolderFlags;
     if (shellFileOperation->Run(op) != 0 || op.fAnyOperationsAborted) return false;

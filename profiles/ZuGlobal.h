@@ -76,7 +76,7 @@ void WriteProfileIni(const std::string& name, const std::string& title,
 // Why a delete was refused before anything was touched: the first entry
 // (a full path) that stopped it, and what it is.
 struct DeleteRefusal {
-    enum Why { None, Link, NameNotHeld, PathTooLong, NotSearchable };
+    enum Why { None, Link, PathTooLong, NotSearchable };
     std::string entry;
     Why why = None;
 };
@@ -108,7 +108,7 @@ bool FindLinksBelow(const std::string& folder, std::vector<LinkEntry>& links, De
 class ShellFileOperation {
 public:
     virtual ~ShellFileOperation() = default;
-    virtual int Run(SHFILEOPSTRUCTA& op);
+    virtual int Run(SHFILEOPSTRUCTW& op);
 };
 void UseShellFileOperation(ShellFileOperation* operation);
 constexpr FILEOP_FLAGS kDeleteFolderFlags = FOF_NOCONFIRMATION | FOF_ALLOWUNDO | FOF_WANTNUKEWARNING;

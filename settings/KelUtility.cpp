@@ -55,32 +55,16 @@ T ReadOrDefault(HKEY root, const std::string& key, const std::string& name, T de
 // It is reported as a value of the wrong type is, and its default serves.
 // A path stored as an expandable string is read with its variables in
 // place. Nothing when the value is absent, or is reported.
-// The folder setting as Setup names it.
-const char* SettingCaption(const std::string& name) {
-    return name == "AgentFolder" ? "Agent folder" : name == "DefaultIniPath" ? "Default ini file" : "Profile folder";
-}
-
 std::optional<std::string> ReadFolderSetting(const std::string& key, const char* name) {
-    const std::wstring absent(1, L'\0');  // no text read from the registry holds a null
-    std::wstring stored;
+    const std::string absent(1, '\0');  // no text read from the registry holds a null
+    std::string value;
     try {
-        stored = ReadRegWideExpandedValue(HKEY_CURRENT_USER, key, name, absent);
+        value = ReadRegExpandedValue(HKEY_CURRENT_USER, key, name, absent);
     } catch (const platform::Error&) {
         platform::Application::Instance().HandleCurrentException();
         return std::nullopt;
     }
-    if (stored == absent) return std::nullopt;
-    // Read in Unicode: a folder in the account's own folder may bear a name
-    // the code page cannot hold, which Agent then opens by its short name.
-    const std::string value = platform::CodePagePath(stored);
-    if (value.empty() && !stored.empty()) {
-        platform::Application::Instance().ShowException(
-            platform::Format("Invalid path for '%s': \"%s\" holds characters this system's code page lacks, and has "
-                             "no short name. Choose another %s in Setup.",
-                             name, platform::Narrowed(stored).c_str(), SettingCaption(name))
-                .c_str());
-        return std::nullopt;
-    }
+    if (value == absent) return std::nullopt;
     if (value.empty() || platform::IsFullPath(value)) return value;
     platform::Application::Instance().ShowException(
         platform::Format("Invalid path for '%s': \"%s\" is not a full path", name, value.c_str()).c_str());
@@ -112,16 +96,16 @@ void DeriveAgentFolders(const std::string& programFilesDir, TSettings& target, b
 }
 
 bool FolderHoldsProfile(const std::string& folder) {
-    WIN32_FIND_DATAA fd;
-    platform::UniqueFind find(FindFirstFileA((platform::IncludeTrailingBackslash(folder) + "*").c_str(), &fd));
+    WIN32_FIND_DATAW fd;
+    platform::UniqueFind find(FindFirstFileW(platform::Widened(platform::IncludeTrailingBackslash(folder) + "*").c_str(), &fd));
     if (!find) return false;
     do {
-        const std::string name = fd.cFileName;
+        const std::string name = platform::Narrowed(fd.cFileName);
         if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name != "." && name != ".." &&
             platform::FileExists(platform::IncludeTrailingBackslash(folder) + name + "\\Agent.ini")) {
             return true;
         }
-    } while (FindNextFileA(find.get(), &fd));
+    } while (FindNextFileW(find.get(), &fd));
     return false;
 }
 
@@ -196,13 +180,9 @@ void LoadSettings(TSettings& target) {
 void SaveSettings(const TSettings& s, TSettings& target) {
     const HKEY cu = HKEY_CURRENT_USER;
     const std::string key = ProductKey();
-    // A folder known by its short name is stored as the user named it.
-    for (auto [name, value] : {std::pair{"AgentFolder", &s.AgentFolder}, std::pair{"DefaultIniPath", &s.DefaultIniPath},
-                               std::pair{"ProfileFolder", &s.ProfileFolder}}) {
-        const std::wstring chosen = platform::LongPathFor(*value);
-        if (chosen.empty()) WriteRegValue(cu, key, name, *value);
-        else WriteRegWideValue(cu, key, name, chosen);
-    }
+    WriteRegValue(cu, key, "AgentFolder", s.AgentFolder);
+    WriteRegValue(cu, key, "DefaultIniPath", s.DefaultIniPath);
+    WriteRegValue(cu, key, "ProfileFolder", s.ProfileFolder);
     WriteRegValue(cu, key, "DefaultSMTPServer", s.DefaultSMTPServer);
     WriteRegValue(cu, key, "ShowHint", s.ShowHint);
     WriteRegValue(cu, key, "AppHotKey", static_cast<int32_t>(s.AppHotKey));

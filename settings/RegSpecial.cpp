@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "platform/Application.h"
+#include "platform/Text.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
 #include "platform/Handles.h"
@@ -32,38 +33,33 @@ std::string SubKey(const std::string& key) {
     return n.empty() ? n : n.substr(1);
 }
 
+// Every key, value name and text meets the registry in UTF-16.
 UniqueKey OpenExisting(HKEY root, const std::string& key, REGSAM access) {
     UniqueKey k;
-    const std::string sub = SubKey(key);
-    if (RegOpenKeyExA(root, sub.c_str(), 0, access, k.put()) != ERROR_SUCCESS) k.reset();
+    if (RegOpenKeyExW(root, platform::Widened(SubKey(key)).c_str(), 0, access, k.put()) != ERROR_SUCCESS) k.reset();
     return k;
 }
 
 UniqueKey OpenOrCreate(HKEY root, const std::string& key) {
     UniqueKey k;
-    const std::string sub = SubKey(key);
-    if (RegCreateKeyExA(root, sub.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+    if (RegCreateKeyExW(root, platform::Widened(SubKey(key)).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                         KEY_READ | KEY_WRITE, nullptr, k.put(), nullptr) != ERROR_SUCCESS) {
         throw Error(Format("Failed to create key %s", NormalizeRegKey(key).c_str()));
     }
     return k;
 }
 
-// Type and size of a value; false when the value does not exist.
-bool QueryValue(HKEY k, const std::string& name, DWORD& type, DWORD& size) {
-    return RegQueryValueExA(k, name.c_str(), nullptr, &type, nullptr, &size) == ERROR_SUCCESS;
-}
-
 bool ReadDword(HKEY root, const std::string& key, const std::string& name, DWORD& out) {
     UniqueKey k = OpenExisting(root, key, KEY_READ);
     if (!k) return false;
+    const std::wstring wide = platform::Widened(name);
     DWORD type = 0, size = 0;
-    if (!QueryValue(k.get(), name, type, size)) return false;
+    if (RegQueryValueExW(k.get(), wide.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return false;
     if (type != REG_DWORD) throw Error(Format("Invalid data type for '%s'", name.c_str()));
     DWORD value = 0;
     size = sizeof(value);
-    if (RegQueryValueExA(k.get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&value),
-                         &size) != ERROR_SUCCESS ||
+    if (RegQueryValueExW(k.get(), wide.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) !=
+            ERROR_SUCCESS ||
         size != sizeof(value)) {
         throw Error(Format("Failed to get data for '%s'", name.c_str()));
     }
@@ -73,58 +69,51 @@ bool ReadDword(HKEY root, const std::string& key, const std::string& name, DWORD
 
 void WriteDword(HKEY root, const std::string& key, const std::string& name, DWORD value) {
     UniqueKey k = OpenOrCreate(root, key);
-    if (RegSetValueExA(k.get(), name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+    if (RegSetValueExW(k.get(), platform::Widened(name).c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
                        sizeof(value)) != ERROR_SUCCESS) {
         throw Error(Format("Failed to set data for '%s'", name.c_str()));
     }
 }
 
-void DeleteTree(HKEY parent, const std::string& sub) {
+void DeleteTree(HKEY parent, const std::wstring& sub) {
     UniqueKey k;
-    if (RegOpenKeyExA(parent, sub.c_str(), 0, KEY_READ | KEY_WRITE, k.put()) != ERROR_SUCCESS) {
-        return;
-    }
+    if (RegOpenKeyExW(parent, sub.c_str(), 0, KEY_READ | KEY_WRITE, k.put()) != ERROR_SUCCESS) return;
     // Sub-keys first: a key with sub-keys cannot be deleted on the NT family.
-    std::vector<std::string> children;
-    char name[256];
+    std::vector<std::wstring> children;
+    wchar_t name[256];
     for (DWORD i = 0;; ++i) {
-        DWORD len = sizeof name;
-        if (RegEnumKeyExA(k.get(), i, name, &len, nullptr, nullptr, nullptr, nullptr) !=
-            ERROR_SUCCESS) {
-            break;
-        }
+        DWORD len = 256;
+        if (RegEnumKeyExW(k.get(), i, name, &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
         children.emplace_back(name, len);
     }
     for (const auto& c : children) DeleteTree(k.get(), c);
     k.reset();
-    RegDeleteKeyA(parent, sub.c_str());
+    RegDeleteKeyW(parent, sub.c_str());
 }
 
-std::string ReadString(HKEY root, const std::string& key, const std::string& name, const std::string& def,
-                       DWORD& type) {
+// A text value as stored, with its type (REG_SZ or REG_EXPAND_SZ).
+std::wstring ReadText(HKEY root, const std::string& key, const std::string& name, bool& found, DWORD& type) {
+    found = false;
     type = REG_SZ;
     UniqueKey k = OpenExisting(root, key, KEY_READ);
-    if (!k) return def;
+    if (!k) return {};
+    const std::wstring wide = platform::Widened(name);
     DWORD size = 0;
-    if (!QueryValue(k.get(), name, type, size)) return def;
-    if (type != REG_SZ && type != REG_EXPAND_SZ) {
-        throw Error(Format("Invalid data type for '%s'", name.c_str()));
-    }
-    std::vector<char> buf;
+    if (RegQueryValueExW(k.get(), wide.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return {};
+    if (type != REG_SZ && type != REG_EXPAND_SZ) throw Error(Format("Invalid data type for '%s'", name.c_str()));
+    std::wstring out;
     LONG rc = ERROR_MORE_DATA;
     while (rc == ERROR_MORE_DATA) {
-        buf.assign(size + 1, '\0');
+        out.assign(size / sizeof(wchar_t) + 1, L'\0');
         DWORD got = size;
-        rc = RegQueryValueExA(k.get(), name.c_str(), nullptr, &type,
-                              reinterpret_cast<BYTE*>(buf.data()), &got);
+        rc = RegQueryValueExW(k.get(), wide.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(out.data()), &got);
         if (rc == ERROR_MORE_DATA) size = got > size ? got : size * 2 + 16;
         else size = got;
     }
     if (rc != ERROR_SUCCESS) throw Error(Format("Failed to get data for '%s'", name.c_str()));
     // Stored strings normally carry their terminating null; some do not.
-    std::string out(buf.data(), size);
-    const auto nul = out.find('\0');
-    if (nul != std::string::npos) out.resize(nul);
+    out.resize(wcsnlen(out.c_str(), size / sizeof(wchar_t)));
+    found = true;
     return out;
 }
 
@@ -132,57 +121,24 @@ std::string ReadString(HKEY root, const std::string& key, const std::string& nam
 
 std::string ReadRegValue(HKEY root, const std::string& key, const std::string& name,
                          const std::string& def) {
+    bool found = false;
     DWORD type = 0;
-    return ReadString(root, key, name, def, type);
+    const std::wstring stored = ReadText(root, key, name, found, type);
+    return found ? platform::Narrowed(stored) : def;
 }
 
 std::string ReadRegExpandedValue(HKEY root, const std::string& key, const std::string& name,
                                  const std::string& def) {
+    bool found = false;
     DWORD type = 0;
-    const std::string stored = ReadString(root, key, name, def, type);
-    if (type != REG_EXPAND_SZ) return stored;
-    std::string expanded(stored.size() + 64, '\0');
-    for (;;) {
-        const DWORD need = ExpandEnvironmentStringsA(stored.c_str(), expanded.data(), static_cast<DWORD>(expanded.size()));
-        if (need == 0) return stored;
-        if (need <= expanded.size()) {
-            expanded.resize(need - 1);
-            return expanded;
-        }
-        expanded.assign(need, '\0');
-    }
-}
-
-std::wstring ReadRegWideExpandedValue(HKEY root, const std::string& key, const std::string& name,
-                                      const std::wstring& def) {
-    UniqueKey k = OpenExisting(root, key, KEY_READ);
-    if (!k) return def;
-    const std::wstring wide = platform::Widened(name);
-    DWORD type = 0, size = 0;
-    if (RegQueryValueExW(k.get(), wide.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return def;
-    if (type != REG_SZ && type != REG_EXPAND_SZ) throw Error(Format("Invalid data type for '%s'", name.c_str()));
-    std::wstring out(size / sizeof(wchar_t) + 1, L'\0');
-    DWORD got = static_cast<DWORD>(out.size() * sizeof(wchar_t));
-    if (RegQueryValueExW(k.get(), wide.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(out.data()), &got) !=
-        ERROR_SUCCESS) {
-        throw Error(Format("Failed to get data for '%s'", name.c_str()));
-    }
-    out.resize(wcsnlen(out.c_str(), got / sizeof(wchar_t)));
-    if (type != REG_EXPAND_SZ) return out;
-    const DWORD need = ExpandEnvironmentStringsW(out.c_str(), nullptr, 0);
-    if (need == 0) return out;
+    const std::wstring stored = ReadText(root, key, name, found, type);
+    if (!found) return def;
+    if (type != REG_EXPAND_SZ) return platform::Narrowed(stored);
+    const DWORD need = ExpandEnvironmentStringsW(stored.c_str(), nullptr, 0);
+    if (need == 0) return platform::Narrowed(stored);
     std::wstring expanded(need, L'\0');
-    expanded.resize(ExpandEnvironmentStringsW(out.c_str(), expanded.data(), need) - 1);
-    return expanded;
-}
-
-void WriteRegWideValue(HKEY root, const std::string& key, const std::string& name, const std::wstring& value) {
-    UniqueKey k = OpenOrCreate(root, key);
-    const std::wstring wide = platform::Widened(name);
-    if (RegSetValueExW(k.get(), wide.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                       static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) != ERROR_SUCCESS) {
-        throw Error(Format("Failed to set data for '%s'", name.c_str()));
-    }
+    expanded.resize(ExpandEnvironmentStringsW(stored.c_str(), expanded.data(), need) - 1);
+    return platform::Narrowed(expanded);
 }
 
 std::string ReadRegValue(HKEY root, const std::string& key, const std::string& name,
@@ -205,9 +161,9 @@ int32_t ReadRegValue(HKEY root, const std::string& key, const std::string& name,
 void WriteRegValue(HKEY root, const std::string& key, const std::string& name,
                    const std::string& value) {
     UniqueKey k = OpenOrCreate(root, key);
-    if (RegSetValueExA(k.get(), name.c_str(), 0, REG_SZ,
-                       reinterpret_cast<const BYTE*>(value.c_str()),
-                       static_cast<DWORD>(value.size() + 1)) != ERROR_SUCCESS) {
+    const std::wstring wide = platform::Widened(value);
+    if (RegSetValueExW(k.get(), platform::Widened(name).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(wide.c_str()),
+                       static_cast<DWORD>((wide.size() + 1) * sizeof(wchar_t))) != ERROR_SUCCESS) {
         throw Error(Format("Failed to set data for '%s'", name.c_str()));
     }
 }
@@ -227,20 +183,20 @@ void WriteRegValue(HKEY root, const std::string& key, const std::string& name, i
 void DeleteRegKey(HKEY root, const std::string& key) {
     const std::string sub = SubKey(key);
     if (sub.empty()) return;
-    DeleteTree(root, sub);
+    DeleteTree(root, platform::Widened(sub));
 }
 
 void DeleteRegValue(HKEY root, const std::string& key, const std::string& name) {
     UniqueKey k = OpenOrCreate(root, key);
-    RegDeleteValueA(k.get(), name.c_str());
+    RegDeleteValueW(k.get(), platform::Widened(name).c_str());
 }
 
 bool RegKeyIsEmpty(HKEY root, const std::string& key) {
     UniqueKey k = OpenExisting(root, key, KEY_READ);
     if (!k) return true;
     DWORD subKeys = 0, values = 0;
-    if (RegQueryInfoKeyA(k.get(), nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values,
-                         nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
+    if (RegQueryInfoKeyW(k.get(), nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, nullptr, nullptr,
+                         nullptr, nullptr) != ERROR_SUCCESS) {
         return true;
     }
     return subKeys == 0 && values == 0;
@@ -255,8 +211,8 @@ bool CheckPlatform() {
     vi.dwOSVersionInfoSize = sizeof(vi);
     GetVersionExA(&vi);
     if (PlatformSupported(vi.dwPlatformId)) return true;
-    MessageBoxA(nullptr, "This program requires Windows 95/NT",
-                platform::Application::Instance().Title().c_str(), MB_OK);
+    MessageBoxW(nullptr, L"This program requires Windows 95/NT",
+                platform::Widened(platform::Application::Instance().Title()).c_str(), MB_OK);
     platform::Application::Instance().Terminate();
     return false;
 }

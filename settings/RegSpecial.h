@@ -25,10 +25,9 @@ std::string ReadRegValue(HKEY root, const std::string& key, const std::string& n
 // replaced by their values, as Windows programs read a path stored so.
 std::string ReadRegExpandedValue(HKEY root, const std::string& key, const std::string& name,
                                  const std::string& def);
-// An expanded text in Unicode, as a path the user chose is stored: the code
-// page may not hold it.
-std::wstring ReadRegWideExpandedValue(HKEY root, const std::string& key, const std::string& name,
-                                      const std::wstring& def);
+// Texts are UTF-8 here and UTF-16 in the registry: what the user chose is
+// stored and read as chosen, whatever the code page.
+
 bool ReadRegValue(HKEY root, const std::string& key, const std::string& name, bool def);
 int32_t ReadRegValue(HKEY root, const std::string& key, const std::string& name, int32_t def);
 
@@ -37,7 +36,6 @@ int32_t ReadRegValue(HKEY root, const std::string& key, const std::string& name,
 void WriteRegValue(HKEY root, const std::string& key, const std::string& name,
                    const std::string& value);
 void WriteRegValue(HKEY root, const std::string& key, const std::string& name, const char* value);
-void WriteRegWideValue(HKEY root, const std::string& key, const std::string& name, const std::wstring& value);
 void WriteRegValue(HKEY root, const std::string& key, const std::string& name, bool value);
 void WriteRegValue(HKEY root, const std::string& key, const std::string& name, int32_t value);
 

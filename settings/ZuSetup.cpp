@@ -12,6 +12,7 @@
 #include "platform/Dpi.h"
 #include "platform/FileSystem.h"
 #include "platform/IniFile.h"
+#include "platform/Names.h"
 #include "platform/SystemLibrary.h"
 
 using platform::ControlDef;
@@ -24,12 +25,11 @@ using C = SetupControls;
 
 namespace {
 
-// The folder chosen, as the program names it: read in Unicode, by its short
-// name where the code page cannot hold its own ("" for none).
+// The folder chosen, by its long name, as the user named it ("" for none).
 std::string PathOf(LPCITEMIDLIST item) {
     static const auto pathOf = platform::SystemFunction<decltype(&SHGetPathFromIDListW)>("shell32.dll", "SHGetPathFromIDListW");
     wchar_t path[MAX_PATH] = {};
-    return pathOf(item, path) ? platform::CodePagePath(path) : std::string();
+    return pathOf(item, path) ? platform::Narrowed(path) : std::string();
 }
 
 constexpr int kResultRestore = 4;
@@ -150,7 +150,7 @@ bool IsValidAgentIni(const std::string& path) {
     std::vector<std::string> keys;
     ini.ReadSection("URL", keys);
     for (const auto& k : keys) {
-        if (lstrcmpiA(k.c_str(), "ForceAgentClient") == 0) return true;
+        if (platform::FoldedName(k) == "FORCEAGENTCLIENT") return true;
     }
     return false;
 }
@@ -188,7 +188,7 @@ int CALLBACK TFolderDialog::Callback(HWND hwnd, UINT msg, LPARAM lp, LPARAM data
     try {
         if (msg == BFFM_INITIALIZED) {
             self->window_ = hwnd;
-            SetWindowTextA(hwnd, self->Title.c_str());
+            SetWindowTextW(hwnd, platform::Widened(self->Title).c_str());
             // It opens at the folder in the field, and that folder is
             // judged at once: OK is enabled only where the check allows.
             // The browser knows no folder by a name with a trailing "\"
@@ -196,8 +196,9 @@ int CALLBACK TFolderDialog::Callback(HWND hwnd, UINT msg, LPARAM lp, LPARAM data
             std::string start = self->Directory;
             if (start.size() > 3 && start.back() == '\\') start.pop_back();
             const bool there = platform::DirectoryExists(start);
-            if (there) SendMessageA(hwnd, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(start.c_str()));
-            SendMessageA(hwnd, BFFM_SETSTATUSTEXTA, 0, reinterpret_cast<LPARAM>(there ? start.c_str() : ""));
+            const std::wstring wide = platform::Widened(there ? start : std::string());
+            if (there) SendMessageW(hwnd, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(wide.c_str()));
+            SendMessageW(hwnd, BFFM_SETSTATUSTEXTW, 0, reinterpret_cast<LPARAM>(wide.c_str()));
             SendMessageA(hwnd, BFFM_ENABLEOK, 0, there && !self->OnChange);
             if (there && self->OnChange) self->OnChange(*self, start);
             // Centred across the owner, a quarter of its height below its top.
@@ -212,7 +213,7 @@ int CALLBACK TFolderDialog::Callback(HWND hwnd, UINT msg, LPARAM lp, LPARAM data
         } else if (msg == BFFM_SELCHANGED) {
             const std::string path = PathOf(reinterpret_cast<LPCITEMIDLIST>(lp));
             const bool fs = !path.empty();
-            SendMessageA(hwnd, BFFM_SETSTATUSTEXTA, 0, reinterpret_cast<LPARAM>(path.c_str()));
+            SendMessageW(hwnd, BFFM_SETSTATUSTEXTW, 0, reinterpret_cast<LPARAM>(platform::Widened(path).c_str()));
             SendMessageA(hwnd, BFFM_ENABLEOK, 0, fs ? TRUE : FALSE);
             if (fs && self->OnChange) self->OnChange(*self, path);
         }
@@ -233,15 +234,16 @@ void TFolderDialog::EnableOK(bool enable) {
 bool TFolderDialog::Execute(HWND owner) {
     owner_ = owner;
     const platform::ComApartment com;
-    char display[MAX_PATH] = {};
-    BROWSEINFOA bi{};
+    wchar_t display[MAX_PATH] = {};
+    const std::wstring text = platform::Widened(Text);
+    BROWSEINFOW bi{};
     bi.hwndOwner = owner;
     bi.pszDisplayName = display;
-    bi.lpszTitle = Text.c_str();
+    bi.lpszTitle = text.c_str();
     bi.ulFlags = BIF_RETURNONLYFSDIRS | BIF_STATUSTEXT;
     bi.lpfn = &TFolderDialog::Callback;
     bi.lParam = reinterpret_cast<LPARAM>(this);
-    static const auto browse = platform::SystemFunction<decltype(&SHBrowseForFolderA)>("shell32.dll", "SHBrowseForFolderA");
+    static const auto browse = platform::SystemFunction<decltype(&SHBrowseForFolderW)>("shell32.dll", "SHBrowseForFolderW");
     static const auto freeItem = platform::SystemFunction<decltype(&ILFree)>("shell32.dll", "ILFree");
     LPITEMIDLIST chosen = browse(&bi);
     window_ = nullptr;

@@ -8,6 +8,7 @@
 #include "platform/Error.h"
 #include "platform/Glyphs.h"
 #include "platform/Handles.h"
+#include "platform/Text.h"
 #include "platform/TextInk.h"
 
 using platform::Application;
@@ -95,7 +96,8 @@ void TFrmKelSplash::FitLabel(Piece& label) {
     SIZE sz{};
     {
         platform::SelectGuard selected(dc.get(), label.font);
-        GetTextExtentPoint32A(dc.get(), label.text.c_str(), static_cast<int>(label.text.size()), &sz);
+        const std::wstring text = platform::Widened(label.text);
+        GetTextExtentPoint32W(dc.get(), text.c_str(), static_cast<int>(text.size()), &sz);
         sz.cx = std::max<LONG>(sz.cx,
                                platform::InkRight(dc.get(), label.text, DT_SINGLELINE | DT_NOPREFIX, sz.cx, sz.cy));
     }
@@ -157,7 +159,7 @@ void TFrmKelSplash::Paint(HDC dc) {
         FillRect(dc, &r, background_.get());
         platform::SelectGuard font(dc, label->font);
         SetTextColor(dc, color);
-        DrawTextA(dc, label->text.c_str(), -1, &r, DT_LEFT | DT_EXPANDTABS | DT_WORDBREAK | DT_NOPREFIX);
+        DrawTextW(dc, platform::Widened(label->text).c_str(), -1, &r, DT_LEFT | DT_EXPANDTABS | DT_WORDBREAK | DT_NOPREFIX);
     }
     RECT line = ToRECT(line_.place);
     DrawEdge(dc, &line, EDGE_ETCHED, BF_TOP | BF_BOTTOM);
@@ -270,7 +272,7 @@ void ShowSplash(const std::string& title, const std::string& action, bool setApp
 
 void HideSplash(const std::string& caption) {
     HWND main = Application::Instance().MainWindow();
-    if (!caption.empty() && main) SetWindowTextA(main, caption.c_str());
+    if (!caption.empty() && main) platform::PutWindowText(main, caption);
     if (gSplash) {
         Application::Instance().SetStartupWindow(nullptr);
         ShowWindow(gSplash->Handle(), SW_HIDE);

@@ -540,14 +540,26 @@ void TFrmZuMain::LaunchSelectedProfile() {
     if (row >= 1 && !name.empty()) {
         platform::BusyCursor busy;
         const std::string program = AgentProgramPath(settings::Settings.AgentFolder);
+        // Agent, a program of the ANSI code page, is started in a folder it
+        // can name: the profile's own, or its short form; where there is
+        // none, in its own name, and the user is told once what that means.
         const std::string folder = profiles::ProfileWorkingFolder(name);
-        STARTUPINFOA si{};
+        std::string working = platform::PathAgentCanName(folder);
+        if (working.empty()) {
+            working = folder;
+            platform::ReportOnce(platform::Format(
+                "Agent cannot name the folder \"%s\" in this system's code page, and it has no short name: Agent "
+                "is started there, but may not find the files it names by their full paths.",
+                folder.c_str()));
+        }
+        STARTUPINFOW si{};
         si.cb = sizeof si;
         si.dwFlags = STARTF_USESHOWWINDOW;
         si.wShowWindow = SW_SHOWNORMAL;
         PROCESS_INFORMATION pi{};
-        if (!CreateProcessA(program.c_str(), nullptr, nullptr, nullptr, FALSE,
-                            CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS, nullptr, folder.c_str(), &si, &pi)) {
+        if (!CreateProcessW(platform::Widened(program).c_str(), nullptr, nullptr, nullptr, FALSE,
+                            CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS, nullptr, platform::Widened(working).c_str(),
+                            &si, &pi)) {
             about::ShowGlyphMessageDialog(
                 platform::Format("Failed to execute agent with the \"%s\" profile !", about::Literal(name).c_str()),
                 about::MsgKind::Error, about::mbCancel, 0);

@@ -6,6 +6,7 @@
 
 #include "platform/IniFile.h"
 #include "platform/IniText.h"
+#include "platform/Text.h"
 #include "support/Helpers.h"
 #include "support/RegistrySandbox.h"
 
@@ -216,7 +217,8 @@ std::vector<std::string> Corpus() {
 
 // The section's lines as Windows' service lists them: as they are written,
 // comments, keys without "=" and blanks around them kept.
-DWORD WINAPI AsWindowsLists(LPCSTR section, LPSTR buffer, DWORD size, LPCSTR file) {
+DWORD WINAPI AsWindowsLists(LPCWSTR wideSection, LPWSTR buffer, DWORD size, LPCWSTR wideFile) {
+    const std::string section = platform::Narrowed(wideSection), file = platform::Narrowed(wideFile);
     std::string lines;
     bool inside = false, seen = false;
     std::istringstream text(Slurp(file));
@@ -225,16 +227,17 @@ DWORD WINAPI AsWindowsLists(LPCSTR section, LPSTR buffer, DWORD size, LPCSTR fil
         const std::string trimmed = line.substr(std::min(line.size(), line.find_first_not_of(" \t")));
         if (!trimmed.empty() && trimmed.front() == '[') {
             const std::string name = trimmed.substr(1, trimmed.find(']') - 1);
-            inside = !seen && lstrcmpiA(name.c_str(), section) == 0;
+            inside = !seen && lstrcmpiA(name.c_str(), section.c_str()) == 0;
             seen = seen || inside;
         } else if (inside && !trimmed.empty()) {
             lines.append(line).push_back('\0');
         }
     }
     lines.push_back('\0');
-    if (lines.size() > size) return size - 2;
-    std::copy(lines.begin(), lines.end(), buffer);
-    return static_cast<DWORD>(lines.size() - 1);
+    const std::wstring wide = platform::Widened(lines);  // (ASCII here: the file's bytes as they are)
+    if (wide.size() > size) return size - 2;
+    std::copy(wide.begin(), wide.end(), buffer);
+    return static_cast<DWORD>(wide.size() - 1);
 }
 
 }  // namespace
@@ -258,7 +261,7 @@ TEST(IniFile, ASectionReadInOneGoGivesWhatItsKeysReadOneByOneGive) {
             EXPECT_EQ(once, byKey) << "[" << section << "] of file " << n << (read == &AsWindowsLists ? " (Windows)" : "");
             checked += static_cast<int>(byKey.size());
         }
-        platform::SectionReadCall = &GetPrivateProfileSectionA;
+        platform::SectionReadCall = &GetPrivateProfileSectionW;
     }
     EXPECT_GE(checked, 50);
 }

@@ -10,6 +10,7 @@
 
 #include "platform/Application.h"
 #include "platform/FileSystem.h"
+#include "platform/IniFile.h"
 #include "platform/Form.h"
 #include "profiles/ZuGlobal.h"
 #include "settings/RegSpecial.h"
@@ -65,6 +66,7 @@ struct LaunchSession {
     ProfileFixture profiles;
     std::string log;
     std::unique_ptr<shell::TFrmZuMain> main;
+    size_t closed = 0;  // stand-ins the test itself has closed
 
     LaunchSession() {
         settings::Settings.AgentFolder = AgentFolder();
@@ -80,7 +82,7 @@ struct LaunchSession {
     }
     ~LaunchSession() {
         SetEnvironmentVariableA("PELMARK_AGENT_LOG", nullptr);
-        CloseAllAgents(Lines(0).size());
+        CloseAllAgents(Lines(0).size() - closed);
         main.reset();
         Application::Instance().ResetTerminated();
     }
@@ -194,10 +196,10 @@ struct RecycleBin : profiles::ShellFileOperation {
     std::string from;
     RecycleBin() { profiles::UseShellFileOperation(this); }
     ~RecycleBin() override { profiles::UseShellFileOperation(nullptr); }
-    int Run(SHFILEOPSTRUCTA& op) override {
-        from = op.pFrom;
-        DeleteFileA((from + "\\Agent.ini").c_str());
-        RemoveDirectoryA(from.c_str());
+    int Run(SHFILEOPSTRUCTW& op) override {
+        from = platform::Narrowed(op.pFrom);
+        DeleteFileW((std::wstring(op.pFrom) + L"\\Agent.ini").c_str());
+        RemoveDirectoryW(op.pFrom);
         return 0;
     }
 };
@@ -205,71 +207,103 @@ struct RecycleBin : profiles::ShellFileOperation {
 
 TEST(Launch, AFolderNamedOutsideTheCodePageIsListedLaunchedAndSaved) {
     LaunchSession s;
+    testing_support::CapturedInformation told;
     // A profile folder in Cyrillic, which the code page (1252) cannot hold,
-    // stored as Setup stores it, with a profile of a Cyrillic name and one
-    // of a Latin name.
-    const std::wstring folder = platform::Widened(s.profiles.dir.Path()) + L"\x041f\x0440\x043e\x0444\x0438\x043b\x0438\\";
-    const std::wstring home = folder + L"\x0414\x043e\x043c", archive = folder + L"\x0410\x0440\x0445";
-    for (const std::wstring& f : {folder, home, archive, folder + L"Work"}) ASSERT_TRUE(CreateDirectoryW(f.c_str(), nullptr));
-    for (const std::wstring& f : {home, archive, folder + L"Work"}) {
-        const std::string ini = "[View]\r\nTitle=T\r\n[Profile]\r\nLaunchMode=0\r\n";
-        HANDLE h = CreateFileW((f + L"\\Agent.ini").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
-        DWORD put = 0;
-        WriteFile(h, ini.data(), static_cast<DWORD>(ini.size()), &put, nullptr);
-        CloseHandle(h);
+    // stored as Setup stores it, with profiles of a Cyrillic, a Chinese and
+    // a Latin name.
+    const std::string folder = s.profiles.dir.Path() + "\xd0\x9f\xd1\x80\xd0\xbe\xd1\x84\xd0\xb8\xd0\xbb\xd0\xb8\\";
+    const std::string home = "\xd0\x94\xd0\xbe\xd0\xbc", chinese = "\xe6\xa1\xa3\xe6\xa1\x88";
+    for (const std::string& f : {folder, folder + home, folder + chinese, folder + "Work"}) {
+        ASSERT_TRUE(CreateDirectoryW(platform::Widened(f).c_str(), nullptr));
+    }
+    for (const std::string& f : {home, chinese, std::string("Work")}) {
+        platform::IniFile(folder + f + "\\Agent.ini").WriteString("View", "Title", "T");
     }
     const HKEY cu = HKEY_CURRENT_USER;
-    settings::WriteRegWideValue(cu, settings::SettingsKey, "ProfileFolder", folder);
+    settings::WriteRegValue(cu, settings::SettingsKey, "ProfileFolder", folder);
     settings::LoadSettings(settings::Settings);
     settings::Settings.AgentFolder = AgentFolder();
-    const std::string profiles = settings::Settings.ProfileFolder;
-    EXPECT_EQ(profiles.find('?'), std::string::npos) << profiles;
-    EXPECT_TRUE(platform::DirectoryExists(profiles)) << profiles;
-    // Each is listed, and launches in its own folder.
+    EXPECT_EQ(settings::Settings.ProfileFolder, folder);
+    // Each is listed by its long name, as the user named it.
     s.Open();
     ASSERT_EQ(s.main->RowCount(), 4);
-    // Each goes by its short name, as the system gives it.
-    const std::string cyrillic = platform::CodePagePath(home).substr(profiles.size());
-    const std::string other = platform::CodePagePath(archive).substr(profiles.size());
     std::vector<std::string> listed;
     for (int r = 1; r < 4; ++r) listed.push_back(s.main->Cell(1, r));
-    EXPECT_TRUE(std::is_permutation(listed.begin(), listed.end(), std::vector<std::string>{cyrillic, other, "Work"}.begin()));
-    s.Select(cyrillic);
+    EXPECT_TRUE(std::is_permutation(listed.begin(), listed.end(), std::vector<std::string>{home, chinese, "Work"}.begin()));
+    // Agent, an ANSI program, starts in a folder it can name: its short form.
+    const std::string shortHome = platform::PathAgentCanName(folder + home);
+    ASSERT_FALSE(shortHome.empty());
+    EXPECT_EQ(shortHome.find(home), std::string::npos);
+    s.Select(home);
     DriverWindow(s.main->Handle()).Press("BitBtnLaunch");
-    const auto lines = s.Lines(1);
+    auto lines = s.Lines(1);
     ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(lines[0], profiles + cyrillic + "|");
-    // A save there, as the profile editor makes it, reaches the file.
-    EXPECT_NO_THROW(profiles::RequireListedProfileFolder(cyrillic));
-    profiles::WriteProfileIni(cyrillic, "saved", "n", "m", false);
-    wchar_t title[64] = {};
-    GetPrivateProfileStringW(L"View", L"Title", L"", title, 64, (home + L"\\Agent.ini").c_str());
-    EXPECT_EQ(std::wstring(title), L"saved");
-    // Delete hands a profile of such a name to the recycle bin: no link.
+    EXPECT_EQ(lines[0], shortHome + "|");
+    EXPECT_TRUE(told.Texts().empty());
+    // A save there keeps the file's long name; a value Agent cannot read is
+    // refused with its reason, before anything is written.
+    profiles::WriteProfileIni(home, "saved", "n", "m", false);
+    EXPECT_EQ(platform::IniFile(folder + home + "\\Agent.ini").ReadString("View", "Title", ""), "saved");
+    EXPECT_EQ(profiles::ListFolderEntries(folder + home), (std::vector<std::string>{".", "..", "Agent.ini"}));
+    const std::string before = testing_support::Slurp(folder + home + "\\Agent.ini");
+    EXPECT_EQ(testing_support::ErrorOf([&] { profiles::WriteProfileIni(home, chinese, "n", "m", false); }),
+              "Unable to write to " + folder + home + "\\Agent.ini\r\"" + chinese +
+                  "\" holds characters that Agent cannot read: it reads its files in this system's ANSI code page "
+                  "(1252), which lacks them.");
+    EXPECT_EQ(testing_support::Slurp(folder + home + "\\Agent.ini"), before);
+    // Without a short name, Agent is started in the long one, and the user
+    // is told once what that means.
+    platform::UseShortPathFunction(&NoShortName);
+    s.Select(chinese);
+    DriverWindow(s.main->Handle()).Press("BitBtnLaunch");
+    platform::UseShortPathFunction(nullptr);
+    lines = s.Lines(2);
+    ASSERT_EQ(lines.size(), 2u);
+    ASSERT_EQ(told.Texts().size(), 1u);
+    EXPECT_NE(told.Texts()[0].find("Agent cannot name the folder \"" + folder + chinese + "\\\""), std::string::npos);
+    CloseAllAgents(s.closed = 2);  // a folder that is some program's current one cannot go
+    // Delete hands it to the recycle bin by its long name: no link.
     {
         RecycleBin bin;
         profiles::DeleteRefusal why;
-        EXPECT_TRUE(profiles::DeleteFolder(profiles::ProfileFolderPath(other), nullptr, &why)) << why.why;
-        EXPECT_EQ(bin.from, profiles::ProfileFolderPath(other));
+        EXPECT_TRUE(profiles::DeleteFolder(profiles::ProfileFolderPath(chinese), nullptr, &why)) << why.why;
+        EXPECT_EQ(bin.from, profiles::ProfileFolderPath(chinese));
+    }
+    // Names the code page holds only by a best fit ("Dvořák" as "Dvorák",
+    // "∞" as "8") are their own folders, no links.
+    for (const std::string name : {"Dvo\xc5\x99\xc3\xa1k", "\xe2\x88\x9e"}) {
+        ASSERT_TRUE(CreateDirectoryW(platform::Widened(folder + name).c_str(), nullptr));
+        platform::IniFile(folder + name + "\\Agent.ini").WriteString("View", "Title", "T");
+        RecycleBin bin;
+        profiles::DeleteRefusal why;
+        EXPECT_TRUE(profiles::DeleteFolder(profiles::ProfileFolderPath(name), nullptr, &why)) << name << why.why;
     }
     // Setup's store keeps the folder as the user named it.
     settings::SaveSettings(settings::Settings, settings::Settings);
-    EXPECT_EQ(settings::ReadRegWideExpandedValue(cu, settings::SettingsKey, "ProfileFolder", L""), folder);
-    // On a volume without short names it is said once, with the way out.
-    platform::UseShortPathFunction(&NoShortName);
-    std::vector<std::string> reported;
-    UiDriver d;
-    d.Then([&](DriverWindow& w) {
-        reported.push_back(platform::WindowText(GetDlgItem(w.Handle(), 0xFFFF)));
-        w.Press("OK");
-    });
+    EXPECT_EQ(settings::ReadRegValue(cu, settings::SettingsKey, "ProfileFolder", ""), folder);
+    // Where the system's code page is UTF-8 (65001), the same holds, and
+    // Agent reads every character: its folder by its own name, any value.
+    platform::UseAnsiCodePage(CP_UTF8);
     settings::TSettings loaded;
-    d.Run([&] { settings::LoadSettings(loaded); });
-    platform::UseShortPathFunction(nullptr);
-    std::string lossy(profiles.size() * 2, '\0');
-    lossy.resize(WideCharToMultiByte(CP_ACP, 0, folder.data(), static_cast<int>(folder.size()), lossy.data(),
-                                     static_cast<int>(lossy.size()), nullptr, nullptr));
-    EXPECT_EQ(reported, std::vector<std::string>{"Invalid path for 'ProfileFolder': \"" + lossy +
-                                                 "\" holds characters this system's code page lacks, and has no short "
-                                                 "name. Choose another Profile folder in Setup."});
+    settings::LoadSettings(loaded);
+    EXPECT_EQ(loaded.ProfileFolder, folder);
+    EXPECT_EQ(profiles::ListProfiles().size(), 2u);
+    EXPECT_EQ(platform::PathAgentCanName(folder + home + "\\"), folder + home + "\\");
+    profiles::WriteProfileIni(home, chinese, "n", "m", false);
+    EXPECT_NE(testing_support::Slurp(folder + home + "\\Agent.ini").find("Title=" + chinese + "\r\n"), std::string::npos)
+        << testing_support::Slurp(folder + home + "\\Agent.ini");
+    {
+        RecycleBin bin;
+        EXPECT_TRUE(profiles::DeleteFolder(profiles::ProfileFolderPath("Work"), nullptr, nullptr));
+    }
+    platform::UseAnsiCodePage(0);
+    // A folder on a drive that is not there is said to be unreachable, with
+    // the system's reason, and the setting stays as stored.
+    settings::WriteRegValue(cu, settings::SettingsKey, "ProfileFolder", std::string("Q:\\Gone\\"));
+    settings::LoadSettings(settings::Settings);
+    EXPECT_TRUE(profiles::ListProfiles().empty());
+    ASSERT_EQ(told.Texts().size(), 2u);
+    EXPECT_EQ(told.Texts()[1].rfind("The profile folder \"Q:\\Gone\\\" cannot be reached: ", 0), 0u) << told.Texts()[1];
+    settings::SaveSettings(settings::Settings, settings::Settings);
+    EXPECT_EQ(settings::ReadRegValue(cu, settings::SettingsKey, "ProfileFolder", ""), "Q:\\Gone\\");
 }

@@ -4,6 +4,7 @@
 #include "platform/Handles.h"
 #include "platform/Layout.h"
 #include "platform/TextInk.h"
+#include "platform/Text.h"
 
 #include <string>
 #include <vector>
@@ -88,9 +89,11 @@ TEST(Colors, TheLaunchMarkerStandsOutOnEveryCell) {
 
 TEST(TextWidths, AgreeWithTheSystemsMeasureInEveryFontTheProgramUses) {
     platform::UniqueMemoryDC dc(CreateCompatibleDC(nullptr));
-    std::string all;
-    for (int c = 32; c < 256; ++c) all += static_cast<char>(c);
-    const std::vector<std::string> texts = {"", "Agent at home", "news.example.org", all, "WWW iii \xe9\xe8\xfc\xdf"};
+    std::wstring all;
+    for (wchar_t c = 32; c < 256; ++c) all += c;
+    // Texts are UTF-8: letters beyond ASCII, Cyrillic and Chinese as well.
+    const std::vector<std::string> texts = {"", "Agent at home", "news.example.org", platform::Narrowed(all),
+                                            "WWW iii \u00e9\u00e8\u00fc\u00df \u0410\u0433\u0435\u043d\u0442 \u4ee3\u7406"};
     for (const char* face : {"MS Sans Serif", "Tahoma", "Segoe UI"}) {
         for (int height : {-11, -16}) {
             for (int weight : {FW_NORMAL, FW_BOLD}) {
@@ -98,8 +101,9 @@ TEST(TextWidths, AgreeWithTheSystemsMeasureInEveryFontTheProgramUses) {
                 platform::SelectGuard selected(dc.get(), font.get());
                 const platform::TextWidths width(dc.get());
                 for (const auto& t : texts) {
+                    const std::wstring wide = platform::Widened(t);
                     SIZE sz{};
-                    GetTextExtentPoint32A(dc.get(), t.c_str(), static_cast<int>(t.size()), &sz);
+                    GetTextExtentPoint32W(dc.get(), wide.c_str(), static_cast<int>(wide.size()), &sz);
                     EXPECT_EQ(width(t), sz.cx) << face << " " << height << " " << weight << " \"" << t << "\"";
                 }
             }

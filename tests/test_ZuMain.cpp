@@ -549,7 +549,7 @@ std::string TrashFolder() {
     return h + "\\Trash\\files\\";
 }
 
-SHFILEOPSTRUCTA gRecorded;
+SHFILEOPSTRUCTW gRecorded;
 std::string gRecordedFrom;
 int gRecordedReturn = 0;
 BOOL gRecordedAbort = FALSE;
@@ -558,11 +558,14 @@ bool gRecordedRemoves = true;  // a success takes the folder away, as the shell'
 struct ShellRecorder : profiles::ShellFileOperation {
     ShellRecorder() { profiles::UseShellFileOperation(this); }
     ~ShellRecorder() override { profiles::UseShellFileOperation(nullptr); }
-    int Run(SHFILEOPSTRUCTA& op) override {
+    int Run(SHFILEOPSTRUCTW& op) override {
         gRecorded = op;
-        gRecordedFrom.assign(op.pFrom, strlen(op.pFrom) + 2);  // the name and the empty name after it
+        // The name and the empty name after it.
+        gRecordedFrom = platform::Narrowed(std::wstring_view(op.pFrom, wcslen(op.pFrom) + 2));
         op.fAnyOperationsAborted = gRecordedAbort;
-        if (gRecordedRemoves && gRecordedReturn == 0 && !gRecordedAbort) testing_support::RemoveFolder(std::string(op.pFrom));
+        if (gRecordedRemoves && gRecordedReturn == 0 && !gRecordedAbort) {
+            testing_support::RemoveFolder(platform::Narrowed(op.pFrom));
+        }
         return gRecordedReturn;
     }
 };
@@ -1128,6 +1131,7 @@ TEST(DeleteProfile, ARefusalNamesTheFirstEntryThatStoppedItAndWhy) {
     ProfileFixture p;
     const std::string outside = p.dir.MakeFolder("Elsewhere");
     for (const char* name : {"link", "loop", "long", "name"}) p.Profile(name, "t", "n", "m", 0);
+    testing_support::CapturedInformation told;
     const std::string root = testing_support::UnixPath(p.folder);
     const std::string a(90, 'a'), b(90, 'b'), c(90, 'c');
     ASSERT_TRUE(testing_support::RunUnix(
@@ -1145,7 +1149,6 @@ TEST(DeleteProfile, ARefusalNamesTheFirstEntryThatStoppedItAndWhy) {
          "\"again\" is a link (a symbolic link or a junction): nothing is deleted through one."},
         {"long", profiles::DeleteRefusal::PathTooLong,
          "\"" + a + "\\" + b + "\\" + c + "\" has a path too long for the system."},
-        {"name", profiles::DeleteRefusal::NameNotHeld, "\"???.txt\" has a name this system's code page cannot hold."},
     };
     for (const auto& k : cases) {
         profiles::DeleteRefusal refusal;
@@ -1155,6 +1158,10 @@ TEST(DeleteProfile, ARefusalNamesTheFirstEntryThatStoppedItAndWhy) {
         EXPECT_EQ(profiles::DeleteRefusalText(refusal, folder), k.line) << k.profile;
         EXPECT_TRUE(platform::FileExists(folder + "\\Agent.ini")) << k.profile << ": nothing is lost";
     }
+    // A name the code page cannot hold is no reason to refuse: it is read in
+    // Unicode, as it is, and goes to the recycle bin with its folder.
+    EXPECT_TRUE(profiles::DeleteFolder(p.folder + "name", nullptr, nullptr));
+    EXPECT_FALSE(platform::DirectoryExists(p.folder + "name"));
     testing_support::RunUnix("rm -rf '" + root + "'*");
 }
 

@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <sstream>
@@ -15,6 +16,7 @@
 
 #include "platform/Application.h"
 #include "platform/Error.h"
+#include "platform/Text.h"
 
 namespace testing_support {
 
@@ -109,7 +111,7 @@ inline void DoubleClickRow(HWND list, int item) {
 
 // A file's bytes.
 inline std::string Slurp(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
+    std::ifstream f(std::filesystem::path(platform::Widened(path)), std::ios::binary);  // names are UTF-8
     std::stringstream ss;
     ss << f.rdbuf();
     return ss.str();
