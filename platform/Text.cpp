@@ -1,9 +1,12 @@
 #include "platform/Text.h"
 
+#include <algorithm>
+
 namespace platform {
 
 namespace {
 UINT codePage = 0;
+WideToAnsiFunction wideToAnsi = nullptr;
 }  // namespace
 
 std::wstring Widened(std::string_view utf8) {
@@ -27,6 +30,8 @@ UINT AnsiCodePage() { return codePage ? codePage : GetACP(); }
 
 void UseAnsiCodePage(UINT cp) { codePage = cp; }
 
+void UseWideToAnsiFunction(WideToAnsiFunction f) { wideToAnsi = f; }
+
 namespace {
 
 // The code page's bytes of the text, and whether they hold all of it. For
@@ -40,9 +45,10 @@ std::string Ansi(std::wstring_view wide, bool& whole) {
     BOOL lossy = FALSE;
     const DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
     BOOL* used = utf8 ? nullptr : &lossy;
-    const int n = WideCharToMultiByte(cp, flags, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, used);
-    std::string out(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(cp, flags, wide.data(), static_cast<int>(wide.size()), out.data(), n, nullptr, used);
+    const WideToAnsiFunction convert = wideToAnsi ? wideToAnsi : &WideCharToMultiByte;
+    const int n = convert(cp, flags, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, used);
+    std::string out(static_cast<size_t>(std::max(n, 0)), '\0');
+    convert(cp, flags, wide.data(), static_cast<int>(wide.size()), out.data(), n, nullptr, used);
     whole = n > 0 && !lossy;
     return out;
 }

@@ -19,6 +19,11 @@ std::string Narrowed(std::wstring_view utf16);
 // system's again), as a system set to UTF-8 or to another language has it.
 UINT AnsiCodePage();
 void UseAnsiCodePage(UINT codePage);
+// Windows refuses, for UTF-8, both the no-best-fit flag and the question
+// whether a default was used; Wine answers both. A test puts Windows' answer
+// in place of the system's conversion here (nullptr: the system's again).
+using WideToAnsiFunction = int(WINAPI*)(UINT, DWORD, LPCWCH, int, LPSTR, int, LPCCH, LPBOOL);
+void UseWideToAnsiFunction(WideToAnsiFunction f);
 
 // Text in the ANSI code page's bytes, as Agent reads and writes it; `whole`
 // says whether that code page holds every character (nothing best-fitted).

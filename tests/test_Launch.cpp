@@ -11,6 +11,7 @@
 #include "platform/Application.h"
 #include "platform/FileSystem.h"
 #include "platform/IniFile.h"
+#include "platform/IniSave.h"
 #include "platform/Form.h"
 #include "profiles/ZuGlobal.h"
 #include "settings/RegSpecial.h"
@@ -192,6 +193,14 @@ TEST(Launch, AnEmptyGridLaunchesNothing) {
 
 namespace {
 DWORD WINAPI NoShortName(LPCWSTR, LPWSTR, DWORD) { return 0; }
+// Windows' answer for UTF-8, which Wine does not give: no flags, no question.
+int WINAPI WindowsWideToAnsi(UINT cp, DWORD flags, LPCWCH w, int n, LPSTR out, int size, LPCCH def, LPBOOL used) {
+    if (cp == CP_UTF8 && (flags || def || used)) {
+        SetLastError(ERROR_INVALID_FLAGS);
+        return 0;
+    }
+    return WideCharToMultiByte(cp, flags, w, n, out, size, def, used);
+}
 struct RecycleBin : profiles::ShellFileOperation {
     std::string from;
     RecycleBin() { profiles::UseShellFileOperation(this); }
@@ -201,6 +210,21 @@ struct RecycleBin : profiles::ShellFileOperation {
         DeleteFileW((std::wstring(op.pFrom) + L"\\Agent.ini").c_str());
         RemoveDirectoryW(op.pFrom);
         return 0;
+    }
+};
+// The names a save gives its file: on Windows a rename to a short
+// spelling makes an entry of that literal name, which Wine does not show.
+struct NamesSaved : platform::SaveSteps {
+    std::vector<std::string> names;
+    NamesSaved() { platform::UseSaveSteps(this); }
+    ~NamesSaved() override { platform::UseSaveSteps(nullptr); }
+    BOOL Replace(const char* file, const char* copy, const char* backup) override {
+        names.push_back(file);
+        return SaveSteps::Replace(file, copy, backup);
+    }
+    BOOL Rename(HANDLE entry, const wchar_t* to, bool replace) override {
+        names.push_back(platform::Narrowed(to));
+        return SaveSteps::Rename(entry, to, replace);
     }
 };
 }  // namespace
@@ -245,6 +269,23 @@ TEST(Launch, AFolderNamedOutsideTheCodePageIsListedLaunchedAndSaved) {
     profiles::WriteProfileIni(home, "saved", "n", "m", false);
     EXPECT_EQ(platform::IniFile(folder + home + "\\Agent.ini").ReadString("View", "Title", ""), "saved");
     EXPECT_EQ(profiles::ListFolderEntries(folder + home), (std::vector<std::string>{".", "..", "Agent.ini"}));
+    // A template named outside the code page, saved twice, keeps its name.
+    const std::string agent = "\xd0\x90\xd0\xb3\xd0\xb5\xd0\xbd\xd1\x82.ini";
+    NamesSaved saved;
+    for (const char* title : {"T", "again"}) {
+        platform::IniSave save(folder + agent);
+        save.WriteString("View", "Title", title);
+        save.Commit();
+    }
+    ASSERT_FALSE(saved.names.empty());
+    for (const auto& name : saved.names) {
+        EXPECT_TRUE(name.find('~') == std::string::npos && name.find(folder.substr(folder.size() - 15)) != std::string::npos)
+            << name;
+    }
+    EXPECT_EQ(platform::IniFile(folder + agent).ReadString("View", "Title", ""), "again");
+    auto entries = profiles::ListFolderEntries(folder);
+    std::erase_if(entries, [](const std::string& e) { return e.find('.') == std::string::npos; });
+    EXPECT_EQ(entries, (std::vector<std::string>{".", "..", agent}));
     const std::string before = testing_support::Slurp(folder + home + "\\Agent.ini");
     EXPECT_EQ(testing_support::ErrorOf([&] { profiles::WriteProfileIni(home, chinese, "n", "m", false); }),
               "Unable to write to " + folder + home + "\\Agent.ini\r\"" + chinese +
@@ -284,6 +325,7 @@ TEST(Launch, AFolderNamedOutsideTheCodePageIsListedLaunchedAndSaved) {
     // Where the system's code page is UTF-8 (65001), the same holds, and
     // Agent reads every character: its folder by its own name, any value.
     platform::UseAnsiCodePage(CP_UTF8);
+    platform::UseWideToAnsiFunction(&WindowsWideToAnsi);
     settings::TSettings loaded;
     settings::LoadSettings(loaded);
     EXPECT_EQ(loaded.ProfileFolder, folder);
@@ -297,6 +339,7 @@ TEST(Launch, AFolderNamedOutsideTheCodePageIsListedLaunchedAndSaved) {
         EXPECT_TRUE(profiles::DeleteFolder(profiles::ProfileFolderPath("Work"), nullptr, nullptr));
     }
     platform::UseAnsiCodePage(0);
+    platform::UseWideToAnsiFunction(nullptr);
     // A folder on a drive that is not there is said to be unreachable, with
     // the system's reason, and the setting stays as stored.
     settings::WriteRegValue(cu, settings::SettingsKey, "ProfileFolder", std::string("Q:\\Gone\\"));
