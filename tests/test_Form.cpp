@@ -185,11 +185,16 @@ TEST(Form, CloseCheckKeepsTheFormOpen) {
 
 TEST(Form, KeyPreviewSeesKeysFirstWithExactModifiers) {
     SampleForm f;
+    std::string typed = "?";
     UiDriver d;
-    d.Then([](DriverWindow& w) {
+    d.Then([&](DriverWindow& w) {
         w.FocusOn("EditName");
         w.Key('K', ssCtrl);
         w.Key('K', ssCtrl | ssShift);
+        typed = w.Text("EditName");
+        // Characters of any script, as a keyboard layout sends them, are
+        // held as typed (no code page's "?").
+        for (wchar_t c : std::wstring(L"\u0414\u043e\u043c \u6863")) PostMessageW(w.Control("EditName"), WM_CHAR, c, 1);
         w.Press("ButtonOK");
     });
     d.Run([&] { return f.ShowModal(); });
@@ -198,7 +203,10 @@ TEST(Form, KeyPreviewSeesKeysFirstWithExactModifiers) {
     EXPECT_EQ(f.keys[1], std::make_pair(WPARAM('K'), unsigned(ssCtrl | ssShift)));
     // The consumed Ctrl+K never reached the edit; the other one did not type either
     // (a control key press is no character).
-    EXPECT_EQ(f.Text("EditName"), "");
+    EXPECT_EQ(typed, "");
+    EXPECT_EQ(f.Text("EditName"), "\xd0\x94\xd0\xbe\xd0\xbc \xe6\xa1\xa3");
+    f.SetText("EditName", "\xe6\xa1\xa3\xe6\xa1\x88");  // and shown as given
+    EXPECT_EQ(f.Text("EditName"), "\xe6\xa1\xa3\xe6\xa1\x88");
 }
 
 TEST(Form, F1AsksForHelpOfTheFocusedControlOrItsPanel) {

@@ -322,6 +322,14 @@ TEST(Launch, AFolderNamedOutsideTheCodePageIsListedLaunchedAndSaved) {
     // Setup's store keeps the folder as the user named it.
     settings::SaveSettings(settings::Settings, settings::Settings);
     EXPECT_EQ(settings::ReadRegValue(cu, settings::SettingsKey, "ProfileFolder", ""), folder);
+    // A Russian system (1251) names the Cyrillic folder itself, and writes
+    // a Cyrillic value in its own bytes; the Chinese one it still lacks.
+    platform::UseAnsiCodePage(1251);
+    EXPECT_EQ(platform::PathAgentCanName(folder + home), folder + home);
+    profiles::WriteProfileIni(home, home, "n", "m", false);
+    EXPECT_NE(testing_support::Slurp(folder + home + "\\Agent.ini").find("Title=\xc4\xee\xec\r\n"), std::string::npos);
+    EXPECT_NE(testing_support::ErrorOf([&] { profiles::WriteProfileIni(home, chinese, "n", "m", false); }).find("(1251)"),
+              std::string::npos);
     // Where the system's code page is UTF-8 (65001), the same holds, and
     // Agent reads every character: its folder by its own name, any value.
     platform::UseAnsiCodePage(CP_UTF8);

@@ -5,16 +5,13 @@
 #include <cstring>
 
 #include "platform/Application.h"
+#include "platform/Form.h"
 
 namespace testing_support {
 
 namespace {
 
-std::string WindowText(HWND h) {
-    std::string s(static_cast<size_t>(GetWindowTextLengthA(h)) + 1, '\0');
-    s.resize(static_cast<size_t>(GetWindowTextA(h, s.data(), static_cast<int>(s.size()))));
-    return s;
-}
+std::string WindowText(HWND h) { return platform::WindowText(h); }  // UTF-8, as the program's own
 
 // The header's GetCurrentFiber reads the thread block through an intrinsic
 // that GCC 12 takes for a read past an empty array. Kept out of line, its
