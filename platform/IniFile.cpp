@@ -8,6 +8,7 @@
 
 #include "platform/Error.h"
 #include "platform/Handles.h"
+#include "platform/IniText.h"
 #include "platform/Names.h"
 #include "platform/Text.h"
 
@@ -211,7 +212,7 @@ void IniFile::ReadSectionValues(const std::string& section, std::vector<std::str
     std::unordered_map<std::string, std::string> first;  // by the folded key
     list.clear();
     for (size_t i = 0; i < keys.size(); ++i) {
-        const std::string folded = FoldedName(keys[i]);
+        const std::string folded = MatchedName(keys[i]);
         auto it = first.find(folded);
         if (it == first.end()) {
             std::string value = trim(lines[i].substr(lines[i].find('=') + 1));
@@ -244,14 +245,18 @@ void IniFile::ReadLaterSectionValues(const std::string& section, int occurrence,
             text.append(buffer.data(), got);
         }
     }
-    // The file's own bytes are in the ANSI code page, as the service reads them.
-    list = SectionLinesIn(FromAnsi(text), section, occurrence);
+    // The file's own bytes are in the ANSI code page, as the service reads
+    // them, or UTF-8 behind its mark.
+    list = SectionLinesIn(ReadAsUtf8(text) ? text.substr(3) : FromAnsi(text), section, occurrence);
 }
 
 std::vector<std::string> SectionLinesIn(const std::string& text, const std::string& name, int occurrence) {
+    // As the service reads a line: trimmed of blanks and the controls tab
+    // to CR and ^Z; a section's name runs to its last "]".
     auto trim = [](std::string& s) {
-        s.erase(0, s.find_first_not_of(" \t"));
-        s.erase(s.find_last_not_of(" \t") + 1);
+        const char* trimmed = " \t\n\v\f\r\x1a";
+        s.erase(0, s.find_first_not_of(trimmed));
+        s.erase(s.find_last_not_of(trimmed) + 1);
     };
     std::vector<std::string> lines;
     int seen = -1;
@@ -263,11 +268,10 @@ std::vector<std::string> SectionLinesIn(const std::string& text, const std::stri
         at = end + 1;
         trim(line);
         if (line.empty()) continue;
-        if (line.front() == '[') {
-            const auto close = line.find(']');
-            std::string section = line.substr(1, close == std::string::npos ? std::string::npos : close - 1);
+        if (const auto close = line.rfind(']'); line.front() == '[' && close != std::string::npos) {
+            std::string section = line.substr(1, close - 1);
             trim(section);
-            inside = FoldedName(section) == FoldedName(name) && ++seen == occurrence;
+            inside = MatchedName(section) == MatchedName(name) && ++seen == occurrence;
         } else if (inside && line.front() != ';') {
             lines.push_back(line);
         }

@@ -327,7 +327,7 @@ void IniSave::WriteCopy() {
     const bool own = Needed().profileServiceRewritesEveryLine;
     std::string meant;
     if (own) {
-        meant = ApplyWrites(text_, ansiWrites_);
+        meant = ApplyWrites(text_, fileWrites_);
         SetFilePointer(out_, 0, nullptr, FILE_BEGIN);
         if (const DWORD code = WriteAll(out_, meant)) Fail(code);
         if (!SetEndOfFile(out_)) Fail(GetLastError());
@@ -364,8 +364,8 @@ void IniSave::WriteCopy() {
     DWORD code = 0;
     held_ = ReadAll(copy_, code);
     if (code) Fail(code);
-    const ULONGLONG size = own ? meant.size() : text_.size() + Growth(ansiWrites_);
-    if ((own && held_ != meant) || !CopyFault(text_, held_, ansiWrites_).empty()) Fail(ShortCopyReason(copy_, size));
+    const ULONGLONG size = own ? meant.size() : text_.size() + Growth(fileWrites_);
+    if ((own && held_ != meant) || !CopyFault(text_, held_, fileWrites_).empty()) Fail(ShortCopyReason(copy_, size));
     // The copy is whole: its second name says so, and what it holds, to a
     // look after a crash.
     const std::string checked = FreeName(CheckedCopyPathFor(target_, BytesMark(text_), BytesMark(held_)));
@@ -382,8 +382,8 @@ void IniSave::WriteCopy() {
 
 void IniSave::WriteInPlace() {
     const bool own = Needed().profileServiceRewritesEveryLine;
-    const std::string meant = own ? ApplyWrites(text_, ansiWrites_) : std::string();
-    const ULONGLONG size = own ? meant.size() : text_.size() + Growth(ansiWrites_);
+    const std::string meant = own ? ApplyWrites(text_, fileWrites_) : std::string();
+    const ULONGLONG size = own ? meant.size() : text_.size() + Growth(fileWrites_);
     // A file written where it is cannot be put back: the disk must have
     // room for the whole of it before the first byte.
     ULARGE_INTEGER free{};
@@ -417,7 +417,7 @@ void IniSave::WriteInPlace() {
     DWORD code = 0;
     const std::string held = ReadAll(target_, code);
     if (code) Fail(code);
-    if ((own && held != meant) || !CopyFault(text_, held, ansiWrites_).empty()) Fail(ShortCopyReason(target_, size));
+    if ((own && held != meant) || !CopyFault(text_, held, fileWrites_).empty()) Fail(ShortCopyReason(target_, size));
 }
 
 DWORD IniSave::ReplaceOnce(bool& final) {
@@ -501,28 +501,53 @@ void IniSave::RemoveOwnCopy() {
     if (!copy_.empty() && RemoveOwn(copy_, folder_)) copy_.clear();
 }
 
+void IniSave::ChooseFileWrites(const std::string& ansiFault) {
+    // The service's own reading of a UTF-16 file is not the program's: its
+    // lines are not split where the program would split them.
+    if (text_.compare(0, 2, "\xFF\xFE") == 0 || text_.compare(0, 2, "\xFE\xFF") == 0) {
+        Fail(ERROR_INVALID_DATA, "The file is written in UTF-16, which Pelmark does not write: save it as ANSI "
+                                 "text in an editor, then save again here.");
+    }
+    if (ReadAsUtf8(text_)) {
+        fileWrites_ = writes_;
+    } else {
+        if (!ansiFault.empty()) Fail(ERROR_NO_UNICODE_TRANSLATION, ansiFault);
+        fileWrites_ = ansiWrites_;
+    }
+    for (const IniWrite& w : fileWrites_) {
+        if (StoredValue(w.value).size() >= IniFile::kMaxWrittenValue) {
+            Fail(ERROR_INVALID_DATA, Format("The value of \"%s\" is too long to be written (%u characters).",
+                                            w.key.c_str(), static_cast<unsigned>(w.value.size())));
+        }
+    }
+}
+
 void IniSave::Commit() {
     // Nothing to write to the file itself: it stays as it is, untouched.
     if (writes_.empty() && source_.empty()) return;
     // The file's bytes are in the ANSI code page, which Agent reads it in:
     // a text that code page cannot hold is refused before anything is
-    // written, never stored as "?" or a look-alike letter.
+    // written, never stored as "?" or a look-alike letter. (A file the
+    // service reads as UTF-8 takes any.)
     ansiWrites_.clear();
+    std::string ansiFault;
     for (const IniWrite& w : writes_) {
         bool section = true, key = true, value = true;
         ansiWrites_.push_back({ToAnsi(w.section, &section), ToAnsi(w.key, &key), ToAnsi(w.value, &value)});
-        if (!section || !key || !value) {
-            Fail(ERROR_NO_UNICODE_TRANSLATION,
-                 Format("\"%s\" holds characters that Agent cannot read: it reads its files in this system's ANSI "
-                        "code page (%u), which lacks them.",
-                        (!value ? w.value : !key ? w.key : w.section).c_str(), AnsiCodePage()));
+        if ((!section || !key || !value) && ansiFault.empty()) {
+            ansiFault = Format("\"%s\" holds characters that Agent cannot read: it reads its files in this system's "
+                               "ANSI code page (%u), which lacks them.",
+                               (!value ? w.value : !key ? w.key : w.section).c_str(), AnsiCodePage());
+        }
+        if (const std::string why = UnstorableValue(w.value); !why.empty()) {
+            Fail(ERROR_INVALID_DATA, Format("The value of \"%s\" %s, which the file cannot keep: take it away and "
+                                            "save again.",
+                                            w.key.c_str(), why.c_str()));
         }
     }
-    for (const IniWrite& w : ansiWrites_) {
-        if (StoredValue(w.value).size() >= IniFile::kMaxWrittenValue) {
-            Fail(ERROR_INVALID_DATA, Format("The value of \"%s\" is too long to be written (%u characters).",
-                                            w.key.c_str(), static_cast<unsigned>(w.value.size())));
-        }
+    if (!ansiFault.empty()) {
+        DWORD code = 0;
+        if (!ReadAsUtf8(ReadFileBytes(Source(), code))) Fail(ERROR_NO_UNICODE_TRANSLATION, ansiFault);
     }
     try {
         // Another program's write to the file while the copy was made
@@ -533,6 +558,7 @@ void IniSave::Commit() {
             } catch (const Error& e) {
                 Fail(e.SystemCode(), e.what());
             }
+            ChooseFileWrites(ansiFault);
             if (inPlace_) {
                 WriteInPlace();
                 lock_ = SaveLock();

@@ -103,6 +103,7 @@ public:
 private:
     [[noreturn]] void Fail(DWORD code, const std::string& reason = {}) const;
     void CheckTarget();
+    void ChooseFileWrites(const std::string& ansiFault);
     void MakeCopy();
     void WriteCopy();
     void WriteInPlace();
@@ -125,7 +126,8 @@ private:
     bool inPlace_ = false;  // no copy can be made: the file is written where it is
     bool stopped_ = false;
     std::vector<IniWrite> writes_;      // as given, in UTF-8
-    std::vector<IniWrite> ansiWrites_;  // in the ANSI code page's bytes, as the file holds them
+    std::vector<IniWrite> ansiWrites_;  // in the ANSI code page's bytes
+    std::vector<IniWrite> fileWrites_;  // in the bytes the file holds: the code page's, or UTF-8's
 };
 
 // The path a DOS program names for a path the system gives as

@@ -5,6 +5,7 @@
 #include <unordered_set>
 
 #include "platform/Names.h"
+#include "platform/Workarounds.h"
 
 namespace platform {
 
@@ -12,9 +13,15 @@ namespace {
 
 bool Blank(char c) { return c == ' ' || c == '\t'; }
 
+// What the service trims from a line, a name and a value: blanks, and the
+// controls from tab to CR, and ^Z (a DOS file's end).
+bool Trimmed(char c) { return c == ' ' || (c >= '\t' && c <= '\r') || c == '\x1a'; }
+
+bool LineEnd(char c) { return c == '\r' || c == '\n'; }
+
 std::string_view Trim(std::string_view s) {
-    while (!s.empty() && Blank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && Blank(s.back())) s.remove_suffix(1);
+    while (!s.empty() && Trimmed(s.front())) s.remove_prefix(1);
+    while (!s.empty() && Trimmed(s.back())) s.remove_suffix(1);
     return s;
 }
 
@@ -27,18 +34,22 @@ std::string_view ReadValue(std::string_view raw) {
     return raw;
 }
 
-// One line of the text: [begin, body) is its text, [body, end) its line end.
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+
+// One line of the text: [begin, body) is its text, [body, end) its line
+// end, every CR and LF up to the next line (blank lines are one line end).
 struct Line {
     size_t begin, body, end;
 };
 
-std::vector<Line> Lines(const std::string& text) {
+std::vector<Line> Lines(const std::string& text, const IniReading& reading) {
     std::vector<Line> lines;
-    for (size_t at = 0; at < text.size();) {
-        const size_t nl = text.find('\n', at);
-        const size_t end = nl == std::string::npos ? text.size() : nl + 1;
-        size_t body = nl == std::string::npos ? end : nl;
-        if (body > at && text[body - 1] == '\r') --body;
+    size_t at = ReadAsUtf8(text, reading) ? kUtf8Mark.size() : 0;
+    while (at < text.size()) {
+        size_t body = at;
+        while (body < text.size() && !LineEnd(text[body])) ++body;
+        size_t end = body;
+        while (end < text.size() && LineEnd(text[end])) ++end;
         lines.push_back({at, body, end});
         at = end;
     }
@@ -59,20 +70,53 @@ Parsed Parse(std::string_view body) {
     const std::string_view t = Trim(body);
     if (t.empty()) return {Kind::Blank, {}};
     if (t.front() == ';') return {Kind::Comment, {}};
-    if (t.front() == '[') {
-        const size_t close = t.find(']');
-        return {Kind::Header, Trim(t.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1))};
+    // A section's name runs to the line's last "]"; a line with none is a key.
+    if (const size_t close = t.rfind(']'); t.front() == '[' && close != std::string_view::npos) {
+        return {Kind::Header, Trim(t.substr(1, close - 1))};
     }
     const size_t eq = body.find('=');
     return {Kind::Key, Trim(body.substr(0, eq)), eq};
 }
 
-std::string Folded(std::string_view s) { return FoldedAnsiName(std::string(s)); }
+std::string AsciiFolded(std::string_view s) {
+    std::string folded(s);
+    for (char& c : folded) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    return folded;
+}
 
-// The key a written value goes to: its section's and its own folded names.
-std::string Slot(std::string_view section, std::string_view key) { return Folded(section) + '\0' + Folded(key); }
+std::string Folded(std::string_view s, const IniReading& reading) {
+    return reading.asciiFold ? AsciiFolded(s) : FoldedAnsiName(std::string(s));
+}
 
 }  // namespace
+
+IniReading ServiceReading() {
+    IniReading reading;
+    reading.utf8Mark = Needed().profileServiceReadsUtf8Mark;
+    reading.asciiFold = Needed().profileServiceFoldsOnlyAscii;
+    return reading;
+}
+
+std::string MatchedName(const std::string& name, const IniReading& reading) {
+    return reading.asciiFold ? AsciiFolded(name) : FoldedName(name);
+}
+
+bool ReadAsUtf8(const std::string& text, const IniReading& reading) {
+    return reading.utf8Mark && text.compare(0, kUtf8Mark.size(), kUtf8Mark) == 0;
+}
+
+std::string UnstorableValue(const std::string& value) {
+    if (value.find_first_of("\r\n") != std::string::npos) return "holds a line break";
+    // Blanks and tabs there are kept by quotes; the service takes any other
+    // of these away, quotes or not, on some systems.
+    auto control = [](char c) { return Trimmed(c) && !Blank(c); };
+    if (!value.empty() && (control(value.front()) || control(value.back()))) {
+        return "begins or ends with a control character (form feed, vertical tab or end of file)";
+    }
+    return {};
+}
 
 std::string StoredValue(const std::string& value) {
     if (value.empty()) return value;
@@ -81,13 +125,14 @@ std::string StoredValue(const std::string& value) {
     return blankEnd || quoted ? '"' + value + '"' : value;
 }
 
-std::string ApplyWrites(const std::string& text, const std::vector<IniWrite>& writes) {
-    const std::vector<Line> lines = Lines(text);
+std::string ApplyWrites(const std::string& text, const std::vector<IniWrite>& writes, const IniReading& reading) {
+    const std::vector<Line> lines = Lines(text, reading);
     auto body = [&](size_t i) { return std::string_view(text).substr(lines[i].begin, lines[i].body - lines[i].begin); };
+    auto Folded = [&](std::string_view s) { return platform::Folded(s, reading); };
     std::string eol = "\r\n";
     for (const Line& l : lines) {
         if (l.end > l.body) {
-            eol = text.substr(l.body, l.end - l.body);
+            eol = text.compare(l.body, 2, "\r\n") == 0 ? "\r\n" : text.substr(l.body, 1);
             break;
         }
     }
@@ -153,10 +198,11 @@ std::string ApplyWrites(const std::string& text, const std::vector<IniWrite>& wr
             isReplaced[i] = true;
             continue;
         }
+        // (The key keeps the spelling it was first written in.)
         bool found = false;
         for (auto& [name, line] : s->added) {
             if (Folded(name) == key) {
-                line = w.key + "=" + value;
+                line = name + "=" + value;
                 found = true;
             }
         }
@@ -169,16 +215,23 @@ std::string ApplyWrites(const std::string& text, const std::vector<IniWrite>& wr
     }
     std::string out;
     out.reserve(text.size() + 64 * writes.size());
+    out.append(text, 0, lines.empty() ? text.size() : lines.front().begin);  // a mark of UTF-8
     for (size_t i = 0; i < lines.size(); ++i) {
         const Line& l = lines[i];
-        if (isReplaced[i]) out.append(replaced[i]).append(text, l.body, l.end - l.body);
-        else out.append(text, l.begin, l.end - l.begin);
-        if (auto it = insertAfter.find(i); it != insertAfter.end()) {
-            if (l.end == l.body) out.append(eol);  // the file's last line had no end
-            for (const auto& [key, line] : it->second->added) out.append(line).append(eol);
+        out.append(isReplaced[i] ? replaced[i] : text.substr(l.begin, l.body - l.begin));
+        auto it = insertAfter.find(i);
+        if (it == insertAfter.end()) {
+            out.append(text, l.body, l.end - l.body);
+            continue;
         }
+        // New keys right after the line's own end, before the blank lines
+        // that follow it.
+        const size_t own = text.compare(l.body, 2, "\r\n") == 0 ? 2 : l.end > l.body ? 1 : 0;
+        out.append(own ? text.substr(l.body, own) : eol);  // the file's last line had no end
+        for (const auto& [key, line] : it->second->added) out.append(line).append(eol);
+        out.append(text, l.body + own, l.end - l.body - own);
     }
-    if (!appended.empty() && !out.empty() && out.back() != '\n') out.append(eol);
+    if (!appended.empty() && !out.empty() && !LineEnd(out.back()) && out != kUtf8Mark) out.append(eol);
     for (const auto& [name, s] : appended) {
         out.append("[").append(name).append("]").append(eol);
         for (const auto& [key, line] : s.added) out.append(line).append(eol);
@@ -186,10 +239,15 @@ std::string ApplyWrites(const std::string& text, const std::vector<IniWrite>& wr
     return out;
 }
 
-std::string CopyFault(const std::string& source, const std::string& copy, const std::vector<IniWrite>& writes) {
-    if (!copy.empty() && copy.back() != '\n' && (source.empty() || source.back() == '\n')) {
-        return "the copy ends inside a line";
-    }
+std::string CopyFault(const std::string& source, const std::string& copy, const std::vector<IniWrite>& writes,
+                      const IniReading& reading) {
+    auto Folded = [&](std::string_view s) { return platform::Folded(s, reading); };
+    auto Slot = [&](std::string_view section, std::string_view key) { return Folded(section) + '\0' + Folded(key); };
+    auto whole = [](const std::string& s) { return s.empty() || LineEnd(s.back()); };
+    if (!copy.empty() && !whole(copy) && whole(source)) return "the copy ends inside a line";
+    // A file read as UTF-8 is still one when saved, and one read in the
+    // code page still one in it.
+    if (ReadAsUtf8(source, reading) != ReadAsUtf8(copy, reading)) return "the copy's mark of UTF-8 changed";
     // The value each written key must read back as: the last one written.
     std::unordered_map<std::string, std::string> meant;
     std::unordered_set<std::string> written;  // folded section names
@@ -220,7 +278,7 @@ std::string CopyFault(const std::string& source, const std::string& copy, const 
     {
         Walk walk;
         std::unordered_set<std::string> touched;
-        for (const Line& l : Lines(source)) {
+        for (const Line& l : Lines(source, reading)) {
             const std::string_view b = std::string_view(source).substr(l.begin, l.body - l.begin);
             const Parsed p = Parse(b);
             if (p.kind == Kind::Blank) continue;
@@ -236,7 +294,7 @@ std::string CopyFault(const std::string& source, const std::string& copy, const 
     size_t next = 0;
     Walk walk;
     std::unordered_map<std::string, std::string> got;
-    for (const Line& l : Lines(copy)) {
+    for (const Line& l : Lines(copy, reading)) {
         const std::string_view b = std::string_view(copy).substr(l.begin, l.body - l.begin);
         const Parsed p = Parse(b);
         if (p.kind == Kind::Blank) continue;

@@ -22,6 +22,8 @@ const Workarounds& System() {
             w.linkCannotBeRemovedAlone = true;
             w.replaceLeavesAMomentWithoutTheFile = true;
             w.profileServiceRewritesEveryLine = true;
+            w.profileServiceReadsUtf8Mark = true;
+            w.profileServiceFoldsOnlyAscii = true;
             w.managerIgnoresSizeLimits = true;
         }
         return w;

@@ -34,6 +34,19 @@ struct Workarounds {
     // its own reading of it, at each write: blank lines go, and blanks
     // around "=". The program writes a save's lines itself instead.
     bool profileServiceRewritesEveryLine = false;
+    // The private-profile service reads a file that starts with UTF-8's
+    // byte-order mark as UTF-8, where Windows' reads every file without
+    // UTF-16's mark in the ANSI code page. The program's own writer writes
+    // only for the service that rewrites every line, so it reads as that
+    // one does: the first section's header behind the mark, and the values
+    // written there in UTF-8.
+    bool profileServiceReadsUtf8Mark = false;
+    // The private-profile service matches section and key names letter
+    // case aside for A to Z alone ("[Été]" is not "[été]"),
+    // where Windows' folds every letter. The writer and the save's check
+    // match names as the service they write for does, or a write lands in
+    // a section the service never reads it from.
+    bool profileServiceFoldsOnlyAscii = false;
     // The window manager maximises a window and sizes it past the least and
     // greatest size the program gives: the program puts it back.
     bool managerIgnoresSizeLimits = false;

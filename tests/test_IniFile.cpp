@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 #include "platform/IniFile.h"
@@ -230,11 +231,11 @@ DWORD WINAPI AsWindowsLists(LPCWSTR wideSection, LPWSTR buffer, DWORD size, LPCW
             inside = !seen && lstrcmpiA(name.c_str(), section.c_str()) == 0;
             seen = seen || inside;
         } else if (inside && !trimmed.empty()) {
-            lines.append(line).push_back('\0');
+            lines.append(platform::FromAnsi(line)).push_back('\0');
         }
     }
     lines.push_back('\0');
-    const std::wstring wide = platform::Widened(lines);  // (ASCII here: the file's bytes as they are)
+    const std::wstring wide = platform::Widened(lines);
     if (wide.size() > size) return size - 2;
     std::copy(wide.begin(), wide.end(), buffer);
     return static_cast<DWORD>(wide.size() - 1);
@@ -245,6 +246,7 @@ DWORD WINAPI AsWindowsLists(LPCWSTR wideSection, LPWSTR buffer, DWORD size, LPCW
 TEST(IniFile, ASectionReadInOneGoGivesWhatItsKeysReadOneByOneGive) {
     std::vector<std::string> corpus = Corpus();
     corpus.push_back("[W]\r\n; note=with an equals sign\r\n  spaced = v \r\nbare\r\nk=1\r\n[V]\r\n; a=b\r\nk=1\r\n");
+    corpus.push_back(platform::ToAnsi("[U]\r\nÜ=upper\r\nü=lower\r\n"));
     TempFolder dir;
     int checked = 0;
     // Through Wine's service, then as Windows' lists a section's lines.
@@ -328,6 +330,96 @@ TEST(IniFile, TheProgramsWriterGivesWhatTheServiceGivesAndChangesNoOtherByte) {
         }
         EXPECT_LE(missing, 6u) << "file " << n;
     }
+}
+
+// A file as the service reads it: each section's name, in order, and the
+// keys of the first section of that name with the values each read gives.
+std::string ServiceView(const std::string& path) {
+    IniFile ini(path);
+    std::vector<std::string> sections, values;
+    ini.ReadSections(sections);
+    std::string view;
+    for (const auto& section : sections) {
+        ini.ReadSectionValuesKeyByKey(section, values);
+        view += "[" + section + "]";
+        for (const auto& line : values) view += " " + line + ";";
+    }
+    return view;
+}
+
+// Why the program's writing of `writes` into `text` is not what the
+// service's own writing reads back as, or the save's check refuses it ("").
+std::string WriterDiffers(const TempFolder& dir, const std::string& text, const std::vector<platform::IniWrite>& writes) {
+    std::vector<platform::IniWrite> bytes = writes;  // as the file holds them
+    if (!platform::ReadAsUtf8(text)) {
+        for (auto& w : bytes) w = {platform::ToAnsi(w.section), platform::ToAnsi(w.key), platform::ToAnsi(w.value)};
+    }
+    const std::string own = platform::ApplyWrites(text, bytes);
+    if (const std::string fault = platform::CopyFault(text, own, bytes); !fault.empty()) return "refused: " + fault;
+    const std::string mine = dir.MakeFile("own.ini", own), theirs = dir.MakeFile("service.ini", text);
+    IniFile service(theirs);
+    for (const auto& w : writes) service.WriteString(w.section, w.key, platform::StoredValue(w.value));
+    service.Close();
+    const std::string a = ServiceView(mine), b = ServiceView(theirs);
+    DeleteFileA(mine.c_str());
+    DeleteFileA(theirs.c_str());
+    return a == b ? "" : "own " + a + "\n service " + b;
+}
+
+TEST(IniFile, OnRandomFilesTheWritersSaveReadsBackAsTheServicesOwn) {
+    TempFolder dir;
+    using W = std::vector<platform::IniWrite>;
+    // Each once found on a random file, made as small as it would go.
+    const std::pair<std::string, W> found[] = {
+        {"\xEF\xBB\xBF[Servers]\r\nSMTP=old\r\n", {{"Servers", "SMTP", "new"}, {"Servers", "Name", "Café"}}},
+        {"\f[A]\r\n\vk=1\r\n\x1a[B]\r\n", {{"A", "k", "2"}, {"B", "x", "3"}}},
+        {"[A]\r\nk=1\r\n[View\r\nz=2\r\n", {{"View", "z", "3"}, {"A", "z", "4"}}},
+        {"[Été]\r\nÜ=1\r\n", {{"été", "ü", "2"}, {"Été", "Ü", "3"}}},
+        {"[a]b]\r\nk=1\r\n", {{"a]b", "k", "2"}}},
+        {"[A]\rk=1\r[B]\rx=2", {{"A", "k", "3"}, {"B", "y", "4"}}},
+        {"[A]\r\n[k=1\r\n", {{"A", "x", "2"}}},
+        {"[A]\r\nk=\"\"\r\n", {{"A", "k", "\"\""}, {"A", "j", "\"\""}}},
+        {"[A]\r\n", {{"A", "TITLE", "1"}, {"A", "title", "2"}}},
+        {"[ A ]\r\n\r\n\r\nk=1\r\n\r\n[B]\n", {{"a", "n", "2"}, {"B", "m", "3"}}},
+    };
+    for (const auto& [text, writes] : found) EXPECT_EQ(WriterDiffers(dir, text, writes), "") << text;
+
+    // Random files of every shape people and programs leave, and random
+    // writes into them; the same seed makes the same files.
+    std::mt19937 random(52);
+    auto any = [&](const auto& list) { return std::data(list)[random() % std::size(list)]; };
+    using L = std::initializer_list<const char*>;
+    const char* sections[] = {"Servers", "servers", "SERVERS", "View", "Été", "été", "Options", "a b"};
+    const char* keys[] = {"Title", "TITLE", "title", "Ü", "ü", "Key1", "key 2", "k"};
+    const char* values[] = {"", "v", "Café", "\"q\"", "\"\"", "'s'", " pad ", "a=b", "x]", "; c", "tab\t"};
+    const char* pads[] = {"", "", " ", "\t", "\f", "\v", "\x1a", " \t"};
+    const char* ends[] = {"\r\n", "\n", "\r", "\r\n\r\n"};
+    int differences = 0, cases = 0;
+    for (; cases < 1800; ++cases) {
+        const bool utf8 = random() % 6 == 0;
+        const int style = random() % 5;  // one line end throughout, or any on each line
+        std::string text = utf8 ? "\xEF\xBB\xBF" : "";
+        for (int n = random() % 12; n >= 0; --n) {
+            std::string line = any(pads);
+            switch (random() % 10) {
+            case 0: case 1:
+                line += std::string("[") + any(pads) + any(sections) + any(pads) + any(L{"]", "]", "]", "]x]", ""}) + any(pads);
+                break;
+            case 7: line += "; a note"; break;
+            case 8: break;
+            case 9: line += any(L{"bare", "[k=1", "=v"}); break;
+            default: line += std::string(any(keys)) + any(pads) + "=" + any(pads) + any(values) + any(pads);
+            }
+            text += (utf8 ? line : platform::ToAnsi(line)) + (n == 0 && random() % 3 == 0 ? "" : style < 4 ? ends[style] : any(ends));
+        }
+        W writes;
+        for (int n = random() % 4; n >= 0; --n) {
+            writes.push_back({any(sections), any(keys), std::string(any(L{"", " "})) + any(values) + any(L{"", " "})});
+        }
+        const std::string why = WriterDiffers(dir, text, writes);
+        if (!why.empty() && ++differences <= 5) ADD_FAILURE() << testing::PrintToString(text) << "\n" << why;
+    }
+    EXPECT_EQ(differences, 0) << "of " << cases;
 }
 
 TEST(IniFile, ASavesCopyIsCheckedForEveryLineAndEveryValue) {

@@ -13,6 +13,8 @@
 #include "platform/Application.h"
 #include "platform/FileSystem.h"
 #include "platform/IniFile.h"
+#include "platform/Text.h"
+#include "platform/Workarounds.h"
 #include "platform/IniSave.h"
 #include "support/Helpers.h"
 #include "support/RegistrySandbox.h"
@@ -51,7 +53,7 @@ struct Session {
         editor->SetCurrentRow(n, row);
         HWND e = editor->ValueEditor(n);
         SetFocus(e);
-        SetWindowTextA(e, text.c_str());  // as typing does, with its change note
+        SetWindowTextW(e, platform::Widened(text).c_str());  // as typing does, with its change note
         w.FocusOn("BitBtnReload");        // leaving the cell
     }
 };
@@ -181,6 +183,15 @@ TEST(IniEditor, ASaveLeavesEveryLineButTheEditedOneByteForByte) {
     });
     EXPECT_EQ(Slurp(edited.path), "; keep\r\n[A]\r\nk = \"  padded \"\r\n\r\n[B]\r\n\tx\t=\t1\r\n");
     EXPECT_EQ(platform::IniFile(edited.path).ReadString("A", "k", ""), "  padded ");
+    // A file the service reads as UTF-8 is written in UTF-8, behind its mark.
+    if (!platform::Needed().profileServiceReadsUtf8Mark) return;
+    Session marked("\xEF\xBB\xBF[A]\r\nk=old\r\n");
+    marked.Run([&](DriverWindow& w) {
+        marked.Type(w, 1, 0, "Café");
+        w.Press("BitBtnSave");
+    });
+    EXPECT_EQ(Slurp(marked.path), "\xEF\xBB\xBF[A]\r\nk=Café\r\n");
+    EXPECT_EQ(platform::IniFile(marked.path).ReadString("A", "k", ""), "Café");
 }
 
 TEST(IniEditor, TypingTheOldTextBackStillWritesIt) {
@@ -237,6 +248,8 @@ TEST(IniEditor, ALaterSectionOfANameShowsItsOwnKeysReadOnly) {
     EXPECT_EQ(text.find("typed"), std::string::npos) << text;
     EXPECT_EQ(platform::SectionLinesIn("[a]\r\nx=1\r\n [ A ] \r\n y = 2 \r\n[b]\r\nz=3", "A", 1),
               std::vector<std::string>{"y = 2"});
+    // As the service reads lines: to the last "]", controls trimmed, "[" alone a key.
+    EXPECT_EQ(platform::SectionLinesIn("[a]b]\r\nx=1\r\n\f[A]B]\v\r[k=2\r\n", "a]b", 1), std::vector<std::string>{"[k=2"});
 }
 
 TEST(IniEditor, ReloadDiscardsEditsAndASaveThenWritesNothing) {
@@ -362,17 +375,23 @@ TEST(IniEditor, AFailedSaveWritesNothingSaysWhyAndKeepsTheDialog) {
         w.Press("BitBtnSave");
         EXPECT_TRUE(IsWindowVisible(w.Handle()));
         EXPECT_EQ(testing_support::Slurp(s.path), before);  // not even the first value
+        s.Type(w, 2, 0, "page\f");  // the service would drop the form feed
+        w.Press("BitBtnSave");
+        EXPECT_EQ(testing_support::Slurp(s.path), before);
         s.Type(w, 2, 0, "new b");
         HANDLE h = CreateFileA(s.path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
         w.Press("BitBtnSave");
         EXPECT_TRUE(IsWindowVisible(w.Handle()));
         CloseHandle(h);
         w.Press("BitBtnCancel");
-    }, {box, box});
+    }, {box, box, box});
     EXPECT_EQ(r, 3);
     EXPECT_EQ(errors, (std::vector<std::string>{
                           "Unable to write to " + s.path + "\rThe value of \"b\" is too long to be written (40000 "
                           "characters).",
+                          "Unable to write to " + s.path + "\rThe value of \"b\" begins or ends with a control character "
+                          "(form feed, vertical tab or end of file), which the file cannot keep: take it away and save "
+                          "again.",
                           "Unable to write to " + s.path + "\r" + platform::SystemErrorText(ERROR_SHARING_VIOLATION)}));
     EXPECT_EQ(testing_support::Slurp(s.path), before);
     EXPECT_FALSE(platform::FileExists(platform::IniSave::CopyPathFor(s.path)));
