@@ -380,6 +380,7 @@ TEST(IniFile, OnRandomFilesTheWritersSaveReadsBackAsTheServicesOwn) {
         {"[A]\r\n[k=1\r\n", {{"A", "x", "2"}}},
         {"[A]\r\nk=\"\"\r\n", {{"A", "k", "\"\""}, {"A", "j", "\"\""}}},
         {"[A]\r\n", {{"A", "TITLE", "1"}, {"A", "title", "2"}}},
+        {"[A]\r\nk=1\r\n", {{"A", "k", "abc "}}},
         {"[ A ]\r\n\r\n\r\nk=1\r\n\r\n[B]\n", {{"a", "n", "2"}, {"B", "m", "3"}}},
     };
     for (const auto& [text, writes] : found) EXPECT_EQ(WriterDiffers(dir, text, writes), "") << text;
@@ -439,4 +440,6 @@ TEST(IniFile, ASavesCopyIsCheckedForEveryLineAndEveryValue) {
         "[A]\r\nk=new\r\nx=1\r\n; note\r\n[B]\r\ny=2\r\n; last words\r\nz=3",       // its line end cut
     };
     for (const char* copy : faults) EXPECT_NE(CopyFault(file, copy, writes), "") << copy;
+    // A key's later line is not the one written: a copy without it lost a line.
+    EXPECT_NE(CopyFault("[A]\r\nk=1\r\nK=2\r\n", "[A]\r\nk=new\r\n", {{"A", "k", "new"}}), "");
 }
