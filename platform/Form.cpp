@@ -269,43 +269,6 @@ void Form::MakeFont() {
 
 int Form::Scale(int value) const { return ScaleForDpi(value, dpi_); }
 
-Size Form::MinimumSize() const {
-    return OuterSizeForDpi(def_.minSize, GetWindowLongA(hwnd_, GWL_STYLE), GetWindowLongA(hwnd_, GWL_EXSTYLE), dpi_);
-}
-
-Size Form::MaximumSize() const {
-    return OuterSizeForDpi(def_.maxSize, GetWindowLongA(hwnd_, GWL_STYLE), GetWindowLongA(hwnd_, GWL_EXSTYLE), dpi_);
-}
-
-bool Form::PutBackWithinLimits(WPARAM how) {
-    // The window manager maximises and sizes a window past the limits the
-    // program gives (which only Windows' own frame obeys): a form of a
-    // fixed size is restored at once, any form put back within its limits.
-    if (how == SIZE_MAXIMIZED && FixedSize()) PostMessageA(hwnd_, WM_SYSCOMMAND, SC_RESTORE, 0);
-    if (how != SIZE_RESTORED) return false;
-    RECT r;
-    GetWindowRect(hwnd_, &r);
-    const Size least = MinimumSize(), most = MaximumSize();
-    const int w = std::clamp<int>(r.right - r.left, least.width, most.width > 0 ? most.width : INT_MAX);
-    const int h = std::clamp<int>(r.bottom - r.top, least.height, most.height > 0 ? most.height : INT_MAX);
-    if (w == r.right - r.left && h == r.bottom - r.top) return false;
-    SetWindowPos(hwnd_, nullptr, 0, 0, w, h, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    return true;
-}
-
-Size Form::ScaledOuterSize(int dpi) const {
-    const DWORD style = GetWindowLongA(hwnd_, GWL_STYLE), ex = GetWindowLongA(hwnd_, GWL_EXSTYLE);
-    RECT c{};
-    GetClientRect(hwnd_, &c);
-    Size outer = OuterSizeForClient({RescaleDpi(c.right, dpi_, dpi), RescaleDpi(c.bottom, dpi_, dpi)}, style, ex, dpi);
-    const Size least = OuterSizeForDpi(def_.minSize, style, ex, dpi), most = OuterSizeForDpi(def_.maxSize, style, ex, dpi);
-    if (least.width > 0) outer.width = std::max(outer.width, least.width);
-    if (least.height > 0) outer.height = std::max(outer.height, least.height);
-    if (most.width > 0) outer.width = std::min(outer.width, most.width);
-    if (most.height > 0) outer.height = std::min(outer.height, most.height);
-    return outer;
-}
-
 Rect Form::TablePlace(const Rect& r) const {
     return RescaleDpi(r, def_.measuredAtDpi ? def_.measuredAtDpi : kDesignDpi, dpi_);
 }
@@ -784,6 +747,10 @@ void Form::OnHelp(int context) {
 
 LRESULT Form::Handle(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
     handled = true;
+    if (msg == PutBackMessage()) {
+        PutBack();
+        return 0;
+    }
     switch (msg) {
         case WM_GETMINMAXINFO: {
             auto* mm = reinterpret_cast<MINMAXINFO*>(lp);
@@ -806,6 +773,12 @@ LRESULT Form::Handle(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
         case WM_DPICHANGED:
             DpiChanged(LOWORD(wp), reinterpret_cast<const RECT*>(lp));
             if (tooltip_) FitHintWidth();
+            return 0;
+        case WM_WINDOWPOSCHANGING:
+            // Wine's own answer would take the window manager's size back to
+            // the limits for Wine alone, the X window staying as the manager
+            // made it: the size is taken as it is, and put back from WM_SIZE.
+            handled = Needed().managerIgnoresSizeLimits;
             return 0;
         case WM_SIZE:
             if (Needed().managerIgnoresSizeLimits && PutBackWithinLimits(wp)) return 0;

@@ -273,6 +273,9 @@ protected:
 
 private:
     bool PutBackWithinLimits(WPARAM how);
+    void PutBack();
+    static UINT PutBackMessage();
+    bool putBackPosted_ = false;
     struct ControlState {
         ControlDef def;
         HWND hwnd = nullptr;
