@@ -6,7 +6,9 @@
 // that reads them and shows them in a list view with six buttons). Prints the
 // ratios of the median times and of the peak working sets, what the splash
 // adds, and the median time and share of each start-up checkpoint of the
-// timed build.
+// timed build. Given the Pelmark.exe of an earlier build ("--previous
+// PATH"), starts it in each round too, with the splash off, and prints this
+// build's time as a ratio of its.
 #include <windows.h>
 #include <commctrl.h>
 #include <psapi.h>
@@ -164,7 +166,7 @@ void SplashOn(bool on) {
     else settings::WriteRegValue(HKEY_CURRENT_USER, settings::SettingsKey, "SplashEnabled", false);
 }
 
-void Measure(int count) {
+void Measure(int count, const std::string& previous) {
     testing_support::TempFolder dir;
     const std::string folder = MakeProfiles(dir, count);
     settings::WriteRegValue(HKEY_CURRENT_USER, settings::SettingsKey, "ProfileFolder", folder);
@@ -175,7 +177,7 @@ void Measure(int count) {
     std::vector<double> tp, ts, tb, tf, tl;
     // Each round's own ratio and difference too: the machine's speed drifts
     // between rounds, and a round's starts run side by side.
-    std::vector<double> roundRatio, roundSplash;
+    std::vector<double> roundRatio, roundSplash, tq, roundPrevious;
     SIZE_T peakP = 0, peakB = 0, peakL = 0;
     Start(baseline, 0);  // warm everything up once
     Start(baseline, 0, floorArgs);
@@ -191,6 +193,11 @@ void Measure(int count) {
         const Result p = Start(pelmark, count);
         SplashOn(true);
         const Result s = Start(pelmark, count);
+        if (!previous.empty()) {
+            SplashOn(false);
+            tq.push_back(Start(previous, count).seconds);
+            roundPrevious.push_back(p.seconds / tq.back());
+        }
         tb.push_back(b.seconds);
         tf.push_back(f.seconds);
         tl.push_back(l.seconds);
@@ -211,20 +218,33 @@ void Measure(int count) {
     std::printf("  median of the rounds' own: Pelmark / list-view floor %.2f, the splash adds %.0f ms\n",
                 Median(roundRatio), 1000 * Median(roundSplash));
     std::printf("  the splash screen adds %.0f ms\n", 1000 * (ms - mp));
+    if (!tq.empty()) {
+        std::printf("  the previous build %.0f ms: this build / previous %.2f (median of the rounds' own %.2f), "
+                    "previous / list-view floor %.2f\n",
+                    1000 * Median(tq), mp / Median(tq), Median(roundPrevious), Median(tq) / ml);
+    }
     std::printf("  peak working set: Pelmark %lu KiB, list-view floor %lu KiB (ratio %.2f), empty window %lu KiB\n",
                 static_cast<unsigned long>(peakP / 1024), static_cast<unsigned long>(peakL / 1024),
                 peakL ? static_cast<double>(peakP) / static_cast<double>(peakL) : 0.0,
                 static_cast<unsigned long>(peakB / 1024));
+    // The previous build's timed build, where it was built beside it.
+    const std::string previousTimed = previous.substr(0, previous.find_last_of('\\') + 1) + "Pelmark_timed.exe";
     for (bool splash : {false, true}) {
         SplashOn(splash);
         std::printf("  checkpoints of the timed build, splash %s (median ms since the process was created; step; "
-                    "share of the whole):\n",
-                    splash ? "on" : "off");
+                    "share of the whole%s):\n",
+                    splash ? "on" : "off", splash || previous.empty() ? "" : "; the previous build's");
         const auto points = Checkpoints(Beside("Pelmark_timed.exe"), count, 7);
+        std::map<std::string, double> before;
+        if (!splash && !previous.empty() && GetFileAttributesA(previousTimed.c_str()) != INVALID_FILE_ATTRIBUTES) {
+            for (const auto& [name, at] : Checkpoints(previousTimed, count, 7)) before[name] = at;
+        }
         const double whole = points.empty() ? 1 : points.back().second;
         double last = 0;
         for (const auto& [name, at] : points) {
-            std::printf("  %8.1f  %+7.1f  %4.0f%%  %s\n", at, at - last, 100 * (at - last) / whole, name.c_str());
+            std::printf("  %8.1f  %+7.1f  %4.0f%%  %s", at, at - last, 100 * (at - last) / whole, name.c_str());
+            if (before.count(name)) std::printf("  (%.1f)", before[name]);
+            std::printf("\n");
             last = at;
         }
     }
@@ -232,15 +252,21 @@ void Measure(int count) {
 
 }  // namespace
 
-// With a number, measures that many profiles only.
+// [--previous PATH] [number]: with a number, measures that many profiles only.
 int main(int argc, char** argv) {
     settings::KelUtilityStart();
     testing_support::RegistrySandbox registry;
-    if (argc > 1) {
-        Measure(std::atoi(argv[1]));
+    std::string previous;
+    int arg = 1;
+    if (argc > arg + 1 && std::string(argv[arg]) == "--previous") {
+        previous = argv[arg + 1];
+        arg += 2;
+    }
+    if (argc > arg) {
+        Measure(std::atoi(argv[arg]), previous);
         return 0;
     }
-    Measure(20);
-    Measure(1000);
+    Measure(20, previous);
+    Measure(1000, previous);
     return 0;
 }

@@ -109,8 +109,8 @@ bool ReadAsUtf8(const std::string& text, const IniReading& reading) {
 
 std::string UnstorableValue(const std::string& value) {
     if (value.find_first_of("\r\n") != std::string::npos) return "holds a line break";
-    // Blanks and tabs there are kept by quotes; the service takes any other
-    // of these away, quotes or not, on some systems.
+    // The service trims these from a value's ends; only blanks and tabs
+    // are kept there, by the quotes StoredValue puts round them.
     auto control = [](char c) { return Trimmed(c) && !Blank(c); };
     if (!value.empty() && (control(value.front()) || control(value.back()))) {
         return "begins or ends with a control character (form feed, vertical tab or end of file)";
