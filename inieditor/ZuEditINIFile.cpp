@@ -14,6 +14,7 @@
 #include "platform/FileSystem.h"
 #include "platform/IniFile.h"
 #include "platform/IniSave.h"
+#include "platform/IniText.h"
 #include "platform/Names.h"
 #include "platform/Text.h"
 
@@ -73,7 +74,7 @@ std::vector<IniRow> RowsFromLines(const std::vector<std::string>& lines) {
     for (const auto& l : lines) {
         const auto eq = l.find('=');
         IniRow row{l.substr(0, eq), eq == std::string::npos ? std::string() : l.substr(eq + 1)};
-        row.duplicate = !seen.insert(platform::FoldedName(row.key)).second;
+        row.duplicate = !seen.insert(platform::MatchedName(row.key)).second;
         rows.push_back(std::move(row));
     }
     if (rows.empty()) rows.push_back({});
@@ -153,7 +154,7 @@ bool TFrmZuEditINIFile::LoadINIFile(const std::string& path) {
         // Sorted by the same comparison, names that are equal stand together:
         // a name's earlier occurrences are those just before it.
         // (Equal as the service matches names, whatever the user's locale.)
-        if (i > 0 && platform::FoldedName(names[i - 1]) == platform::FoldedName(s.name)) {
+        if (i > 0 && platform::MatchedName(names[i - 1]) == platform::MatchedName(s.name)) {
             s.occurrence = sections_.back().occurrence + 1;
         }
         s.expanded = i == 0;

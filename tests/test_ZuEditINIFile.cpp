@@ -217,6 +217,13 @@ TEST(IniEditor, ALaterRowOfADuplicateKeyIsReadOnlySoNoEditIsLost) {
         w.Press("BitBtnSave");
     });
     EXPECT_EQ(platform::IniFile(s.path).ReadString("A", "k", ""), "edited");
+    // Keys and sections the service tells apart are each their own: under
+    // Wine it matches letter case aside for A to Z alone.
+    Session letters(platform::ToAnsi("[Été]\r\nÜ=1\r\nü=2\r\n[été]\r\nk=3\r\n"));
+    const bool apart = platform::Needed().profileServiceFoldsOnlyAscii;
+    EXPECT_EQ(letters.editor->Rows(1)[1].duplicate, !apart);
+    EXPECT_EQ(letters.editor->Rows(2)[0].duplicate, !apart);
+    EXPECT_EQ(letters.editor->Rows(2)[0].value, apart ? "3" : "");
 }
 
 TEST(IniEditor, ALaterSectionOfANameShowsItsOwnKeysReadOnly) {
