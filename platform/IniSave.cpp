@@ -484,8 +484,8 @@ void IniSave::CheckReadBack() {
         const IniWrite& w = writes_[i];
         bool later = false;
         for (size_t j = i + 1; j < writes_.size(); ++j) {
-            later = later || (FoldedName(writes_[j].section) == FoldedName(w.section) &&
-                              FoldedName(writes_[j].key) == FoldedName(w.key));
+            later = later || (MatchedName(writes_[j].section) == MatchedName(w.section) &&
+                              MatchedName(writes_[j].key) == MatchedName(w.key));
         }
         if (!later && now.ReadString(w.section, w.key, "") != w.value) undone.push_back(w.key);
     }
