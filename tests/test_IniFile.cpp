@@ -396,7 +396,7 @@ TEST(IniFile, OnRandomFilesTheWritersSaveReadsBackAsTheServicesOwn) {
     const char* pads[] = {"", "", " ", "\t", "\f", "\v", "\x1a", " \t"};
     const char* ends[] = {"\r\n", "\n", "\r", "\r\n\r\n"};
     int differences = 0, cases = 0;
-    for (; cases < 1800; ++cases) {
+    for (; cases < 1500; ++cases) {
         const bool utf8 = random() % 6 == 0;
         const int style = random() % 5;  // one line end throughout, or any on each line
         std::string text = utf8 ? "\xEF\xBB\xBF" : "";
