@@ -379,6 +379,11 @@ TEST(WriteProfileIni, ASaveIsAllOrNothing) {
     EXPECT_NE(refusal.find("elsewhere.ini\", outside its own folder: nothing is saved through it."), std::string::npos);
     EXPECT_EQ(Slurp(elsewhere), "[View]\r\nTitle=far\r\n");
     EXPECT_TRUE(testing_support::RunUnix("test -L '" + link + "'"));
+    // A file in UTF-16, whose lines the program cannot split as the service does.
+    s.Profile("Wide", std::string("\xFF\xFE[\0V\0]\0\r\0\n\0", 12));
+    EXPECT_EQ(testing_support::ErrorOf([] { WriteProfileIni("Wide", "t", "n", "m", false); }),
+              "Unable to write to " + ProfileIniPath("Wide") + "\rThe file is written in UTF-16, which Pelmark does not "
+              "write: save it as ANSI text in an editor, then save again here.");
 }
 
 TEST(WriteProfileIni, ASaveCutOffAtAnyInstantIsFinishedOrUndoneAtTheNextLook) {
